@@ -1,0 +1,64 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace brisolant {
+
+// One table of failures for the whole program. Every kind has its own number, which the
+// operator sees in the status bar ("Status: 121 Cannot open the data file: ...").
+enum class FailureCode : int {
+    // Scan text
+    ScanLineEndMissing = 101,
+    ScanTooLong = 102,
+    // Numbers and measurements
+    NotANumber = 111,
+    LocaleCannotReadNumbers = 112,
+    DivisionByZero = 113,
+    NumberOverflow = 114,
+    // Data file
+    DataFileOpen = 121,
+    DataFileWrite = 122,
+    DataFileBadName = 123,
+    DataFileRead = 124,
+    // Scan counting and reception
+    CounterOverflow = 131,
+    RetryCountOverflow = 132,
+    // Serial port
+    PortNotOpen = 201,
+    PortOpenFailed = 202,
+    PortBadNumber = 203,
+    PortBadSettings = 204,
+    PortWriteFailed = 205,
+    PortReadFailed = 206,
+    PortVanished = 207,
+    // Settings file
+    ProfileReadFailed = 301,
+    ProfileWriteFailed = 302,
+    SettingTypeMismatch = 311,
+    SettingOverflow = 312,
+};
+
+// The plain description of a kind of failure, without details.
+std::string_view FailureDescription(FailureCode code);
+
+// A failure raised by a step; the handler that runs the step catches and reports it.
+class Failure : public std::runtime_error {
+public:
+    // The description is the table's text, followed by ": " and the detail when one is given.
+    explicit Failure(FailureCode code, std::string_view detail = {});
+
+    FailureCode code() const { return code_; }
+    int number() const { return static_cast<int>(code_); }
+    const std::string& description() const { return description_; }
+
+private:
+    FailureCode code_;
+    std::string description_;
+};
+
+// "Status: " + number + " " + description, the form every handler shows in status panel 1.
+std::string StatusText(const Failure& failure);
+
+}  // namespace brisolant

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "device/CommPort.h"
+#include "window/MainWindowState.h"
+#include "window/MainWindowView.h"
+
+namespace brisolant {
+
+// Receives complete scans from the framing.
+class ScanSink {
+public:
+    virtual ~ScanSink() = default;
+    // Takes the scan text; reports its own failures and returns normally.
+    virtual void ProcessScan(std::string& text) = 0;
+};
+
+// The port-event handler: collects received characters into scans, asks the station to resend
+// short blocks, reports line events and failures in status panel 1, and runs the test scan.
+class CommHandler {
+public:
+    // Longest text kept without a block terminator; beyond it the text is a rejected block.
+    static constexpr std::size_t kReceiveBufferLimit = 64 * 1024;
+    // Longest tail of the buffer that lblDataReceived shows.
+    static constexpr std::size_t kDataReceivedShown = 4000;
+
+    CommHandler(MainWindowState& state, MainWindowView& view, CommPort& comm, EventPump& pump,
+                ScanSink& scans);
+
+    // One run for each event the port reports, and once for the test scan.
+    void Comm_OnComm();
+    // Replaces the buffer by the built-in sample scan and runs the handler in test mode.
+    void InjectTestScan();
+
+    // The built-in sample scan: nine lines and the closing empty line, 290 characters, no STX.
+    static std::string TestScanText();
+
+private:
+    void ReceiveStep();
+    void Framing(bool testPreStep);
+    bool FrameOneBlock(bool testPreStep);
+    void RejectBlock(bool testPreStep);
+    void HandOff(std::size_t blockEnd);
+    void ShowLineEvent(int code);
+
+    MainWindowState& state_;
+    MainWindowView& view_;
+    CommPort& comm_;
+    EventPump& pump_;
+    ScanSink& scans_;
+    bool processing_ = false;  // a scan is being processed (the manual-entry prompt may be open)
+    std::string held_input_;   // characters received while a scan was being processed
+};
+
+}  // namespace brisolant

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/Clock.h"
+#include "common/LocaleFormat.h"
+#include "scan/ScanRecord.h"
+#include "settings/Settings.h"
+
+namespace brisolant {
+
+// "YYYY/MM/DD" and "HH:MM:SS" with the locale's date and time separators.
+std::string DateText(const LocalDateTime& when, const LocaleFormat& locale);
+std::string TimeText(const LocalDateTime& when, const LocaleFormat& locale);
+
+// The name of the data file that receives a scan made at `now`: "LOG-" + day + BranchID +
+// ".txt", the day moving back to yesterday before CloseTime. For a LogFileType outside 0 to 2
+// the previous name is returned unchanged.
+std::string BuildDataFileName(const LocalDateTime& now, const Settings& settings,
+                              const LocaleFormat& locale, const std::string& previousName);
+
+// The ten fixed-width fields joined by FileDelimiter. Control characters inside a field are
+// written as spaces, so a record is always exactly one line.
+std::string BuildRecordLine(const ScanRecord& record, const Settings& settings);
+
+// Replaces every control character (codes 0 to 31 and 127) by a space.
+std::string OneLineText(std::string_view text);
+
+// Appends the line and CR LF to folder + fileName, creating the file. A file name holding "/" or
+// NUL, or an empty one, fails without touching the disk. When writing fails after the file was
+// opened, the file is cut back to its previous length and released. Throws Failure
+// (DataFileBadName, DataFileOpen, DataFileWrite).
+void AppendRecordLine(const std::string& folder, const std::string& fileName,
+                      std::string_view line);
+
+}  // namespace brisolant

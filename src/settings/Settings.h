@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/MessagePresenter.h"
+
+namespace brisolant {
+
+// The operator's configuration as last loaded from "Orvane.ini". One instance for the run,
+// owned by the main window and read in place by the rest of the program.
+struct Settings {
+    std::string IniFilePath;
+    std::string CommPort = "1";
+    std::string BaudRate = "9600";
+    std::string DataBits = "8";
+    std::string Parity = "None";
+    std::string StopBits = "1";
+    std::string FilePath = "/";
+    std::string CloseTime = "00:00:00";
+    std::string BranchID;
+    std::string ScaleFactor;  // never loaded: empty for the whole run
+    bool RemoveInCm = false;
+    bool RemoveLbKg = false;
+    bool ManualEntryData = false;
+    std::string FileDelimiter = ",";
+    bool ConvertCMtoMM = false;
+    std::int16_t LogFileType = 0;
+};
+
+// programDir + "/Orvane.ini".
+std::string SettingsFilePath(const std::string& programDir);
+
+// Sets IniFilePath and refills every loaded field from the settings file, key by key, with the
+// defaults for missing keys. A Boolean or integer key whose text does not convert keeps its
+// default; the operator is told which key held what, and the load goes on with the next key.
+void LoadSettings(Settings& settings, const std::string& programDir, MessagePresenter& messages);
+
+// What the settings dialog hands back on OK: the texts and states of its controls.
+struct SettingsDialogValues {
+    std::string CommPort;
+    std::string BaudRate;
+    std::string DataBits;
+    std::string Parity;
+    std::string StopBits;
+    std::string FilePath;
+    std::string CloseTime;
+    std::string BranchID;
+    std::string ScaleFactor;
+    bool RemoveInCm = false;
+    bool RemoveLbKg = false;
+    bool ManualEntryData = false;
+    std::string FileDelimiter;
+    bool ConvertCMtoMM = false;
+    int LogFileType = -1;  // index of the chosen "File Name Date" option; -1 when none is chosen
+};
+
+// The values the dialog shows on opening (LogFileType -1 when outside 0 to 2).
+SettingsDialogValues DialogValuesFrom(const Settings& settings);
+
+// Writes the fifteen keys in their fixed order, one INIWriteSetting each; LogFileType is skipped
+// when no option is chosen. Refused writes are silent and do not stop the later ones.
+void SaveSettings(const SettingsDialogValues& values, const std::string& iniFilePath,
+                  MessagePresenter& messages);
+
+}  // namespace brisolant

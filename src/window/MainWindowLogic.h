@@ -1,0 +1,70 @@
+#pragma once
+
+#include <string>
+
+#include "common/Clock.h"
+#include "common/Failure.h"
+#include "common/LocaleFormat.h"
+#include "common/MessagePresenter.h"
+#include "device/CommHandler.h"
+#include "device/CommPort.h"
+#include "scan/ScanProcessor.h"
+#include "settings/Settings.h"
+#include "window/MainWindowState.h"
+#include "window/MainWindowView.h"
+
+namespace brisolant {
+
+// The platform pieces the main window's logic reaches the outside world through.
+struct MainWindowServices {
+    MainWindowView& view;
+    CommPort& comm;
+    EventPump& pump;
+    InputPrompt& prompt;
+    MessagePresenter& messages;
+    const Clock& clock;
+    LocaleFormat locale;
+    std::string programDir;  // where "Orvane.ini" lives
+};
+
+// Everything the main window does, without any toolkit: start-up, the port handler, scan
+// processing and the menu commands. The Qt window implements MainWindowView and forwards its
+// notifications here.
+class MainWindowLogic {
+public:
+    explicit MainWindowLogic(MainWindowServices services);
+
+    // The window's load step: settings, port, panels, Data menu off, light green, counter 0.
+    void Form_Load();
+    // Reloads the settings and reopens the port; a port that cannot be opened is reported in
+    // panel 1 and the program goes on without it.
+    void LoadSettingsAndOpenPort();
+
+    // The port reported an event.
+    void Comm_OnComm() { comm_handler_.Comm_OnComm(); }
+    // The port failed outside any handler run (for example an adapter was unplugged).
+    void ReportPortFailure(const Failure& failure);
+
+    // Commands.
+    void mnuResetCounter_Click();
+    void mnuData_Click();
+    void mnuTest_Click() { comm_handler_.InjectTestScan(); }
+    void lblHiddenButton_Click();
+    // The window was repainted (shown, uncovered or resized).
+    void Repaint();
+
+    const Settings& settings() const { return settings_; }
+    const MainWindowState& state() const { return state_; }
+    MainWindowState& state() { return state_; }
+
+private:
+    void LayoutDataView();
+
+    MainWindowServices services_;
+    Settings settings_;
+    MainWindowState state_;
+    ScanProcessor scan_processor_;
+    CommHandler comm_handler_;
+};
+
+}  // namespace brisolant

@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "common/Failure.h"
+
+namespace brisolant {
+namespace {
+
+TEST(Failure, StatusTextIsNumberBlankDescription) {
+    Failure failure(FailureCode::DataFileOpen, "/data/LOG-241.txt: Permission denied");
+    EXPECT_EQ(StatusText(failure),
+              "Status: 121 Cannot open the data file: /data/LOG-241.txt: Permission denied");
+}
+
+TEST(Failure, EveryCodeHasItsOwnDescription) {
+    const FailureCode codes[] = {
+        FailureCode::ScanLineEndMissing, FailureCode::ScanTooLong,
+        FailureCode::NotANumber,         FailureCode::LocaleCannotReadNumbers,
+        FailureCode::DivisionByZero,     FailureCode::NumberOverflow,
+        FailureCode::DataFileOpen,       FailureCode::DataFileWrite,
+        FailureCode::DataFileBadName,    FailureCode::DataFileRead,
+        FailureCode::CounterOverflow,    FailureCode::RetryCountOverflow,
+        FailureCode::PortNotOpen,        FailureCode::PortOpenFailed,
+        FailureCode::PortBadNumber,      FailureCode::PortBadSettings,
+        FailureCode::PortWriteFailed,    FailureCode::PortReadFailed,
+        FailureCode::PortVanished,       FailureCode::ProfileReadFailed,
+        FailureCode::ProfileWriteFailed, FailureCode::SettingTypeMismatch,
+        FailureCode::SettingOverflow};
+    std::set<std::string_view> seen;
+    for (FailureCode code : codes) {
+        EXPECT_TRUE(seen.insert(FailureDescription(code)).second) << static_cast<int>(code);
+    }
+}
+
+}  // namespace
+}  // namespace brisolant

@@ -1,0 +1,55 @@
+#pragma once
+
+// Fakes and small helpers shared by the tests.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/MessagePresenter.h"
+
+namespace brisolant::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The folder with a trailing "/", as FilePath holds it.
+    std::string folder() const { return path_.string() + "/"; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+// Message boxes recorded instead of shown.
+class RecordingMessages : public MessagePresenter {
+public:
+    struct Message {
+        std::string title;
+        std::string text;
+    };
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        shown.push_back({title, text});
+    }
+    std::vector<Message> shown;
+};
+
+// A clock that shows whatever the test sets.
+class FakeClock : public Clock {
+public:
+    LocalDateTime Now() const override { return now; }
+    LocalDateTime now{2007, 8, 29, 14, 3, 7};
+};
+
+}  // namespace brisolant::test
