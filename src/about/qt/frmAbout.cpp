@@ -1,0 +1,5 @@
+#include "about/qt/frmAbout.h"
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About Brisolant"));
+}
