@@ -41,6 +41,7 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::ProfileWriteFailed: return "Cannot write the settings file";
         case FailureCode::SettingTypeMismatch: return "A setting has a value of the wrong kind";
         case FailureCode::SettingOverflow: return "A setting is out of range";
+        case FailureCode::Unexpected: return "Unexpected failure";
     }
     return "Unknown failure";
 }

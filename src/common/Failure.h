@@ -38,6 +38,8 @@ enum class FailureCode : int {
     ProfileWriteFailed = 302,
     SettingTypeMismatch = 311,
     SettingOverflow = 312,
+    // Anything the program did not foresee (out of memory, for example)
+    Unexpected = 901,
 };
 
 // The plain description of a kind of failure, without details.

@@ -11,7 +11,7 @@ namespace brisolant {
 
 // Receives complete scans from the framing.
 class ScanSink {
-public:
+  public:
     virtual ~ScanSink() = default;
     // Takes the scan text; reports its own failures and returns normally.
     virtual void ProcessScan(std::string& text) = 0;
@@ -20,7 +20,7 @@ public:
 // The port-event handler: collects received characters into scans, asks the station to resend
 // short blocks, reports line events and failures in status panel 1, and runs the test scan.
 class CommHandler {
-public:
+  public:
     // Longest text kept without a block terminator; beyond it the text is a rejected block.
     static constexpr std::size_t kReceiveBufferLimit = 64 * 1024;
     // Longest tail of the buffer that lblDataReceived shows.
@@ -37,21 +37,22 @@ public:
     // The built-in sample scan: nine lines and the closing empty line, 290 characters, no STX.
     static std::string TestScanText();
 
-private:
+  private:
+    void HoldWhileProcessing();
     void ReceiveStep();
     void Framing(bool testPreStep);
     bool FrameOneBlock(bool testPreStep);
     void RejectBlock(bool testPreStep);
     void HandOff(std::size_t blockEnd);
-    void ShowLineEvent(int code);
 
     MainWindowState& state_;
     MainWindowView& view_;
     CommPort& comm_;
     EventPump& pump_;
     ScanSink& scans_;
-    bool processing_ = false;  // a scan is being processed (the manual-entry prompt may be open)
-    std::string held_input_;   // characters received while a scan was being processed
+    bool processing_ = false;   // a scan is being processed (the manual-entry prompt may be open)
+    std::string held_input_;    // characters received while a scan was being processed
+    std::size_t searched_ = 0;  // the buffer's first characters that hold no terminator start
 };
 
 }  // namespace brisolant

@@ -5,6 +5,7 @@
 #include "common/Clock.h"
 #include "common/LocaleFormat.h"
 #include "device/CommHandler.h"
+#include "scan/ScanRecord.h"
 #include "settings/Settings.h"
 #include "window/MainWindowState.h"
 #include "window/MainWindowView.h"
@@ -13,15 +14,17 @@ namespace brisolant {
 
 // Turns one complete scan into a record line in the data file and shows it in the window.
 class ScanProcessor : public ScanSink {
-public:
+  public:
     ScanProcessor(MainWindowState& state, MainWindowView& view, InputPrompt& prompt,
                   const Settings& settings, const Clock& clock, const LocaleFormat& locale);
 
     // Every failure of its steps is caught and shown in status panel 1.
     void ProcessScan(std::string& text) override;
 
-private:
+  private:
     void ProcessSteps(const std::string& text);
+    void ShowRecord(const ScanRecord& record);
+    void CountWrittenRecord(const std::string& line);
 
     MainWindowState& state_;
     MainWindowView& view_;

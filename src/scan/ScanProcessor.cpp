@@ -1,0 +1,90 @@
+#include "scan/ScanProcessor.h"
+
+#include <limits>
+
+#include "common/Failure.h"
+#include "scan/DataFile.h"
+#include "scan/Measurements.h"
+#include "scan/NumberFormat.h"
+#include "scan/ScanParser.h"
+
+namespace brisolant {
+
+namespace {
+
+constexpr const char* kManualEntryTitle = "Manual Entry";
+constexpr const char* kManualEntryPrompt =
+    "Enter any addtional information to this record\r50 Character maximum";
+
+}  // namespace
+
+ScanProcessor::ScanProcessor(MainWindowState& state, MainWindowView& view, InputPrompt& prompt,
+                             const Settings& settings, const Clock& clock,
+                             const LocaleFormat& locale)
+    : state_(state),
+      view_(view),
+      prompt_(prompt),
+      settings_(settings),
+      clock_(clock),
+      locale_(locale) {}
+
+void ScanProcessor::ProcessScan(std::string& text) {
+    try {
+        ProcessSteps(text);
+    } catch (const Failure& failure) {
+        view_.SetPanelText(1, StatusText(failure));
+    } catch (const std::exception& error) {
+        view_.SetPanelText(1, StatusText(Failure(FailureCode::Unexpected, error.what())));
+    }
+}
+
+void ScanProcessor::ProcessSteps(const std::string& text) {
+    const LocalDateTime now = clock_.Now();
+    state_.DataFileName = BuildDataFileName(now, settings_, locale_, state_.DataFileName);
+
+    ScanRecord record;
+    record.RecordDate = DateText(now, locale_);
+    record.RecordTime = TimeText(now, locale_);
+    ParseScanText(text, record);
+    ConvertMeasurements(record, settings_, locale_);
+    ShowRecord(record);
+    StripUnitWords(record, settings_, locale_);
+
+    std::string line = BuildRecordLine(record, settings_);
+    if (settings_.ManualEntryData) {
+        record.ManualEntry = prompt_.Ask(kManualEntryTitle, kManualEntryPrompt);
+        line += settings_.FileDelimiter + OneLineText(record.ManualEntry.Text());
+    }
+    AppendRecordLine(settings_.FilePath, state_.DataFileName, line);
+    CountWrittenRecord(line);
+}
+
+// The window shows the texts as parsed and converted, unit words included.
+void ScanProcessor::ShowRecord(const ScanRecord& record) {
+    view_.SetDataText(0, record.Barcode.Text());
+    view_.SetDataText(2, record.RecordDate.Text());
+    view_.SetDataText(3, record.RecordTime.Text());
+    view_.SetDataText(4, record.DeviceNumber.Text());
+    view_.SetDataText(5, record.GrossWeight.Text());
+    view_.SetDataText(6, record.Length.Text());
+    view_.SetDataText(7, record.Width.Text());
+    view_.SetDataText(8, record.Height.Text());
+    view_.SetDataText(9, record.DimFactor.Text());
+    view_.SetDataText(10, record.DimWeight.Text());
+    view_.SetDataText(11, DimVolume(record, locale_));
+}
+
+void ScanProcessor::CountWrittenRecord(const std::string& line) {
+    if (state_.ScanCounter == std::numeric_limits<std::int32_t>::max()) {
+        throw Failure(FailureCode::CounterOverflow);
+    }
+    ++state_.ScanCounter;
+    view_.SetCounterText(GroupedText(state_.ScanCounter, locale_));
+    view_.SetDataMenuEnabled(true);
+    if (view_.DataMenuChecked()) {
+        view_.AppendListLine(line);
+    }
+    view_.SetPanelText(2, "File: " + settings_.FilePath + state_.DataFileName);
+}
+
+}  // namespace brisolant

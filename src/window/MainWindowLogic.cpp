@@ -1,0 +1,118 @@
+#include "window/MainWindowLogic.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "device/PortSetup.h"
+
+namespace brisolant {
+
+namespace {
+
+constexpr int kListTop = 50;
+constexpr float kListWidthMargin = 150;
+constexpr float kListHeightMargin = 1000;
+
+int Twips(float value) {
+    return static_cast<int>(std::lround(value));
+}
+
+}  // namespace
+
+MainWindowLogic::MainWindowLogic(MainWindowServices services)
+    : services_(std::move(services)),
+      scan_processor_(state_, services_.view, services_.prompt, settings_, services_.clock,
+                      services_.locale),
+      comm_handler_(state_, services_.view, services_.comm, services_.pump, scan_processor_) {}
+
+void MainWindowLogic::Form_Load() {
+    LoadSettingsAndOpenPort();
+    services_.view.SetDataMenuEnabled(false);
+    services_.view.SetLightColour(kLightGreen);
+    state_.ScanCounter = 0;
+    services_.view.SetCounterText("0");
+}
+
+void MainWindowLogic::LoadSettingsAndOpenPort() {
+    LoadSettings(settings_, services_.programDir, services_.messages);
+    MainWindowView& view = services_.view;
+    CommPort& comm = services_.comm;
+    // Without a port the program still records test scans and shows its data; the operator
+    // sees why the port is missing and can mend it in the settings dialog.
+    try {
+        if (comm.PortOpen()) {
+            comm.SetPortOpen(false);
+        }
+        comm.SetCommPort(PortDevice(settings_.CommPort));
+        comm.SetSettings(LineSettingsString(settings_));
+        comm.SetPortOpen(true);
+        view.SetPanelText(1, "Status: Waiting Idle");
+    } catch (const Failure& failure) {
+        view.SetPanelText(1, StatusText(failure));
+    }
+    view.SetPanelText(2, "File: " + settings_.FilePath + state_.DataFileName);
+    view.SetPanelText(
+        3, "Connecton: " + (comm.PortOpen() ? comm.Settings() : LineSettingsString(settings_)));
+}
+
+void MainWindowLogic::ReportPortFailure(const Failure& failure) {
+    services_.view.SetPanelText(1, StatusText(failure));
+}
+
+void MainWindowLogic::mnuResetCounter_Click() {
+    state_.ScanCounter = 0;
+    services_.view.SetCounterText("0");
+}
+
+void MainWindowLogic::mnuData_Click() {
+    MainWindowView& view = services_.view;
+    if (view.DataMenuChecked()) {
+        view.SetDataMenuChecked(false);
+        view.ClearList();
+        view.SetListVisible(false);
+        return;
+    }
+    view.SetDataMenuChecked(true);
+    LayoutDataView();
+}
+
+void MainWindowLogic::LayoutDataView() {
+    MainWindowView& view = services_.view;
+    try {
+        const float width = static_cast<float>(view.OuterWidth());
+        const float height = static_cast<float>(view.OuterHeight());
+        view.SetListGeometry(kListTop, Twips(std::max(0.0f, width - kListWidthMargin)),
+                             Twips(std::max(0.0f, height - kListHeightMargin)));
+        view.SetListVisible(true);
+        view.AppendListFile(settings_.FilePath + state_.DataFileName);
+    } catch (const Failure& failure) {
+        view.SetListVisible(false);
+        view.SetDataMenuEnabled(false);
+        view.SetDataMenuChecked(false);
+        view.SetPanelText(1, StatusText(failure));
+        // Emptying the list also releases the file, and the next switch-on shows each line once.
+        view.ClearList();
+    }
+}
+
+void MainWindowLogic::lblHiddenButton_Click() {
+    services_.view.SetDataReceivedVisible(!services_.view.DataReceivedVisible());
+}
+
+void MainWindowLogic::Repaint() {
+    MainWindowView& view = services_.view;
+    const float width = static_cast<float>(view.OuterWidth());
+    const float height = static_cast<float>(view.OuterHeight());
+    view.SetPanelMinWidth(1, Twips(width / 2));
+    view.SetPanelMinWidth(2, Twips(width / 4));
+    view.SetPanelMinWidth(3, Twips(width / 4));
+    const float listWidth = width - kListWidthMargin;
+    if (Twips(listWidth) == view.ListWidth()) {
+        return;
+    }
+    // A window too small for the list keeps a list of no size rather than a negative one.
+    view.SetListGeometry(kListTop, Twips(std::max(0.0f, listWidth)),
+                         Twips(std::max(0.0f, height - kListHeightMargin)));
+}
+
+}  // namespace brisolant

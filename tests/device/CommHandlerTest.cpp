@@ -1,0 +1,322 @@
+#include "device/CommHandler.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "support/FakeWindow.h"
+
+namespace brisolant {
+namespace {
+
+using test::FakePort;
+using test::FakePump;
+using test::FakeView;
+
+const std::string kStx = "\x02";
+const std::string kEnd = "\r\n\r\n";
+
+// A scan of `length` characters in all, terminator included.
+std::string BlockOfLength(std::size_t length, char fill = 'x') {
+    return std::string(length - kEnd.size(), fill) + kEnd;
+}
+
+class RecordingSink : public ScanSink {
+  public:
+    void ProcessScan(std::string& text) override {
+        scans.push_back(text);
+        if (during) {
+            during();
+        }
+    }
+    std::vector<std::string> scans;
+    std::function<void()> during;
+};
+
+class CommHandlerTest : public ::testing::Test {
+  protected:
+    CommHandlerTest() { port.open = true; }
+
+    void Receive(const std::string& text) {
+        port.Arrive(text);
+        handler.Comm_OnComm();
+    }
+    void RejectBlocks(int count) {
+        for (int i = 0; i < count; ++i) {
+            Receive("short" + kEnd);
+        }
+    }
+
+    MainWindowState state;
+    FakeView view;
+    FakePort port;
+    FakePump pump;
+    RecordingSink sink;
+    CommHandler handler{state, view, port, pump, sink};
+};
+
+TEST_F(CommHandlerTest, TerminatorSplitAcrossReadsCompletesBlockOnSecondRead) {
+    const std::string scan = kStx + BlockOfLength(60);
+    Receive(scan.substr(0, scan.size() - 2));
+    EXPECT_TRUE(sink.scans.empty());
+    EXPECT_EQ(view.panels[1], "Status: Receiving Data");
+    EXPECT_EQ(view.light, kLightRed);
+
+    Receive(scan.substr(scan.size() - 2));
+    ASSERT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(sink.scans[0], BlockOfLength(60));
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_EQ(view.light, kLightGreen);
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+TEST_F(CommHandlerTest, FiftyCharactersAreAScanFortyNineAreRejected) {
+    Receive(BlockOfLength(50));
+    EXPECT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(port.sent, "");
+
+    Receive(BlockOfLength(49));
+    EXPECT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(port.sent, "\x15");
+    EXPECT_EQ(state.RetryCount, 1);
+}
+
+TEST_F(CommHandlerTest, NoiseBeforeStxIsDroppedButCountsTowardTheLength) {
+    // 40 characters of scan are too few on their own; the noise in front makes the block long
+    // enough, and only the text after the STX is handed on.
+    Receive(std::string(20, '~') + kStx + BlockOfLength(40));
+    ASSERT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(sink.scans[0], BlockOfLength(40));
+}
+
+TEST_F(CommHandlerTest, BlockWithoutStxIsHandedOnWhole) {
+    Receive(BlockOfLength(80));
+    ASSERT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(sink.scans[0], BlockOfLength(80));
+}
+
+TEST_F(CommHandlerTest, TwoScansInOneReadAreEachHandedOnInTurn) {
+    const std::string first = BlockOfLength(60, 'a');
+    const std::string second = BlockOfLength(70, 'b');
+    Receive(kStx + first + kStx + second + kStx + "start of a third");
+    ASSERT_EQ(sink.scans.size(), 2u);
+    EXPECT_EQ(sink.scans[0], first);
+    EXPECT_EQ(sink.scans[1], second);
+    // The start of the next scan must survive until it completes.
+    EXPECT_EQ(state.ReceiveBuffer, kStx + "start of a third");
+    Receive(std::string(40, 'c') + kEnd);
+    ASSERT_EQ(sink.scans.size(), 3u);
+    EXPECT_EQ(sink.scans[2], "start of a third" + std::string(40, 'c') + kEnd);
+}
+
+TEST_F(CommHandlerTest, RejectedBlocksFollowTheRetryTable) {
+    struct Row {
+        int retry;
+        std::string sent;
+        std::string panel;
+        std::uint32_t light;
+        std::string errors;
+    };
+    const Row rows[] = {
+        {1, "\x15", "Status: Receiving Data", kLightRed, "0"},
+        {2, "\x15", "Not getting Correct Data", kLightRed, "0"},
+        {10, "\x15", "Not getting Correct Data", kLightRed, "0"},
+        {11, "\x15\x06", "Previous scan discarded", kLightYellow, "1"},
+        {12, "\x15\x06\x06", "Previous scan discarded", kLightYellow, "2"},
+    };
+    for (const Row& row : rows) {
+        RejectBlocks(row.retry - state.RetryCount);
+        SCOPED_TRACE("RetryCount " + std::to_string(row.retry));
+        EXPECT_EQ(state.RetryCount, row.retry);
+        EXPECT_EQ(port.sent, row.sent);
+        EXPECT_EQ(view.panels[1], row.panel);
+        EXPECT_EQ(view.light, row.light);
+        EXPECT_EQ(view.errors, row.errors);
+        EXPECT_TRUE(state.ReceiveBuffer.empty());
+    }
+    Receive(BlockOfLength(60));
+    EXPECT_EQ(state.RetryCount, 0);
+    RejectBlocks(1);
+    EXPECT_EQ(port.sent, "\x15\x06\x06\x15") << "a fresh NAK after a good scan";
+}
+
+TEST_F(CommHandlerTest, RejectionDropsWhatThePortHoldsUnread) {
+    state.ReceiveBuffer = "ab";
+    pump.during.push_back([&] { port.pending += "arrived during the yield"; });
+    Receive("c" + kEnd);
+    EXPECT_EQ(port.discards, 1);
+    EXPECT_EQ(port.pending, "");
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+TEST_F(CommHandlerTest, EmptyReceiveEventStillShowsReceiving) {
+    view.light = kLightGreen;
+    Receive("");
+    EXPECT_EQ(view.light, kLightRed);
+    EXPECT_EQ(view.panels[1], "Status: Receiving Data");
+    EXPECT_EQ(view.dataReceived, "[]");
+}
+
+TEST_F(CommHandlerTest, RawLabelKeepsTheLastBlockAfterHandOff) {
+    const std::string scan = kStx + BlockOfLength(60);
+    Receive(scan);
+    EXPECT_EQ(view.dataReceived, "[" + scan + "]");
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+}
+
+TEST_F(CommHandlerTest, LineEventsShowTheirTextAndLeaveTheBlockCollecting) {
+    const std::pair<int, std::string> table[] = {
+        {3, "Change in CTS Detected"},
+        {4, "Change in DSR Detected"},
+        {5, "Change in CD Detected"},
+        {6, "The Phone is Ringing"},
+        {7, "End of File Detected"},
+        {1001, "Break Received"},
+        {1002, "CTS Timeout"},
+        {1003, "DSR Timeout"},
+        {1004, "Framing Error"},
+        {1006, "Overrun Error"},
+        {1007, "Carrier Detect Timeout"},
+        {1008, "Receive Buffer Overflow"},
+        {1009, "Parity Error"},
+        {1010, "Transmit Buffer Full"},
+        {1011, "Error retrieving DCB"},
+        {0, "Unknown error or event"},
+        {1005, "Unknown error or event"},
+        {-7, "Unknown error or event"},
+    };
+    Receive(kStx + "half a block");
+    view.light = kLightRed;
+    for (const auto& [code, text] : table) {
+        port.event = static_cast<std::int16_t>(code);
+        handler.Comm_OnComm();
+        EXPECT_EQ(view.panels[1], text) << code;
+    }
+    EXPECT_EQ(state.ReceiveBuffer, kStx + "half a block");
+    EXPECT_EQ(view.light, kLightRed);
+    Receive(std::string(60, 'x') + kEnd);
+    EXPECT_EQ(sink.scans.size(), 1u);
+}
+
+TEST_F(CommHandlerTest, TransmitEventChangesNothing) {
+    view.panels[1] = "before";
+    port.event = kEventSend;
+    handler.Comm_OnComm();
+    EXPECT_EQ(view.panels[1], "before");
+}
+
+TEST_F(CommHandlerTest, FailingPortOperationEndsTheRunWithItsReport) {
+    port.failNext = "Output";
+    Receive("short" + kEnd);
+    EXPECT_EQ(view.panels[1], "Status: 205 Cannot send on the serial port");
+    EXPECT_EQ(state.RetryCount, 1) << "counted before the NAK failed";
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+    EXPECT_EQ(view.light, kLightRed);
+}
+
+TEST_F(CommHandlerTest, ReadingFromAClosedPortIsReported) {
+    port.open = false;
+    port.event = kEventReceive;
+    handler.Comm_OnComm();
+    EXPECT_EQ(view.panels[1], "Status: 201 The serial port is not open");
+}
+
+TEST_F(CommHandlerTest, RetryCountOverflowIsReportedAndKeepsTheCount) {
+    state.RetryCount = 32767;
+    Receive("short" + kEnd);
+    EXPECT_EQ(state.RetryCount, 32767);
+    EXPECT_EQ(view.panels[1], "Status: 132 Too many rejected blocks in a row");
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+TEST_F(CommHandlerTest, RunawayBufferWithoutTerminatorIsRejectedAtItsBound) {
+    const std::string noise(CommHandler::kReceiveBufferLimit / 2 + 1, 'z');
+    Receive(noise);
+    EXPECT_EQ(state.RetryCount, 0);
+    Receive(noise);
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+    EXPECT_EQ(state.RetryCount, 1);
+    EXPECT_EQ(port.sent, "\x15");
+    EXPECT_LE(view.dataReceived.size(), CommHandler::kDataReceivedShown + 2);
+}
+
+TEST_F(CommHandlerTest, NestedRunDuringYieldCompletesTheBlockOnce) {
+    const std::string scan = kStx + BlockOfLength(60);
+    pump.during.push_back([&] {
+        port.Arrive(scan.substr(30));
+        handler.Comm_OnComm();
+    });
+    Receive(scan.substr(0, 30));
+    ASSERT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+TEST_F(CommHandlerTest, ScanArrivingWhileOneIsProcessedWaitsForIt) {
+    const std::string second = BlockOfLength(70, 'b');
+    bool nestedDuringFirst = false;
+    sink.during = [&] {
+        if (sink.scans.size() == 1) {
+            port.Arrive(kStx + second);
+            handler.Comm_OnComm();
+            nestedDuringFirst = sink.scans.size() > 1;
+        }
+    };
+    Receive(kStx + BlockOfLength(60, 'a'));
+    EXPECT_FALSE(nestedDuringFirst) << "no second scan may start inside the first";
+    ASSERT_EQ(sink.scans.size(), 2u);
+    EXPECT_EQ(sink.scans[1], second);
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+class TestScanTest : public CommHandlerTest {};
+
+TEST_F(TestScanTest, SampleIsTheNineLinesWithoutStx) {
+    const std::string sample = CommHandler::TestScanText();
+    EXPECT_EQ(sample.size(), 290u);
+    EXPECT_EQ(sample.find('\x02'), std::string::npos);
+    EXPECT_EQ(sample.substr(sample.size() - 4), kEnd);
+}
+
+TEST_F(TestScanTest, WithoutPendingReceiveEndsGreenAndIdle) {
+    port.event = kEventCts;
+    handler.InjectTestScan();
+    ASSERT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(sink.scans[0], CommHandler::TestScanText());
+    EXPECT_EQ(view.light, kLightGreen);
+    EXPECT_EQ(view.dataReceived, "[" + CommHandler::TestScanText() + "]");
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_FALSE(state.TestMode);
+}
+
+TEST_F(TestScanTest, WithPendingReceiveReadsThePortAfterwards) {
+    port.event = kEventReceive;
+    port.pending = "ab";
+    handler.InjectTestScan();
+    EXPECT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(view.light, kLightRed);
+    EXPECT_EQ(view.dataReceived, "[ab]");
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+}
+
+TEST_F(TestScanTest, ResetsRetriesAndReplacesAHalfBlock) {
+    RejectBlocks(12);
+    Receive(kStx + "half");
+    port.event = kEventSend;
+    handler.InjectTestScan();
+    EXPECT_EQ(state.RetryCount, 0);
+    EXPECT_EQ(sink.scans.back(), CommHandler::TestScanText());
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+TEST_F(TestScanTest, TestModeEndsEvenWhenTheRunFails) {
+    port.event = kEventReceive;
+    port.failNext = "Input";
+    handler.InjectTestScan();
+    EXPECT_FALSE(state.TestMode);
+    EXPECT_EQ(view.panels[1], "Status: 206 Cannot read from the serial port: test");
+}
+
+}  // namespace
+}  // namespace brisolant
