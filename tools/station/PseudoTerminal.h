@@ -1,0 +1,42 @@
+#pragma once
+
+// The station's end of a pseudo-terminal pair; the program opens the other end as its port.
+
+#include <string>
+
+namespace brisolant::station {
+
+class PseudoTerminal {
+  public:
+    // Opens the pair and sets the line raw. Throws std::runtime_error with the system's reason.
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    int MasterFd() const { return m_master; }
+    const std::string& SlavePath() const { return m_slavePath; }
+
+  private:
+    int m_master = -1;
+    // Held open, never read, so that the terminal lives on while the program closes and
+    // reopens its port.
+    int m_slave = -1;
+    std::string m_slavePath;
+};
+
+// A symbolic link to the terminal, removed again when this object goes.
+class PortLink {
+  public:
+    // Replaces a symbolic link already at the path; refuses to replace anything else.
+    PortLink(const std::string& linkPath, const std::string& target);
+    ~PortLink();
+    PortLink(const PortLink&) = delete;
+    PortLink& operator=(const PortLink&) = delete;
+
+  private:
+    std::string m_path;
+    std::string m_target;
+};
+
+}  // namespace brisolant::station

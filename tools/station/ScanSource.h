@@ -1,0 +1,26 @@
+#pragma once
+
+// Chooses the text of each scan the station sends.
+
+#include <string>
+
+#include "ScanTexts.h"
+#include "StationOptions.h"
+
+namespace brisolant::station {
+
+class ScanSource {
+  public:
+    explicit ScanSource(const StationOptions& options);
+
+    // The next scan's text, without the STX.
+    std::string NextScanText();
+    std::string Noise() { return m_generator.Noise(); }
+
+  private:
+    ScanKind m_kind;
+    bool m_samplePending;
+    ParcelGenerator m_generator;
+};
+
+}  // namespace brisolant::station
