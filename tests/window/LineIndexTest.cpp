@@ -1,0 +1,135 @@
+#include "window/LineIndex.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Failure.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+std::vector<std::string> AllLines(const LineIndex& index) {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        lines.push_back(index.Line(i));
+    }
+    return lines;
+}
+
+struct SplitCase {
+    const char* name;
+    std::string content;
+    std::vector<std::string> lines;
+};
+
+class LineIndexSplit : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(LineIndexSplit, FindsEveryLineWithoutItsLineEnd) {
+    test::TempDir dir;
+    const std::string path = dir.file("LOG-241.txt");
+    test::WriteFile(path, GetParam().content);
+
+    const LineIndex index(path);
+
+    EXPECT_EQ(AllLines(index), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineIndexSplit,
+    testing::Values(SplitCase{"EmptyFileHasNoLines", "", {}},
+                    SplitCase{"CrLfEndsALine", "one\r\ntwo\r\n", {"one", "two"}},
+                    SplitCase{"LoneCrEndsALine", "one\rtwo\r", {"one", "two"}},
+                    SplitCase{"LastLineWithoutLineEndCounts", "one\r\ntwo", {"one", "two"}},
+                    SplitCase{"LoneLfIsPartOfTheText", "a\nb\r\n\nc\n", {"a\nb", "\nc\n"}},
+                    SplitCase{"LfBeforeCrIsPartOfTheText", "a\n\r\nb\n\r", {"a\n", "b\n"}},
+                    SplitCase{"EmptyLinesBetweenLineEnds", "\r\n\rx\r\n", {"", "", "x"}},
+                    SplitCase{"OnlyALineEnd", "\r\n", {""}},
+                    SplitCase{"EightBitBytesKept", "\xE9t\xE9\r\n\xFF", {"\xE9t\xE9", "\xFF"}}),
+    [](const testing::TestParamInfo<SplitCase>& info) { return info.param.name; });
+
+// The file is read in 1 MiB blocks: a CR LF cut by a block boundary is still one line end, and a
+// CR that ends a block ends its line even when the next block begins with another byte.
+TEST(LineIndex, LineEndSplitAcrossReadBlocks) {
+    test::TempDir dir;
+    const std::string path = dir.file("big.txt");
+    const std::size_t block = std::size_t{1} << 20;
+    std::string first(block - 1, 'a');
+    std::string second(block - 2, 'b');
+    test::WriteFile(path, first + "\r\n" + second + "\r" + "c\n");
+
+    const LineIndex index(path);
+
+    ASSERT_EQ(index.size(), 3u);
+    EXPECT_EQ(index.Line(0), first);
+    EXPECT_EQ(index.Line(1), second);
+    EXPECT_EQ(index.Line(2), "c\n");
+}
+
+TEST(LineIndex, ManyRecordLinesReadBackInAnyOrder) {
+    test::TempDir dir;
+    const std::string path = dir.file("LOG-241.txt");
+    std::string content;
+    for (int i = 0; i < 20000; ++i) {
+        content += std::to_string(i) + std::string(134, ' ') + "\r\n";
+    }
+    test::WriteFile(path, content);
+
+    const LineIndex index(path);
+
+    ASSERT_EQ(index.size(), 20000u);
+    EXPECT_EQ(index.Line(19999).substr(0, 5), "19999");
+    EXPECT_EQ(index.Line(7).substr(0, 2), "7 ");
+    EXPECT_EQ(index.Line(12345).size(), 139u);
+}
+
+TEST(LineIndex, LineIsCutToTheBytesAskedFor) {
+    test::TempDir dir;
+    const std::string path = dir.file("LOG-241.txt");
+    test::WriteFile(path, "abcdef\r\nxy\r\nabc");
+
+    const LineIndex index(path);
+
+    EXPECT_EQ(index.Line(0, 3), "abc");
+    EXPECT_EQ(index.Line(1, 2), "xy");
+    EXPECT_EQ(index.Line(1, 3), "xy");
+    EXPECT_EQ(index.Line(2, 2), "ab");
+    EXPECT_EQ(index.Line(2, 0), "");
+    EXPECT_EQ(index.Line(3), "");
+}
+
+TEST(LineIndex, BytesAppendedAfterIndexingAreNotShown) {
+    test::TempDir dir;
+    const std::string path = dir.file("LOG-241.txt");
+    test::WriteFile(path, "one\r\n");
+    const LineIndex index(path);
+
+    test::WriteFile(path, "one\r\ntwo\r\n");
+
+    ASSERT_EQ(index.size(), 1u);
+    EXPECT_EQ(index.Line(0), "one");
+}
+
+TEST(LineIndex, FileThatCannotBeReadFailsWithItsPath) {
+    test::TempDir dir;
+    const std::string missing = dir.file("LOG-001.txt");
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    for (const std::string& path : {missing, dir.path().string(), fifo}) {
+        SCOPED_TRACE(path);
+        try {
+            const LineIndex index(path);
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), FailureCode::DataFileRead);
+            EXPECT_NE(failure.description().find(path + ": "), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brisolant
