@@ -1,0 +1,221 @@
+#include "window/MainWindowLogic.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/FakeWindow.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+using test::FakeClock;
+using test::FakePort;
+using test::FakePrompt;
+using test::FakePump;
+using test::FakeView;
+using test::ReadFile;
+using test::RecordingMessages;
+using test::TempDir;
+using test::WriteFile;
+
+class MainWindowLogicTest : public ::testing::Test {
+  protected:
+    void WriteSettings(const std::string& communication, const std::string& settings = "") {
+        WriteFile(programDir.file("Orvane.ini"), "[COMMUNICATION]\r\n" + communication +
+                                                     "[SETTINGS]\r\nFilePath=" + dataDir.folder() +
+                                                     "\r\n" + settings);
+    }
+    std::string DataFile() const { return dataDir.folder() + logic.state().DataFileName; }
+
+    TempDir programDir;
+    TempDir dataDir;
+    FakeView view;
+    FakePort port;
+    FakePump pump;
+    FakePrompt prompt;
+    RecordingMessages messages;
+    FakeClock clock;
+    MainWindowLogic logic{
+        {view, port, pump, prompt, messages, clock, LocaleFormat{}, programDir.path().string()}};
+};
+
+TEST_F(MainWindowLogicTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
+    logic.Form_Load();
+    EXPECT_EQ(port.device, "/dev/ttyS0");
+    EXPECT_EQ(port.settings, "9600,N,8,1");
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_EQ(view.panels[2], "File: /");
+    EXPECT_EQ(view.panels[3], "Connecton: 9600,N,8,1");
+    EXPECT_EQ(view.light, kLightGreen);
+    EXPECT_FALSE(view.dataMenuEnabled);
+    EXPECT_EQ(view.counter, "0");
+    EXPECT_FALSE(std::filesystem::exists(programDir.file("Orvane.ini")));
+}
+
+TEST_F(MainWindowLogicTest, PortAndLineSettingsComeFromTheSettingsFile) {
+    struct Case {
+        std::string communication;
+        std::string device;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"CommPort=Comm 4\r\nParity=Even\r\n", "/dev/ttyS3", "9600,E,8,1"},
+        {"CommPort=3\r\nParity=Odd\r\nBaudRate=19200\r\nDataBits=7\r\nStopBits=2\r\n", "/dev/ttyS2",
+         "19200,O,7,2"},
+        {"CommPort=/dev/pts/7\r\nParity=none\r\n", "/dev/pts/7", "9600,n,8,1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.communication);
+        WriteSettings(c.communication);
+        logic.LoadSettingsAndOpenPort();
+        EXPECT_EQ(port.device, c.device);
+        EXPECT_EQ(view.panels[3], "Connecton: " + c.line);
+    }
+}
+
+TEST_F(MainWindowLogicTest, PortThatCannotOpenIsReportedAndTheProgramGoesOn) {
+    port.refuseOpen = true;
+    WriteSettings("CommPort=/dev/nothing-here\r\n");
+    logic.Form_Load();
+    EXPECT_EQ(view.panels[1].rfind("Status: 202 Cannot open the serial port", 0), 0u)
+        << view.panels[1];
+    EXPECT_EQ(view.panels[2], "File: " + dataDir.folder());
+    EXPECT_EQ(view.panels[3], "Connecton: 9600,N,8,1");
+    EXPECT_EQ(view.light, kLightGreen);
+    EXPECT_EQ(view.counter, "0");
+
+    logic.mnuTest_Click();
+    EXPECT_EQ(view.counter, "1") << "the test scan works without a port";
+    EXPECT_EQ(ReadFile(DataFile()).size(), 141u);
+}
+
+TEST_F(MainWindowLogicTest, BadPortNumberIsReported) {
+    WriteSettings("CommPort=Comm 10\r\n");
+    logic.Form_Load();
+    EXPECT_EQ(view.panels[1], "Status: 203 The port setting names no serial port: \"Comm 10\"");
+    EXPECT_FALSE(port.open);
+}
+
+TEST_F(MainWindowLogicTest, ReopeningThePortKeepsAHalfReceivedBlock) {
+    logic.Form_Load();
+    port.Arrive("\x02half a block");
+    logic.Comm_OnComm();
+    logic.LoadSettingsAndOpenPort();
+    EXPECT_EQ(port.closes, 1);
+    EXPECT_EQ(port.opens, 2);
+    EXPECT_EQ(logic.state().ReceiveBuffer, "\x02half a block");
+}
+
+TEST_F(MainWindowLogicTest, ResetCounterWritesPlainZeroAndResetsNothingElse) {
+    WriteSettings("");
+    logic.Form_Load();
+    for (int i = 0; i < 3; ++i) {
+        logic.mnuTest_Click();
+    }
+    view.errors = "4";
+    logic.mnuResetCounter_Click();
+    EXPECT_EQ(view.counter, "0");
+    EXPECT_EQ(view.errors, "4");
+    logic.mnuTest_Click();
+    EXPECT_EQ(view.counter, "1");
+    EXPECT_EQ(ReadFile(DataFile()).size(), 4 * 141u);
+}
+
+TEST_F(MainWindowLogicTest, HiddenButtonTogglesTheRawText) {
+    logic.Form_Load();
+    logic.lblHiddenButton_Click();
+    EXPECT_TRUE(view.dataReceivedVisible);
+    logic.lblHiddenButton_Click();
+    EXPECT_FALSE(view.dataReceivedVisible);
+}
+
+class DataViewTest : public MainWindowLogicTest {
+  protected:
+    void SetUp() override {
+        WriteSettings("");
+        logic.Form_Load();
+        logic.mnuTest_Click();
+        logic.mnuTest_Click();
+    }
+};
+
+TEST_F(DataViewTest, OnOffOnShowsEachLineOnce) {
+    logic.mnuData_Click();
+    EXPECT_TRUE(view.dataMenuChecked);
+    EXPECT_TRUE(view.listVisible);
+    EXPECT_EQ(view.list.size(), 2u);
+    EXPECT_EQ(view.listTop, 50);
+    EXPECT_EQ(view.listWidth, view.outerWidth - 150);
+    EXPECT_EQ(view.listHeight, view.outerHeight - 1000);
+
+    logic.mnuData_Click();
+    EXPECT_FALSE(view.listVisible);
+    EXPECT_TRUE(view.list.empty());
+    logic.mnuData_Click();
+    EXPECT_EQ(view.list.size(), 2u);
+}
+
+TEST_F(DataViewTest, NewScanAddsExactlyOneLine) {
+    logic.mnuData_Click();
+    logic.mnuTest_Click();
+    ASSERT_EQ(view.list.size(), 3u);
+    EXPECT_EQ(view.list[2] + "\r\n", ReadFile(DataFile()).substr(2 * 141));
+}
+
+TEST_F(DataViewTest, EmptyFileShowsAnEmptyList) {
+    WriteFile(DataFile(), "");
+    logic.mnuData_Click();
+    EXPECT_TRUE(view.listVisible);
+    EXPECT_TRUE(view.list.empty());
+}
+
+TEST_F(DataViewTest, DeletedFileLeavesTheViewUnavailable) {
+    std::filesystem::remove(DataFile());
+    view.list.push_back("left over");
+    logic.mnuData_Click();
+    EXPECT_FALSE(view.listVisible);
+    EXPECT_FALSE(view.dataMenuChecked);
+    EXPECT_FALSE(view.dataMenuEnabled);
+    EXPECT_TRUE(view.list.empty());
+    EXPECT_EQ(view.panels[1].rfind("Status: 124 ", 0), 0u) << view.panels[1];
+
+    logic.mnuTest_Click();
+    EXPECT_TRUE(view.dataMenuEnabled) << "the next written record makes it available again";
+}
+
+class RepaintTest : public MainWindowLogicTest {};
+
+TEST_F(RepaintTest, PanelsFollowTheOuterWidthAndTheListItsSize) {
+    view.outerWidth = 9690;
+    view.outerHeight = 6795;
+    logic.Repaint();
+    EXPECT_EQ(view.panelMinWidth[1], 4845);
+    EXPECT_EQ(view.panelMinWidth[2], 2423);
+    EXPECT_EQ(view.panelMinWidth[3], 2423);
+    EXPECT_EQ(view.listWidth, 9540);
+    EXPECT_EQ(view.listHeight, 5795);
+}
+
+TEST_F(RepaintTest, TallerButNotWiderKeepsTheListHeight) {
+    logic.Repaint();
+    view.outerHeight += 1500;
+    logic.Repaint();
+    EXPECT_EQ(view.listHeight, 5795);
+    view.outerWidth += 15;
+    logic.Repaint();
+    EXPECT_EQ(view.listHeight, 7295);
+}
+
+TEST_F(RepaintTest, TinyWindowGivesTheListNoNegativeSize) {
+    view.outerWidth = 100;
+    view.outerHeight = 300;
+    logic.Repaint();
+    EXPECT_EQ(view.listWidth, 0);
+    EXPECT_EQ(view.listHeight, 0);
+}
+
+}  // namespace
+}  // namespace brisolant
