@@ -1,0 +1,153 @@
+#include "scan/DataFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#include "common/Failure.h"
+#include "scan/DayNumber.h"
+
+namespace brisolant {
+
+namespace {
+
+// Zero-padded decimal of at least `width` digits.
+std::string Padded(int number, int width) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*d", width, number);
+    return buffer;
+}
+
+std::string CompactDateText(const LocalDateTime& when) {
+    return Padded(when.year, 4) + Padded(when.month, 2) + Padded(when.day, 2);
+}
+
+std::string SystemErrorText(const std::string& path, int error) {
+    return path + ": " + std::generic_category().message(error);
+}
+
+bool IsUsableFileName(const std::string& fileName) {
+    return !fileName.empty() &&
+           fileName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+// Writes all of `bytes`, going on after partial writes and interruptions; returns 0 or errno.
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+void BlankControlCharacters(std::string::iterator first, std::string::iterator last) {
+    for (; first != last; ++first) {
+        const auto code = static_cast<unsigned char>(*first);
+        if (code < 32 || code == 127) {
+            *first = ' ';
+        }
+    }
+}
+
+}  // namespace
+
+std::string DateText(const LocalDateTime& when, const LocaleFormat& locale) {
+    return Padded(when.year, 4) + locale.dateSeparator + Padded(when.month, 2) +
+           locale.dateSeparator + Padded(when.day, 2);
+}
+
+std::string TimeText(const LocalDateTime& when, const LocaleFormat& locale) {
+    return Padded(when.hour, 2) + locale.timeSeparator + Padded(when.minute, 2) +
+           locale.timeSeparator + Padded(when.second, 2);
+}
+
+std::string BuildDataFileName(const LocalDateTime& now, const Settings& settings,
+                              const LocaleFormat& locale, const std::string& previousName) {
+    // Before the close time the scan still belongs to yesterday's file. The comparison is by
+    // character code, so "6:00:00" lies above every time written with two hour digits.
+    const LocalDateTime fileDay =
+        TimeText(now, locale) < settings.CloseTime ? PreviousDay(now) : now;
+    const std::string dayNumber = Padded(DayNumber(fileDay), 3);
+    const std::string compactDate = CompactDateText(fileDay);
+    switch (settings.LogFileType) {
+        case 0:
+            return "LOG-" + dayNumber + settings.BranchID + ".txt";
+        case 1:
+            return "LOG-" + compactDate + settings.BranchID + ".txt";
+        case 2:
+            return "LOG-" + settings.BranchID + ".txt";
+        default:
+            return previousName;
+    }
+}
+
+std::string OneLineText(std::string_view text) {
+    std::string line(text);
+    BlankControlCharacters(line.begin(), line.end());
+    return line;
+}
+
+std::string BuildRecordLine(const ScanRecord& record, const Settings& settings) {
+    const FixedText* const fields[] = {
+        &record.RecordDate, &record.RecordTime, &record.DeviceNumber, &record.Length,
+        &record.Width,      &record.Height,     &record.GrossWeight,  &record.DimWeight,
+        &record.DimFactor,  &record.Barcode,
+    };
+    std::string line;
+    line.reserve(139 + 9 * settings.FileDelimiter.size());
+    for (const FixedText* field : fields) {
+        if (field != fields[0]) {
+            line += settings.FileDelimiter;
+        }
+        const std::size_t start = line.size();
+        line += field->Text();
+        BlankControlCharacters(line.begin() + static_cast<std::ptrdiff_t>(start), line.end());
+    }
+    return line;
+}
+
+void AppendRecordLine(const std::string& folder, const std::string& fileName,
+                      std::string_view line) {
+    if (!IsUsableFileName(fileName)) {
+        throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(fileName) + "\"");
+    }
+    const std::string path = folder + fileName;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, errno));
+    }
+    struct stat before {};
+    if (::fstat(fd, &before) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, error));
+    }
+    std::string bytes;
+    bytes.reserve(line.size() + 2);
+    bytes.append(line).append("\r\n");
+    int error = WriteAll(fd, bytes);
+    if (error != 0) {
+        // A partial line would merge with the next scan's line: take it back.
+        if (S_ISREG(before.st_mode)) {
+            (void)::ftruncate(fd, before.st_size);
+        }
+        ::close(fd);
+        throw Failure(FailureCode::DataFileWrite, SystemErrorText(path, error));
+    }
+    if (::close(fd) != 0 && errno != EINTR) {
+        // Some file systems report a failed write only when the file is closed.
+        throw Failure(FailureCode::DataFileWrite, SystemErrorText(path, errno));
+    }
+}
+
+}  // namespace brisolant

@@ -1,0 +1,197 @@
+#include "scan/NumberFormat.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+#include "common/Failure.h"
+
+namespace brisolant {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// True when `separator` is non-empty and stands at `pos` of `text`.
+bool SeparatorAt(std::string_view text, std::size_t pos, const std::string& separator) {
+    return !separator.empty() && text.substr(pos, separator.size()) == separator;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Rewrites a number in the locale's form into the plain form std::from_chars reads
+// ("-1234.5e3"), or returns false when the text is not such a number.
+bool NormaliseNumber(std::string_view text, const LocaleFormat& locale, std::string& plain) {
+    std::size_t pos = 0;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        if (text[pos] == '-') {
+            plain += '-';
+        }
+        ++pos;
+    }
+    std::size_t mantissaDigits = 0;
+    while (pos < text.size()) {
+        if (IsDigit(text[pos])) {
+            plain += text[pos++];
+            ++mantissaDigits;
+        } else if (SeparatorAt(text, pos, locale.decimal)) {
+            break;
+        } else if (mantissaDigits > 0 && SeparatorAt(text, pos, locale.grouping)) {
+            pos += locale.grouping.size();
+        } else {
+            break;
+        }
+    }
+    if (SeparatorAt(text, pos, locale.decimal)) {
+        pos += locale.decimal.size();
+        plain += '.';
+        while (pos < text.size() && IsDigit(text[pos])) {
+            plain += text[pos++];
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0) {
+        return false;
+    }
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        plain += 'e';
+        ++pos;
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+            plain += text[pos++];
+        }
+        std::size_t exponentDigits = 0;
+        while (pos < text.size() && IsDigit(text[pos])) {
+            plain += text[pos++];
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0) {
+            return false;
+        }
+    }
+    return pos == text.size();
+}
+
+void RequireFinite(double value) {
+    if (!std::isfinite(value)) {
+        throw Failure(FailureCode::NumberOverflow);
+    }
+}
+
+// The value rounded to `decimals` places, halves away from zero, as plain text with a "."
+// ("-12.50"). Rounding starts from the value's 15 significant digits, so 2.675 gives 2.68 as a
+// person reading the number expects, not the 2.67 its binary form would give.
+std::string RoundedPlainText(double value, int decimals) {
+    RequireFinite(value);
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                   std::chars_format::scientific, 14)
+                         .ptr;
+    const std::string_view scientific(buffer, static_cast<std::size_t>(end - buffer));
+    const std::size_t e = scientific.find('e');
+    int exponent = 0;
+    std::from_chars(scientific.data() + e + 1 + (scientific[e + 1] == '+'), end, exponent);
+    std::string digits;
+    for (char c : scientific.substr(0, e)) {
+        if (c != '.') {
+            digits += c;
+        }
+    }
+    // digits[0] stands for 10^exponent; pad so that every integer place and the kept decimals
+    // exist, with one more place to decide the rounding.
+    const int integerPlaces = std::max(exponent + 1, 1);
+    if (exponent < 0) {
+        digits.insert(0, static_cast<std::size_t>(-exponent), '0');
+    }
+    const std::size_t kept = static_cast<std::size_t>(integerPlaces + decimals);
+    if (digits.size() < kept + 1) {
+        digits.resize(kept + 1, '0');
+    }
+    const bool roundUp = digits[kept] >= '5';
+    digits.resize(kept);
+    if (roundUp) {
+        std::size_t i = kept;
+        while (i > 0 && digits[i - 1] == '9') {
+            digits[--i] = '0';
+        }
+        if (i == 0) {
+            digits.insert(0, 1, '1');
+        } else {
+            ++digits[i - 1];
+        }
+    }
+    if (decimals > 0) {
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
+    }
+    const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+    if (value < 0 && !zero) {
+        digits.insert(0, 1, '-');
+    }
+    return digits;
+}
+
+}  // namespace
+
+double ToNumber(std::string_view text, const LocaleFormat& locale) {
+    const std::string_view trimmed = TrimBlanks(text);
+    std::string plain;
+    if (!NormaliseNumber(trimmed, locale, plain)) {
+        throw Failure(FailureCode::NotANumber, "\"" + std::string(text) + "\"");
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        throw Failure(FailureCode::NumberOverflow, "\"" + std::string(trimmed) + "\"");
+    }
+    if (error != std::errc() || end != plain.data() + plain.size()) {
+        throw Failure(FailureCode::NotANumber, "\"" + std::string(text) + "\"");
+    }
+    return value;
+}
+
+std::string NumberText(double value, const LocaleFormat& locale) {
+    RequireFinite(value);
+    if (value == 0) {
+        return "0";  // also for -0
+    }
+    char buffer[32];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
+    std::string text(buffer, end);
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos) {
+        text.replace(point, 1, locale.decimal);
+    }
+    return text;
+}
+
+std::string FixedTwoText(double value, const LocaleFormat& locale) {
+    std::string text = RoundedPlainText(value, 2);
+    text.replace(text.find('.'), 1, locale.decimal);
+    return text;
+}
+
+std::string GroupedText(double value, const LocaleFormat& locale) {
+    const std::string plain = RoundedPlainText(value, 0);
+    const std::size_t firstDigit = plain[0] == '-' ? 1 : 0;
+    std::string text = plain.substr(0, firstDigit);
+    for (std::size_t i = firstDigit; i < plain.size(); ++i) {
+        const std::size_t placesLeft = plain.size() - i;
+        if (i > firstDigit && placesLeft % 3 == 0) {
+            text += locale.grouping;
+        }
+        text += plain[i];
+    }
+    return text;
+}
+
+}  // namespace brisolant

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "common/Failure.h"
+#include "scan/DataFile.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+FailureCode AppendFailure(const std::string& folder, const std::string& fileName,
+                          std::string* description = nullptr) {
+    try {
+        AppendRecordLine(folder, fileName, "line");
+    } catch (const Failure& failure) {
+        if (description != nullptr) {
+            *description = failure.description();
+        }
+        return failure.code();
+    }
+    ADD_FAILURE() << "no failure";
+    return {};
+}
+
+TEST(AppendRecordLine, CreatesTheFileThenAppendsBytesUnchanged) {
+    TempDir dir;
+    AppendRecordLine(dir.folder(), "LOG-241.txt", "first");
+    AppendRecordLine(dir.folder(), "LOG-241.txt", "second \xe9\xff");
+    EXPECT_EQ(ReadFile(dir.file("LOG-241.txt")), "first\r\nsecond \xe9\xff\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("LOG-241.txt").c_str(), &info), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0644u & ~mask);
+}
+
+TEST(AppendRecordLine, BadFileNameFailsWithoutTouchingTheDisk) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "sub");
+    for (const std::string& name :
+         {std::string(), std::string("sub/LOG.txt"), std::string("../LOG.txt"),
+          std::string("LOG\0.txt", 8), std::string("/")}) {
+        EXPECT_EQ(AppendFailure(dir.folder(), name), FailureCode::DataFileBadName) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "sub"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path().parent_path() / "LOG.txt"));
+}
+
+TEST(AppendRecordLine, OpenFailureNamesPathAndReason) {
+    TempDir dir;
+    std::string description;
+    EXPECT_EQ(AppendFailure(dir.folder() + "missing/", "LOG.txt", &description),
+              FailureCode::DataFileOpen);
+    EXPECT_EQ(description, "Cannot open the data file: " + dir.folder() +
+                               "missing/LOG.txt: No such file or directory");
+    std::filesystem::create_directory(dir.path() / "LOG-241.txt");
+    EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
+}
+
+TEST(AppendRecordLine, ReadOnlyFileFailsToOpen) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+    TempDir dir;
+    test::WriteFile(dir.file("LOG.txt"), "kept\r\n");
+    std::filesystem::permissions(dir.file("LOG.txt"), std::filesystem::perms::owner_read);
+    EXPECT_EQ(AppendFailure(dir.folder(), "LOG.txt"), FailureCode::DataFileOpen);
+    EXPECT_EQ(ReadFile(dir.file("LOG.txt")), "kept\r\n");
+}
+
+TEST(AppendRecordLine, FullDeviceIsAWriteFailure) {
+    if (::access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no writable /dev/full";
+    }
+    std::string description;
+    EXPECT_EQ(AppendFailure("/dev/", "full", &description), FailureCode::DataFileWrite);
+    EXPECT_EQ(description, "Cannot write the data file: /dev/full: No space left on device");
+}
+
+// The file-size limit stops the write in the middle of the line; the half line must go again,
+// or the next scan's line would be glued to it. Run in a child so the limit stays there.
+TEST(AppendRecordLine, WriteCutShortLeavesNoPartialLine) {
+    TempDir dir;
+    const std::string path = dir.file("LOG.txt");
+    const std::string before = "kept line\r\n";
+    test::WriteFile(path, before);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{before.size() + 20, before.size() + 20};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            ::_exit(2);
+        }
+        try {
+            AppendRecordLine(dir.folder(), "LOG.txt", std::string(139, 'x'));
+        } catch (const Failure& failure) {
+            ::_exit(failure.code() == FailureCode::DataFileWrite ? 0 : 3);
+        }
+        ::_exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(path), before);
+    // The file was released: the next scan appends as usual.
+    AppendRecordLine(dir.folder(), "LOG.txt", "next");
+    EXPECT_EQ(ReadFile(path), before + "next\r\n");
+}
+
+}  // namespace
+}  // namespace brisolant
