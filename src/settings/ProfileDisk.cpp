@@ -1,0 +1,196 @@
+#include "settings/ProfileDisk.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace brisolant {
+
+namespace {
+
+// A settings file is a few hundred bytes; anything near this is not one.
+constexpr std::size_t kProfileFileLimit = 16 * 1024 * 1024;
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
+
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    int Close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+  private:
+    int fd_;
+};
+
+Failure SystemFailure(FailureCode code, const std::string& path, int error) {
+    return Failure(code, path + ": " + std::strerror(error));
+}
+
+// Errors that mean the place cannot be written to; the write reports them only by returning
+// false, as the platform function it stands for does.
+bool IsRefusal(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == ENOENT ||
+           error == ENOTDIR;
+}
+
+std::string ReadAll(int fd, const std::string& path, FailureCode code) {
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            throw SystemFailure(code, path, errno);
+        }
+        if (count == 0) {
+            return content;
+        }
+        if (content.size() + static_cast<std::size_t>(count) > kProfileFileLimit) {
+            throw SystemFailure(code, path, EFBIG);
+        }
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+void WriteAll(int fd, std::string_view content, const std::string& path) {
+    while (!content.empty()) {
+        const ssize_t count = ::write(fd, content.data(), content.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+        }
+        content.remove_prefix(static_cast<std::size_t>(count));
+    }
+}
+
+std::string TemporaryName(const std::string& path, int attempt) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameBegin = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, nameBegin) + "." + path.substr(nameBegin) + "-" +
+           std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+// A new, empty file beside path; its name is returned through temporaryName.
+FileDescriptor CreateTemporary(const std::string& path, std::string& temporaryName) {
+    for (int attempt = 0;; ++attempt) {
+        temporaryName = TemporaryName(path, attempt);
+        FileDescriptor file(
+            ::open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (file.IsOpen() || errno != EEXIST || attempt == 100) {
+            return file;
+        }
+    }
+}
+
+void CopyOwnerAndPermissions(int fd, const std::string& path) {
+    struct stat old {};
+    if (::stat(path.c_str(), &old) != 0) {
+        return;
+    }
+    // Best effort: only the superuser can hand the file back to another owner.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        errno = 0;
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadProfileFile(const std::string& path, FailureCode code) {
+    // O_NONBLOCK, so that a FIFO standing in the file's place cannot hang the program.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!file.IsOpen()) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        throw SystemFailure(code, path, errno);
+    }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0) {
+        throw SystemFailure(code, path, errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw SystemFailure(code, path, EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw Failure(code, path + ": Not a regular file");
+    }
+    return ReadAll(file.Get(), path, code);
+}
+
+std::string ProfileWriteTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return path;
+    }
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    return real ? std::string(real.get()) : path;
+}
+
+bool IsProfileFileWritable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    return (info.st_mode & kAnyWrite) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+bool ReplaceProfileFile(const std::string& path, std::string_view content) {
+    if (path.empty()) {
+        return false;
+    }
+    std::string temporaryName;
+    FileDescriptor file = CreateTemporary(path, temporaryName);
+    if (!file.IsOpen()) {
+        if (IsRefusal(errno)) {
+            return false;
+        }
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+    }
+    try {
+        WriteAll(file.Get(), content, path);
+        CopyOwnerAndPermissions(file.Get(), path);
+        if (::fsync(file.Get()) != 0 || file.Close() != 0) {
+            throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+        }
+    } catch (const Failure&) {
+        ::unlink(temporaryName.c_str());
+        throw;
+    }
+    if (::rename(temporaryName.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporaryName.c_str());
+        if (IsRefusal(error)) {
+            return false;
+        }
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, error);
+    }
+    return true;
+}
+
+}  // namespace brisolant

@@ -1,0 +1,44 @@
+#include "settings/ProfileFile.h"
+
+#include "common/Failure.h"
+#include "settings/FailureMessage.h"
+#include "settings/ProfileDisk.h"
+#include "settings/ProfileText.h"
+
+namespace brisolant {
+
+std::string INIGetSettingString(const std::string& section, const std::string& key,
+                                const std::string& filePath, const std::string& defaultValue,
+                                MessagePresenter& messages) {
+    try {
+        return ProfileValueOrDefault(ReadProfileFile(filePath, FailureCode::ProfileReadFailed),
+                                     section, key, defaultValue);
+    } catch (const Failure& failure) {
+        ShowFailureMessage(messages, "INIGetSettingString", failure);
+        return "";
+    }
+}
+
+bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
+                     const std::string& filePath, MessagePresenter& messages) {
+    try {
+        if (!CanStoreProfileValue(section, key, value)) {
+            return false;
+        }
+        const std::string target = ProfileWriteTarget(filePath);
+        const auto existing = ReadProfileFile(target, FailureCode::ProfileWriteFailed);
+        if (existing && !IsProfileFileWritable(target)) {
+            return false;
+        }
+        const std::string updated = WithProfileValue(existing.value_or(""), section, key, value);
+        if (existing && updated == *existing) {
+            return true;
+        }
+        return ReplaceProfileFile(target, updated);
+    } catch (const Failure& failure) {
+        ShowFailureMessage(messages, "INIWriteSetting", failure);
+        return false;
+    }
+}
+
+}  // namespace brisolant

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "settings/ProfileFile.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::RecordingMessages;
+using test::TempDir;
+using test::WriteFile;
+
+class ProfileFile : public ::testing::Test {
+  protected:
+    std::string Read(const std::string& section, const std::string& key,
+                     const std::string& defaultValue = "dflt") {
+        return INIGetSettingString(section, key, path, defaultValue, messages);
+    }
+    bool Write(const std::string& section, const std::string& key, const std::string& value) {
+        return INIWriteSetting(section, key, value, path, messages);
+    }
+    std::vector<std::string> FolderEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    TempDir dir;
+    std::string path = dir.file("Orvane.ini");
+    RecordingMessages messages;
+};
+
+TEST_F(ProfileFile, ReadingAMissingFileGivesTheDefaultAndCreatesNothing) {
+    EXPECT_EQ(Read("SETTINGS", "FilePath", "/"), "/");
+    EXPECT_FALSE(fs::exists(path));
+    // A path through a regular file is as missing as any other.
+    WriteFile(dir.file("plain"), "x");
+    EXPECT_EQ(INIGetSettingString("S", "k", dir.file("plain") + "/Orvane.ini", "d", messages), "d");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ProfileFile, ReadingLeavesTheFileAsItWas) {
+    WriteFile(path, "[S]\nk= \"v\" \n");
+    const auto before = fs::last_write_time(path);
+    EXPECT_EQ(Read("s", "K"), "v");
+    EXPECT_EQ(Read("S", "other"), "dflt");
+    EXPECT_EQ(ReadFile(path), "[S]\nk= \"v\" \n");
+    EXPECT_EQ(fs::last_write_time(path), before);
+}
+
+TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsAReadFailure) {
+    fs::create_directory(path);
+    EXPECT_EQ(Read("S", "k"), "");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "INIGetSettingString");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 301. Cannot read the settings file: " + path + ": Is a directory");
+}
+
+TEST_F(ProfileFile, AFileWithoutReadPermissionIsAReadFailure) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "the superuser reads every file";
+    }
+    WriteFile(path, "[S]\r\nk=1\r\n");
+    fs::permissions(path, fs::perms::none);
+    EXPECT_EQ(Read("S", "k"), "");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 301. Cannot read the settings file: " + path + ": Permission denied");
+}
+
+TEST_F(ProfileFile, WritingCreatesTheFileWithHeaderAndEntry) {
+    EXPECT_TRUE(Write("SETTINGS", "FilePath", "/data/"));
+    EXPECT_EQ(ReadFile(path), "[SETTINGS]\r\nFilePath=/data/\r\n");
+    EXPECT_EQ(Read("SETTINGS", "FilePath"), "/data/");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ProfileFile, WritingAKeyStoredInOtherCaseLeavesOneEntry) {
+    WriteFile(path, "[settings]\r\nremove_incm=0\r\nFlowControl=0\r\n");
+    EXPECT_TRUE(Write("SETTINGS", "Remove_InCm", "1"));
+    EXPECT_EQ(ReadFile(path), "[settings]\r\nremove_incm=1\r\nFlowControl=0\r\n");
+}
+
+TEST_F(ProfileFile, WritingWhereNoFolderCanBeWrittenIsRefusedSilently) {
+    WriteFile(dir.file("plain"), "x");
+    const std::string places[] = {dir.file("missing/Orvane.ini"), dir.file("plain/Orvane.ini"),
+                                  "/proc/Orvane.ini", ""};
+    for (const std::string& place : places) {
+        EXPECT_FALSE(INIWriteSetting("S", "k", "v", place, messages)) << place;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ReadFile(dir.file("plain")), "x");
+}
+
+TEST_F(ProfileFile, WritingIntoAReadOnlyFolderIsRefusedSilently) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "the superuser writes into every folder";
+    }
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(Write("S", "k", "v"));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(fs::exists(path));
+}
+
+// Even the superuser leaves a settings file alone that nobody may write.
+TEST_F(ProfileFile, AReadOnlyFileStaysReadOnlyAndUnchanged) {
+    WriteFile(path, "[S]\r\nk=1\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_FALSE(Write("S", "k", "2"));
+    EXPECT_FALSE(Write("T", "k", "2"));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=1\r\n");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::group_read);
+}
+
+TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsAWriteFailure) {
+    fs::create_directory(path);
+    EXPECT_FALSE(Write("S", "k", "v"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "INIWriteSetting");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 302. Cannot write the settings file: " + path + ": Is a directory");
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(ProfileFile, AValueWithALineEndIsRefusedRatherThanSplitIntoEntries) {
+    WriteFile(path, "[S]\r\nk=1\r\n");
+    EXPECT_FALSE(Write("S", "k", "2\r\n[T]\r\nx=evil"));
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=1\r\n");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ProfileFile, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
+    WriteFile(path, "[S]\r\nk=1\r\n");
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(path, mode);
+    EXPECT_TRUE(Write("S", "k", "2"));
+    EXPECT_EQ(fs::status(path).permissions(), mode);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Orvane.ini"});
+}
+
+TEST_F(ProfileFile, WritingThroughASymbolicLinkUpdatesItsTarget) {
+    const std::string target = dir.file("real.ini");
+    WriteFile(target, "[S]\r\nk=1\r\n");
+    fs::create_symlink(target, path);
+    EXPECT_TRUE(Write("S", "k", "2"));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(ReadFile(target), "[S]\r\nk=2\r\n");
+}
+
+// The disk fills up while the new content is written: the old file must survive whole.
+TEST_F(ProfileFile, AWriteThatFailsMidwayLeavesTheOldFileWhole) {
+    const std::string old = "[S]\r\nk=1\r\nother=keep\r\n";
+    WriteFile(path, old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool stored = Write("S", "k", std::string(200, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    EXPECT_FALSE(stored);
+    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Orvane.ini"});
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "INIWriteSetting");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 302. Cannot write the settings file: " + path + ": File too large");
+}
+
+TEST_F(ProfileFile, BinaryJunkIsReadAndKeptAroundAStoredEntry) {
+    std::string junk(4096, '\0');
+    for (std::size_t i = 0; i < junk.size(); ++i) {
+        junk[i] = static_cast<char>(i * 7919 % 256);
+    }
+    WriteFile(path, junk);
+    EXPECT_EQ(Read("S", "k"), "dflt");
+    EXPECT_TRUE(Write("S", "k", "v"));
+    EXPECT_EQ(Read("S", "k"), "v");
+    EXPECT_EQ(ReadFile(path).substr(0, junk.size()), junk);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace brisolant

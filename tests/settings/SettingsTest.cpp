@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <tuple>
+
+#include "settings/Settings.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::RecordingMessages;
+using test::TempDir;
+using test::WriteFile;
+
+auto LoadedFields(const Settings& s) {
+    return std::tie(s.CommPort, s.BaudRate, s.DataBits, s.Parity, s.StopBits, s.FilePath,
+                    s.CloseTime, s.BranchID, s.ScaleFactor, s.RemoveInCm, s.RemoveLbKg,
+                    s.ManualEntryData, s.FileDelimiter, s.ConvertCMtoMM, s.LogFileType);
+}
+
+// What the dialog writes into an empty folder when nothing was changed.
+const std::string kDefaultFile =
+    "[COMMUNICATION]\r\nCommPort=1\r\nBaudRate=9600\r\nDataBits=8\r\nParity=None\r\n"
+    "StopBits=1\r\n\r\n[SETTINGS]\r\nFilePath=/\r\nCloseTime=00:00:00\r\nBranchID=\r\n"
+    "ScaleFactor=\r\nRemove_InCm=0\r\nRemove_LbKg=0\r\nManualEntryData=0\r\nFileDelimiter=,\r\n"
+    "ConvertCMtoMM=0\r\nLogFileType=0\r\n";
+
+class SettingsFile : public ::testing::Test {
+  protected:
+    Settings Load() {
+        Settings settings;
+        LoadSettings(settings, dir.path().string(), messages);
+        return settings;
+    }
+    Settings LoadFrom(const std::string& content) {
+        WriteFile(ini, content);
+        return Load();
+    }
+    void Save(const SettingsDialogValues& values) { SaveSettings(values, ini, messages); }
+
+    TempDir dir;
+    std::string ini = dir.file("Orvane.ini");
+    RecordingMessages messages;
+};
+
+TEST(SettingsFilePath, NamesTheFileInTheProgramFolder) {
+    EXPECT_EQ(SettingsFilePath("/opt/brisolant"), "/opt/brisolant/Orvane.ini");
+}
+
+TEST_F(SettingsFile, WithoutAFileEveryFieldTakesItsDefault) {
+    Settings settings;
+    settings.CommPort = "Comm 4";
+    settings.FilePath = "/old/";
+    settings.ManualEntryData = true;
+    settings.LogFileType = 2;
+    LoadSettings(settings, dir.path().string(), messages);
+
+    EXPECT_EQ(settings.IniFilePath, ini);
+    EXPECT_EQ(LoadedFields(settings), LoadedFields(Settings{}));
+    EXPECT_EQ(settings.FilePath, "/");
+    EXPECT_FALSE(fs::exists(ini));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SettingsFile, LoadsTheKeysTheDialogWrites) {
+    const Settings s = LoadFrom(
+        "[COMMUNICATION]\r\nCommPort=Comm 3\r\nBaudRate=19200\r\nDataBits=7\r\nParity=Even\r\n"
+        "StopBits=2\r\nFlowControl=1\r\n\r\n[SETTINGS]\r\nFilePath=/data\r\nCloseTime=06:00:00\r\n"
+        "BranchID=B12\r\nScaleFactor=9\r\nRemove_InCm=1\r\nRemove_LbKg=0\r\nManualEntryData=1\r\n"
+        "FileDelimiter=;\r\nConvertCMtoMM=1\r\nLogFileType=1\r\n");
+    EXPECT_EQ(s.CommPort, "Comm 3");
+    EXPECT_EQ(s.BaudRate, "19200");
+    EXPECT_EQ(s.DataBits, "7");
+    EXPECT_EQ(s.Parity, "Even");
+    EXPECT_EQ(s.StopBits, "2");
+    EXPECT_EQ(s.FilePath, "/data");  // loaded as it stands, without the separator
+    EXPECT_EQ(s.CloseTime, "06:00:00");
+    EXPECT_EQ(s.BranchID, "B12");
+    EXPECT_EQ(s.ScaleFactor, "");  // never read
+    EXPECT_TRUE(s.RemoveInCm);     // read as Remove_incm
+    EXPECT_FALSE(s.RemoveLbKg);    // read as Remove_lbkg
+    EXPECT_TRUE(s.ManualEntryData);
+    EXPECT_EQ(s.FileDelimiter, ";");
+    EXPECT_TRUE(s.ConvertCMtoMM);
+    EXPECT_EQ(s.LogFileType, 1);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SettingsFile, TextFieldsKeepTheirTextUpTo255Characters) {
+    const std::string branch(300, 'b');
+    const Settings s = LoadFrom("[SETTINGS]\r\nBranchID=" + branch + "\r\nCloseTime=\r\n");
+    EXPECT_EQ(s.BranchID, branch.substr(0, 255));
+    EXPECT_EQ(s.CloseTime, "");  // present but empty: not the default
+}
+
+TEST_F(SettingsFile, BooleanKeysTakeNumbersAndTrueOrFalse) {
+    const struct {
+        const char* text;
+        bool expected;
+    } cases[] = {{"True", true},   {"tRuE", true},   {"-1", true}, {"1", true},
+                 {"False", false}, {"false", false}, {"0", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(LoadFrom(std::string("[SETTINGS]\r\nConvertCMtoMM=") + c.text).ConvertCMtoMM,
+                  c.expected)
+            << c.text;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A hand-edited key that does not convert takes its default; the rest of the file still loads.
+TEST_F(SettingsFile, ABooleanOfTheWrongKindIsReportedAndTakesItsDefault) {
+    for (const std::string text : {"", "yes"}) {
+        messages.shown.clear();
+        const Settings s = LoadFrom("[SETTINGS]\r\nManualEntryData=" + text +
+                                    "\r\nFileDelimiter=;\r\nLogFileType=2\r\n");
+        EXPECT_FALSE(s.ManualEntryData);
+        EXPECT_EQ(s.FileDelimiter, ";");
+        EXPECT_EQ(s.LogFileType, 2);
+        ASSERT_EQ(messages.shown.size(), 1u) << text;
+        EXPECT_EQ(messages.shown[0].title, "Settings");
+        EXPECT_EQ(messages.shown[0].text,
+                  "Error: 311. A setting has a value of the wrong kind: [SETTINGS] "
+                  "ManualEntryData = \"" +
+                      text + "\"; the default 0 is used.");
+    }
+}
+
+TEST_F(SettingsFile, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {{"1", 1}, {"3", 3}, {"2.5", 2}, {"-1", -1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(LoadFrom(std::string("[SETTINGS]\r\nLogFileType=") + c.text).LogFileType,
+                  c.expected)
+            << c.text;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SettingsFile, ALogFileTypeOutOfRangeIsReportedAndTakesItsDefault) {
+    EXPECT_EQ(LoadFrom("[SETTINGS]\r\nLogFileType=40000\r\n").LogFileType, 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Settings");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 312. A setting is out of range: [SETTINGS] LogFileType = \"40000\"; the "
+              "default 0 is used.");
+}
+
+TEST_F(SettingsFile, AnUnreadableFileGivesOneMessageAndAllDefaults) {
+    fs::create_directory(ini);
+    const Settings s = Load();
+    EXPECT_EQ(LoadedFields(s), LoadedFields(Settings{}));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Settings");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 301. Cannot read the settings file: " + ini + ": Is a directory");
+}
+
+TEST_F(SettingsFile, SavingDefaultsCreatesBothSectionsWithEveryKeyInOrder) {
+    Save(DialogValuesFrom(Settings{}));
+    EXPECT_EQ(ReadFile(ini), kDefaultFile);
+    EXPECT_EQ(LoadedFields(Load()), LoadedFields(Settings{}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SettingsFile, SavedValuesLoadBack) {
+    SettingsDialogValues values = DialogValuesFrom(Settings{});
+    values.CommPort = "Comm 2";
+    values.BaudRate = "115200";
+    values.FilePath = "/srv/scans/";
+    values.BranchID = "North";
+    values.RemoveInCm = true;
+    values.RemoveLbKg = true;
+    values.ManualEntryData = true;
+    values.FileDelimiter = "|";
+    values.ConvertCMtoMM = true;
+    values.LogFileType = 2;
+    Save(values);
+
+    const Settings s = Load();
+    EXPECT_EQ(s.CommPort, "Comm 2");
+    EXPECT_EQ(s.BaudRate, "115200");
+    EXPECT_EQ(s.FilePath, "/srv/scans/");
+    EXPECT_EQ(s.BranchID, "North");
+    EXPECT_TRUE(s.RemoveInCm && s.RemoveLbKg && s.ManualEntryData && s.ConvertCMtoMM);
+    EXPECT_EQ(s.FileDelimiter, "|");
+    EXPECT_EQ(s.LogFileType, 2);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SettingsFile, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone) {
+    const Settings loaded = LoadFrom(
+        "[COMMUNICATION]\r\nFlowControl=1\r\n[SETTINGS]\r\nLogFileType=3\r\nScaleFactor=7\r\n");
+    ASSERT_EQ(loaded.LogFileType, 3);
+    const SettingsDialogValues values = DialogValuesFrom(loaded);
+    ASSERT_EQ(values.LogFileType, -1);
+    Save(values);
+
+    const std::string saved = ReadFile(ini);
+    EXPECT_NE(saved.find("LogFileType=3\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("FlowControl=1\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("ScaleFactor=\r\n"), std::string::npos);
+    EXPECT_EQ(Load().LogFileType, 3);
+}
+
+TEST_F(SettingsFile, ABlankDelimiterIsWrittenButReadsBackEmpty) {
+    for (const std::string delimiter : {" ", "\t"}) {
+        SettingsDialogValues values = DialogValuesFrom(Settings{});
+        values.FileDelimiter = delimiter;
+        Save(values);
+        EXPECT_NE(ReadFile(ini).find("FileDelimiter=" + delimiter + "\r\n"), std::string::npos);
+        EXPECT_EQ(Load().FileDelimiter, "");
+    }
+}
+
+TEST_F(SettingsFile, RefusedWritesAreSilent) {
+    WriteFile(dir.file("plain"), "x");
+    SaveSettings(DialogValuesFrom(Settings{}), dir.file("plain/Orvane.ini"), messages);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(DialogValuesFrom, ShowsTheRecordWithAPathBoxEndingInASeparator) {
+    Settings settings;
+    settings.FilePath = "/data";
+    settings.BranchID = "B7";
+    settings.ConvertCMtoMM = true;
+    const SettingsDialogValues values = DialogValuesFrom(settings);
+    EXPECT_EQ(values.FilePath, "/data/");
+    EXPECT_EQ(values.BranchID, "B7");
+    EXPECT_TRUE(values.ConvertCMtoMM);
+    EXPECT_EQ(values.CommPort, "1");
+
+    settings.FilePath = "";
+    EXPECT_EQ(DialogValuesFrom(settings).FilePath, "/");
+    settings.FilePath = "/";
+    EXPECT_EQ(DialogValuesFrom(settings).FilePath, "/");
+}
+
+TEST(DialogValuesFrom, ChoosesAFileNameDateOnlyForZeroToTwo) {
+    const struct {
+        std::int16_t stored;
+        int shown;
+    } cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, -1}, {-1, -1}, {32767, -1}};
+    for (const auto& c : cases) {
+        Settings settings;
+        settings.LogFileType = c.stored;
+        EXPECT_EQ(DialogValuesFrom(settings).LogFileType, c.shown) << c.stored;
+    }
+}
+
+}  // namespace
+}  // namespace brisolant
