@@ -1,7 +1,6 @@
 #include "scan/DataFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,19 +34,33 @@ bool IsUsableFileName(const std::string& fileName) {
            fileName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
 }
 
-// Writes all of `bytes`, going on after partial writes and interruptions; returns 0 or errno.
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
+// Writes all of `bytes`, going on after partial writes and interruptions. Returns 0 or the
+// error, and in `written` how many bytes reached the file.
+int WriteAll(int fd, std::string_view bytes, std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        if (count <= 0) {
+            return count < 0 ? errno : EIO;
+        }
+        written += static_cast<std::size_t>(count);
     }
     return 0;
+}
+
+// Takes back the `written` bytes of a line that could not be finished, which would otherwise
+// merge with the next scan's line. With O_APPEND they end at the file position.
+void TakeBackPartialLine(int fd, std::size_t written) {
+    if (written == 0) {
+        return;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    if (end >= static_cast<off_t>(written)) {
+        (void)::ftruncate(fd, end - static_cast<off_t>(written));
+    }
 }
 
 void BlankControlCharacters(std::string::iterator first, std::string::iterator last) {
@@ -126,21 +139,13 @@ void AppendRecordLine(const std::string& folder, const std::string& fileName,
     if (fd < 0) {
         throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, errno));
     }
-    struct stat before {};
-    if (::fstat(fd, &before) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, error));
-    }
     std::string bytes;
     bytes.reserve(line.size() + 2);
     bytes.append(line).append("\r\n");
-    int error = WriteAll(fd, bytes);
+    std::size_t written = 0;
+    const int error = WriteAll(fd, bytes, written);
     if (error != 0) {
-        // A partial line would merge with the next scan's line: take it back.
-        if (S_ISREG(before.st_mode)) {
-            (void)::ftruncate(fd, before.st_size);
-        }
+        TakeBackPartialLine(fd, written);
         ::close(fd);
         throw Failure(FailureCode::DataFileWrite, SystemErrorText(path, error));
     }

@@ -5,6 +5,7 @@
 
 #include "common/Failure.h"
 #include "scan/NumberFormat.h"
+#include "scan/NumberReader.h"
 
 namespace brisolant {
 
@@ -39,22 +40,12 @@ double Finite(double value) {
 // needs replacing. A locale that takes "3.5" for 35 uses the point for grouping; one that cannot
 // read it at all has neither point separator. Either way its own decimal separator serves.
 std::string PointReplacement(const LocaleFormat& locale) {
-    try {
-        if (ToNumber("3.5", locale) == 3.5) {
-            return {};
-        }
-    } catch (const Failure& failure) {
-        if (failure.code() != FailureCode::NotANumber) {
-            throw;
-        }
+    double value = 0;
+    if (ReadNumber("3.5", locale, value) == NumberReading::Read && value == 3.5) {
+        return {};
     }
     const std::string& replacement = locale.decimal;
-    bool readable = false;
-    try {
-        readable = ToNumber("3" + replacement + "5", locale) == 3.5;
-    } catch (const Failure&) {
-    }
-    if (!readable) {
+    if (ReadNumber("3" + replacement + "5", locale, value) != NumberReading::Read || value != 3.5) {
         throw Failure(FailureCode::LocaleCannotReadNumbers,
                       "decimal \"" + locale.decimal + "\", grouping \"" + locale.grouping + "\"");
     }

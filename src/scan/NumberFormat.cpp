@@ -7,79 +7,11 @@
 #include <system_error>
 
 #include "common/Failure.h"
+#include "scan/NumberReader.h"
 
 namespace brisolant {
 
 namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// True when `separator` is non-empty and stands at `pos` of `text`.
-bool SeparatorAt(std::string_view text, std::size_t pos, const std::string& separator) {
-    return !separator.empty() && text.substr(pos, separator.size()) == separator;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// Rewrites a number in the locale's form into the plain form std::from_chars reads
-// ("-1234.5e3"), or returns false when the text is not such a number.
-bool NormaliseNumber(std::string_view text, const LocaleFormat& locale, std::string& plain) {
-    std::size_t pos = 0;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        if (text[pos] == '-') {
-            plain += '-';
-        }
-        ++pos;
-    }
-    std::size_t mantissaDigits = 0;
-    while (pos < text.size()) {
-        if (IsDigit(text[pos])) {
-            plain += text[pos++];
-            ++mantissaDigits;
-        } else if (SeparatorAt(text, pos, locale.decimal)) {
-            break;
-        } else if (mantissaDigits > 0 && SeparatorAt(text, pos, locale.grouping)) {
-            pos += locale.grouping.size();
-        } else {
-            break;
-        }
-    }
-    if (SeparatorAt(text, pos, locale.decimal)) {
-        pos += locale.decimal.size();
-        plain += '.';
-        while (pos < text.size() && IsDigit(text[pos])) {
-            plain += text[pos++];
-            ++mantissaDigits;
-        }
-    }
-    if (mantissaDigits == 0) {
-        return false;
-    }
-    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
-        plain += 'e';
-        ++pos;
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-            plain += text[pos++];
-        }
-        std::size_t exponentDigits = 0;
-        while (pos < text.size() && IsDigit(text[pos])) {
-            plain += text[pos++];
-            ++exponentDigits;
-        }
-        if (exponentDigits == 0) {
-            return false;
-        }
-    }
-    return pos == text.size();
-}
 
 void RequireFinite(double value) {
     if (!std::isfinite(value)) {
@@ -142,20 +74,16 @@ std::string RoundedPlainText(double value, int decimals) {
 }  // namespace
 
 double ToNumber(std::string_view text, const LocaleFormat& locale) {
-    const std::string_view trimmed = TrimBlanks(text);
-    std::string plain;
-    if (!NormaliseNumber(trimmed, locale, plain)) {
-        throw Failure(FailureCode::NotANumber, "\"" + std::string(text) + "\"");
-    }
     double value = 0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        throw Failure(FailureCode::NumberOverflow, "\"" + std::string(trimmed) + "\"");
+    switch (ReadNumber(text, locale, value)) {
+        case NumberReading::Read:
+            return value;
+        case NumberReading::OutOfRange:
+            throw Failure(FailureCode::NumberOverflow, "\"" + std::string(text) + "\"");
+        case NumberReading::NotANumber:
+            break;
     }
-    if (error != std::errc() || end != plain.data() + plain.size()) {
-        throw Failure(FailureCode::NotANumber, "\"" + std::string(text) + "\"");
-    }
-    return value;
+    throw Failure(FailureCode::NotANumber, "\"" + std::string(text) + "\"");
 }
 
 std::string NumberText(double value, const LocaleFormat& locale) {

@@ -1,0 +1,119 @@
+// The work one scan costs in the core: cutting, reading and converting the values and building
+// the record line, then adding the line to the day's file.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "scan/DataFile.h"
+#include "scan/Measurements.h"
+#include "scan/ScanParser.h"
+
+namespace brisolant {
+namespace {
+
+const std::string kSampleScan =
+    "     --------------------------\r\n"
+    "     Device Number:      1\r\n"
+    "     Length:             11.0 in\r\n"
+    "     Width:              22.8 in\r\n"
+    "     Height:             13.6 in\r\n"
+    "     Gross Weight:       12.44 lb\r\n"
+    "     Dimensional Weight: 26.31\r\n"
+    "     Dimensional Factor: 110.7\r\n"
+    "     Barcode: 1234567890\r\n"
+    "\r\n";
+
+const std::string kMetricScan =
+    "     Device Number:      2\r\n"
+    "     Length:             27.9 cm\r\n"
+    "     Width:              57.9 cm\r\n"
+    "     Height:             34.5 cm\r\n"
+    "     Gross Weight:       5.64 kg\r\n"
+    "     Dimensional Weight: 11.15\r\n"
+    "     Dimensional Factor: 5000\r\n"
+    "     Barcode: 987654321\r\n"
+    "\r\n";
+
+void RunScanCore(benchmark::State& state, const std::string& scan, const Settings& settings,
+                 const LocaleFormat& locale) {
+    const LocalDateTime now{2007, 8, 29, 14, 3, 7};
+    for (auto _ : state) {
+        ScanRecord record;
+        record.RecordDate = DateText(now, locale);
+        record.RecordTime = TimeText(now, locale);
+        ParseScanText(scan, record);
+        ConvertMeasurements(record, settings, locale);
+        StripUnitWords(record, settings, locale);
+        std::string line = BuildRecordLine(record, settings);
+        benchmark::DoNotOptimize(line);
+    }
+}
+
+void BM_ScanCoreSample(benchmark::State& state) {
+    RunScanCore(state, kSampleScan, Settings{}, EnglishUnitedStates());
+}
+BENCHMARK(BM_ScanCoreSample);
+
+void BM_ScanCoreMetricConvertedAndStripped(benchmark::State& state) {
+    Settings settings;
+    settings.ConvertCMtoMM = true;
+    settings.RemoveInCm = true;
+    settings.RemoveLbKg = true;
+    RunScanCore(state, kMetricScan, settings, EnglishUnitedStates());
+}
+BENCHMARK(BM_ScanCoreMetricConvertedAndStripped);
+
+// The locale that cannot read "3.5" takes the slower road through a caught failure.
+void BM_ScanCoreDecimalCommaGroupingSpace(benchmark::State& state) {
+    RunScanCore(state, kSampleScan, Settings{}, LocaleFormat{",", " ", "/", ":"});
+}
+BENCHMARK(BM_ScanCoreDecimalCommaGroupingSpace);
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "brisolant-bench-XXXXXX");
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        path_ = pattern + "/";
+    }
+    ~TempFolder() { std::filesystem::remove_all(path_); }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// A line as long as a real record, so both variants write the same 141 bytes.
+const std::string kLine(139, 'x');
+constexpr int kAppends = 20000;  // keeps the file at a few megabytes
+
+void BM_AppendRecordLine(benchmark::State& state) {
+    const TempFolder folder;
+    for (auto _ : state) {
+        AppendRecordLine(folder.path(), "LOG-241.txt", kLine);
+    }
+}
+BENCHMARK(BM_AppendRecordLine)->Iterations(kAppends);
+
+// The least any append costs: open, one write, close, with no checks.
+void BM_BareOpenWriteClose(benchmark::State& state) {
+    const TempFolder folder;
+    const std::string path = folder.path() + "LOG-241.txt";
+    const std::string bytes = kLine + "\r\n";
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        benchmark::DoNotOptimize(::write(fd, bytes.data(), bytes.size()));
+        ::close(fd);
+    }
+}
+BENCHMARK(BM_BareOpenWriteClose)->Iterations(kAppends);
+
+}  // namespace
+}  // namespace brisolant
