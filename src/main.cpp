@@ -1,10 +1,13 @@
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
+
+#include "window/qt/frmMain.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Brisolant");
+    QApplication::setApplicationName(QStringLiteral("Brisolant"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    frmMain window(QCoreApplication::applicationDirPath().toStdString());
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }

@@ -1,0 +1,188 @@
+#include "device/qt/SerialCommPort.h"
+
+#include "device/qt/LineSettingsText.h"
+
+namespace brisolant {
+namespace {
+// How often modem-line changes are looked for on a device that counts them.
+constexpr int kLineWatchMs = 200;
+}  // namespace
+
+SerialCommPort::SerialCommPort(QObject* parent) : QObject(parent) {
+    connect(&port_, &QSerialPort::readyRead, this, &SerialCommPort::OnReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialCommPort::OnError);
+    line_watch_.setInterval(kLineWatchMs);
+    connect(&line_watch_, &QTimer::timeout, this, &SerialCommPort::CheckLineEvents);
+}
+
+SerialCommPort::~SerialCommPort() {
+    Close();
+}
+
+std::string SerialCommPort::Input() {
+    RequireOpen();
+    const QByteArray raw = port_.readAll();
+    const std::string_view bytes(raw.constData(), static_cast<std::size_t>(raw.size()));
+    return marking_parity_ ? decoder_.Decode(bytes) : std::string(bytes);
+}
+
+void SerialCommPort::Output(std::string_view text) {
+    RequireOpen();
+    const auto size = static_cast<qint64>(text.size());
+    if (port_.write(text.data(), size) != size) {
+        throw Failure(FailureCode::PortWriteFailed,
+                      device_ + ": " + port_.errorString().toStdString());
+    }
+    // The station waits for the answer: send it now rather than at the next turn of the loop.
+    port_.flush();
+}
+
+void SerialCommPort::DiscardInput() {
+    RequireOpen();
+    port_.clear(QSerialPort::Input);
+    port_.readAll();
+    decoder_.Reset();
+}
+
+void SerialCommPort::SetPortOpen(bool open) {
+    if (open && !port_.isOpen()) {
+        Open();
+    } else if (!open) {
+        Close();
+    }
+}
+
+void SerialCommPort::SetSettings(const std::string& lineSettings) {
+    settings_ = lineSettings;
+    if (port_.isOpen()) {
+        ApplySettings();
+    }
+}
+
+std::string SerialCommPort::Settings() const {
+    if (!port_.isOpen()) {
+        return settings_;
+    }
+    LineSettings current;
+    current.baudRate = port_.baudRate();
+    current.parity = port_.parity();
+    current.dataBits = port_.dataBits();
+    current.stopBits = port_.stopBits();
+    return LineSettingsText(current);
+}
+
+void SerialCommPort::Open() {
+    if (!ParseLineSettings(settings_)) {
+        throw Failure(FailureCode::PortBadSettings, settings_);
+    }
+    port_.setPortName(QString::fromLocal8Bit(device_.c_str()));
+    if (!port_.open(QIODevice::ReadWrite)) {
+        throw Failure(FailureCode::PortOpenFailed,
+                      device_ + ": " + port_.errorString().toStdString());
+    }
+    try {
+        ApplySettings();
+    } catch (const Failure&) {
+        Close();
+        throw;
+    }
+    counters_ = LinuxSerialLine::ReadCounters(static_cast<int>(port_.handle()));
+    if (counters_) {
+        line_watch_.start();
+    }
+}
+
+void SerialCommPort::Close() {
+    line_watch_.stop();
+    counters_.reset();
+    decoder_.Reset();
+    if (port_.isOpen()) {
+        port_.close();
+    }
+}
+
+void SerialCommPort::ApplySettings() {
+    const std::optional<LineSettings> line = ParseLineSettings(settings_);
+    if (!line) {
+        throw Failure(FailureCode::PortBadSettings, settings_);
+    }
+    if (!port_.setBaudRate(line->baudRate) || !port_.setParity(line->parity) ||
+        !port_.setDataBits(line->dataBits) || !port_.setStopBits(line->stopBits)) {
+        throw Failure(FailureCode::PortBadSettings,
+                      settings_ + ": " + port_.errorString().toStdString());
+    }
+    // Qt drops bytes with a parity error; the operator should see a "?" in their place.
+    marking_parity_ = line->parity != QSerialPort::NoParity &&
+                      LinuxSerialLine::EnableParityMarking(static_cast<int>(port_.handle()));
+    decoder_.Reset();
+}
+
+void SerialCommPort::RequireOpen() const {
+    if (!port_.isOpen()) {
+        throw Failure(FailureCode::PortNotOpen, device_);
+    }
+}
+
+void SerialCommPort::OnReadyRead() {
+    Deliver(kEventReceive);
+    CheckLineEvents();
+}
+
+void SerialCommPort::OnError(QSerialPort::SerialPortError error) {
+    // A closed pseudo-terminal reports ReadError endlessly, an unplugged adapter ResourceError:
+    // either way the device is gone, and the port must be closed before the loop spins.
+    if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) ||
+        !port_.isOpen()) {
+        return;
+    }
+    const Failure failure(FailureCode::PortVanished,
+                          device_ + ": " + port_.errorString().toStdString());
+    Close();
+    if (on_failure_) {
+        on_failure_(failure);
+    }
+}
+
+void SerialCommPort::CheckLineEvents() {
+    if (!counters_ || !port_.isOpen()) {
+        return;
+    }
+    const auto now = LinuxSerialLine::ReadCounters(static_cast<int>(port_.handle()));
+    if (!now) {
+        return;
+    }
+    const auto events = LinuxSerialLine::EventsBetween(*counters_, *now);
+    counters_ = now;
+    for (std::int16_t code : events) {
+        Deliver(code);
+    }
+}
+
+void SerialCommPort::Deliver(std::int16_t code) {
+    event_ = code;
+    if (on_event_) {
+        on_event_();
+    }
+    DeliverPendingInputLater();
+}
+
+// Qt raises no new readyRead while a slot of that signal runs, nested event loops included,
+// so bytes that came in during a handler run would wait for the next scan. They get an
+// event of their own once the run is over.
+void SerialCommPort::DeliverPendingInputLater() {
+    if (receive_posted_ || !port_.isOpen() || port_.bytesAvailable() == 0) {
+        return;
+    }
+    receive_posted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            receive_posted_ = false;
+            if (port_.isOpen() && port_.bytesAvailable() > 0) {
+                Deliver(kEventReceive);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace brisolant

@@ -1,0 +1,11 @@
+#include "window/qt/QtEventPump.h"
+
+#include <QCoreApplication>
+
+namespace brisolant {
+
+void QtEventPump::Yield() {
+    QCoreApplication::processEvents();
+}
+
+}  // namespace brisolant

@@ -1,0 +1,188 @@
+#include "window/qt/frmMain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+
+#include "about/qt/frmAbout.h"
+#include "settings/qt/frmSettings.h"
+#include "window/qt/ClickLabel.h"
+#include "window/qt/Latin1Text.h"
+#include "window/qt/PanelStatusBar.h"
+#include "window/qt/QtLocale.h"
+#include "window/qt/RecordListModel.h"
+#include "window/qt/StatusLight.h"
+
+frmMain::frmMain(std::string programDir, QWidget* parent)
+    : QMainWindow(parent), m_prompt(this), m_messages(this) {
+    BuildElements();
+    m_logic = std::make_unique<brisolant::MainWindowLogic>(
+        brisolant::MainWindowServices{*this, m_comm, m_pump, m_prompt, m_messages, m_clock,
+                                      brisolant::SystemLocaleFormat(), std::move(programDir)});
+    ConnectCommands();
+    Run([this] { m_logic->Form_Load(); });
+}
+
+frmMain::~frmMain() {
+    // The port goes first, so that no event reaches a half-destroyed window.
+    m_comm.SetEventHandler(nullptr);
+    m_comm.SetFailureHandler(nullptr);
+    m_comm.SetPortOpen(false);
+}
+
+template <typename Step>
+void frmMain::Run(Step&& step) {
+    try {
+        step();
+    } catch (const brisolant::Failure& failure) {
+        SetPanelText(1, brisolant::StatusText(failure));
+    }
+}
+
+void frmMain::ConnectCommands() {
+    m_comm.SetEventHandler([this] { Run([this] { m_logic->Comm_OnComm(); }); });
+    m_comm.SetFailureHandler([this](const brisolant::Failure& failure) {
+        Run([this, &failure] { m_logic->ReportPortFailure(failure); });
+    });
+    connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(m_mnuSettings, &QAction::triggered, this, &frmMain::mnuSettings_Click);
+    connect(m_mnuResetCounter, &QAction::triggered, this,
+            [this] { Run([this] { m_logic->mnuResetCounter_Click(); }); });
+    connect(m_mnuData, &QAction::triggered, this, &frmMain::mnuData_Click);
+    connect(m_mnuTest, &QAction::triggered, this,
+            [this] { Run([this] { m_logic->mnuTest_Click(); }); });
+    connect(m_mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(m_lblHiddenButton, &ClickLabel::clicked, this,
+            [this] { Run([this] { m_logic->lblHiddenButton_Click(); }); });
+}
+
+void frmMain::mnuSettings_Click() {
+    {
+        frmSettings dialog(m_logic->settings(), m_messages, this);
+        dialog.exec();
+    }
+    // Confirmed or cancelled, the settings are read again and the port reopened.
+    Run([this] { m_logic->LoadSettingsAndOpenPort(); });
+}
+
+void frmMain::mnuAbout_Click() {
+    frmAbout dialog(this);
+    dialog.exec();
+}
+
+void frmMain::mnuData_Click() {
+    // Qt has already flipped the check mark; the logic decides what it becomes.
+    m_mnuData->setChecked(m_dataChecked);
+    Run([this] { m_logic->mnuData_Click(); });
+}
+
+void frmMain::Repaint() {
+    if (m_logic) {
+        Run([this] { m_logic->Repaint(); });
+    }
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    Repaint();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Repaint();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    m_comm.SetPortOpen(false);
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void frmMain::SetPanelText(int panel, const std::string& text) {
+    m_StatusBar->SetPanelText(panel, brisolant::FromLatin1(text));
+}
+
+void frmMain::SetPanelMinWidth(int panel, int twips) {
+    m_StatusBar->SetPanelWidth(panel, Pixels(twips));
+}
+
+void frmMain::SetLightColour(std::uint32_t colour) {
+    m_shpLight->SetColour(colour);
+}
+
+void frmMain::SetDataReceivedText(const std::string& text) {
+    m_lblDataReceived->setText(brisolant::FromLatin1(text));
+}
+
+void frmMain::SetDataReceivedVisible(bool visible) {
+    m_lblDataReceived->setVisible(visible);
+}
+
+bool frmMain::DataReceivedVisible() const {
+    return !m_lblDataReceived->isHidden();
+}
+
+std::string frmMain::ErrorsText() const {
+    return brisolant::ToLatin1(m_lblErrors->text());
+}
+
+void frmMain::SetErrorsText(const std::string& text) {
+    m_lblErrors->setText(brisolant::FromLatin1(text));
+}
+
+void frmMain::SetDataText(int index, const std::string& text) {
+    if (index >= 0 && index < static_cast<int>(m_txtData.size())) {
+        QLineEdit* box = m_txtData[static_cast<std::size_t>(index)];
+        box->setText(brisolant::FromLatin1(text));
+        box->setCursorPosition(0);
+    }
+}
+
+void frmMain::SetCounterText(const std::string& text) {
+    m_txtCounter->setText(brisolant::FromLatin1(text));
+}
+
+void frmMain::SetDataMenuEnabled(bool enabled) {
+    m_mnuData->setEnabled(enabled);
+}
+
+void frmMain::SetDataMenuChecked(bool checked) {
+    m_dataChecked = checked;
+    m_mnuData->setChecked(checked);
+}
+
+bool frmMain::DataMenuChecked() const {
+    return m_dataChecked;
+}
+
+void frmMain::ClearList() {
+    m_records->Clear();
+}
+
+void frmMain::AppendListLine(const std::string& line) {
+    m_records->AppendLine(line);
+}
+
+void frmMain::AppendListFile(const std::string& path) {
+    m_records->AppendFile(path);
+}
+
+void frmMain::SetListVisible(bool visible) {
+    m_lstData->setVisible(visible);
+}
+
+void frmMain::SetListGeometry(int top, int width, int height) {
+    m_listWidthTwips = width;
+    m_lstData->setGeometry(0, Pixels(top), Pixels(width), Pixels(height));
+}
+
+int frmMain::OuterWidth() const {
+    return Twips(frameGeometry().width());
+}
+
+int frmMain::OuterHeight() const {
+    return Twips(frameGeometry().height());
+}

@@ -1,0 +1,214 @@
+// The main window's elements: captions, geometry in twips, fonts, initial state and menus.
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include "window/qt/ClickLabel.h"
+#include "window/qt/PanelStatusBar.h"
+#include "window/qt/RecordListModel.h"
+#include "window/qt/StatusLight.h"
+#include "window/qt/frmMain.h"
+
+namespace {
+
+constexpr int kClientWidth = 9570;
+constexpr int kClientHeight = 6105;
+constexpr int kStatusBarHeight = 375;
+constexpr int kTwipsPerInch = 1440;
+
+// One row of the value column: a caption and the value box beside it. The captions of rows
+// 6 to 8 carry other indexes than their boxes.
+struct ValueRow {
+    int captionIndex;
+    const char* caption;
+    int captionTop;
+    int boxIndex;
+    int boxLeft;
+    int boxTop;
+};
+
+constexpr ValueRow kValueRows[] = {
+    {0, "Barcode", 240, 0, 2010, 210},        {2, "Date", 810, 2, 2010, 780},
+    {3, "Time", 1260, 3, 2010, 1200},         {4, "Device", 1680, 4, 2010, 1620},
+    {5, "Weight", 2280, 5, 1980, 2220},       {7, "Length", 2700, 6, 1980, 2640},
+    {8, "Width", 3120, 7, 1980, 3060},        {6, "Height", 3540, 8, 1980, 3480},
+    {9, "Dim Factor", 3960, 9, 1980, 3900},   {10, "Dim Weight", 4380, 10, 1980, 4320},
+    {11, "Dim Volume", 4800, 11, 1980, 4740},
+};
+
+constexpr int kCaptionLeft = 360, kCaptionWidth = 1605, kCaptionHeight = 345;
+constexpr int kBoxWidth = 1965, kBoxHeight = 420;
+
+QFont ValueFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(12);
+    font.setBold(true);
+    return font;
+}
+
+QFont ListFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(9.75);
+    return font;
+}
+
+QLabel* Caption(QWidget* parent, const QString& name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLineEdit* ValueBox(QWidget* parent, const QString& name) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setFont(ValueFont());
+    return box;
+}
+
+}  // namespace
+
+int frmMain::Pixels(int twips) const {
+    return qRound(twips * static_cast<double>(logicalDpiX()) / kTwipsPerInch);
+}
+
+int frmMain::Twips(int pixels) const {
+    return qRound(pixels * static_cast<double>(kTwipsPerInch) / logicalDpiX());
+}
+
+void frmMain::Place(QWidget* widget, int left, int top, int width, int height) const {
+    widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}
+
+void frmMain::BuildElements() {
+    setWindowTitle(QStringLiteral("Orvane Brisolant"));
+    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+
+    // The client area: the elements at fixed places, the status bar along the bottom edge.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* canvas = new QWidget(client);
+    canvas->setObjectName(QStringLiteral("canvas"));
+    column->addWidget(canvas, 1);
+    m_StatusBar = new PanelStatusBar(client);
+    m_StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    m_StatusBar->setFixedHeight(Pixels(kStatusBarHeight));
+    column->addWidget(m_StatusBar);
+    setCentralWidget(client);
+
+    BuildValueColumn(canvas);
+    BuildOtherElements(canvas);
+    BuildMenus();
+    resize(Pixels(kClientWidth), menuBar()->sizeHint().height() + Pixels(kClientHeight));
+}
+
+void frmMain::BuildValueColumn(QWidget* canvas) {
+    const QFont font = ValueFont();
+    for (const ValueRow& row : kValueRows) {
+        QLabel* caption = Caption(canvas, QStringLiteral("lblData%1").arg(row.captionIndex),
+                                  QString::fromLatin1(row.caption));
+        caption->setFont(font);
+        Place(caption, kCaptionLeft, row.captionTop, kCaptionWidth,
+              row.captionIndex == 0 ? 375 : kCaptionHeight);
+        m_lblData[static_cast<std::size_t>(row.captionIndex)] = caption;
+
+        QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex));
+        Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
+        m_txtData[static_cast<std::size_t>(row.boxIndex)] = box;
+    }
+
+    // The I.D. pair is never shown.
+    m_lblData[1] = Caption(canvas, QStringLiteral("lblData1"), QStringLiteral("I.D."));
+    m_lblData[1]->setFont(font);
+    Place(m_lblData[1], 5520, 2700, 2025, kCaptionHeight);
+    m_lblData[1]->hide();
+    m_txtData[1] = ValueBox(canvas, QStringLiteral("txtData1"));
+    Place(m_txtData[1], 7500, 2640, kBoxWidth, kBoxHeight);
+    m_txtData[1]->hide();
+
+    m_lblCounter = Caption(canvas, QStringLiteral("lblCounter"), QStringLiteral("Counter"));
+    m_lblCounter->setFont(font);
+    Place(m_lblCounter, kCaptionLeft, 5220, 1635, 405);
+    m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"));
+    Place(m_txtCounter, 1980, 5160, kBoxWidth, 435);
+    m_txtCounter->setEnabled(false);
+}
+
+void frmMain::BuildOtherElements(QWidget* canvas) {
+    m_shpLight = new StatusLight(canvas);
+    m_shpLight->setObjectName(QStringLiteral("shpLight"));
+    Place(m_shpLight, 7320, 240, 2055, 1785);
+
+    m_lblErrors = Caption(canvas, QStringLiteral("lblErrors"), QStringLiteral("0"));
+    Place(m_lblErrors, 7500, 2400, 1965, 225);
+    m_lblErrors->hide();
+
+    m_Image1 = new QLabel(canvas);
+    m_Image1->setObjectName(QStringLiteral("Image1"));
+    m_Image1->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));
+    m_Image1->setScaledContents(true);
+    Place(m_Image1, 4140, 3600, 5325, 1995);
+
+    m_lblHiddenButton = new ClickLabel(canvas);
+    m_lblHiddenButton->setObjectName(QStringLiteral("lblHiddenButton"));
+    m_lblHiddenButton->setAttribute(Qt::WA_TranslucentBackground);
+    Place(m_lblHiddenButton, 6300, 4260, 75, 75);
+    m_lblHiddenButton->raise();
+
+    // Received text may hold anything the line carries: shown as plain text, never as markup.
+    m_lblDataReceived = Caption(canvas, QStringLiteral("lblDataReceived"), QString());
+    m_lblDataReceived->setAutoFillBackground(true);
+    m_lblDataReceived->setWordWrap(true);
+    Place(m_lblDataReceived, 4140, 720, 3255, 2775);
+    m_lblDataReceived->hide();
+
+    m_records = new brisolant::RecordListModel(this);
+    m_lstData = new QListView(canvas);
+    m_lstData->setObjectName(QStringLiteral("lstData"));
+    m_lstData->setModel(m_records);
+    m_lstData->setUniformItemSizes(true);
+    m_lstData->setFont(ListFont());
+    m_lstData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Place(m_lstData, 0, 50, m_listWidthTwips, 255);
+    m_lstData->hide();
+    m_lstData->raise();
+}
+
+void frmMain::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    m_mnuExit = file->addAction(QStringLiteral("E&xit"));
+    m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
+
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    m_mnuSettings = edit->addAction(QStringLiteral("&Settings"));
+    m_mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
+    edit->addSeparator()->setObjectName(QStringLiteral("mnuLine"));
+    m_mnuResetCounter = edit->addAction(QStringLiteral("&Reset Counter"));
+    m_mnuResetCounter->setObjectName(QStringLiteral("mnuResetCounter"));
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    m_mnuData = view->addAction(QStringLiteral("&Data"));
+    m_mnuData->setObjectName(QStringLiteral("mnuData"));
+    m_mnuData->setCheckable(true);
+    m_mnuData->setEnabled(false);
+
+    m_mnuTest = bar->addAction(QStringLiteral("&Test"));
+    m_mnuTest->setObjectName(QStringLiteral("mnuTest"));
+    m_mnuAbout = bar->addAction(QStringLiteral("&About"));
+    m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+}
