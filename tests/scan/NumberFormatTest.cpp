@@ -41,7 +41,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"SignedExponent", kUs, "1.5e+2", 150},
         ReadCase{"PointIsGroupingInGerman", DecimalCommaGroupingPoint(), "3.5", 35},
         ReadCase{"CommaIsDecimalInGerman", DecimalCommaGroupingPoint(), "1.234,5", 1234.5},
-        ReadCase{"MultiByteGrouping", DecimalCommaGroupingSpace(),
+        ReadCase{"NoBreakSpaceGrouping", DecimalCommaGroupingSpace(),
+                 "1\xA0"
+                 "234,5",
+                 1234.5},
+        ReadCase{"MultiByteGrouping", LocaleFormat{",", "\xC2\xA0", "/", ":"},
                  "1\xC2\xA0"
                  "234,5",
                  1234.5},
@@ -167,7 +171,7 @@ TEST(GroupedText, WholeNumberGroupedByThrees) {
     }
     EXPECT_EQ(GroupedText(1234567, DecimalCommaGroupingPoint()), "1.234.567");
     EXPECT_EQ(GroupedText(1234, DecimalCommaGroupingSpace()),
-              "1\xC2\xA0"
+              "1\xA0"
               "234");
 }
 

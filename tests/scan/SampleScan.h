@@ -36,9 +36,9 @@ inline LocaleFormat DecimalCommaGroupingPoint() {
     return {",", ".", ".", ":"};
 }
 
-// Decimal comma with a no-break space (two bytes in UTF-8) for grouping (French style).
+// Decimal comma with the Latin-1 no-break space for grouping (French style).
 inline LocaleFormat DecimalCommaGroupingSpace() {
-    return {",", "\xC2\xA0", "/", ":"};
+    return {",", "\xA0", "/", ":"};
 }
 
 }  // namespace brisolant::test
