@@ -110,10 +110,9 @@ void CopyOwnerAndPermissions(int fd, const std::string& path) {
     if (::stat(path.c_str(), &old) != 0) {
         return;
     }
-    // Best effort: only the superuser can hand the file back to another owner.
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        errno = 0;
-    }
+    // Best effort: only the superuser can hand the file back to another owner, and a file that
+    // keeps its new owner is still a good settings file.
+    [[maybe_unused]] const int ownerKept = ::fchown(fd, old.st_uid, old.st_gid);
     ::fchmod(fd, old.st_mode & 07777);
 }
 
