@@ -1,0 +1,105 @@
+#pragma once
+
+// The real program driven over a pseudo-terminal that the test holds: a copy of the executable
+// in a fresh folder with its settings file beside it, and the station's end of the line.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace brisolant::e2e {
+
+// Waits in these tests are generous: a slow or sanitized build must never fail on time alone.
+inline constexpr std::chrono::seconds kPatience{60};
+
+// Thrown where the system gives no pseudo-terminal: the tests skip rather than fail.
+class NoPseudoTerminal : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The station's end of a pseudo-terminal pair in raw mode. The test holds the program's end
+// open too, never reading from it, so the line survives the program closing its port.
+class TestLine {
+  public:
+    // Throws NoPseudoTerminal when the system gives none.
+    TestLine();
+    ~TestLine();
+    TestLine(const TestLine&) = delete;
+    TestLine& operator=(const TestLine&) = delete;
+
+    const std::string& ProgramEnd() const { return m_slavePath; }
+
+    // Writes all the bytes; false when the line stays full for the whole patience.
+    bool Write(std::string_view bytes);
+    // Waits until the program has read everything written so far.
+    bool WaitUntilTaken();
+    // What the program has sent since the last call, without waiting.
+    std::string TakeReplies();
+
+  private:
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
+};
+
+struct SettingOverride {
+    std::string key;
+    std::string value;
+};
+
+class ProgramUnderTest {
+  public:
+    // Prepares the folder, the settings file and the line; the program is not started yet.
+    explicit ProgramUnderTest(const std::vector<SettingOverride>& overrides = {});
+    ~ProgramUnderTest();
+    ProgramUnderTest(const ProgramUnderTest&) = delete;
+    ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
+
+    // Starts the program and waits until it has the line open. False (see Log()) otherwise.
+    bool StartAndWaitForPort();
+    bool IsRunning();
+    // SIGTERM, then SIGKILL when it lingers.
+    void Stop();
+
+    TestLine& Line() { return m_line; }
+    std::string DataFolder() const { return m_folder.folder() + "data/"; }
+    std::string SettingsFile() const { return m_folder.file("Orvane.ini"); }
+    // The data files the program has made, by name.
+    std::vector<std::string> DataFileNames() const;
+    // Waits until the data files together hold at least count lines; returns the lines of the
+    // one data file (without CR LF), or of all of them in name order when there are several.
+    std::vector<std::string> WaitForLines(std::size_t count);
+    // Waits until the program has sent at least count bytes; returns all it has sent.
+    std::string WaitForReplies(std::size_t count);
+    // All the program has sent so far, without waiting.
+    std::string RepliesSoFar();
+    // What the program wrote to stdout and stderr: for failure messages.
+    std::string Log() const;
+
+  private:
+    bool WaitUntilPortOpen();
+    std::string AllDataText() const;
+
+    test::TempDir m_folder;
+    TestLine m_line;
+    std::string m_executable;
+    std::string m_replies;
+    pid_t m_pid = -1;
+};
+
+// The settings file the program reads: every key at its default but the port and the data
+// folder, then the overrides (a key overridden with an existing name replaces its value).
+std::string SettingsText(const std::string& port, const std::string& dataFolder,
+                         const std::vector<SettingOverride>& overrides);
+
+// Splits text into the lines ended by CR LF; an unterminated tail is a line of its own.
+std::vector<std::string> SplitLines(const std::string& text);
+
+}  // namespace brisolant::e2e

@@ -1,0 +1,160 @@
+// The real program on a pseudo-terminal: what the station sends ends up in the data file.
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "e2e/ProgramUnderTest.h"
+
+namespace brisolant::e2e {
+namespace {
+
+const std::string kStx = "\x02";
+const char kNak = 21;
+
+// The built-in test scan as the station sends it, barcode aside.
+std::string ScanText(const std::string& barcode) {
+    return "     --------------------------\r\n"
+           "     Device Number:      1\r\n"
+           "     Length:             11.0 in\r\n"
+           "     Width:              22.8 in\r\n"
+           "     Height:             13.6 in\r\n"
+           "     Gross Weight:       12.44 lb\r\n"
+           "     Dimensional Weight: 26.31\r\n"
+           "     Dimensional Factor: 110.7\r\n"
+           "     Barcode: " +
+           barcode + "\r\n\r\n";
+}
+
+std::string Scan(const std::string& barcode) {
+    return kStx + ScanText(barcode);
+}
+
+// Everything of a record line after its date and time.
+std::string RecordTail(const std::string& barcode) {
+    std::string tail =
+        ",1    ,11.0 in     ,22.8 in     ,13.6 in     ,12.44 lb    ,26.31       ,"
+        "110.7       ," +
+        barcode;
+    tail.append(35 - barcode.size(), ' ');
+    return tail;
+}
+
+std::string Barcode(const std::string& line) {
+    return line.substr(line.size() - 35);
+}
+
+bool IsDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "YYYY/MM/DD" with any separator; the day of the year, or 0 when the text is no date.
+int DayOfYear(const std::string& date) {
+    if (date.size() != 10 || !IsDigits(date.substr(0, 4)) || !IsDigits(date.substr(5, 2)) ||
+        !IsDigits(date.substr(8, 2))) {
+        return 0;
+    }
+    std::tm day{};
+    day.tm_year = std::stoi(date.substr(0, 4)) - 1900;
+    day.tm_mon = std::stoi(date.substr(5, 2)) - 1;
+    day.tm_mday = std::stoi(date.substr(8, 2));
+    day.tm_hour = 12;
+    if (timegm(&day) == -1) {
+        return 0;
+    }
+    return day.tm_yday + 1;
+}
+
+bool IsTime(const std::string& time) {
+    return time.size() == 8 && IsDigits(time.substr(0, 2)) && IsDigits(time.substr(3, 2)) &&
+           IsDigits(time.substr(6, 2));
+}
+
+class ScanOverLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        try {
+            m_program = std::make_unique<ProgramUnderTest>();
+        } catch (const NoPseudoTerminal& error) {
+            GTEST_SKIP() << error.what();
+        }
+        ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
+    }
+
+    void Send(const std::string& bytes) {
+        ASSERT_TRUE(m_program->Line().Write(bytes)) << "the line took nothing for too long";
+    }
+
+    std::unique_ptr<ProgramUnderTest> m_program;
+};
+
+TEST_F(ScanOverLine, sampleScanBecomesTheExactRecordLine) {
+    Send(Scan("1234567890"));
+
+    const auto lines = m_program->WaitForLines(1);
+    ASSERT_EQ(lines.size(), 1u) << m_program->Log();
+    const std::string& line = lines[0];
+    ASSERT_EQ(line.size(), 139u) << line;
+    const std::string date = line.substr(0, 10);
+    EXPECT_TRUE(IsTime(line.substr(11, 8))) << line;
+    EXPECT_EQ(line.substr(10, 1), ",");
+    EXPECT_EQ(line.substr(19), RecordTail("1234567890"));
+
+    // Default naming: the day number of the record's own date, three digits.
+    const int day = DayOfYear(date);
+    ASSERT_NE(day, 0) << "not a date: " << date;
+    char name[32];
+    std::snprintf(name, sizeof name, "LOG-%03d.txt", day);
+    ASSERT_EQ(m_program->DataFileNames(), std::vector<std::string>{name});
+    EXPECT_EQ(test::ReadFile(m_program->DataFolder() + name), line + "\r\n");
+    EXPECT_EQ(m_program->RepliesSoFar(), "") << "a good scan draws no reply";
+}
+
+TEST_F(ScanOverLine, shortBlockDrawsExactlyOneNak) {
+    Send(kStx + "     Device Number:      1\r\n\r\n");
+    ASSERT_EQ(m_program->WaitForReplies(1), std::string(1, kNak)) << m_program->Log();
+
+    // The resend. The NAK follows the rejection, so the resend cannot be swept away with the
+    // rest of the rejected block; once it is in the file, every reply to the short block has
+    // been sent.
+    Send(Scan("PCL000000001"));
+    const auto lines = m_program->WaitForLines(1);
+    ASSERT_EQ(lines.size(), 1u) << m_program->Log();
+    EXPECT_EQ(Barcode(lines[0]), "PCL000000001" + std::string(23, ' '));
+    EXPECT_EQ(m_program->RepliesSoFar(), std::string(1, kNak));
+}
+
+TEST_F(ScanOverLine, twoScansInOneWriteGiveTwoLines) {
+    // Bytes after the first terminator are the next scan's start and must not be lost.
+    Send(Scan("PCL000000001") + Scan("PCL000000002"));
+
+    const auto lines = m_program->WaitForLines(2);
+    ASSERT_EQ(lines.size(), 2u) << m_program->Log();
+    EXPECT_EQ(lines[0].substr(19), RecordTail("PCL000000001"));
+    EXPECT_EQ(lines[1].substr(19), RecordTail("PCL000000002"));
+    EXPECT_EQ(m_program->RepliesSoFar(), "");
+}
+
+TEST_F(ScanOverLine, scanSplitAcrossManySmallWritesIsRecordedOnce) {
+    const std::string scan = Scan("PCL000000001");
+    // Pieces of one to seven bytes; the last write is the second half of the terminator.
+    const std::string body = scan.substr(0, scan.size() - 2);
+    for (std::size_t start = 0, size = 1; start < body.size(); start += size, size = size % 7 + 1) {
+        Send(body.substr(start, size));
+        ASSERT_TRUE(m_program->Line().WaitUntilTaken());
+    }
+    Send("\r\n");
+    // A second scan behind it: once that is in, a late duplicate of the first would be too.
+    Send(Scan("PCL000000002"));
+
+    const auto lines = m_program->WaitForLines(2);
+    ASSERT_EQ(lines.size(), 2u) << m_program->Log();
+    EXPECT_EQ(lines[0].substr(19), RecordTail("PCL000000001"));
+    EXPECT_EQ(lines[1].substr(19), RecordTail("PCL000000002"));
+    EXPECT_EQ(m_program->RepliesSoFar(), "");
+}
+
+}  // namespace
+}  // namespace brisolant::e2e
