@@ -23,7 +23,12 @@ constexpr int kDiscardThreshold = 10;
 std::string Bracketed(const std::string& buffer) {
     const std::size_t shown = CommHandler::kDataReceivedShown;
     const std::size_t from = buffer.size() > shown ? buffer.size() - shown : 0;
-    return "[" + buffer.substr(from) + "]";
+    std::string text;
+    text.reserve(buffer.size() - from + 2);
+    text += '[';
+    text.append(buffer, from);
+    text += ']';
+    return text;
 }
 
 std::string IncrementedCount(const std::string& text) {
@@ -182,7 +187,8 @@ void CommHandler::HandOff(std::size_t blockEnd) {
     }
     processing_ = false;
     view_.SetLightColour(kLightGreen);
-    state_.ReceiveBuffer = std::move(rest) + held_input_;
+    rest += held_input_;
+    state_.ReceiveBuffer = std::move(rest);
     held_input_.clear();
     searched_ = 0;
     view_.SetPanelText(1, "Status: Waiting Idle");
