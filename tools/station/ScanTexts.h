@@ -2,6 +2,7 @@
 
 // The texts a dimensioning station sends: scans, cut-short blocks and line noise.
 
+#include <cstddef>
 #include <random>
 #include <string>
 
@@ -10,6 +11,7 @@ namespace brisolant::station {
 inline constexpr char kStx = 2;
 inline constexpr char kAck = 6;
 inline constexpr char kNak = 21;
+inline constexpr std::size_t kMaxNoise = 12;
 
 struct Parcel {
     std::string deviceNumber = "1";
@@ -43,7 +45,7 @@ class ParcelGenerator {
     explicit ParcelGenerator(unsigned seed) : m_random(seed) {}
     std::string NextBarcode();
     Parcel NextRandom();
-    // A few bytes that can never start or end a block: no STX, CR or LF.
+    // At most kMaxNoise bytes that can never start or end a block: no STX, CR or LF.
     std::string Noise();
 
   private:

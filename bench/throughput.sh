@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Throughput and idle cost of the real program: a Release build runs offscreen against the
+# station simulator flooding random parcels with unique, increasing barcodes.
+#
+#   bench/throughput.sh [--count N] [--idle SECONDS] [--timeout SECONDS] [-- station options]
+#
+# Station options after "--" go to the simulator, e.g. -- --short-every 50 --noise-every 7.
+# Reports scans per second, CPU time per scan, whether every barcode is in the data file
+# exactly once and in order, then CPU time and resident memory while no data arrives.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+count=10000
+idle=30
+timeout=600
+station_options=()
+while (($#)); do
+    case "$1" in
+        --) shift; station_options=("$@"); break ;;
+        --count) count=$2; shift 2 ;;
+        --idle) idle=$2; shift 2 ;;
+        --timeout) timeout=$2; shift 2 ;;
+        -h | --help) sed -n '2,10p' "$0"; exit 0 ;;
+        *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
+    esac
+done
+
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=OFF >/dev/null
+cmake --build build/release -j2 --target brisolant brisolant-station >/dev/null
+
+run=$(mktemp -d /tmp/brisolant-throughput.XXXXXX)
+station_pid=""
+program_pid=""
+cleanup() {
+    for pid in "$program_pid" "$station_pid"; do
+        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+    done
+    wait 2>/dev/null || true
+    [ -n "${KEEP_RUN:-}" ] && echo "kept $run" >&2 || rm -rf "$run"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+now() { date +%s.%N; }
+# utime + stime in clock ticks; the fields after the command name, which may hold blanks.
+cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+hwm_kib() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
+ticks_per_second=$(getconf CLK_TCK)
+# Every record line is 139 characters and CR LF; the count is checked line by line at the end.
+line_bytes=141
+data_bytes() { stat -c %s "$run"/data/LOG-*.txt 2>/dev/null | awk '{ s += $1 } END { print s + 0 }'; }
+data_lines() { cat "$run"/data/LOG-*.txt 2>/dev/null | wc -l; }
+# The first append creates the data file and the last one leaves its modification time, so
+# the time between them is the program's own, free of this script's polling.
+first_append() { stat -c %.9W "$run"/data/LOG-*.txt | sort -n | head -n 1; }
+last_append() { stat -c %.9Y "$run"/data/LOG-*.txt | sort -n | tail -n 1; }
+
+build/release/tools/brisolant-station --flood --count "$count" --scan random --wait-open \
+    "${station_options[@]}" >"$run/station.out" 2>"$run/station.log" &
+station_pid=$!
+for _ in $(seq 100); do
+    [ -s "$run/station.out" ] && break
+    sleep 0.1
+done
+port=$(head -n 1 "$run/station.out")
+[ -n "$port" ] || { echo "The station simulator did not start." >&2; exit 1; }
+
+mkdir -p "$run/data"
+cp build/release/brisolant "$run/brisolant"
+sed 's/$/\r/' >"$run/Orvane.ini" <<INI
+[COMMUNICATION]
+CommPort=$port
+BaudRate=9600
+DataBits=8
+Parity=None
+StopBits=1
+[SETTINGS]
+FilePath=$run/data/
+INI
+
+QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$run/brisolant" >"$run/program.log" 2>&1 &
+program_pid=$!
+until ls -l "/proc/$program_pid/fd" 2>/dev/null | grep -q -- "-> $port\$"; do
+    kill -0 "$program_pid" 2>/dev/null || { cat "$run/program.log" >&2; exit 1; }
+    sleep 0.02
+done
+poll_start=$(now)
+start_ticks=$(cpu_ticks "$program_pid")
+
+deadline=$(($(date +%s) + timeout))
+while (($(data_bytes) < count * line_bytes)); do
+    if (($(date +%s) > deadline)); then
+        echo "Timed out with $(data_lines) of $count lines." >&2
+        break
+    fi
+    kill -0 "$program_pid" 2>/dev/null || { echo "The program has ended." >&2; cat "$run/program.log" >&2; exit 1; }
+    sleep 0.05
+done
+poll_end=$(now)
+end_ticks=$(cpu_ticks "$program_pid")
+lines=$(data_lines)
+start_time=$(first_append)
+end_time=$(last_append)
+# A file system without creation times: fall back to this script's own clock.
+if awk -v t="$start_time" 'BEGIN { exit !(t <= 0) }'; then
+    start_time=$poll_start
+    end_time=$poll_end
+fi
+load_rss=$(rss_kib "$program_pid")
+
+# Every barcode exactly once and in order: line n carries PCL followed by n in nine digits.
+check=$(cat "$run"/data/LOG-*.txt | tr -d '\r' | awk -v count="$count" '
+    length($0) != 139 { bad_length++ }
+    {
+        barcode = substr($0, 105); sub(/ +$/, "", barcode)
+        if (barcode != sprintf("PCL%09d", NR)) { out_of_order++ }
+        if (seen[barcode]++) { duplicates++ }
+    }
+    END {
+        missing = count - (NR - duplicates)
+        printf "%d %d %d %d", out_of_order, duplicates, missing, bad_length
+    }')
+read -r out_of_order duplicates missing bad_length <<<"$check"
+
+idle_start=$(cpu_ticks "$program_pid")
+sleep "$idle"
+idle_end=$(cpu_ticks "$program_pid")
+idle_rss=$(rss_kib "$program_pid")
+peak_rss=$(hwm_kib "$program_pid")
+naks=$(grep -c NAK "$run/station.log" || true)
+
+awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
+    -v c0="$start_ticks" -v c1="$end_ticks" -v i0="$idle_start" -v i1="$idle_end" \
+    -v hz="$ticks_per_second" -v idle="$idle" -v load_rss="$load_rss" -v idle_rss="$idle_rss" \
+    -v peak_rss="$peak_rss" -v order="$out_of_order" -v dup="$duplicates" \
+    -v missing="$missing" -v badlen="$bad_length" -v naks="$naks" 'BEGIN {
+    seconds = t1 - t0; cpu = (c1 - c0) / hz
+    # The clock starts at the first append, so it spans one scan fewer than were recorded.
+    rate = seconds > 0 ? (lines - 1) / seconds : 0
+    printf "%-34s %s\n", "measure", "value"
+    printf "%-34s %d of %d\n", "lines recorded", lines, count
+    printf "%-34s %.2f s\n", "first to last append", seconds
+    printf "%-34s %.0f\n", "scans per second", rate
+    printf "%-34s %.3f s\n", "CPU time under load", cpu
+    printf "%-34s %.1f us\n", "CPU time per scan", lines ? 1e6 * cpu / lines : 0
+    printf "%-34s %d missing, %d duplicated, %d out of order, %d of wrong length\n",
+        "barcodes", missing, dup, order, badlen
+    printf "%-34s %d\n", "NAKs the station received", naks
+    printf "%-34s %.2f s in %d s (%.2f %%)\n", "CPU time idle", (i1 - i0) / hz, idle,
+        100 * (i1 - i0) / hz / idle
+    printf "%-34s %.1f MiB after load, %.1f MiB idle, %.1f MiB peak\n", "resident memory",
+        load_rss / 1024, idle_rss / 1024, peak_rss / 1024
+}'
+if ((lines != count || out_of_order || duplicates || missing || bad_length)); then
+    echo "FAILED: the data file does not hold every scan exactly once, in order." >&2
+    exit 1
+fi
