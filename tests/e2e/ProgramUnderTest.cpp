@@ -2,21 +2,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <stdexcept>
-#include <thread>
-
-extern char** environ;
 
 namespace brisolant::e2e {
 namespace {
@@ -24,24 +18,22 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
-
 [[noreturn]] void ThrowNoTerminal(const std::string& what) {
     throw NoPseudoTerminal(what + ": " + std::strerror(errno));
 }
 
-// Calls done() every few milliseconds until it holds or the patience runs out.
-template <typename Condition>
-bool WaitUntil(Condition done, std::chrono::seconds patience = kPatience) {
-    const auto deadline = Clock::now() + patience;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(kPollInterval);
+// The settings the program must see in every run: the offscreen platform, the C locale
+// (decimal point, "/" and ":" separators), and no leak report when it is killed.
+std::vector<std::string> ProgramEnvironment() {
+    std::vector<std::string> settings = {"QT_QPA_PLATFORM=offscreen", "LC_ALL=C.UTF-8",
+                                         "LANG=C.UTF-8", "LANGUAGE="};
+    if (std::getenv("ASAN_OPTIONS") == nullptr) {
+        settings.push_back("ASAN_OPTIONS=detect_leaks=0");
     }
-    return true;
+    return EnvironmentWith(settings);
 }
+
+}  // namespace
 
 bool HasOpen(pid_t pid, const std::string& path) {
     std::error_code error;
@@ -54,40 +46,6 @@ bool HasOpen(pid_t pid, const std::string& path) {
     }
     return false;
 }
-
-// The inherited environment with the settings the program must see in every run: the
-// offscreen platform, the C locale (point and "/" ":" separators), no leak report on kill.
-std::vector<std::string> ProgramEnvironment() {
-    std::vector<std::string> variables;
-    bool asanSet = false;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string variable = *entry;
-        if (variable.starts_with("QT_QPA_PLATFORM=") || variable.starts_with("LC_ALL=") ||
-            variable.starts_with("LANG=") || variable.starts_with("LANGUAGE=")) {
-            continue;
-        }
-        asanSet = asanSet || variable.starts_with("ASAN_OPTIONS=");
-        variables.push_back(variable);
-    }
-    variables.push_back("QT_QPA_PLATFORM=offscreen");
-    variables.push_back("LC_ALL=C.UTF-8");
-    variables.push_back("LANG=C.UTF-8");
-    if (!asanSet) {
-        variables.push_back("ASAN_OPTIONS=detect_leaks=0");
-    }
-    return variables;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (std::string& text : texts) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-}  // namespace
 
 TestLine::TestLine() {
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -211,64 +169,25 @@ ProgramUnderTest::ProgramUnderTest(const std::vector<SettingOverride>& overrides
     m_executable = m_folder.file("brisolant");
     fs::copy_file(BRISOLANT_EXE, m_executable);
     fs::create_directory(DataFolder());
+    m_port = m_line.ProgramEnd();
+    for (const SettingOverride& override : overrides) {
+        if (override.key == "CommPort") {
+            m_port = override.value;
+        }
+    }
     test::WriteFile(SettingsFile(), SettingsText(m_line.ProgramEnd(), DataFolder(), overrides));
 }
 
-ProgramUnderTest::~ProgramUnderTest() {
-    Stop();
-}
-
 bool ProgramUnderTest::StartAndWaitForPort() {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = m_folder.file("program.log");
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<std::string> arguments = {m_executable};
-    std::vector<std::string> environment = ProgramEnvironment();
-    const int failure = posix_spawn(&m_pid, m_executable.c_str(), &actions, nullptr,
-                                    Pointers(arguments).data(), Pointers(environment).data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (failure != 0) {
-        m_pid = -1;
-        test::WriteFile(log, std::string("cannot start: ") + std::strerror(failure));
+    if (!m_process.Start({m_executable}, ProgramEnvironment(), m_folder.file("program.log"))) {
         return false;
     }
-    return WaitUntilPortOpen();
-}
-
-bool ProgramUnderTest::WaitUntilPortOpen() {
     bool open = false;
     WaitUntil([&] {
-        open = HasOpen(m_pid, m_line.ProgramEnd());
+        open = HasOpen(m_process.Pid(), m_port);
         return open || !IsRunning();
     });
     return open;
-}
-
-bool ProgramUnderTest::IsRunning() {
-    if (m_pid <= 0) {
-        return false;
-    }
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_pid = -1;
-        return false;
-    }
-    return true;
-}
-
-void ProgramUnderTest::Stop() {
-    if (!IsRunning()) {
-        return;
-    }
-    kill(m_pid, SIGTERM);
-    if (!WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(10))) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
 }
 
 std::vector<std::string> ProgramUnderTest::DataFileNames() const {

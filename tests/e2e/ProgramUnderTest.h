@@ -3,20 +3,16 @@
 // The real program driven over a pseudo-terminal that the test holds: a copy of the executable
 // in a fresh folder with its settings file beside it, and the station's end of the line.
 
-#include <sys/types.h>
-
-#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "e2e/ChildProcess.h"
+#include "e2e/Waiting.h"
 #include "support/TestSupport.h"
 
 namespace brisolant::e2e {
-
-// Waits in these tests are generous: a slow or sanitized build must never fail on time alone.
-inline constexpr std::chrono::seconds kPatience{60};
 
 // Thrown where the system gives no pseudo-terminal: the tests skip rather than fail.
 class NoPseudoTerminal : public std::runtime_error {
@@ -57,16 +53,16 @@ struct SettingOverride {
 class ProgramUnderTest {
   public:
     // Prepares the folder, the settings file and the line; the program is not started yet.
+    // A CommPort override points the program at another line than the test's own.
     explicit ProgramUnderTest(const std::vector<SettingOverride>& overrides = {});
-    ~ProgramUnderTest();
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
     // Starts the program and waits until it has the line open. False (see Log()) otherwise.
     bool StartAndWaitForPort();
-    bool IsRunning();
+    bool IsRunning() { return m_process.IsRunning(); }
     // SIGTERM, then SIGKILL when it lingers.
-    void Stop();
+    void Stop() { m_process.Stop(); }
 
     TestLine& Line() { return m_line; }
     std::string DataFolder() const { return m_folder.folder() + "data/"; }
@@ -84,15 +80,18 @@ class ProgramUnderTest {
     std::string Log() const;
 
   private:
-    bool WaitUntilPortOpen();
     std::string AllDataText() const;
 
     test::TempDir m_folder;
     TestLine m_line;
+    std::string m_port;
     std::string m_executable;
     std::string m_replies;
-    pid_t m_pid = -1;
+    ChildProcess m_process;
 };
+
+// Whether the process has the path open, by the links in /proc/<pid>/fd.
+bool HasOpen(pid_t pid, const std::string& path);
 
 // The settings file the program reads: every key at its default but the port and the data
 // folder, then the overrides (a key overridden with an existing name replaces its value).
