@@ -130,23 +130,31 @@ bool CommHandler::FrameOneBlock(bool testPreStep) {
         searched_ =
             buffer.size() >= kTerminator.size() ? buffer.size() - kTerminator.size() + 1 : 0;
         if (buffer.size() > kReceiveBufferLimit) {
-            RejectBlock(testPreStep);
+            RejectBlock(testPreStep, buffer.size());
         }
         return false;
     }
     const std::size_t blockEnd = terminator + kTerminator.size();
     if (blockEnd < kMinimumBlock) {
-        RejectBlock(testPreStep);
-        return false;
+        RejectBlock(testPreStep, blockEnd);
+        return !state_.ReceiveBuffer.empty();
     }
     HandOff(blockEnd);
     return !state_.ReceiveBuffer.empty();
 }
 
-void CommHandler::RejectBlock(bool testPreStep) {
-    state_.ReceiveBuffer.clear();
+// A NAK makes the station send its scan again, so everything received so far is dropped to
+// make room for the resend. Once a NAK is out no further resend comes, and what follows the
+// rejected block may be the next good scan: only the block itself is dropped then.
+void CommHandler::RejectBlock(bool testPreStep, std::size_t blockEnd) {
+    const bool resendComing = state_.RetryCount < kNakThreshold;
     searched_ = 0;
-    comm_.DiscardInput();
+    if (resendComing) {
+        state_.ReceiveBuffer.clear();
+        comm_.DiscardInput();
+    } else {
+        state_.ReceiveBuffer.erase(0, blockEnd);
+    }
     if (state_.RetryCount == std::numeric_limits<std::int16_t>::max()) {
         throw Failure(FailureCode::RetryCountOverflow);
     }

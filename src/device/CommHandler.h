@@ -42,7 +42,7 @@ class CommHandler {
     void ReceiveStep();
     void Framing(bool testPreStep);
     bool FrameOneBlock(bool testPreStep);
-    void RejectBlock(bool testPreStep);
+    void RejectBlock(bool testPreStep, std::size_t blockEnd);
     void HandOff(std::size_t blockEnd);
 
     MainWindowState& state_;

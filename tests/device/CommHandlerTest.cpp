@@ -150,6 +150,21 @@ TEST_F(CommHandlerTest, RejectionDropsWhatThePortHoldsUnread) {
     EXPECT_TRUE(state.ReceiveBuffer.empty());
 }
 
+TEST_F(CommHandlerTest, LaterRejectedBlockKeepsTheScanBehindIt) {
+    // No resend is asked for after the first NAK, so the scan that follows a second short block
+    // must not be dropped with it.
+    RejectBlocks(1);
+    port.pending = "";
+    const std::string scan = BlockOfLength(60);
+    Receive("short" + kEnd + kStx + scan.substr(0, 20));
+    EXPECT_EQ(state.RetryCount, 2);
+    EXPECT_EQ(state.ReceiveBuffer, kStx + scan.substr(0, 20));
+    Receive(scan.substr(20));
+    ASSERT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(sink.scans[0], scan);
+    EXPECT_EQ(port.discards, 1) << "only the NAK drops unread input";
+}
+
 TEST_F(CommHandlerTest, EmptyReceiveEventStillShowsReceiving) {
     view.light = kLightGreen;
     Receive("");
