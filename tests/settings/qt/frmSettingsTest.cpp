@@ -1,0 +1,340 @@
+#include "settings/qt/frmSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+#include <memory>
+
+#include "settings/ProfileFile.h"
+#include "settings/qt/DriveList.h"
+#include "settings/qt/FolderList.h"
+#include "settings/qt/QtTestApp.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+class frmSettingsTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { test::EnsureQtApplication(); }
+
+    // Loads the settings file of the test's folder, as the main window does, and opens the dialog.
+    frmSettings& Open() {
+        LoadSettings(settings, dir.path().string(), messages);
+        dialog = std::make_unique<frmSettings>(settings, messages);
+        dialog->show();
+        return *dialog;
+    }
+    void WriteSettingsFile(const std::string& content) {
+        test::WriteFile(dir.file("Orvane.ini"), content);
+    }
+    std::string SettingsFileText() const { return test::ReadFile(dir.file("Orvane.ini")); }
+    std::string StoredValue(const std::string& section, const std::string& key) {
+        return INIGetSettingString(section, key, dir.file("Orvane.ini"), "<missing>", messages);
+    }
+
+    template <typename Widget>
+    Widget* Find(const char* name) {
+        auto* widget = dialog->findChild<Widget*>(QLatin1String(name));
+        if (widget == nullptr) {
+            ADD_FAILURE() << "no control named " << name;
+        }
+        return widget;
+    }
+    QString Text(const char* name) {
+        if (auto* combo = dialog->findChild<QComboBox*>(QLatin1String(name))) {
+            return combo->currentText();
+        }
+        return Find<QLineEdit>(name)->text();
+    }
+    void ClickDir1Row(int row, bool twice = false) {
+        auto* list = Find<FolderList>("Dir1");
+        const QPoint where = list->visualItemRect(list->item(row)).center();
+        twice ? test::DoubleClick(list->viewport(), where) : test::Click(list->viewport(), where);
+    }
+    int Dir1RowOf(const QString& path) {
+        auto* list = Find<FolderList>("Dir1");
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->data(Qt::UserRole).toString() == path) {
+                return row;
+            }
+        }
+        ADD_FAILURE() << "Dir1 does not list " << path.toStdString();
+        return 0;
+    }
+    void PressOK() { Find<QPushButton>("cmdOK")->click(); }
+
+    test::TempDir dir;
+    Settings settings;
+    test::RecordingMessages messages;
+    std::unique_ptr<frmSettings> dialog;
+};
+
+TEST_F(frmSettingsTest, FirstUseShowsTheDefaultsAndOkWritesAllFifteenKeys) {
+    Open();
+    EXPECT_EQ(Text("cboPort"), "1");
+    EXPECT_EQ(Text("cboBaud"), "9600");
+    EXPECT_EQ(Text("cboDataBits"), "8");
+    EXPECT_EQ(Text("cboParity"), "None");
+    EXPECT_EQ(Text("cboStopBits"), "1");
+    EXPECT_EQ(Text("txtFilePath"), "/");
+    EXPECT_EQ(Text("txtCloseTime"), "00:00:00");
+    EXPECT_EQ(Text("txtBranchID"), "");
+    EXPECT_EQ(Text("txtFileDelimiter"), ",");
+    for (const char* box :
+         {"chkRemoveincm", "chkRemoveLbKg", "chkManualEntryData", "chkConvertCMtoMM"}) {
+        EXPECT_FALSE(Find<QCheckBox>(box)->isChecked()) << box;
+    }
+    EXPECT_TRUE(Find<QRadioButton>("optLogFileName0")->isChecked());
+    EXPECT_EQ(dialog->focusWidget(), Find<QPushButton>("cmdOK"));
+
+    PressOK();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(SettingsFileText(),
+              "[COMMUNICATION]\r\nCommPort=1\r\nBaudRate=9600\r\nDataBits=8\r\nParity=None\r\n"
+              "StopBits=1\r\n\r\n[SETTINGS]\r\nFilePath=/\r\nCloseTime=00:00:00\r\nBranchID=\r\n"
+              "ScaleFactor=\r\nRemove_InCm=0\r\nRemove_LbKg=0\r\nManualEntryData=0\r\n"
+              "FileDelimiter=,\r\nConvertCMtoMM=0\r\nLogFileType=0\r\n");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(frmSettingsTest, StoredValuesAreShownAndWrittenBackAsTheControlsHoldThem) {
+    WriteSettingsFile(
+        "[COMMUNICATION]\r\nCommPort=/dev/ttyUSB7\r\nBaudRate=31250\r\nParity=Mark\r\n"
+        "[SETTINGS]\r\nBranchID=B12\r\nRemove_InCm=1\r\nManualEntryData=1\r\n"
+        "FileDelimiter=;\r\nLogFileType=2\r\n");
+    Open();
+    EXPECT_EQ(Text("cboPort"), "/dev/ttyUSB7");
+    EXPECT_EQ(Text("cboBaud"), "31250");
+    EXPECT_EQ(Text("cboParity"), "Mark");
+    EXPECT_TRUE(Find<QCheckBox>("chkRemoveincm")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("chkRemoveLbKg")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("chkManualEntryData")->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>("optLogFileName2")->isChecked());
+
+    Find<QComboBox>("cboDataBits")->setCurrentIndex(0);
+    Find<QCheckBox>("chkConvertCMtoMM")->setChecked(true);
+    Find<QRadioButton>("optLogFileName1")->click();
+    PressOK();
+    EXPECT_EQ(StoredValue("COMMUNICATION", "CommPort"), "/dev/ttyUSB7");
+    EXPECT_EQ(StoredValue("COMMUNICATION", "BaudRate"), "31250");
+    EXPECT_EQ(StoredValue("COMMUNICATION", "DataBits"), "7");
+    EXPECT_EQ(StoredValue("COMMUNICATION", "Parity"), "Mark");
+    EXPECT_EQ(StoredValue("SETTINGS", "BranchID"), "B12");
+    EXPECT_EQ(StoredValue("SETTINGS", "Remove_InCm"), "1");
+    EXPECT_EQ(StoredValue("SETTINGS", "FileDelimiter"), ";");
+    EXPECT_EQ(StoredValue("SETTINGS", "ConvertCMtoMM"), "1");
+    EXPECT_EQ(StoredValue("SETTINGS", "LogFileType"), "1");
+}
+
+TEST_F(frmSettingsTest, PortIsStoredAsChosenOrTyped) {
+    struct Case {
+        const char* name;
+        int listIndex;  // -1: typed
+        const char* typed;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"chosen from the list", 1, "", "Comm 2"},
+        {"typed device path", -1, "/dev/ttyACM0", "/dev/ttyACM0"},
+        {"typed prefix of a list item", -1, "Co", "Co"},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        Open();
+        auto* port = Find<QComboBox>("cboPort");
+        if (row.listIndex >= 0) {
+            port->setCurrentIndex(row.listIndex);
+        } else {
+            port->setEditText(QString::fromLatin1(row.typed));
+        }
+        PressOK();
+        EXPECT_EQ(StoredValue("COMMUNICATION", "CommPort"), row.stored);
+    }
+}
+
+TEST_F(frmSettingsTest, PortListOffersCommOneToFourFirst) {
+    Open();
+    auto* port = Find<QComboBox>("cboPort");
+    ASSERT_GE(port->count(), 4);
+    EXPECT_EQ(port->itemText(0), "Comm 1");
+    EXPECT_EQ(port->itemText(3), "Comm 4");
+    for (int index = 4; index < port->count(); ++index) {
+        EXPECT_TRUE(port->itemText(index).startsWith('/')) << port->itemText(index).toStdString();
+    }
+}
+
+TEST_F(frmSettingsTest, NameDateOutsideTheOptionsChoosesNoneAndSurvivesOk) {
+    WriteSettingsFile("[SETTINGS]\r\nLogFileType=3\r\n");
+    Open();
+    for (const char* option : {"optLogFileName0", "optLogFileName1", "optLogFileName2"}) {
+        EXPECT_FALSE(Find<QRadioButton>(option)->isChecked()) << option;
+    }
+    EXPECT_EQ(dialog->Values().LogFileType, -1);
+    PressOK();
+    EXPECT_EQ(StoredValue("SETTINGS", "LogFileType"), "3");
+}
+
+TEST_F(frmSettingsTest, FilePathWithoutTheSeparatorGetsItAndKeepsItOnOk) {
+    WriteSettingsFile("[SETTINGS]\r\nFilePath=" + dir.path().string() + "\r\n");
+    Open();
+    EXPECT_EQ(Text("txtFilePath").toStdString(), dir.folder());
+    EXPECT_EQ(Find<FolderList>("Dir1")->path().toStdString(), dir.path().string());
+    PressOK();
+    EXPECT_EQ(StoredValue("SETTINGS", "FilePath"), dir.folder());
+}
+
+TEST_F(frmSettingsTest, MissingFolderLeavesTheListAtTheCurrentFolder) {
+    WriteSettingsFile("[SETTINGS]\r\nFilePath=" + dir.folder() + "gone\r\n");
+    Open();
+    EXPECT_EQ(Text("txtFilePath").toStdString(), dir.folder() + "gone/");
+    EXPECT_EQ(Find<FolderList>("Dir1")->path(), QDir::cleanPath(QDir::currentPath()));
+    PressOK();
+    EXPECT_EQ(StoredValue("SETTINGS", "FilePath"), dir.folder() + "gone/");
+}
+
+TEST_F(frmSettingsTest, CancelAndTheCloseControlWriteNothing) {
+    WriteSettingsFile("[COMMUNICATION]\r\nCommPort=3\r\n");
+    for (const bool useCloseControl : {false, true}) {
+        SCOPED_TRACE(useCloseControl ? "close control" : "Cancel");
+        Open();
+        Find<QComboBox>("cboPort")->setEditText("Comm 4");
+        Find<QLineEdit>("txtBranchID")->setText("X");
+        Find<QCheckBox>("chkManualEntryData")->setChecked(true);
+        if (useCloseControl) {
+            dialog->close();
+        } else {
+            Find<QPushButton>("cmdCancel")->click();
+        }
+        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+        EXPECT_EQ(SettingsFileText(), "[COMMUNICATION]\r\nCommPort=3\r\n");
+    }
+}
+
+// Each click copies the list's current folder, whichever entry is under the pointer.
+TEST_F(frmSettingsTest, ClickInTheFolderListCopiesItsCurrentFolder) {
+    std::filesystem::create_directory(dir.path() / "alpha");
+    struct Case {
+        const char* name;
+        std::string filePath;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"folder", dir.folder(), dir.folder()},
+        {"root", "/", "/"},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        WriteSettingsFile("[SETTINGS]\r\nFilePath=" + row.filePath + "\r\n");
+        Open();
+        Find<QLineEdit>("txtFilePath")->setText("/elsewhere/");
+        ClickDir1Row(Find<FolderList>("Dir1")->count() - 1);  // the last subfolder
+        EXPECT_EQ(Text("txtFilePath").toStdString(), row.shown);
+    }
+}
+
+TEST_F(frmSettingsTest, DoubleClickOpensAFolderAndTheNextClickCopiesIt) {
+    std::filesystem::create_directory(dir.path() / "alpha");
+    WriteSettingsFile("[SETTINGS]\r\nFilePath=" + dir.folder() + "\r\n");
+    Open();
+    const QString alpha = QString::fromStdString((dir.path() / "alpha").string());
+    ClickDir1Row(Dir1RowOf(alpha), true);
+    EXPECT_EQ(Find<FolderList>("Dir1")->path(), alpha);
+    EXPECT_EQ(Text("txtFilePath").toStdString(), dir.folder());
+
+    ClickDir1Row(0);  // the root entry: still only copies the current folder
+    EXPECT_EQ(Text("txtFilePath"), alpha + "/");
+    PressOK();
+    EXPECT_EQ(StoredValue("SETTINGS", "FilePath"), (dir.path() / "alpha").string() + "/");
+}
+
+TEST_F(frmSettingsTest, PickingADriveMovesTheFolderListButNotThePath) {
+    WriteSettingsFile("[SETTINGS]\r\nFilePath=" + dir.folder() + "\r\n");
+    Open();
+    auto* drives = Find<DriveList>("Drive1");
+    const int root = drives->findText("/");
+    ASSERT_GE(root, 0);
+    emit drives->activated(root);
+    EXPECT_EQ(Find<FolderList>("Dir1")->path(), "/");
+    EXPECT_EQ(Text("txtFilePath").toStdString(), dir.folder());
+}
+
+TEST_F(frmSettingsTest, KeysNeitherConfirmNorDiscardAndFocusFollowsTheFixedOrder) {
+    Open();
+    for (const char* name : {"cmdOK", "cmdCancel"}) {
+        auto* button = Find<QPushButton>(name);
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << name;
+    }
+    test::PressKey(Find<QPushButton>("cmdOK"), Qt::Key_Return);
+    test::PressKey(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(SettingsFileText(), "");
+    EXPECT_EQ(Find<QLineEdit>("txtFileDelimiter")->maxLength(), 1);
+    EXPECT_TRUE(Find<QLineEdit>("txtFilePath")->isReadOnly());
+    EXPECT_FALSE(Find<QLineEdit>("txtScaleFactor")->isVisible());
+
+    const char* const order[] = {"cmdOK",
+                                 "cmdCancel",
+                                 "cboStopBits",
+                                 "cboParity",
+                                 "cboDataBits",
+                                 "cboBaud",
+                                 "cboPort",
+                                 "Dir1",
+                                 "Drive1",
+                                 "txtFilePath",
+                                 "txtCloseTime",
+                                 "txtBranchID",
+                                 "chkRemoveincm",
+                                 "chkRemoveLbKg",
+                                 "chkManualEntryData",
+                                 "chkConvertCMtoMM",
+                                 "txtFileDelimiter",
+                                 "optLogFileName0",
+                                 "optLogFileName1",
+                                 "optLogFileName2"};
+    QWidget* widget = Find<QWidget>(order[0]);
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        do {
+            widget = widget->nextInFocusChain();
+        } while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty());
+        EXPECT_EQ(widget->objectName().toStdString(), order[i]);
+    }
+}
+
+// Every control lies inside its group or the dialog, and none covers another.
+TEST_F(frmSettingsTest, ControlsFitTheirGroupsWithoutOverlapping) {
+    Open();
+    dialog->grab().save("/tmp/brisolant-settings.png");
+    for (QWidget* group :
+         {static_cast<QWidget*>(dialog.get()), Find<QWidget>("Frame1"), Find<QWidget>("Frame2")}) {
+        const QList<QWidget*> children = group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* child : children) {
+            if (child->isVisible() && !child->isWindow()) {
+                EXPECT_TRUE(group->rect().contains(child->geometry()))
+                    << child->objectName().toStdString();
+            }
+        }
+        for (int a = 0; a < children.size(); ++a) {
+            for (int b = a + 1; b < children.size(); ++b) {
+                if (children[a]->isVisible() && children[b]->isVisible()) {
+                    EXPECT_FALSE(children[a]->geometry().intersects(children[b]->geometry()))
+                        << children[a]->objectName().toStdString() << " / "
+                        << children[b]->objectName().toStdString() << " "
+                        << children[a]->metaObject()->className() << " "
+                        << children[b]->metaObject()->className();
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brisolant
