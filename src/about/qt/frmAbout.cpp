@@ -1,5 +1,113 @@
 #include "about/qt/frmAbout.h"
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("About Brisolant"));
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "about/Version.h"
+#include "about/qt/QtProgramLauncher.h"
+#include "settings/qt/CaptionFit.h"
+#include "window/qt/QtMessagePresenter.h"
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+QFont AboutFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+frmAbout::frmAbout(QWidget* parent)
+    : QDialog(parent),
+      m_ownMessages(std::make_unique<brisolant::QtMessagePresenter>(this)),
+      m_ownRegistry(std::make_unique<brisolant::EmptyRegistry>()),
+      m_ownLauncher(std::make_unique<QtProgramLauncher>()),
+      m_messages(*m_ownMessages),
+      m_registry(*m_ownRegistry),
+      m_launcher(*m_ownLauncher) {
+    CreateControls();
+}
+
+frmAbout::frmAbout(brisolant::MessagePresenter& messages, const brisolant::Registry& registry,
+                   brisolant::ProgramLauncher& launcher, QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_registry(registry), m_launcher(launcher) {
+    CreateControls();
+}
+
+frmAbout::~frmAbout() = default;
+
+int frmAbout::Px(int twips) const {
+    return qRound(twips * logicalDpiX() / (96.0 * kTwipsPerPixel));
+}
+
+void frmAbout::Place(QWidget* widget, int left, int top, int width, int height) const {
+    widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+void frmAbout::CreateControls() {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(brisolant::kAppTitle));
+    setModal(true);
+    setFixedSize(Px(3555), Px(2730));
+    setFont(AboutFont());
+
+    auto* Shape1 = new QLabel(this);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setFrameShape(QFrame::Box);
+    Shape1->setLineWidth(1);
+    Shape1->setAutoFillBackground(true);
+    QPalette band = Shape1->palette();
+    band.setColor(QPalette::Window, Qt::white);
+    band.setColor(QPalette::WindowText, Qt::black);
+    Shape1->setPalette(band);
+    Place(Shape1, 0, 0, 3555, 1755);
+
+    auto* Image1 = MakeLabel(this, "Image1", {});
+    Image1->setScaledContents(true);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));  // empty when missing
+    Place(Image1, 180, 180, 3090, 1020);
+
+    lblVersion = MakeLabel(this, "lblVersion", QString::fromStdString(brisolant::VersionText()));
+    lblVersion->setPalette(band);
+    Place(lblVersion, 180, 1380, 2955, 225);
+
+    auto* lblDisclaimer = MakeLabel(this, "lblDisclaimer", QStringLiteral("Warning: ..."));
+    Place(lblDisclaimer, 60, 1800, 2145, 405);
+    lblDisclaimer->hide();
+    auto* lblDescription = MakeLabel(this, "lblDescription", QStringLiteral("App Description"));
+    Place(lblDescription, 60, 2160, 2205, 390);
+    lblDescription->hide();
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);  // Enter closes; Escape closes through the dialog's reject
+    Place(cmdOK, 2220, 1845, 1245, 345);
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    Place(cmdSysInfo, 2220, 2280, 1245, 345);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+
+    FitCaptions(this);
+    cmdOK->setFocus();
+}
+
+void frmAbout::cmdSysInfo_Click() {
+    brisolant::StartSysInfo(m_registry, m_launcher, m_messages);
 }

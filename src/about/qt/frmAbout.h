@@ -1,11 +1,40 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
-// The about box: logo, version, and a button that starts the system information program.
+#include "about/Registry.h"
+#include "about/SystemInfo.h"
+#include "common/MessagePresenter.h"
+
+class QLabel;
+class QPushButton;
+
+// The about box: logo, version, and a button that starts the system-information tool.
 class frmAbout : public QDialog {
     Q_OBJECT
 
   public:
+    // Looks the tool up in the system's registry and reports through message boxes.
     explicit frmAbout(QWidget* parent = nullptr);
+    frmAbout(brisolant::MessagePresenter& messages, const brisolant::Registry& registry,
+             brisolant::ProgramLauncher& launcher, QWidget* parent = nullptr);
+    ~frmAbout() override;
+
+  private:
+    void CreateControls();
+    void cmdSysInfo_Click();
+    int Px(int twips) const;
+    void Place(QWidget* widget, int left, int top, int width, int height) const;
+
+    std::unique_ptr<brisolant::MessagePresenter> m_ownMessages;
+    std::unique_ptr<brisolant::Registry> m_ownRegistry;
+    std::unique_ptr<brisolant::ProgramLauncher> m_ownLauncher;
+    brisolant::MessagePresenter& m_messages;
+    const brisolant::Registry& m_registry;
+    brisolant::ProgramLauncher& m_launcher;
+
+    QLabel* lblVersion = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
 };

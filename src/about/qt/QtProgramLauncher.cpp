@@ -1,0 +1,13 @@
+#include "about/qt/QtProgramLauncher.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+bool QtProgramLauncher::FileExists(const std::string& path) const {
+    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).isFile();
+}
+
+bool QtProgramLauncher::Start(const std::string& path) {
+    return QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(path)), {});
+}
