@@ -106,11 +106,18 @@ void SerialCommPort::ApplySettings() {
     if (!line) {
         throw Failure(FailureCode::PortBadSettings, settings_);
     }
-    if (!port_.setBaudRate(line->baudRate) || !port_.setParity(line->parity) ||
-        !port_.setDataBits(line->dataBits) || !port_.setStopBits(line->stopBits)) {
-        throw Failure(FailureCode::PortBadSettings,
-                      settings_ + ": " + port_.errorString().toStdString());
-    }
+    // Some devices take only part of what the text asks for (a pseudo-terminal has no parity
+    // and only 8 data bits); the operator is told which part.
+    const auto require = [this](bool taken, const char* item) {
+        if (!taken) {
+            throw Failure(FailureCode::PortBadSettings,
+                          settings_ + ": " + device_ + " does not take the " + item);
+        }
+    };
+    require(port_.setBaudRate(line->baudRate), "baud rate");
+    require(port_.setParity(line->parity), "parity");
+    require(port_.setDataBits(line->dataBits), "data bits");
+    require(port_.setStopBits(line->stopBits), "stop bits");
     // Qt drops bytes with a parity error; the operator should see a "?" in their place.
     marking_parity_ = line->parity != QSerialPort::NoParity &&
                       LinuxSerialLine::EnableParityMarking(static_cast<int>(port_.handle()));

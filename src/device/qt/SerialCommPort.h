@@ -40,6 +40,8 @@ class SerialCommPort : public QObject, public CommPort {
     std::string Settings() const override;
 
     const std::string& Device() const { return device_; }
+    // Bytes the port has received and the handler not yet read.
+    qint64 BytesWaiting() const { return port_.isOpen() ? port_.bytesAvailable() : 0; }
 
   private:
     void Open();

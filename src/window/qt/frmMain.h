@@ -72,6 +72,7 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     void BuildValueColumn(QWidget* canvas);
     void BuildOtherElements(QWidget* canvas);
     void BuildMenus();
+    void FitCaption(QLabel* caption, int boxLeft) const;
     int Pixels(int twips) const;
     int Twips(int pixels) const;
     void Place(QWidget* widget, int left, int top, int width, int height) const;

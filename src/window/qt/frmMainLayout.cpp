@@ -88,6 +88,16 @@ void frmMain::Place(QWidget* widget, int left, int top, int width, int height) c
     widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
 }
 
+// The captions were sized for a narrower font than most desktops have; one whose text would be
+// cut off grows to the right, up to the box beside it.
+void frmMain::FitCaption(QLabel* caption, int boxLeft) const {
+    const int room = Pixels(boxLeft) - caption->x();
+    const int wanted = std::min(caption->sizeHint().width(), room);
+    if (wanted > caption->width()) {
+        caption->resize(wanted, caption->height());
+    }
+}
+
 void frmMain::BuildElements() {
     setWindowTitle(QStringLiteral("Orvane Brisolant"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -123,6 +133,8 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
               row.captionIndex == 0 ? 375 : kCaptionHeight);
         m_lblData[static_cast<std::size_t>(row.captionIndex)] = caption;
 
+        FitCaption(caption, row.boxLeft);
+
         QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex));
         Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
         m_txtData[static_cast<std::size_t>(row.boxIndex)] = box;
@@ -140,6 +152,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     m_lblCounter = Caption(canvas, QStringLiteral("lblCounter"), QStringLiteral("Counter"));
     m_lblCounter->setFont(font);
     Place(m_lblCounter, kCaptionLeft, 5220, 1635, 405);
+    FitCaption(m_lblCounter, 1980);
     m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"));
     Place(m_txtCounter, 1980, 5160, kBoxWidth, 435);
     m_txtCounter->setEnabled(false);

@@ -1,0 +1,204 @@
+#include "device/qt/SerialCommPort.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "device/qt/LineSettingsText.h"
+#include "device/qt/PseudoTerminal.h"
+#include "settings/qt/QtTestApp.h"
+
+namespace brisolant::test {
+namespace {
+
+TEST(LineSettingsTextTest, ReadsEveryFormThePortTakesAndWritesItBackInCapitals) {
+    struct Row {
+        const char* text;
+        const char* readBack;
+    };
+    const Row rows[] = {
+        {"9600,N,8,1", "9600,N,8,1"},     {"115200,e,7,2", "115200,E,7,2"},
+        {"1200,O,5,1.5", "1200,O,5,1.5"}, {"300,m,6,1", "300,M,6,1"},
+        {"31250,S,8,2", "31250,S,8,2"},   {"9600, N, 8, 1", "9600,N,8,1"},
+    };
+    for (const Row& row : rows) {
+        const auto settings = ParseLineSettings(row.text);
+        ASSERT_TRUE(settings.has_value()) << row.text;
+        EXPECT_EQ(LineSettingsText(*settings), row.readBack) << row.text;
+    }
+}
+
+TEST(LineSettingsTextTest, RefusesWhatNoPortCanTake) {
+    for (const char* text :
+         {"", "9600", "9600,N,8", "9600,N,8,1,1", "0,N,8,1", "-9600,N,8,1", "96OO,N,8,1",
+          "99999999999,N,8,1", "9600,X,8,1", "9600,None,8,1", "9600,N,4,1", "9600,N,9,1",
+          "9600,N,8,3", "9600,N,8,1.0", "9600;N;8;1"}) {
+        EXPECT_FALSE(ParseLineSettings(text).has_value()) << text;
+    }
+}
+
+class SerialCommPortTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureQtApplication();
+        if (!pty.ok()) {
+            GTEST_SKIP() << "no pseudo-terminal available";
+        }
+        port.SetCommPort(pty.path());
+        port.SetEventHandler([this] { OnEvent(); });
+        port.SetFailureHandler([this](const Failure& failure) { failures.push_back(failure); });
+    }
+
+    virtual void OnEvent() {
+        events.push_back(port.CommEvent());
+        if (port.CommEvent() == kEventReceive) {
+            received += port.Input();
+        }
+    }
+
+    PseudoTerminal pty;
+    SerialCommPort port;
+    std::vector<std::int16_t> events;
+    std::vector<Failure> failures;
+    std::string received;
+};
+
+TEST_F(SerialCommPortTest, OpensWithTheLineSettingsAndReadsThemBack) {
+    port.SetSettings("19200,n,8,2");
+    port.SetPortOpen(true);
+    ASSERT_TRUE(port.PortOpen());
+    EXPECT_EQ(port.Settings(), "19200,N,8,2");
+
+    port.SetSettings("4800,N,8,1");  // taken at once while open
+    EXPECT_EQ(port.Settings(), "4800,N,8,1");
+
+    port.SetPortOpen(false);
+    EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(SerialCommPortTest, BadSettingsAndMissingDevicesFailWithTheirOwnNumbers) {
+    port.SetSettings("9600,Q,8,1");
+    try {
+        port.SetPortOpen(true);
+        FAIL() << "opened with bad settings";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.code(), FailureCode::PortBadSettings);
+        EXPECT_NE(failure.description().find("9600,Q,8,1"), std::string::npos);
+    }
+    EXPECT_FALSE(port.PortOpen());
+
+    port.SetSettings("9600,N,8,1");
+    port.SetCommPort("/nonexistent");
+    try {
+        port.SetPortOpen(true);
+        FAIL() << "opened a device that does not exist";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.code(), FailureCode::PortOpenFailed);
+        EXPECT_NE(failure.description().find("/nonexistent: "), std::string::npos);
+    }
+    EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(SerialCommPortTest, OperationsOnAClosedPortFail) {
+    const auto expectNotOpen = [](auto operation) {
+        try {
+            operation();
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), FailureCode::PortNotOpen);
+        }
+    };
+    expectNotOpen([this] { port.Input(); });
+    expectNotOpen([this] { port.Output("\x15"); });
+    expectNotOpen([this] { port.DiscardInput(); });
+}
+
+TEST_F(SerialCommPortTest, ReceivesEveryByteAndSendsAnswersAtOnce) {
+    port.SetPortOpen(true);
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) {
+        all.push_back(static_cast<char>(byte));
+    }
+    pty.Write(all);
+    ASSERT_TRUE(WaitUntil([&] { return received.size() >= all.size(); }));
+    EXPECT_EQ(received, all);
+    EXPECT_EQ(events.front(), kEventReceive);
+    EXPECT_EQ(port.CommEvent(), kEventReceive);
+
+    port.Output("\x15");
+    std::string answer;
+    ASSERT_TRUE(WaitUntil([&] { return !(answer += pty.ReadAvailable()).empty(); }));
+    EXPECT_EQ(answer, "\x15");
+}
+
+TEST_F(SerialCommPortTest, DiscardDropsWhatWasReceivedButNotRead) {
+    port.SetEventHandler([] {});
+    port.SetPortOpen(true);
+    pty.Write("stale");
+    ASSERT_TRUE(WaitUntil([&] { return port.BytesWaiting() == 5; }));
+    port.DiscardInput();
+    EXPECT_EQ(port.Input(), "");
+}
+
+// Qt raises no new readyRead while a handler of that signal runs, even across a nested event
+// loop; bytes that came in meanwhile must still get an event, or they wait for the next scan.
+class SerialCommPortNestedTest : public SerialCommPortTest {
+  protected:
+    void OnEvent() override {
+        SerialCommPortTest::OnEvent();
+        if (events.size() == 1) {
+            pty.Write("second");
+            WaitUntil([&] { return port.BytesWaiting() > 0; });
+        }
+    }
+};
+
+TEST_F(SerialCommPortNestedTest, BytesArrivingDuringAHandlerRunGetAnEventOfTheirOwn) {
+    port.SetPortOpen(true);
+    pty.Write("first");
+    ASSERT_TRUE(WaitUntil([&] { return received == "firstsecond"; })) << received;
+    EXPECT_EQ(events, (std::vector<std::int16_t>{kEventReceive, kEventReceive}));
+}
+
+TEST_F(SerialCommPortTest, SettingsTheDeviceRefusesFailNamingThePartAndLeaveThePortClosed) {
+    // A pseudo-terminal carries whole bytes: it has no parity and no 7-bit characters.
+    for (const char* settings : {"9600,E,8,1", "9600,N,7,1"}) {
+        port.SetSettings(settings);
+        try {
+            port.SetPortOpen(true);
+            ADD_FAILURE() << settings << " opened";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), FailureCode::PortBadSettings);
+            EXPECT_NE(failure.description().find(std::string(settings) + ": " + pty.path() +
+                                                 " does not take the "),
+                      std::string::npos)
+                << failure.description();
+        }
+        EXPECT_FALSE(port.PortOpen()) << settings;
+    }
+}
+
+TEST_F(SerialCommPortTest, AVanishedDeviceIsClosedAndReportedOnce) {
+    port.SetPortOpen(true);
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !failures.empty(); }));
+    // A closed pseudo-terminal keeps signalling an error until the port is closed; a few
+    // hundred milliseconds more of events must bring no second report.
+    PumpFor(300);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].code(), FailureCode::PortVanished);
+    EXPECT_NE(failures[0].description().find(pty.path() + ": "), std::string::npos);
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_THROW(port.Output("\x06"), Failure);
+}
+
+TEST_F(SerialCommPortTest, APseudoTerminalReportsNoLineEvents) {
+    port.SetPortOpen(true);
+    pty.Write("x");
+    ASSERT_TRUE(WaitUntil([&] { return received == "x"; }));
+    PumpFor(50);
+    EXPECT_EQ(events, std::vector<std::int16_t>{kEventReceive});
+}
+
+}  // namespace
+}  // namespace brisolant::test

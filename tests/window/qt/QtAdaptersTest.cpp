@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "window/qt/Latin1Text.h"
+#include "window/qt/QtLocale.h"
+
+namespace brisolant {
+namespace {
+
+TEST(QtLocaleTest, TakesTheSeparatorsOfTheLocaleIn8BitForm) {
+    struct Row {
+        QLocale::Language language;
+        QLocale::Territory territory;
+        LocaleFormat expected;
+    };
+    const Row rows[] = {
+        {QLocale::English, QLocale::UnitedStates, {".", ",", "/", ":"}},
+        {QLocale::German, QLocale::Germany, {",", ".", ".", ":"}},
+        // French groups with a narrow no-break space, which Latin-1 has only in its wide form.
+        {QLocale::French, QLocale::France, {",", "\xA0", "/", ":"}},
+        {QLocale::Swedish, QLocale::Sweden, {",", "\xA0", "-", ":"}},
+    };
+    for (const Row& row : rows) {
+        const QLocale locale(row.language, row.territory);
+        const LocaleFormat format = LocaleFormatFrom(locale);
+        const std::string name = locale.name().toStdString();
+        EXPECT_EQ(format.decimal, row.expected.decimal) << name;
+        EXPECT_EQ(format.grouping, row.expected.grouping) << name;
+        EXPECT_EQ(format.dateSeparator, row.expected.dateSeparator) << name;
+        EXPECT_EQ(format.timeSeparator, row.expected.timeSeparator) << name;
+    }
+}
+
+TEST(QtLocaleTest, SeparatorsLatin1CannotHoldFallBack) {
+    // Arabic writes its own decimal and grouping signs.
+    const LocaleFormat format = LocaleFormatFrom(QLocale(QLocale::Arabic, QLocale::Egypt));
+    for (const std::string* text :
+         {&format.decimal, &format.grouping, &format.dateSeparator, &format.timeSeparator}) {
+        EXPECT_EQ(text->size(), 1u);
+    }
+    EXPECT_NE(format.decimal, format.grouping);
+}
+
+TEST(Latin1TextTest, EachCharacterBecomesOneByteOrAQuestionMark) {
+    EXPECT_EQ(ToLatin1(QString::fromUtf8("abc \u00e9\u00ff")), "abc \xE9\xFF");
+    EXPECT_EQ(ToLatin1(QString::fromUtf8("\u20ac\U0001F600x")), "??x");
+    const std::string all = [] {
+        std::string bytes;
+        for (int b = 0; b < 256; ++b) {
+            bytes.push_back(static_cast<char>(b));
+        }
+        return bytes;
+    }();
+    EXPECT_EQ(ToLatin1(FromLatin1(all)), all);
+}
+
+}  // namespace
+}  // namespace brisolant

@@ -1,0 +1,290 @@
+#include "window/qt/frmMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QTimer>
+#include <filesystem>
+
+#include "device/CommHandler.h"
+#include "device/qt/PseudoTerminal.h"
+#include "settings/qt/QtTestApp.h"
+#include "support/TestSupport.h"
+#include "window/qt/StatusLight.h"
+
+namespace brisolant::test {
+namespace {
+
+// The main window over a program folder of its own, whose settings point the port at a
+// pseudo-terminal and the data files at a folder of their own.
+class frmMainTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureQtApplication();
+        if (!pty.ok()) {
+            GTEST_SKIP() << "no pseudo-terminal available";
+        }
+    }
+
+    // Extra lines go to the SETTINGS section.
+    void WriteSettings(const std::string& commPort, const std::string& extra = {},
+                       const std::string& baudRate = "9600") {
+        WriteFile(program.file("Orvane.ini"),
+                  "[COMMUNICATION]\r\nCommPort=" + commPort + "\r\nBaudRate=" + baudRate +
+                      "\r\n[SETTINGS]\r\nFilePath=" + data.folder() + "\r\n" + extra);
+    }
+
+    frmMain& Open(const std::string& commPort, const std::string& extra = {}) {
+        WriteSettings(commPort, extra);
+        window = std::make_unique<frmMain>(program.path().string());
+        window->show();
+        return *window;
+    }
+
+    template <typename T>
+    T* Find(const QString& name) const {
+        T* found = window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    QString Panel(int panel) const {
+        return Find<QLabel>(QStringLiteral("panel%1").arg(panel))->text();
+    }
+    QString Box(const QString& name) const { return Find<QLineEdit>(name)->text(); }
+    QAction* Action(const char* name) const { return Find<QAction>(QString::fromLatin1(name)); }
+
+    // The data files written so far, whole.
+    std::vector<std::string> DataFiles() const {
+        std::vector<std::string> contents;
+        for (const auto& entry : std::filesystem::directory_iterator(data.path())) {
+            contents.push_back(ReadFile(entry.path().string()));
+        }
+        return contents;
+    }
+
+    PseudoTerminal pty;
+    TempDir program;
+    TempDir data;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
+    frmMain& w = Open(pty.path());
+    EXPECT_EQ(w.windowTitle(), "Orvane Brisolant");
+    EXPECT_EQ(Panel(1), "Status: Waiting Idle");
+    EXPECT_EQ(Panel(2), QString::fromStdString("File: " + data.folder()));
+    EXPECT_EQ(Panel(3), "Connecton: 9600,N,8,1");
+    EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
+    EXPECT_TRUE(w.Comm().PortOpen());
+
+    auto* counter = Find<QLineEdit>("txtCounter");
+    EXPECT_EQ(counter->text(), "0");
+    EXPECT_FALSE(counter->isEnabled());
+    for (int i = 0; i < 12; ++i) {
+        auto* box = Find<QLineEdit>(QStringLiteral("txtData%1").arg(i));
+        EXPECT_TRUE(box->isReadOnly()) << i;
+        EXPECT_TRUE(box->text().isEmpty()) << i;
+    }
+    for (const char* hidden : {"txtData1", "lblData1", "lblErrors", "lblDataReceived", "lstData"}) {
+        EXPECT_TRUE(Find<QWidget>(hidden)->isHidden()) << hidden;
+    }
+    // Logo and icon come from the embedded resources.
+    EXPECT_FALSE(Find<QLabel>("Image1")->isHidden());
+    EXPECT_EQ(Find<QLabel>("Image1")->pixmap().size(), QSize(586, 205));
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_EQ(Find<QLabel>("lblErrors")->text(), "0");
+
+    QAction* data = Action("mnuData");
+    EXPECT_TRUE(data->isCheckable());
+    EXPECT_FALSE(data->isChecked());
+    EXPECT_FALSE(data->isEnabled());
+    for (const char* enabled :
+         {"mnuExit", "mnuSettings", "mnuResetCounter", "mnuTest", "mnuAbout"}) {
+        EXPECT_TRUE(Action(enabled)->isEnabled()) << enabled;
+    }
+}
+
+TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
+    frmMain& w = Open(pty.path());
+    const double scale = w.logicalDpiX() / 1440.0;
+    const auto px = [scale](int twips) { return qRound(twips * scale); };
+    EXPECT_EQ(w.centralWidget()->size(), QSize(px(9570), px(6105)));
+    EXPECT_EQ(Find<QWidget>("StatusBar")->geometry().top(), px(5730));
+
+    // The captions of rows 6 to 8 carry other indexes than the boxes beside them.
+    struct Row {
+        const char* caption;
+        const char* text;
+        const char* box;
+    };
+    for (const Row& row :
+         {Row{"lblData0", "Barcode", "txtData0"}, Row{"lblData7", "Length", "txtData6"},
+          Row{"lblData8", "Width", "txtData7"}, Row{"lblData6", "Height", "txtData8"},
+          Row{"lblData11", "Dim Volume", "txtData11"},
+          Row{"lblCounter", "Counter", "txtCounter"}}) {
+        auto* caption = Find<QLabel>(row.caption);
+        auto* box = Find<QLineEdit>(row.box);
+        EXPECT_EQ(caption->text(), row.text);
+        EXPECT_LT(std::abs(caption->geometry().center().y() - box->geometry().center().y()),
+                  px(120))
+            << row.caption;
+        EXPECT_GE(caption->width(), caption->sizeHint().width()) << row.text << " is cut off";
+    }
+    EXPECT_EQ(Find<QWidget>("txtData0")->width(), px(4605));
+    EXPECT_EQ(Find<QWidget>("lblHiddenButton")->geometry(),
+              QRect(px(6300), px(4260), px(75), px(75)));
+
+    // The repaint rule has sized the panels from the outer width and the list to fit.
+    const int outer = w.OuterWidth();
+    EXPECT_EQ(Find<QLabel>("panel1")->width(), px(qRound(outer / 2.0)));
+    EXPECT_EQ(Find<QListView>("lstData")->width(), px(outer - 150));
+}
+
+TEST_F(frmMainTest, AScanFromTheStationIsWrittenAndShown) {
+    Open(pty.path());
+    pty.Write("\x02" + CommHandler::TestScanText());
+    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "1"; }));
+
+    const auto files = DataFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_NE(files[0].find("1234567890"), std::string::npos);
+    EXPECT_EQ(std::count(files[0].begin(), files[0].end(), '\n'), 1);
+    EXPECT_TRUE(Box("txtData0").startsWith("1234567890"));
+    EXPECT_TRUE(Box("txtData6").startsWith("11.0 in"));
+    EXPECT_EQ(Panel(1), "Status: Waiting Idle");
+    EXPECT_TRUE(Panel(2).startsWith(QString::fromStdString("File: " + data.folder() + "LOG-")));
+    EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
+    EXPECT_TRUE(Action("mnuData")->isEnabled());
+}
+
+TEST_F(frmMainTest, WithoutAPortTheTestCommandStillWritesARecord) {
+    frmMain& w = Open("/nonexistent");
+    EXPECT_TRUE(Panel(1).startsWith("Status: 202 ")) << Panel(1).toStdString();
+    EXPECT_FALSE(w.Comm().PortOpen());
+
+    Action("mnuTest")->trigger();
+    EXPECT_EQ(Box("txtCounter"), "1");
+    ASSERT_EQ(DataFiles().size(), 1u);
+    EXPECT_NE(DataFiles()[0].find("1234567890"), std::string::npos);
+    EXPECT_EQ(Panel(1), "Status: Waiting Idle");
+
+    w.grab().save(QStringLiteral("/tmp/brisolant-main.png"));
+}
+
+TEST_F(frmMainTest, AStationThatGoesAwayIsReportedAndThePortClosed) {
+    frmMain& w = Open(pty.path());
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
+    EXPECT_FALSE(w.Comm().PortOpen());
+    PumpFor(200);
+    EXPECT_TRUE(Panel(1).startsWith("Status: 207 "));
+}
+
+TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {
+    Open(pty.path());
+    Action("mnuTest")->trigger();
+    Action("mnuTest")->trigger();
+    EXPECT_EQ(Box("txtCounter"), "2");
+
+    Action("mnuResetCounter")->trigger();
+    EXPECT_EQ(Box("txtCounter"), "0");
+
+    // The Data view lists the file's lines; switched off it is emptied and hidden.
+    QAction* data = Action("mnuData");
+    auto* list = Find<QListView>("lstData");
+    data->trigger();
+    EXPECT_TRUE(data->isChecked());
+    EXPECT_FALSE(list->isHidden());
+    EXPECT_EQ(list->model()->rowCount(), 2);
+    Action("mnuTest")->trigger();
+    EXPECT_EQ(list->model()->rowCount(), 3);
+    data->trigger();
+    EXPECT_FALSE(data->isChecked());
+    EXPECT_TRUE(list->isHidden());
+    EXPECT_EQ(list->model()->rowCount(), 0);
+
+    // The hidden spot over the logo shows and hides the raw text; a click on the text itself
+    // changes nothing.
+    auto* raw = Find<QLabel>("lblDataReceived");
+    auto* spot = Find<QWidget>("lblHiddenButton");
+    Click(spot, spot->rect().center());
+    EXPECT_FALSE(raw->isHidden());
+    EXPECT_TRUE(raw->text().startsWith("[     ---"));
+    Click(raw, raw->rect().center());
+    EXPECT_FALSE(raw->isHidden());
+    Click(spot, spot->rect().center());
+    EXPECT_TRUE(raw->isHidden());
+}
+
+TEST_F(frmMainTest, ExitClosesThePortAndTheWindow) {
+    frmMain& w = Open(pty.path());
+    Action("mnuExit")->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.Comm().PortOpen());
+}
+
+// Acts on the next modal dialog once it is up. It is looked for from timers rather than a
+// waiting loop, since the window's own steps run the event loop before the dialog opens.
+void WhenDialogOpens(std::function<void(QDialog*)> step, int triesLeft = 500) {
+    QTimer::singleShot(10, [step, triesLeft] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr || triesLeft == 0) {
+            step(dialog);
+        } else {
+            WhenDialogOpens(step, triesLeft - 1);
+        }
+    });
+}
+
+TEST_F(frmMainTest, ACancelledSettingsDialogStillReloadsTheSettingsAndReopensThePort) {
+    frmMain& w = Open(pty.path());
+    WriteSettings(pty.path(), {}, "19200");
+    bool closed = false;
+    WhenDialogOpens([&](QDialog* dialog) {
+        closed = dialog != nullptr;
+        if (dialog) {
+            dialog->reject();
+        }
+    });
+    Action("mnuSettings")->trigger();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Panel(3), "Connecton: 19200,N,8,1");
+    EXPECT_TRUE(w.Comm().PortOpen());
+}
+
+TEST_F(frmMainTest, TheManualEntryAnswerReachesTheFileInLatin1) {
+    Open(pty.path(), "ManualEntryData=1\r\n");
+    QString label;
+    WhenDialogOpens([&](QDialog* dialog) {
+        auto* input = qobject_cast<QInputDialog*>(dialog);
+        if (input == nullptr) {
+            ADD_FAILURE() << "not an input box: "
+                          << (dialog ? dialog->metaObject()->className() : "none") << " "
+                          << (dialog ? dialog->windowTitle().toStdString() : "");
+            if (dialog) {
+                dialog->reject();
+            }
+            return;
+        }
+        label = input->labelText();
+        EXPECT_EQ(input->windowTitle(), "Manual Entry");
+        EXPECT_TRUE(input->textValue().isEmpty());
+        input->setTextValue(QString::fromUtf8("caf\u00e9 \u2713"));
+        input->accept();
+    });
+    Action("mnuTest")->trigger();
+    EXPECT_EQ(label, "Enter any addtional information to this record\n50 Character maximum");
+    ASSERT_EQ(DataFiles().size(), 1u);
+    EXPECT_NE(DataFiles()[0].find("caf\xE9 ?"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brisolant::test
