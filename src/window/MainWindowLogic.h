@@ -31,7 +31,7 @@ struct MainWindowServices {
 // processing and the menu commands. The Qt window implements MainWindowView and forwards its
 // notifications here.
 class MainWindowLogic {
-public:
+  public:
     explicit MainWindowLogic(MainWindowServices services);
 
     // The window's load step: settings, port, panels, Data menu off, light green, counter 0.
@@ -57,7 +57,7 @@ public:
     const MainWindowState& state() const { return state_; }
     MainWindowState& state() { return state_; }
 
-private:
+  private:
     void LayoutDataView();
 
     MainWindowServices services_;
