@@ -73,7 +73,7 @@ void FolderList::refill() {
         item->setData(kPathRole, current.absoluteFilePath(name));
     }
     setCurrentRow(currentRow);
-    scrollToItem(item(currentRow), QAbstractItemView::PositionAtTop);
+    scrollToItem(item(currentRow), QAbstractItemView::PositionAtCenter);
 }
 
 void FolderList::openEntry(const QModelIndex& index) {

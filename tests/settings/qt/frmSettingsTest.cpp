@@ -255,6 +255,32 @@ TEST_F(frmSettingsTest, DoubleClickOpensAFolderAndTheNextClickCopiesIt) {
     EXPECT_EQ(StoredValue("SETTINGS", "FilePath"), (dir.path() / "alpha").string() + "/");
 }
 
+// Folder names reach the file system as its own bytes, so a data file in such a folder is found.
+TEST_F(frmSettingsTest, FolderNamesOutsideLatin1KeepTheirBytes) {
+    const std::string folder = dir.path().string() + "/\xCE\xA9mega \xD0\x96";
+    std::filesystem::create_directories(folder + "/inner");
+    WriteSettingsFile("[SETTINGS]\r\nFilePath=" + folder + "\r\n");
+    Open();
+    EXPECT_EQ(Find<FolderList>("Dir1")->path(), QString::fromUtf8(folder));
+    EXPECT_EQ(Text("txtFilePath"), QString::fromUtf8(folder + "/"));
+    dialog->grab().save("/tmp/brisolant-settings-deep.png");
+    PressOK();
+    EXPECT_EQ(StoredValue("SETTINGS", "FilePath"), folder + "/");
+}
+
+// Enter opens the chosen entry and takes it into the path box, for work without a mouse.
+TEST_F(frmSettingsTest, EnterInTheFolderListOpensAndCopiesTheEntry) {
+    std::filesystem::create_directory(dir.path() / "alpha");
+    WriteSettingsFile("[SETTINGS]\r\nFilePath=" + dir.folder() + "\r\n");
+    Open();
+    auto* list = Find<FolderList>("Dir1");
+    const QString alpha = QString::fromStdString((dir.path() / "alpha").string());
+    list->setCurrentRow(Dir1RowOf(alpha));
+    test::PressKey(list, Qt::Key_Return);
+    EXPECT_EQ(list->path(), alpha);
+    EXPECT_EQ(Text("txtFilePath"), alpha + "/");
+}
+
 TEST_F(frmSettingsTest, PickingADriveMovesTheFolderListButNotThePath) {
     WriteSettingsFile("[SETTINGS]\r\nFilePath=" + dir.folder() + "\r\n");
     Open();
