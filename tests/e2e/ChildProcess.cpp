@@ -71,6 +71,15 @@ void ChildProcess::Stop() {
     }
 }
 
+void ChildProcess::Kill() {
+    if (!IsRunning()) {
+        return;
+    }
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+}
+
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& replaced) {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {

@@ -23,6 +23,8 @@ class ChildProcess {
     bool IsRunning();
     // SIGTERM, then SIGKILL when it lingers.
     void Stop();
+    // SIGKILL, and waits until it is gone.
+    void Kill();
     pid_t Pid() const { return m_pid; }
 
   private:

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 namespace brisolant::e2e {
 namespace {
@@ -24,11 +25,17 @@ using Clock = std::chrono::steady_clock;
 
 // The settings the program must see in every run: the offscreen platform, the C locale
 // (decimal point, "/" and ":" separators), and no leak report when it is killed.
-std::vector<std::string> ProgramEnvironment() {
+// The extra variables ("NAME=value") come last and win.
+std::vector<std::string> ProgramEnvironment(const std::vector<std::string>& extra) {
     std::vector<std::string> settings = {"QT_QPA_PLATFORM=offscreen", "LC_ALL=C.UTF-8",
                                          "LANG=C.UTF-8", "LANGUAGE="};
     if (std::getenv("ASAN_OPTIONS") == nullptr) {
         settings.push_back("ASAN_OPTIONS=detect_leaks=0");
+    }
+    for (const std::string& variable : extra) {
+        const std::string name = variable.substr(0, variable.find('=') + 1);
+        std::erase_if(settings, [&](const std::string& s) { return s.starts_with(name); });
+        settings.push_back(variable);
     }
     return EnvironmentWith(settings);
 }
@@ -45,6 +52,46 @@ bool HasOpen(pid_t pid, const std::string& path) {
         }
     }
     return false;
+}
+
+double CpuSeconds(pid_t pid) {
+    const std::string stat = test::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    // The fields after the command name, which may hold blanks: state is the first of them,
+    // utime and stime the 12th and 13th.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 1; index <= 13 && fields >> field; ++index) {
+        if (index >= 12) {
+            ticks += std::stod(field);
+        }
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long ResidentKiB(pid_t pid) {
+    std::istringstream status(test::ReadFile("/proc/" + std::to_string(pid) + "/status"));
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmRSS:")) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+bool SetFileSizeLimit(pid_t pid, rlim_t bytes) {
+    // Only the soft limit moves, so that it can be raised again without privileges.
+    rlimit limit{};
+    if (prlimit(pid, RLIMIT_FSIZE, nullptr, &limit) != 0) {
+        return false;
+    }
+    limit.rlim_cur = std::min(bytes, limit.rlim_max);
+    return prlimit(pid, RLIMIT_FSIZE, &limit, nullptr) == 0;
 }
 
 TestLine::TestLine() {
@@ -72,8 +119,18 @@ TestLine::TestLine() {
 }
 
 TestLine::~TestLine() {
-    close(m_slave);
-    close(m_master);
+    Close();
+}
+
+void TestLine::Close() {
+    if (m_slave >= 0) {
+        close(m_slave);
+    }
+    if (m_master >= 0) {
+        close(m_master);
+    }
+    m_slave = -1;
+    m_master = -1;
 }
 
 bool TestLine::Write(std::string_view bytes) {
@@ -178,13 +235,22 @@ ProgramUnderTest::ProgramUnderTest(const std::vector<SettingOverride>& overrides
     test::WriteFile(SettingsFile(), SettingsText(m_line.ProgramEnd(), DataFolder(), overrides));
 }
 
+bool ProgramUnderTest::Start() {
+    return m_process.Start({m_executable}, ProgramEnvironment(m_environment),
+                           m_folder.file("program.log"));
+}
+
 bool ProgramUnderTest::StartAndWaitForPort() {
-    if (!m_process.Start({m_executable}, ProgramEnvironment(), m_folder.file("program.log"))) {
+    if (!Start()) {
         return false;
     }
+    // A port named by a symbolic link shows in /proc as the device it leads to.
+    std::error_code error;
+    const fs::path device = fs::canonical(m_port, error);
+    const std::string opened = error ? m_port : device.string();
     bool open = false;
     WaitUntil([&] {
-        open = HasOpen(m_process.Pid(), m_port);
+        open = HasOpen(m_process.Pid(), opened);
         return open || !IsRunning();
     });
     return open;

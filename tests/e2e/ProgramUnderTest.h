@@ -3,6 +3,8 @@
 // The real program driven over a pseudo-terminal that the test holds: a copy of the executable
 // in a fresh folder with its settings file beside it, and the station's end of the line.
 
+#include <sys/resource.h>
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,6 +40,9 @@ class TestLine {
     bool WaitUntilTaken();
     // What the program has sent since the last call, without waiting.
     std::string TakeReplies();
+    // Closes both ends the test holds: the program's port loses its far end, as when the
+    // station is switched off or its adapter pulled.
+    void Close();
 
   private:
     int m_master = -1;
@@ -60,9 +65,18 @@ class ProgramUnderTest {
 
     // Starts the program and waits until it has the line open. False (see Log()) otherwise.
     bool StartAndWaitForPort();
+    // Starts the program without waiting for anything (for a program that may never open the
+    // line). False (see Log()) when it cannot start.
+    bool Start();
+    // A variable ("NAME=value") for the program's environment from the next start on.
+    void AddEnvironment(const std::string& variable) { m_environment.push_back(variable); }
     bool IsRunning() { return m_process.IsRunning(); }
+    pid_t Pid() const { return m_process.Pid(); }
     // SIGTERM, then SIGKILL when it lingers.
     void Stop() { m_process.Stop(); }
+    // SIGKILL at once, as a power cut or the OOM killer would end it; the program can be
+    // started again afterwards on the same folder and line.
+    void Kill() { m_process.Kill(); }
 
     TestLine& Line() { return m_line; }
     std::string DataFolder() const { return m_folder.folder() + "data/"; }
@@ -87,11 +101,20 @@ class ProgramUnderTest {
     std::string m_port;
     std::string m_executable;
     std::string m_replies;
+    std::vector<std::string> m_environment;
     ChildProcess m_process;
 };
 
 // Whether the process has the path open, by the links in /proc/<pid>/fd.
 bool HasOpen(pid_t pid, const std::string& path);
+
+// The processor time (user and system) the process has used so far, in seconds.
+double CpuSeconds(pid_t pid);
+// The process's resident memory (VmRSS) in KiB; 0 when it cannot be read.
+long ResidentKiB(pid_t pid);
+// Sets the largest file the process may write (the soft RLIMIT_FSIZE); RLIM_INFINITY lifts it
+// as far as the hard limit allows.
+bool SetFileSizeLimit(pid_t pid, rlim_t bytes);
 
 // The settings file the program reads: every key at its default but the port and the data
 // folder, then the overrides (a key overridden with an existing name replaces its value).

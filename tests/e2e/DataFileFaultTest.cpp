@@ -1,0 +1,125 @@
+// The data file's folder and disk misbehaving under the running program: the scan that meets
+// the fault is lost whole (no partial line), and the first scan after the fault is cleared is
+// written.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "e2e/ProgramUnderTest.h"
+#include "e2e/StationText.h"
+
+namespace brisolant::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Paths {
+    fs::path folder;  // the data folder, as FilePath names it
+    fs::path file;    // the data file the first scan made
+    fs::path aside;   // where the good data file or folder waits while the fault lasts
+};
+
+struct DataFault {
+    const char* name;
+    std::function<void(ProgramUnderTest&, const Paths&)> inject;
+    std::function<void(ProgramUnderTest&, const Paths&)> clear;
+};
+
+void PutBack(const fs::path& aside, const fs::path& place) {
+    fs::remove_all(place);
+    fs::rename(aside, place);
+}
+
+const DataFault kFaults[] = {
+    {"FolderMissing", [](ProgramUnderTest&, const Paths& p) { fs::rename(p.folder, p.aside); },
+     [](ProgramUnderTest&, const Paths& p) { fs::rename(p.aside, p.folder); }},
+    // Root may write anywhere, but not below a regular file.
+    {"FolderIsARegularFile",
+     [](ProgramUnderTest&, const Paths& p) {
+         fs::rename(p.folder, p.aside);
+         test::WriteFile(p.folder.string(), "not a folder");
+     },
+     [](ProgramUnderTest&, const Paths& p) { PutBack(p.aside, p.folder); }},
+    {"FileIsAFolder",
+     [](ProgramUnderTest&, const Paths& p) {
+         fs::rename(p.file, p.aside);
+         fs::create_directory(p.file);
+     },
+     [](ProgramUnderTest&, const Paths& p) { PutBack(p.aside, p.file); }},
+    // Every write fails with "No space left on device".
+    {"DiskFull",
+     [](ProgramUnderTest&, const Paths& p) {
+         fs::rename(p.file, p.aside);
+         fs::create_symlink("/dev/full", p.file);
+     },
+     [](ProgramUnderTest&, const Paths& p) { PutBack(p.aside, p.file); }},
+    // The file may grow by 60 bytes only: the line is cut short mid-write and must be taken
+    // back, or the next scan's line would be glued to its first half.
+    {"FileSizeLimitMidLine",
+     [](ProgramUnderTest& program, const Paths& p) {
+         ASSERT_TRUE(SetFileSizeLimit(program.Pid(), fs::file_size(p.file) + 60));
+     },
+     [](ProgramUnderTest& program, const Paths&) {
+         ASSERT_TRUE(SetFileSizeLimit(program.Pid(), RLIM_INFINITY));
+     }},
+};
+
+void PrintTo(const DataFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+class DataFileFault : public ::testing::TestWithParam<DataFault> {
+  protected:
+    void SetUp() override {
+        try {
+            m_program = std::make_unique<ProgramUnderTest>();
+        } catch (const NoPseudoTerminal& error) {
+            GTEST_SKIP() << error.what();
+        }
+        ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
+    }
+
+    void Send(const std::string& bytes) {
+        ASSERT_TRUE(m_program->Line().Write(bytes)) << "the line took nothing for too long";
+    }
+
+    std::unique_ptr<ProgramUnderTest> m_program;
+};
+
+TEST_P(DataFileFault, TheScanAtTheFaultIsLostWholeAndTheNextOneIsWritten) {
+    ProgramUnderTest& program = *m_program;
+    Send(Scan(ParcelBarcode(1)));
+    ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
+    std::string folder = program.DataFolder();
+    folder.pop_back();
+    const Paths paths{folder, program.DataFolder() + program.DataFileNames().at(0),
+                      folder + ".aside"};
+
+    GetParam().inject(program, paths);
+    // Blocks are handled in order, so the NAK for the short block behind the scan says the
+    // program is done with the scan.
+    Send(Scan(ParcelBarcode(2)));
+    Send(kShortBlock);
+    ASSERT_EQ(program.WaitForReplies(1), std::string(1, kNak)) << program.Log();
+    ASSERT_TRUE(program.IsRunning()) << program.Log();
+    GetParam().clear(program, paths);
+
+    Send(Scan(ParcelBarcode(3)));
+    const auto lines = program.WaitForLines(2);
+    ASSERT_EQ(lines.size(), 2u) << program.Log();
+    EXPECT_EQ(BrokenLines(lines), std::vector<std::string>{});
+    EXPECT_EQ(BarcodeOf(lines[0]), ParcelBarcode(1));
+    EXPECT_EQ(BarcodeOf(lines[1]), ParcelBarcode(3));
+    EXPECT_EQ(test::ReadFile(paths.file.string()), lines[0] + "\r\n" + lines[1] + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DataFileFault, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brisolant::e2e
