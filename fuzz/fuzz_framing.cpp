@@ -56,7 +56,7 @@ void Require(bool condition, const char* what) {
 // manual-entry prompt is open.
 class RecordingSink : public ScanSink {
   public:
-    void ProcessScan(std::string& text) override {
+    bool ProcessScan(std::string& text) override {
         Require(depth_ == 0, "a scan was handed on while another was being processed");
         ++depth_;
         texts.push_back(text);
@@ -66,6 +66,7 @@ class RecordingSink : public ScanSink {
             next();
         }
         --depth_;
+        return true;
     }
 
     std::vector<std::string> texts;
@@ -119,8 +120,9 @@ struct Rig {
 };
 
 // The framing as written down plainly, for runs without nesting: a block ends at the first
-// terminator; a short one is dropped with a NAK the first time and an ACK from the eleventh on;
-// a complete one is handed on from after its first STX, and what follows it stays for the next.
+// terminator; a short one is dropped with a NAK the first time (and everything received with it,
+// since the station resends) and an ACK from the eleventh on; a complete one is handed on from
+// after its first STX, and what follows a handed-on or later rejected block stays for the next.
 struct FramingModel {
     void Receive(const std::string& chunk, bool testPreStep = false) {
         buffer += chunk;
@@ -132,14 +134,17 @@ struct FramingModel {
             const std::size_t terminator = buffer.find(kTerminator);
             if (terminator == std::string::npos) {
                 if (buffer.size() > CommHandler::kReceiveBufferLimit) {
-                    Reject(testPreStep);
+                    Reject(testPreStep, buffer.size());
                 }
                 return;
             }
             const std::size_t blockEnd = terminator + kTerminator.size();
             if (blockEnd < kMinimumBlock) {
-                Reject(testPreStep);
-                return;
+                Reject(testPreStep, blockEnd);
+                if (buffer.empty()) {
+                    return;
+                }
+                continue;
             }
             std::string block = buffer.substr(0, blockEnd);
             buffer.erase(0, blockEnd);
@@ -155,8 +160,12 @@ struct FramingModel {
         }
     }
 
-    void Reject(bool testPreStep) {
-        buffer.clear();
+    void Reject(bool testPreStep, std::size_t blockEnd) {
+        if (retries == 0) {
+            buffer.clear();
+        } else {
+            buffer.erase(0, blockEnd);
+        }
         ++retries;
         if (retries == 1) {
             sent += '\x15';

@@ -43,6 +43,7 @@ CommHandler::CommHandler(MainWindowState& state, MainWindowView& view, CommPort&
     : state_(state), view_(view), comm_(comm), pump_(pump), scans_(scans) {}
 
 void CommHandler::Comm_OnComm() {
+    scan_failed_ = false;
     try {
         if (processing_) {
             HoldWhileProcessing();
@@ -58,7 +59,7 @@ void CommHandler::Comm_OnComm() {
         } else if (code != kEventSend) {
             view_.SetPanelText(1, std::string(LineEventText(code)));
         }
-        if (state_.TestMode) {
+        if (state_.TestMode && !scan_failed_) {
             view_.SetPanelText(1, "Status: Waiting Idle");
         }
     } catch (const Failure& failure) {
@@ -187,8 +188,9 @@ void CommHandler::HandOff(std::size_t blockEnd) {
         state_.ReceiveBuffer.erase(0, stx + 1);
     }
     processing_ = true;
+    bool recorded = false;
     try {
-        scans_.ProcessScan(state_.ReceiveBuffer);
+        recorded = scans_.ProcessScan(state_.ReceiveBuffer);
     } catch (...) {
         processing_ = false;
         throw;
@@ -199,7 +201,13 @@ void CommHandler::HandOff(std::size_t blockEnd) {
     state_.ReceiveBuffer = std::move(rest);
     held_input_.clear();
     searched_ = 0;
-    view_.SetPanelText(1, "Status: Waiting Idle");
+    // A scan that could not be recorded keeps its failure on screen until the next data arrives:
+    // "Waiting Idle" over it would tell the operator all is well while a parcel is missing.
+    if (recorded) {
+        view_.SetPanelText(1, "Status: Waiting Idle");
+    } else {
+        scan_failed_ = true;
+    }
     state_.RetryCount = 0;
 }
 

@@ -13,8 +13,9 @@ namespace brisolant {
 class ScanSink {
   public:
     virtual ~ScanSink() = default;
-    // Takes the scan text; reports its own failures and returns normally.
-    virtual void ProcessScan(std::string& text) = 0;
+    // Takes the scan text; reports its own failures and returns normally. Returns false when the
+    // scan was not recorded, so that its failure stays on screen.
+    virtual bool ProcessScan(std::string& text) = 0;
 };
 
 // The port-event handler: collects received characters into scans, asks the station to resend
@@ -53,6 +54,7 @@ class CommHandler {
     bool processing_ = false;   // a scan is being processed (the manual-entry prompt may be open)
     std::string held_input_;    // characters received while a scan was being processed
     std::size_t searched_ = 0;  // the buffer's first characters that hold no terminator start
+    bool scan_failed_ = false;  // a scan handed on in this run was not recorded
 };
 
 }  // namespace brisolant

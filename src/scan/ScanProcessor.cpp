@@ -28,14 +28,16 @@ ScanProcessor::ScanProcessor(MainWindowState& state, MainWindowView& view, Input
       clock_(clock),
       locale_(locale) {}
 
-void ScanProcessor::ProcessScan(std::string& text) {
+bool ScanProcessor::ProcessScan(std::string& text) {
     try {
         ProcessSteps(text);
+        return true;
     } catch (const Failure& failure) {
         view_.SetPanelText(1, StatusText(failure));
     } catch (const std::exception& error) {
         view_.SetPanelText(1, StatusText(Failure(FailureCode::Unexpected, error.what())));
     }
+    return false;
 }
 
 void ScanProcessor::ProcessSteps(const std::string& text) {

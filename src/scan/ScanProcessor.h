@@ -18,8 +18,9 @@ class ScanProcessor : public ScanSink {
     ScanProcessor(MainWindowState& state, MainWindowView& view, InputPrompt& prompt,
                   const Settings& settings, const Clock& clock, const LocaleFormat& locale);
 
-    // Every failure of its steps is caught and shown in status panel 1.
-    void ProcessScan(std::string& text) override;
+    // Every failure of its steps is caught and shown in status panel 1; returns whether the
+    // record was written.
+    bool ProcessScan(std::string& text) override;
 
   private:
     void ProcessSteps(const std::string& text);

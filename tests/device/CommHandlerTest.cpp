@@ -24,13 +24,15 @@ std::string BlockOfLength(std::size_t length, char fill = 'x') {
 
 class RecordingSink : public ScanSink {
   public:
-    void ProcessScan(std::string& text) override {
+    bool ProcessScan(std::string& text) override {
         scans.push_back(text);
         if (during) {
             during();
         }
+        return recorded;
     }
     std::vector<std::string> scans;
+    bool recorded = true;
     std::function<void()> during;
 };
 
@@ -180,6 +182,21 @@ TEST_F(CommHandlerTest, RawLabelKeepsTheLastBlockAfterHandOff) {
     EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
 }
 
+TEST_F(CommHandlerTest, ScanThatWasNotRecordedKeepsItsFailureOnScreen) {
+    sink.recorded = false;
+    sink.during = [&] { view.SetPanelText(1, "Status: 121 Cannot open the data file"); };
+    Receive(BlockOfLength(60));
+    EXPECT_EQ(view.panels[1], "Status: 121 Cannot open the data file");
+    EXPECT_EQ(view.light, kLightGreen);
+    EXPECT_EQ(state.RetryCount, 0);
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+
+    sink.recorded = true;
+    sink.during = nullptr;
+    Receive(BlockOfLength(60));
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+}
+
 TEST_F(CommHandlerTest, LineEventsShowTheirTextAndLeaveTheBlockCollecting) {
     const std::pair<int, std::string> table[] = {
         {3, "Change in CTS Detected"},
@@ -323,6 +340,14 @@ TEST_F(TestScanTest, ResetsRetriesAndReplacesAHalfBlock) {
     EXPECT_EQ(state.RetryCount, 0);
     EXPECT_EQ(sink.scans.back(), CommHandler::TestScanText());
     EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+TEST_F(TestScanTest, FailedTestScanKeepsItsFailureOnScreen) {
+    port.event = kEventSend;
+    sink.recorded = false;
+    sink.during = [&] { view.SetPanelText(1, "Status: 121 Cannot open the data file"); };
+    handler.InjectTestScan();
+    EXPECT_EQ(view.panels[1], "Status: 121 Cannot open the data file");
 }
 
 TEST_F(TestScanTest, TestModeEndsEvenWhenTheRunFails) {
