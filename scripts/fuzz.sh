@@ -68,8 +68,8 @@ for target in "${targets[@]}"; do
 
     executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -1)"
     rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -1)"
-    cov="$(grep -oE 'cov: [0-9]+' "$work/log" | tail -1 | cut -d' ' -f2)"
-    ft="$(grep -oE 'ft: [0-9]+' "$work/log" | tail -1 | cut -d' ' -f2)"
+    cov="$(grep -oE 'cov: [0-9]+' "$work/log" | tail -1 | cut -d' ' -f2 || true)"
+    ft="$(grep -oE 'ft: [0-9]+' "$work/log" | tail -1 | cut -d' ' -f2 || true)"
     found="no"
     if ((status != 0)); then
         found="CRASH (exit $status)"
@@ -77,8 +77,13 @@ for target in "${targets[@]}"; do
         cp "$work/log" "$artifacts/log.txt"
         tail -n 60 "$work/log"
     elif ((keep)); then
-        "$binary" -merge=1 -max_len="$(max_len "$target")" "$kept" "$work/corpus" \
-            >"$work/merge.log" 2>&1
+        # Only inputs that reach new edges join the kept corpus, as few as cover them.
+        if ! "$binary" -set_cover_merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=2048 \
+            -max_len="$(max_len "$target")" "$kept" "$work/corpus" >"$work/merge.log" 2>&1; then
+            found="merge failed"
+            failed=1
+            tail -n 30 "$work/merge.log"
+        fi
     fi
     rows+=("$(printf '%-16s %12s %8s %7s %7s  %s' "$target" "${executions:--}" "${rate:--}" \
         "${cov:--}" "${ft:--}" "$found")")
