@@ -192,7 +192,11 @@ void CommHandler::HandOff(std::size_t blockEnd) {
     try {
         recorded = scans_.ProcessScan(state_.ReceiveBuffer);
     } catch (...) {
+        // The scan is gone either way; it must not be framed a second time.
         processing_ = false;
+        state_.ReceiveBuffer = std::move(rest) + held_input_;
+        held_input_.clear();
+        searched_ = 0;
         throw;
     }
     processing_ = false;

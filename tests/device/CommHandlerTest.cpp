@@ -197,6 +197,17 @@ TEST_F(CommHandlerTest, ScanThatWasNotRecordedKeepsItsFailureOnScreen) {
     EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
 }
 
+TEST_F(CommHandlerTest, ScanWhoseProcessingThrowsIsNotFramedAgain) {
+    sink.during = [] { throw std::runtime_error("out of memory"); };
+    Receive(BlockOfLength(60) + "next");
+    EXPECT_EQ(sink.scans.size(), 1u);
+    EXPECT_EQ(state.ReceiveBuffer, "next");
+    EXPECT_EQ(view.panels[1], "Status: 901 Unexpected failure: out of memory");
+    sink.during = nullptr;
+    Receive(std::string(60, 'y') + kEnd);
+    EXPECT_EQ(sink.scans.size(), 2u);
+}
+
 TEST_F(CommHandlerTest, LineEventsShowTheirTextAndLeaveTheBlockCollecting) {
     const std::pair<int, std::string> table[] = {
         {3, "Change in CTS Detected"},
