@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "device/CommHandler.h"
 #include "scan/DataFile.h"
 #include "scan/Measurements.h"
 #include "scan/ScanParser.h"
@@ -16,17 +17,8 @@
 namespace brisolant {
 namespace {
 
-const std::string kSampleScan =
-    "     --------------------------\r\n"
-    "     Device Number:      1\r\n"
-    "     Length:             11.0 in\r\n"
-    "     Width:              22.8 in\r\n"
-    "     Height:             13.6 in\r\n"
-    "     Gross Weight:       12.44 lb\r\n"
-    "     Dimensional Weight: 26.31\r\n"
-    "     Dimensional Factor: 110.7\r\n"
-    "     Barcode: 1234567890\r\n"
-    "\r\n";
+// The program's built-in test scan.
+const std::string kSampleScan = CommHandler::TestScanText();
 
 const std::string kMetricScan =
     "     Device Number:      2\r\n"

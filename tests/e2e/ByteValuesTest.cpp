@@ -50,11 +50,10 @@ struct Sent {
 };
 
 TEST(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
-    std::unique_ptr<ProgramUnderTest> started;
-    try {
-        started = std::make_unique<ProgramUnderTest>();
-    } catch (const NoPseudoTerminal& error) {
-        GTEST_SKIP() << error.what();
+    std::string whyNot;
+    const auto started = PrepareProgram({}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();

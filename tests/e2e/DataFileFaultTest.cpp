@@ -76,10 +76,10 @@ void PrintTo(const DataFault& fault, std::ostream* out) {
 class DataFileFault : public ::testing::TestWithParam<DataFault> {
   protected:
     void SetUp() override {
-        try {
-            m_program = std::make_unique<ProgramUnderTest>();
-        } catch (const NoPseudoTerminal& error) {
-            GTEST_SKIP() << error.what();
+        std::string whyNot;
+        m_program = PrepareProgram({}, whyNot);
+        if (!m_program) {
+            GTEST_SKIP() << whyNot;
         }
         ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
     }

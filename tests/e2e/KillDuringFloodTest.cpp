@@ -21,11 +21,10 @@ long BarcodeNumber(const std::string& barcode) {
 TEST(KillDuringFlood, LeavesOnlyWholeLinesEachScanAtMostOnce) {
     constexpr int kRounds = 3;
     constexpr std::size_t kLinesPerRound = 150;
-    std::unique_ptr<ProgramUnderTest> started;
-    try {
-        started = std::make_unique<ProgramUnderTest>();
-    } catch (const NoPseudoTerminal& error) {
-        GTEST_SKIP() << error.what();
+    std::string whyNot;
+    const auto started = PrepareProgram({}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
     TestLine& line = program.Line();

@@ -45,11 +45,10 @@ void ExpectIdles(ProgramUnderTest& program) {
 }
 
 TEST(PortVanish, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
-    std::unique_ptr<ProgramUnderTest> started;
-    try {
-        started = std::make_unique<ProgramUnderTest>();
-    } catch (const NoPseudoTerminal& error) {
-        GTEST_SKIP() << error.what();
+    std::string whyNot;
+    const auto started = PrepareProgram({}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
@@ -79,12 +78,10 @@ TEST(PortVanish, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
     const std::string device = fs::canonical(link, error).string();
     ASSERT_FALSE(error) << test::ReadFile(log);
 
-    std::unique_ptr<ProgramUnderTest> started;
-    try {
-        started =
-            std::make_unique<ProgramUnderTest>(std::vector<SettingOverride>{{"CommPort", link}});
-    } catch (const NoPseudoTerminal& error) {
-        GTEST_SKIP() << error.what();
+    std::string whyNot;
+    const auto started = PrepareProgram(std::vector<SettingOverride>{{"CommPort", link}}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();

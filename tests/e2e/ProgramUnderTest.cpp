@@ -293,4 +293,14 @@ std::string ProgramUnderTest::Log() const {
     return "program output:\n" + test::ReadFile(m_folder.file("program.log"));
 }
 
+std::unique_ptr<ProgramUnderTest> PrepareProgram(const std::vector<SettingOverride>& overrides,
+                                                 std::string& whyNot) {
+    try {
+        return std::make_unique<ProgramUnderTest>(overrides);
+    } catch (const NoPseudoTerminal& error) {
+        whyNot = error.what();
+        return nullptr;
+    }
+}
+
 }  // namespace brisolant::e2e

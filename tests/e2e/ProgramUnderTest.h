@@ -5,6 +5,7 @@
 
 #include <sys/resource.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -104,6 +105,11 @@ class ProgramUnderTest {
     std::vector<std::string> m_environment;
     ChildProcess m_process;
 };
+
+// The program prepared over a fresh line, or nullptr with the reason when the system gives no
+// pseudo-terminal: the test then skips (GTEST_SKIP works only in the test's own body).
+std::unique_ptr<ProgramUnderTest> PrepareProgram(const std::vector<SettingOverride>& overrides,
+                                                 std::string& whyNot);
 
 // Whether the process has the path open, by the links in /proc/<pid>/fd.
 bool HasOpen(pid_t pid, const std::string& path);

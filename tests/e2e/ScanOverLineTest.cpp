@@ -7,30 +7,10 @@
 #include <string>
 
 #include "e2e/ProgramUnderTest.h"
+#include "e2e/StationText.h"
 
 namespace brisolant::e2e {
 namespace {
-
-const std::string kStx = "\x02";
-const char kNak = 21;
-
-// The built-in test scan as the station sends it, barcode aside.
-std::string ScanText(const std::string& barcode) {
-    return "     --------------------------\r\n"
-           "     Device Number:      1\r\n"
-           "     Length:             11.0 in\r\n"
-           "     Width:              22.8 in\r\n"
-           "     Height:             13.6 in\r\n"
-           "     Gross Weight:       12.44 lb\r\n"
-           "     Dimensional Weight: 26.31\r\n"
-           "     Dimensional Factor: 110.7\r\n"
-           "     Barcode: " +
-           barcode + "\r\n\r\n";
-}
-
-std::string Scan(const std::string& barcode) {
-    return kStx + ScanText(barcode);
-}
 
 // Everything of a record line after its date and time.
 std::string RecordTail(const std::string& barcode) {
@@ -75,10 +55,10 @@ bool IsTime(const std::string& time) {
 class ScanOverLine : public ::testing::Test {
   protected:
     void SetUp() override {
-        try {
-            m_program = std::make_unique<ProgramUnderTest>();
-        } catch (const NoPseudoTerminal& error) {
-            GTEST_SKIP() << error.what();
+        std::string whyNot;
+        m_program = PrepareProgram({}, whyNot);
+        if (!m_program) {
+            GTEST_SKIP() << whyNot;
         }
         ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
     }

@@ -81,11 +81,10 @@ void PrintTo(const SettingsFault& fault, std::ostream* out) {
 class SettingsFileFault : public ::testing::TestWithParam<SettingsFault> {};
 
 TEST_P(SettingsFileFault, TheProgramStartsAndKeepsRunning) {
-    std::unique_ptr<ProgramUnderTest> started;
-    try {
-        started = std::make_unique<ProgramUnderTest>();
-    } catch (const NoPseudoTerminal& error) {
-        GTEST_SKIP() << error.what();
+    std::string whyNot;
+    const auto started = PrepareProgram({}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
     GetParam().make(program.SettingsFile());

@@ -50,11 +50,10 @@ class Garbage {
 };
 
 TEST(Soak, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
-    std::unique_ptr<ProgramUnderTest> started;
-    try {
-        started = std::make_unique<ProgramUnderTest>();
-    } catch (const NoPseudoTerminal& error) {
-        GTEST_SKIP() << error.what();
+    std::string whyNot;
+    const auto started = PrepareProgram({}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
     // The sanitizer keeps freed memory aside for a while (256 MiB by default), which would
