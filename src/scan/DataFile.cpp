@@ -134,8 +134,15 @@ void AppendRecordLine(const std::string& folder, const std::string& fileName,
     if (!IsUsableFileName(fileName)) {
         throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(fileName) + "\"");
     }
+    // A NUL would end the path early and could name another file than the one shown.
+    if (folder.find('\0') != std::string::npos) {
+        throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(folder) + "\"");
+    }
     const std::string path = folder + fileName;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // Non-blocking, so that a FIFO without a reader in the data file's place fails at once
+    // instead of freezing the program; regular files are not affected.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
         throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, errno));
     }

@@ -67,6 +67,19 @@ TEST(AppendRecordLine, OpenFailureNamesPathAndReason) {
     EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
 }
 
+TEST(AppendRecordLine, FolderHoldingNulCannotNameAnotherFile) {
+    TempDir dir;
+    const std::string folder = dir.folder() + "elsewhere" + std::string(1, '\0') + "/";
+    EXPECT_EQ(AppendFailure(folder, "LOG.txt"), FailureCode::DataFileBadName);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "elsewhere"));
+}
+
+TEST(AppendRecordLine, FifoWithoutReaderFailsInsteadOfWaiting) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("LOG-241.txt").c_str(), 0644), 0);
+    EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
+}
+
 TEST(AppendRecordLine, ReadOnlyFileFailsToOpen) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root may write any file";
