@@ -1,8 +1,15 @@
 #include "window/qt/Latin1Text.h"
 
 #include <QList>
+#include <QStringDecoder>
 
 namespace brisolant {
+
+QString FromStatusText(const std::string& text) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    return utf8.hasError() ? FromLatin1(text) : decoded;
+}
 
 std::string ToLatin1(const QString& text) {
     std::string bytes;

@@ -102,7 +102,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::SetPanelText(int panel, const std::string& text) {
-    m_StatusBar->SetPanelText(panel, brisolant::FromLatin1(text));
+    m_StatusBar->SetPanelText(panel, brisolant::FromStatusText(text));
 }
 
 void frmMain::SetPanelMinWidth(int panel, int twips) {

@@ -53,5 +53,12 @@ TEST(Latin1TextTest, EachCharacterBecomesOneByteOrAQuestionMark) {
     EXPECT_EQ(ToLatin1(FromLatin1(all)), all);
 }
 
+TEST(Latin1TextTest, StatusTextsShowUtf8FolderNamesAndOtherBytesAsLatin1) {
+    EXPECT_EQ(FromStatusText("File: /data/\xD0\xA1\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4/LOG-241.txt"),
+              QString::fromUtf8("File: /data/\u0421\u043a\u043b\u0430\u0434/LOG-241.txt"));
+    EXPECT_EQ(FromStatusText("Status: 111 A measurement is not a number: \"1\xE9\""),
+              QString::fromUtf8("Status: 111 A measurement is not a number: \"1\u00e9\""));
+}
+
 }  // namespace
 }  // namespace brisolant
