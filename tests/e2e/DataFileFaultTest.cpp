@@ -11,6 +11,7 @@
 #include <string>
 
 #include "e2e/ProgramUnderTest.h"
+#include "e2e/StartedProgramTest.h"
 #include "e2e/StationText.h"
 
 namespace brisolant::e2e {
@@ -73,23 +74,7 @@ void PrintTo(const DataFault& fault, std::ostream* out) {
     *out << fault.name;
 }
 
-class DataFileFault : public ::testing::TestWithParam<DataFault> {
-  protected:
-    void SetUp() override {
-        std::string whyNot;
-        m_program = PrepareProgram({}, whyNot);
-        if (!m_program) {
-            GTEST_SKIP() << whyNot;
-        }
-        ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
-    }
-
-    void Send(const std::string& bytes) {
-        ASSERT_TRUE(m_program->Line().Write(bytes)) << "the line took nothing for too long";
-    }
-
-    std::unique_ptr<ProgramUnderTest> m_program;
-};
+using DataFileFault = StartedProgramTest<::testing::TestWithParam<DataFault>>;
 
 TEST_P(DataFileFault, TheScanAtTheFaultIsLostWholeAndTheNextOneIsWritten) {
     ProgramUnderTest& program = *m_program;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "e2e/ProgramUnderTest.h"
+#include "e2e/StartedProgramTest.h"
 #include "e2e/StationText.h"
 
 namespace brisolant::e2e {
@@ -52,23 +53,7 @@ bool IsTime(const std::string& time) {
            IsDigits(time.substr(6, 2));
 }
 
-class ScanOverLine : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string whyNot;
-        m_program = PrepareProgram({}, whyNot);
-        if (!m_program) {
-            GTEST_SKIP() << whyNot;
-        }
-        ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
-    }
-
-    void Send(const std::string& bytes) {
-        ASSERT_TRUE(m_program->Line().Write(bytes)) << "the line took nothing for too long";
-    }
-
-    std::unique_ptr<ProgramUnderTest> m_program;
-};
+using ScanOverLine = StartedProgramTest<>;
 
 TEST_F(ScanOverLine, sampleScanBecomesTheExactRecordLine) {
     Send(Scan("1234567890"));
