@@ -55,6 +55,37 @@ inline std::string BarcodeOf(const std::string& line) {
     return barcode;
 }
 
+// Sends a scan, as the station sends its next parcel, until it is the data file's last line, and
+// returns its barcode (empty when the program stopped or never recorded it). A NAK can answer
+// what the line held before the scan (a leftover block, whose rejection drops the input that
+// came with it); the station then sends again. Each try goes under a new barcode, numbered on
+// from `number`, so a NAK meant for the leftover can never make one scan count twice.
+inline std::string SendUntilRecorded(ProgramUnderTest& program, long& number) {
+    TestLine& line = program.Line();
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        line.TakeReplies();
+        const std::string barcode = ParcelBarcode(++number);
+        if (!line.Write(Scan(barcode))) {
+            return {};
+        }
+        bool recorded = false;
+        bool nak = false;
+        WaitUntil([&] {
+            const auto lines = program.WaitForLines(0);
+            recorded = !lines.empty() && BarcodeOf(lines.back()) == barcode;
+            nak = nak || line.TakeReplies().find(kNak) != std::string::npos;
+            return recorded || nak || !program.IsRunning();
+        });
+        if (recorded) {
+            return barcode;
+        }
+        if (!program.IsRunning()) {
+            return {};
+        }
+    }
+    return {};
+}
+
 // The lines that are not whole records: the wrong length for a record line.
 inline std::vector<std::string> BrokenLines(const std::vector<std::string>& lines) {
     std::vector<std::string> broken;
