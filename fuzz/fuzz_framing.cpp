@@ -26,7 +26,7 @@
 
 #include "device/CommHandler.h"
 #include "support/FakeWindow.h"
-#include "window/MainWindowState.h"
+#include "common/MainWindowState.h"
 
 namespace {
 

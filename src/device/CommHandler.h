@@ -3,20 +3,12 @@
 #include <cstddef>
 #include <string>
 
+#include "common/MainWindowState.h"
+#include "common/MainWindowView.h"
 #include "device/CommPort.h"
-#include "window/MainWindowState.h"
-#include "window/MainWindowView.h"
+#include "scan/ScanSink.h"
 
 namespace brisolant {
-
-// Receives complete scans from the framing.
-class ScanSink {
-  public:
-    virtual ~ScanSink() = default;
-    // Takes the scan text; reports its own failures and returns normally. Returns false when the
-    // scan was not recorded, so that its failure stays on screen.
-    virtual bool ProcessScan(std::string& text) = 0;
-};
 
 // The port-event handler: collects received characters into scans, asks the station to resend
 // short blocks, reports line events and failures in status panel 1, and runs the test scan.

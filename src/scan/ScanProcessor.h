@@ -4,11 +4,11 @@
 
 #include "common/Clock.h"
 #include "common/LocaleFormat.h"
-#include "device/CommHandler.h"
+#include "common/MainWindowState.h"
+#include "common/MainWindowView.h"
 #include "scan/ScanRecord.h"
+#include "scan/ScanSink.h"
 #include "settings/Settings.h"
-#include "window/MainWindowState.h"
-#include "window/MainWindowView.h"
 
 namespace brisolant {
 

@@ -10,8 +10,8 @@
 #include "device/CommPort.h"
 #include "scan/ScanProcessor.h"
 #include "settings/Settings.h"
-#include "window/MainWindowState.h"
-#include "window/MainWindowView.h"
+#include "common/MainWindowState.h"
+#include "common/MainWindowView.h"
 
 namespace brisolant {
 

@@ -10,7 +10,7 @@
 
 #include "common/Failure.h"
 #include "device/CommPort.h"
-#include "window/MainWindowView.h"
+#include "common/MainWindowView.h"
 
 namespace brisolant::test {
 

@@ -8,7 +8,7 @@
 #include "about/Version.h"
 #include "about/qt/QtProgramLauncher.h"
 #include "settings/qt/CaptionFit.h"
-#include "window/qt/QtMessagePresenter.h"
+#include "common/qt/QtMessagePresenter.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 
-#include "window/qt/Latin1Text.h"
+#include "common/qt/Latin1Text.h"
 
 namespace brisolant {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/MainWindowView.h"
+#include "common/MainWindowView.h"
 
 class QWidget;
 

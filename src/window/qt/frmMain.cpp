@@ -10,7 +10,7 @@
 #include "about/qt/frmAbout.h"
 #include "settings/qt/frmSettings.h"
 #include "window/qt/ClickLabel.h"
-#include "window/qt/Latin1Text.h"
+#include "common/qt/Latin1Text.h"
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/QtLocale.h"
 #include "window/qt/RecordListModel.h"

@@ -8,10 +8,10 @@
 #include "common/Clock.h"
 #include "device/qt/SerialCommPort.h"
 #include "window/MainWindowLogic.h"
-#include "window/MainWindowView.h"
+#include "common/MainWindowView.h"
 #include "window/qt/QtEventPump.h"
 #include "window/qt/QtInputPrompt.h"
-#include "window/qt/QtMessagePresenter.h"
+#include "common/qt/QtMessagePresenter.h"
 
 class QAction;
 class QLabel;

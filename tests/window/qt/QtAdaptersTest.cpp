@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "window/qt/Latin1Text.h"
+#include "common/qt/Latin1Text.h"
 #include "window/qt/QtLocale.h"
 
 namespace brisolant {

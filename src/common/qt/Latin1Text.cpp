@@ -1,4 +1,4 @@
-#include "window/qt/Latin1Text.h"
+#include "common/qt/Latin1Text.h"
 
 #include <QList>
 #include <QStringDecoder>

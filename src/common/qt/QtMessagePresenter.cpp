@@ -1,8 +1,8 @@
-#include "window/qt/QtMessagePresenter.h"
+#include "common/qt/QtMessagePresenter.h"
 
 #include <QMessageBox>
 
-#include "window/qt/Latin1Text.h"
+#include "common/qt/Latin1Text.h"
 
 namespace brisolant {
 
