@@ -1,5 +1,5 @@
 // Arbitrary bytes as a scan text, through everything that turns a scan into its record line:
-// ParseScanText, ConvertMeasurements, DimVolume, StripUnitWords and BuildRecordLine.
+// ScanToRecordLine (parse, convert, strip, build the line), DimVolume and AddManualEntry.
 //
 // Input: byte 0 chooses the locale and the settings, byte 1 the delimiter and whether the text
 // starts near the last position a scan may use; the rest is the scan text. A Failure ends a scan
@@ -16,10 +16,9 @@
 
 #include "common/Failure.h"
 #include "common/LocaleFormat.h"
-#include "scan/DataFile.h"
 #include "scan/Measurements.h"
 #include "scan/NumberFormat.h"
-#include "scan/ScanParser.h"
+#include "scan/ScanPipeline.h"
 #include "scan/ScanRecord.h"
 #include "settings/Settings.h"
 
@@ -117,40 +116,30 @@ void CheckNumberRoundTrip(double value, const LocaleFormat& locale) {
     }
 }
 
-void CheckRecordLine(const ScanRecord& record, const Settings& settings, bool manualEntry) {
-    constexpr std::size_t kWidths[] = {10, 8, 5, 12, 12, 12, 12, 12, 12, 35, 50};
-    std::string line = BuildRecordLine(record, settings);
-    std::size_t count = 10;
-    if (manualEntry) {
-        line += settings.FileDelimiter + OneLineText(record.ManualEntry.Text());
-        count = 11;
-    }
-    CheckOneLine(line, kWidths, count, settings.FileDelimiter);
-}
-
 void RunScan(std::string_view text, const Settings& settings, const LocaleFormat& locale) {
-    ScanRecord record;
-    record.RecordDate = DateText({2007, 8, 29, 14, 3, 7}, locale);
-    record.RecordTime = TimeText({2007, 8, 29, 14, 3, 7}, locale);
+    ScanResult result;
     try {
-        ParseScanText(text, record);
-        ConvertMeasurements(record, settings, locale);
-        const std::string volume = DimVolume(record, locale);
+        result = ScanToRecordLine(text, {2007, 8, 29, 14, 3, 7}, settings, locale);
+        const std::string volume = DimVolume(result.shown, locale);
         if (volume.empty() || HoldsControl(volume)) {
             Fault("DimVolume is not a plain number", volume);
         }
-        for (double value :
-             {record.LengthValue, record.WidthValue, record.HeightValue, record.WeightValue}) {
-            CheckNumberRoundTrip(value, locale);
-        }
-        StripUnitWords(record, settings, locale);
     } catch (const Failure&) {
         return;  // the scan is reported and nothing is written
     }
-    if (settings.ManualEntryData) {
-        record.ManualEntry = text;  // the operator may type anything at all
+    const ScanRecord& shown = result.shown;
+    for (double value :
+         {shown.LengthValue, shown.WidthValue, shown.HeightValue, shown.WeightValue}) {
+        CheckNumberRoundTrip(value, locale);
     }
-    CheckRecordLine(record, settings, settings.ManualEntryData);
+    constexpr std::size_t kWidths[] = {10, 8, 5, 12, 12, 12, 12, 12, 12, 35, 50};
+    std::string line = result.recordLine;
+    std::size_t count = 10;
+    if (settings.ManualEntryData) {
+        AddManualEntry(line, text, settings);  // the operator may type anything at all
+        count = 11;
+    }
+    CheckOneLine(line, kWidths, count, settings.FileDelimiter);
 }
 
 }  // namespace

@@ -11,8 +11,7 @@
 
 #include "device/CommHandler.h"
 #include "scan/DataFile.h"
-#include "scan/Measurements.h"
-#include "scan/ScanParser.h"
+#include "scan/ScanPipeline.h"
 
 namespace brisolant {
 namespace {
@@ -35,14 +34,8 @@ void RunScanCore(benchmark::State& state, const std::string& scan, const Setting
                  const LocaleFormat& locale) {
     const LocalDateTime now{2007, 8, 29, 14, 3, 7};
     for (auto _ : state) {
-        ScanRecord record;
-        record.RecordDate = DateText(now, locale);
-        record.RecordTime = TimeText(now, locale);
-        ParseScanText(scan, record);
-        ConvertMeasurements(record, settings, locale);
-        StripUnitWords(record, settings, locale);
-        std::string line = BuildRecordLine(record, settings);
-        benchmark::DoNotOptimize(line);
+        ScanResult result = ScanToRecordLine(scan, now, settings, locale);
+        benchmark::DoNotOptimize(result);
     }
 }
 

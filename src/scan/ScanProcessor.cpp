@@ -6,7 +6,7 @@
 #include "scan/DataFile.h"
 #include "scan/Measurements.h"
 #include "scan/NumberFormat.h"
-#include "scan/ScanParser.h"
+#include "scan/ScanPipeline.h"
 
 namespace brisolant {
 
@@ -44,18 +44,12 @@ void ScanProcessor::ProcessSteps(const std::string& text) {
     const LocalDateTime now = clock_.Now();
     state_.DataFileName = BuildDataFileName(now, settings_, locale_, state_.DataFileName);
 
-    ScanRecord record;
-    record.RecordDate = DateText(now, locale_);
-    record.RecordTime = TimeText(now, locale_);
-    ParseScanText(text, record);
-    ConvertMeasurements(record, settings_, locale_);
-    ShowRecord(record);
-    StripUnitWords(record, settings_, locale_);
+    ScanResult result = ScanToRecordLine(text, now, settings_, locale_);
+    ShowRecord(result.shown);
 
-    std::string line = BuildRecordLine(record, settings_);
+    std::string& line = result.recordLine;
     if (settings_.ManualEntryData) {
-        record.ManualEntry = prompt_.Ask(kManualEntryTitle, kManualEntryPrompt);
-        line += settings_.FileDelimiter + OneLineText(record.ManualEntry.Text());
+        AddManualEntry(line, prompt_.Ask(kManualEntryTitle, kManualEntryPrompt), settings_);
     }
     AppendRecordLine(settings_.FilePath, state_.DataFileName, line);
     CountWrittenRecord(line);

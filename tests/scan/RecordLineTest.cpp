@@ -3,25 +3,18 @@
 #include <string>
 
 #include "scan/DataFile.h"
-#include "scan/Measurements.h"
 #include "scan/SampleScan.h"
-#include "scan/ScanParser.h"
+#include "scan/ScanPipeline.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
 namespace {
 
-// The scan's road through the core, without the window and the file.
+// The record line the program builds for the scan, without the window and the file.
 std::string RecordLineOf(const std::string& scan, const Settings& settings,
                          const LocaleFormat& locale = EnglishUnitedStates()) {
     const test::FakeClock clock;  // 14:03:07 on 29 August 2007
-    ScanRecord record;
-    record.RecordDate = DateText(clock.Now(), locale);
-    record.RecordTime = TimeText(clock.Now(), locale);
-    ParseScanText(scan, record);
-    ConvertMeasurements(record, settings, locale);
-    StripUnitWords(record, settings, locale);
-    return BuildRecordLine(record, settings);
+    return ScanToRecordLine(scan, clock.Now(), settings, locale).recordLine;
 }
 
 TEST(RecordLine, SampleScanWithDefaultSettings) {
