@@ -7,12 +7,14 @@
 
 #include "about/Version.h"
 #include "about/qt/QtProgramLauncher.h"
-#include "settings/qt/CaptionFit.h"
 #include "common/qt/QtMessagePresenter.h"
+#include "common/qt/TwipsLayout.h"
+
+using brisolant::FitCaptions;
+using brisolant::Place;
+using brisolant::TwipsToPixels;
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
 
 QFont AboutFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -49,21 +51,13 @@ frmAbout::frmAbout(brisolant::MessagePresenter& messages, const brisolant::Regis
 
 frmAbout::~frmAbout() = default;
 
-int frmAbout::Px(int twips) const {
-    return qRound(twips * logicalDpiX() / (96.0 * kTwipsPerPixel));
-}
-
-void frmAbout::Place(QWidget* widget, int left, int top, int width, int height) const {
-    widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
-}
-
 void frmAbout::CreateControls() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(brisolant::kAppTitle));
     setModal(true);
-    setFixedSize(Px(3555), Px(2730));
+    setFixedSize(TwipsToPixels(*this, 3555), TwipsToPixels(*this, 2730));
     setFont(AboutFont());
 
     auto* Shape1 = new QLabel(this);

@@ -24,8 +24,6 @@ class frmAbout : public QDialog {
   private:
     void CreateControls();
     void cmdSysInfo_Click();
-    int Px(int twips) const;
-    void Place(QWidget* widget, int left, int top, int width, int height) const;
 
     std::unique_ptr<brisolant::MessagePresenter> m_ownMessages;
     std::unique_ptr<brisolant::Registry> m_ownRegistry;

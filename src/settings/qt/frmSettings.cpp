@@ -13,14 +13,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "settings/qt/CaptionFit.h"
+#include "common/qt/TwipsLayout.h"
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
 #include "settings/qt/PortChoices.h"
 
-namespace {
+using brisolant::FitCaptions;
+using brisolant::Place;
+using brisolant::TwipsToPixels;
 
-constexpr int kTwipsPerPixel = 15;
+namespace {
 
 QFont DialogFont(qreal pointSize, bool bold) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -94,7 +96,7 @@ frmSettings::frmSettings(const brisolant::Settings& settings, brisolant::Message
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     setModal(true);
-    setFixedSize(Px(9450), Px(4485));
+    setFixedSize(TwipsToPixels(*this, 9450), TwipsToPixels(*this, 4485));
     setFont(FieldFont());
 
     CreateFileGroup();
@@ -104,14 +106,6 @@ frmSettings::frmSettings(const brisolant::Settings& settings, brisolant::Message
     FitCaptions(this);
     ShowValues(brisolant::DialogValuesFrom(settings));
     cmdOK->setFocus();
-}
-
-int frmSettings::Px(int twips) const {
-    return qRound(twips * logicalDpiX() / (96.0 * kTwipsPerPixel));
-}
-
-void frmSettings::Place(QWidget* widget, int left, int top, int width, int height) const {
-    widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
 
 void frmSettings::CreateCommunicationGroup() {

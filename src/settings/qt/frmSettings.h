@@ -43,9 +43,6 @@ class frmSettings : public QDialog {
     void txtFilePath_Change();
     void cmdOK_Click();
 
-    int Px(int twips) const;
-    void Place(QWidget* widget, int left, int top, int width, int height) const;
-
     std::string m_iniFilePath;
     brisolant::MessagePresenter& m_messages;
 

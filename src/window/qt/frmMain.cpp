@@ -8,13 +8,18 @@
 #include <QListView>
 
 #include "about/qt/frmAbout.h"
+#include "common/qt/Latin1Text.h"
+#include "common/qt/TwipsLayout.h"
 #include "settings/qt/frmSettings.h"
 #include "window/qt/ClickLabel.h"
-#include "common/qt/Latin1Text.h"
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/QtLocale.h"
 #include "window/qt/RecordListModel.h"
 #include "window/qt/StatusLight.h"
+
+using brisolant::PixelsToTwips;
+using brisolant::Place;
+using brisolant::TwipsToPixels;
 
 frmMain::frmMain(std::string programDir, QWidget* parent)
     : QMainWindow(parent), m_prompt(this), m_messages(this) {
@@ -106,7 +111,7 @@ void frmMain::SetPanelText(int panel, const std::string& text) {
 }
 
 void frmMain::SetPanelMinWidth(int panel, int twips) {
-    m_StatusBar->SetPanelWidth(panel, Pixels(twips));
+    m_StatusBar->SetPanelWidth(panel, TwipsToPixels(*this, twips));
 }
 
 void frmMain::SetLightColour(std::uint32_t colour) {
@@ -176,13 +181,13 @@ void frmMain::SetListVisible(bool visible) {
 
 void frmMain::SetListGeometry(int top, int width, int height) {
     m_listWidthTwips = width;
-    m_lstData->setGeometry(0, Pixels(top), Pixels(width), Pixels(height));
+    Place(m_lstData, 0, top, width, height);
 }
 
 int frmMain::OuterWidth() const {
-    return Twips(frameGeometry().width());
+    return PixelsToTwips(*this, frameGeometry().width());
 }
 
 int frmMain::OuterHeight() const {
-    return Twips(frameGeometry().height());
+    return PixelsToTwips(*this, frameGeometry().height());
 }

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "common/Clock.h"
+#include "common/MainWindowView.h"
+#include "common/qt/QtMessagePresenter.h"
 #include "device/qt/SerialCommPort.h"
 #include "window/MainWindowLogic.h"
-#include "common/MainWindowView.h"
 #include "window/qt/QtEventPump.h"
 #include "window/qt/QtInputPrompt.h"
-#include "common/qt/QtMessagePresenter.h"
 
 class QAction;
 class QLabel;
@@ -72,10 +72,6 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     void BuildValueColumn(QWidget* canvas);
     void BuildOtherElements(QWidget* canvas);
     void BuildMenus();
-    void FitCaption(QLabel* caption, int boxLeft) const;
-    int Pixels(int twips) const;
-    int Twips(int pixels) const;
-    void Place(QWidget* widget, int left, int top, int width, int height) const;
 
     // frmMain.cpp: the commands.
     void ConnectCommands();

@@ -8,18 +8,22 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include "common/qt/TwipsLayout.h"
 #include "window/qt/ClickLabel.h"
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/RecordListModel.h"
 #include "window/qt/StatusLight.h"
 #include "window/qt/frmMain.h"
 
+using brisolant::FitCaption;
+using brisolant::Place;
+using brisolant::TwipsToPixels;
+
 namespace {
 
 constexpr int kClientWidth = 9570;
 constexpr int kClientHeight = 6105;
 constexpr int kStatusBarHeight = 375;
-constexpr int kTwipsPerInch = 1440;
 
 // One row of the value column: a caption and the value box beside it. The captions of rows
 // 6 to 8 carry other indexes than their boxes.
@@ -76,28 +80,6 @@ QLineEdit* ValueBox(QWidget* parent, const QString& name) {
 
 }  // namespace
 
-int frmMain::Pixels(int twips) const {
-    return qRound(twips * static_cast<double>(logicalDpiX()) / kTwipsPerInch);
-}
-
-int frmMain::Twips(int pixels) const {
-    return qRound(pixels * static_cast<double>(kTwipsPerInch) / logicalDpiX());
-}
-
-void frmMain::Place(QWidget* widget, int left, int top, int width, int height) const {
-    widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
-}
-
-// The captions were sized for a narrower font than most desktops have; one whose text would be
-// cut off grows to the right, up to the box beside it.
-void frmMain::FitCaption(QLabel* caption, int boxLeft) const {
-    const int room = Pixels(boxLeft) - caption->x();
-    const int wanted = std::min(caption->sizeHint().width(), room);
-    if (wanted > caption->width()) {
-        caption->resize(wanted, caption->height());
-    }
-}
-
 void frmMain::BuildElements() {
     setWindowTitle(QStringLiteral("Orvane Brisolant"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -113,14 +95,15 @@ void frmMain::BuildElements() {
     column->addWidget(canvas, 1);
     m_StatusBar = new PanelStatusBar(client);
     m_StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    m_StatusBar->setFixedHeight(Pixels(kStatusBarHeight));
+    m_StatusBar->setFixedHeight(TwipsToPixels(*this, kStatusBarHeight));
     column->addWidget(m_StatusBar);
     setCentralWidget(client);
 
     BuildValueColumn(canvas);
     BuildOtherElements(canvas);
     BuildMenus();
-    resize(Pixels(kClientWidth), menuBar()->sizeHint().height() + Pixels(kClientHeight));
+    resize(TwipsToPixels(*this, kClientWidth),
+           menuBar()->sizeHint().height() + TwipsToPixels(*this, kClientHeight));
 }
 
 void frmMain::BuildValueColumn(QWidget* canvas) {
@@ -133,7 +116,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
               row.captionIndex == 0 ? 375 : kCaptionHeight);
         m_lblData[static_cast<std::size_t>(row.captionIndex)] = caption;
 
-        FitCaption(caption, row.boxLeft);
+        FitCaption(caption);
 
         QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex));
         Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
@@ -152,7 +135,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     m_lblCounter = Caption(canvas, QStringLiteral("lblCounter"), QStringLiteral("Counter"));
     m_lblCounter->setFont(font);
     Place(m_lblCounter, kCaptionLeft, 5220, 1635, 405);
-    FitCaption(m_lblCounter, 1980);
+    FitCaption(m_lblCounter);
     m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"));
     Place(m_txtCounter, 1980, 5160, kBoxWidth, 435);
     m_txtCounter->setEnabled(false);

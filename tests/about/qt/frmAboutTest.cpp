@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <memory>
 
-#include "settings/qt/QtTestApp.h"
+#include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {

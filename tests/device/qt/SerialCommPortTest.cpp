@@ -6,7 +6,7 @@
 
 #include "device/qt/LineSettingsText.h"
 #include "device/qt/PseudoTerminal.h"
-#include "settings/qt/QtTestApp.h"
+#include "support/QtTestApp.h"
 
 namespace brisolant::test {
 namespace {

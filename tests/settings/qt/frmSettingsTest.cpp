@@ -15,7 +15,7 @@
 #include "settings/ProfileFile.h"
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
-#include "settings/qt/QtTestApp.h"
+#include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {

@@ -17,7 +17,7 @@
 
 #include "device/CommHandler.h"
 #include "device/qt/PseudoTerminal.h"
-#include "settings/qt/QtTestApp.h"
+#include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 #include "window/qt/frmMain.h"
 

@@ -1,9 +1,14 @@
-#include "settings/qt/CaptionFit.h"
+#include "common/qt/TwipsLayout.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QtMath>
+
+namespace brisolant {
 
 namespace {
+
+constexpr double kTwipsPerInch = 1440;
 
 constexpr int kNarrowestStretch = 70;
 constexpr int kStretchStep = 5;
@@ -20,16 +25,29 @@ bool Fits(const QWidget* widget) {
     return widget->sizeHint().width() <= widget->width();
 }
 
-void FitCaption(QWidget* widget) {
-    QFont font = widget->font();
-    for (int stretch = 100; !Fits(widget) && stretch > kNarrowestStretch;) {
-        stretch -= kStretchStep;
-        font.setStretch(stretch);
-        widget->setFont(font);
-    }
+}  // namespace
+
+int TwipsToPixels(const QWidget& widget, int twips) {
+    return qRound(twips * widget.logicalDpiX() / kTwipsPerInch);
 }
 
-}  // namespace
+int PixelsToTwips(const QWidget& widget, int pixels) {
+    return qRound(pixels * kTwipsPerInch / widget.logicalDpiX());
+}
+
+void Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(TwipsToPixels(*widget, left), TwipsToPixels(*widget, top),
+                        TwipsToPixels(*widget, width), TwipsToPixels(*widget, height));
+}
+
+void FitCaption(QWidget* caption) {
+    QFont font = caption->font();
+    for (int stretch = 100; !Fits(caption) && stretch > kNarrowestStretch;) {
+        stretch -= kStretchStep;
+        font.setStretch(stretch);
+        caption->setFont(font);
+    }
+}
 
 void FitCaptions(QWidget* parent) {
     for (QLabel* label : parent->findChildren<QLabel*>()) {
@@ -39,3 +57,5 @@ void FitCaptions(QWidget* parent) {
         FitCaption(button);
     }
 }
+
+}  // namespace brisolant
