@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <system_error>
 
 #include "common/Failure.h"
+#include "common/PosixFile.h"
 #include "scan/DayNumber.h"
 
 namespace brisolant {
@@ -25,30 +25,9 @@ std::string CompactDateText(const LocalDateTime& when) {
     return Padded(when.year, 4) + Padded(when.month, 2) + Padded(when.day, 2);
 }
 
-std::string SystemErrorText(const std::string& path, int error) {
-    return path + ": " + std::generic_category().message(error);
-}
-
 bool IsUsableFileName(const std::string& fileName) {
     return !fileName.empty() &&
            fileName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
-}
-
-// Writes all of `bytes`, going on after partial writes and interruptions. Returns 0 or the
-// error, and in `written` how many bytes reached the file.
-int WriteAll(int fd, std::string_view bytes, std::size_t& written) {
-    written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return count < 0 ? errno : EIO;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    return 0;
 }
 
 // Takes back the `written` bytes of a line that could not be finished, which would otherwise

@@ -6,8 +6,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+
+#include "common/PosixFile.h"
 
 namespace brisolant {
 
@@ -16,33 +17,8 @@ namespace {
 // A settings file is a few hundred bytes; anything near this is not one.
 constexpr std::size_t kProfileFileLimit = 16 * 1024 * 1024;
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-  private:
-    int fd_;
-};
-
 Failure SystemFailure(FailureCode code, const std::string& path, int error) {
-    return Failure(code, path + ": " + std::strerror(error));
+    return Failure(code, SystemErrorText(path, error));
 }
 
 // Errors that mean the place cannot be written to; the write reports them only by returning
@@ -70,19 +46,6 @@ std::string ReadAll(int fd, const std::string& path, FailureCode code) {
             throw SystemFailure(code, path, EFBIG);
         }
         content.append(buffer, static_cast<std::size_t>(count));
-    }
-}
-
-void WriteAll(int fd, std::string_view content, const std::string& path) {
-    while (!content.empty()) {
-        const ssize_t count = ::write(fd, content.data(), content.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
-        }
-        content.remove_prefix(static_cast<std::size_t>(count));
     }
 }
 
@@ -172,7 +135,10 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
         throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
     }
     try {
-        WriteAll(file.Get(), content, path);
+        std::size_t written = 0;
+        if (const int error = WriteAll(file.Get(), content, written); error != 0) {
+            throw SystemFailure(FailureCode::ProfileWriteFailed, path, error);
+        }
         CopyOwnerAndPermissions(file.Get(), path);
         if (::fsync(file.Get()) != 0 || file.Close() != 0) {
             throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);

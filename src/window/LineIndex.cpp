@@ -23,6 +23,10 @@ constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
     throw Failure(FailureCode::DataFileRead, path + ": " + reason);
 }
 
+[[noreturn]] void ThrowRead(const std::string& path, int error) {
+    throw Failure(FailureCode::DataFileRead, SystemErrorText(path, error));
+}
+
 // Reads up to count bytes at offset, going on after interrupted and partial reads. Returns the
 // number of bytes read, fewer only at the end of the file or on an error.
 std::size_t ReadAt(int fd, char* buffer, std::size_t count, std::uint64_t offset) {
@@ -45,29 +49,20 @@ std::size_t ReadAt(int fd, char* buffer, std::size_t count, std::uint64_t offset
 
 LineIndex::LineIndex(const std::string& path) {
     // Non-blocking so that a FIFO in the data file's place fails instead of hanging the window.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) {
-        ThrowRead(path, std::strerror(errno));
+    fd_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd_.IsOpen()) {
+        ThrowRead(path, errno);
     }
-    try {
-        Build(path);
-    } catch (...) {
-        ::close(fd_);
-        throw;
-    }
-}
-
-LineIndex::~LineIndex() {
-    ::close(fd_);
+    Build(path);
 }
 
 void LineIndex::Build(const std::string& path) {
     struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
-        ThrowRead(path, std::strerror(errno));
+    if (::fstat(fd_.Get(), &info) != 0) {
+        ThrowRead(path, errno);
     }
     if (S_ISDIR(info.st_mode)) {
-        ThrowRead(path, std::strerror(EISDIR));
+        ThrowRead(path, EISDIR);
     }
     if (!S_ISREG(info.st_mode)) {
         ThrowRead(path, "not a regular file");
@@ -79,12 +74,12 @@ void LineIndex::Build(const std::string& path) {
     bool pendingCr = false;       // the previous block ended with CR; an LF may follow
     try {
         for (;;) {
-            const ssize_t n = ::read(fd_, block.get(), kBlockBytes);
+            const ssize_t n = ::read(fd_.Get(), block.get(), kBlockBytes);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
             if (n < 0) {
-                ThrowRead(path, std::strerror(errno));
+                ThrowRead(path, errno);
             }
             if (n == 0) {
                 break;
@@ -139,7 +134,7 @@ std::string LineIndex::Line(std::size_t i, std::size_t maxBytes) const {
     // Two more than wanted, so that the line end of a line that fits can be told apart.
     const std::uint64_t limit = maxBytes > SIZE_MAX - 2 ? SIZE_MAX : maxBytes + 2;
     std::string text(static_cast<std::size_t>(std::min(span, limit)), '\0');
-    if (ReadAt(fd_, text.data(), text.size(), begin) != text.size()) {
+    if (ReadAt(fd_.Get(), text.data(), text.size(), begin) != text.size()) {
         return {};
     }
     if (ended && text.size() == span) {

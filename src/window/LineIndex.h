@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/PosixFile.h"
+
 namespace brisolant {
 
 // Where each line of a text file lies, so that a file of a million lines can be shown without
@@ -17,9 +19,6 @@ class LineIndex {
     // Reads the whole file once and records where its lines start. Throws
     // Failure(DataFileRead, "<path>: <reason>") when the file cannot be opened or read.
     explicit LineIndex(const std::string& path);
-    ~LineIndex();
-    LineIndex(const LineIndex&) = delete;
-    LineIndex& operator=(const LineIndex&) = delete;
 
     std::size_t size() const { return lineCount_; }
 
@@ -31,7 +30,7 @@ class LineIndex {
   private:
     void Build(const std::string& path);
 
-    int fd_ = -1;
+    FileDescriptor fd_;
     // starts_[i] is where line i begins; starts_[size()] is where the last line's end ends.
     std::vector<std::uint64_t> starts_;
     std::size_t lineCount_ = 0;
