@@ -12,6 +12,7 @@
 #include "device/CommHandler.h"
 #include "scan/DataFile.h"
 #include "scan/ScanPipeline.h"
+#include "station/ScanTexts.h"
 
 namespace brisolant {
 namespace {
@@ -19,16 +20,7 @@ namespace {
 // The program's built-in test scan.
 const std::string kSampleScan = CommHandler::TestScanText();
 
-const std::string kMetricScan =
-    "     Device Number:      2\r\n"
-    "     Length:             27.9 cm\r\n"
-    "     Width:              57.9 cm\r\n"
-    "     Height:             34.5 cm\r\n"
-    "     Gross Weight:       5.64 kg\r\n"
-    "     Dimensional Weight: 11.15\r\n"
-    "     Dimensional Factor: 5000\r\n"
-    "     Barcode: 987654321\r\n"
-    "\r\n";
+const std::string kMetricScan = station::ScanText(station::MetricParcel("987654321"));
 
 void RunScanCore(benchmark::State& state, const std::string& scan, const Settings& settings,
                  const LocaleFormat& locale) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "station/ScanTexts.h"
 #include "support/FakeWindow.h"
 
 namespace brisolant {
@@ -315,8 +316,10 @@ TEST_F(CommHandlerTest, ScanArrivingWhileOneIsProcessedWaitsForIt) {
 
 class TestScanTest : public CommHandlerTest {};
 
-TEST_F(TestScanTest, SampleIsTheNineLinesWithoutStx) {
+// The built-in sample is the scan the station simulator and the tests send.
+TEST_F(TestScanTest, SampleIsTheStationsNineLinesWithoutStx) {
     const std::string sample = CommHandler::TestScanText();
+    EXPECT_EQ(sample, station::SampleScanText());
     EXPECT_EQ(sample.size(), 290u);
     EXPECT_EQ(sample.find('\x02'), std::string::npos);
     EXPECT_EQ(sample.substr(sample.size() - 4), kEnd);

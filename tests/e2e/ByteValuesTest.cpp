@@ -69,9 +69,9 @@ TEST(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
             values[static_cast<std::size_t>(field)] = Chunk(first);
             const bool textField = field == 0 || field == kBarcodeField;
             sent.push_back({ExpectedBarcodeField(values[kBarcodeField]), textField});
-            ASSERT_TRUE(
-                program.Line().Write(kStx + ScanBody(values[0], values[1], values[2], values[3],
-                                                     values[4], values[5], values[6], values[7])));
+            ASSERT_TRUE(program.Line().Write(
+                station::Block(station::ScanText({values[0], values[1], values[2], values[3],
+                                                  values[4], values[5], values[6], values[7]}))));
         }
     }
     const std::string last = ParcelBarcode(1);

@@ -19,10 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void ThrowNoTerminal(const std::string& what) {
-    throw NoPseudoTerminal(what + ": " + std::strerror(errno));
-}
-
 // The settings the program must see in every run: the offscreen platform, the C locale
 // (decimal point, "/" and ":" separators), and no leak report when it is killed.
 // The extra variables ("NAME=value") come last and win.
@@ -95,48 +91,23 @@ bool SetFileSizeLimit(pid_t pid, rlim_t bytes) {
 }
 
 TestLine::TestLine() {
-    m_master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0) {
-        ThrowNoTerminal("no pseudo-terminal");
+    try {
+        m_pair = std::make_unique<station::PseudoTerminal>();
+    } catch (const std::runtime_error& error) {
+        throw NoPseudoTerminal(error.what());
     }
-    const char* name = nullptr;
-    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 ||
-        (name = ptsname(m_master)) == nullptr) {
-        close(m_master);
-        ThrowNoTerminal("cannot unlock the pseudo-terminal");
-    }
-    m_slavePath = name;
-    m_slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios settings{};
-    if (m_slave < 0 || tcgetattr(m_slave, &settings) != 0) {
-        close(m_master);
-        ThrowNoTerminal("cannot open " + m_slavePath);
-    }
-    cfmakeraw(&settings);
-    tcsetattr(m_slave, TCSANOW, &settings);
-    fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
 }
 
-TestLine::~TestLine() {
-    Close();
-}
+TestLine::~TestLine() = default;
 
 void TestLine::Close() {
-    if (m_slave >= 0) {
-        close(m_slave);
-    }
-    if (m_master >= 0) {
-        close(m_master);
-    }
-    m_slave = -1;
-    m_master = -1;
+    m_pair->Close();
 }
 
 bool TestLine::Write(std::string_view bytes) {
     const auto deadline = Clock::now() + kPatience;
     while (!bytes.empty()) {
-        const ssize_t written = write(m_master, bytes.data(), bytes.size());
+        const ssize_t written = write(m_pair->MasterFd(), bytes.data(), bytes.size());
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             continue;
@@ -147,7 +118,7 @@ bool TestLine::Write(std::string_view bytes) {
         if (Clock::now() >= deadline) {
             return false;
         }
-        pollfd line{m_master, POLLOUT, 0};
+        pollfd line{m_pair->MasterFd(), POLLOUT, 0};
         poll(&line, 1, 100);
     }
     return true;
@@ -156,7 +127,7 @@ bool TestLine::Write(std::string_view bytes) {
 bool TestLine::WaitUntilTaken() {
     return WaitUntil([this] {
         int unread = 0;
-        return ioctl(m_slave, FIONREAD, &unread) == 0 && unread == 0;
+        return ioctl(m_pair->SlaveFd(), FIONREAD, &unread) == 0 && unread == 0;
     });
 }
 
@@ -164,7 +135,7 @@ std::string TestLine::TakeReplies() {
     std::string replies;
     char bytes[256];
     ssize_t count = 0;
-    while ((count = read(m_master, bytes, sizeof bytes)) > 0) {
+    while ((count = read(m_pair->MasterFd(), bytes, sizeof bytes)) > 0) {
         replies.append(bytes, static_cast<std::size_t>(count));
     }
     return replies;

@@ -13,6 +13,7 @@
 
 #include "e2e/ChildProcess.h"
 #include "e2e/Waiting.h"
+#include "station/PseudoTerminal.h"
 #include "support/TestSupport.h"
 
 namespace brisolant::e2e {
@@ -33,7 +34,7 @@ class TestLine {
     TestLine(const TestLine&) = delete;
     TestLine& operator=(const TestLine&) = delete;
 
-    const std::string& ProgramEnd() const { return m_slavePath; }
+    const std::string& ProgramEnd() const { return m_pair->SlavePath(); }
 
     // Writes all the bytes; false when the line stays full for the whole patience.
     bool Write(std::string_view bytes);
@@ -46,9 +47,7 @@ class TestLine {
     void Close();
 
   private:
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    std::unique_ptr<station::PseudoTerminal> m_pair;
 };
 
 struct SettingOverride {

@@ -2,51 +2,26 @@
 
 // What the station sends, and what the program makes of it, for the fault-injection tests.
 
-#include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "e2e/ProgramUnderTest.h"
+#include "station/ScanTexts.h"
 
 namespace brisolant::e2e {
 
-inline const std::string kStx = "\x02";
-inline constexpr char kNak = 21;
+inline const std::string kStx(1, station::kStx);
+inline constexpr char kNak = station::kNak;
 // Under 50 characters with its terminator: the program answers it with a NAK.
 inline const std::string kShortBlock = kStx + "     Device Number:      1\r\n\r\n";
 inline constexpr std::size_t kRecordLength = 139;
 
-// The scan text without STX, every value given; the station's own layout.
-inline std::string ScanBody(const std::string& device, const std::string& length,
-                            const std::string& width, const std::string& height,
-                            const std::string& gross, const std::string& dimWeight,
-                            const std::string& dimFactor, const std::string& barcode) {
-    const std::pair<const char*, const std::string*> lines[] = {
-        {"     Device Number:      ", &device},    {"     Length:             ", &length},
-        {"     Width:              ", &width},     {"     Height:             ", &height},
-        {"     Gross Weight:       ", &gross},     {"     Dimensional Weight: ", &dimWeight},
-        {"     Dimensional Factor: ", &dimFactor}, {"     Barcode: ", &barcode},
-    };
-    std::string text = "     --------------------------\r\n";
-    for (const auto& [label, value] : lines) {
-        text.append(label).append(*value).append("\r\n");
-    }
-    return text + "\r\n";
-}
-
 // The built-in test scan as the station sends it, barcode aside.
 inline std::string Scan(const std::string& barcode) {
-    return kStx +
-           ScanBody("1", "11.0 in", "22.8 in", "13.6 in", "12.44 lb", "26.31", "110.7", barcode);
+    return station::Block(station::ScanText(station::SampleParcel(barcode)));
 }
 
-// "PCL" and the number in nine digits, as the station numbers its parcels.
-inline std::string ParcelBarcode(long number) {
-    char text[24];
-    std::snprintf(text, sizeof text, "PCL%09ld", number);
-    return text;
-}
+using station::ParcelBarcode;
 
 // The barcode field of a record line, without its padding.
 inline std::string BarcodeOf(const std::string& line) {

@@ -64,8 +64,18 @@ PseudoTerminal::PseudoTerminal() {
 }
 
 PseudoTerminal::~PseudoTerminal() {
-    close(m_slave);
-    close(m_master);
+    Close();
+}
+
+void PseudoTerminal::Close() {
+    if (m_slave >= 0) {
+        close(m_slave);
+    }
+    if (m_master >= 0) {
+        close(m_master);
+    }
+    m_slave = -1;
+    m_master = -1;
 }
 
 PortLink::PortLink(const std::string& linkPath, const std::string& target)

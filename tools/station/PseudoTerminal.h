@@ -1,6 +1,8 @@
 #pragma once
 
-// The station's end of a pseudo-terminal pair; the program opens the other end as its port.
+// A pseudo-terminal pair standing in for a serial line: the program opens the slave's path as
+// its port, the station (the simulator or a test) uses the master. Shared by the simulator and
+// the tests.
 
 #include <string>
 
@@ -8,14 +10,20 @@ namespace brisolant::station {
 
 class PseudoTerminal {
   public:
-    // Opens the pair and sets the line raw. Throws std::runtime_error with the system's reason.
+    // Opens the pair and sets the line raw, the master non-blocking, both ends closed on exec.
+    // Throws std::runtime_error with the system's reason.
     PseudoTerminal();
     ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     int MasterFd() const { return m_master; }
+    int SlaveFd() const { return m_slave; }
     const std::string& SlavePath() const { return m_slavePath; }
+
+    // Closes both ends held here: the program's port loses its far end, as when the station is
+    // switched off or its adapter pulled.
+    void Close();
 
   private:
     int m_master = -1;

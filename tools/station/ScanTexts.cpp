@@ -6,7 +6,8 @@
 namespace brisolant::station {
 namespace {
 
-const std::string kLineEnd = "\r\n";
+// A constant, not a std::string, so the tests may build their texts during static start-up.
+constexpr char kLineEnd[] = "\r\n";
 
 // Labels and values line up in one column, as the station prints them; the barcode line
 // alone keeps a single space after its label.
@@ -31,7 +32,7 @@ double Rounded(double value, double steps) {
 }  // namespace
 
 std::string ScanText(const Parcel& parcel) {
-    return "     --------------------------" + kLineEnd +
+    return std::string("     --------------------------") + kLineEnd +
            Line("Device Number:", parcel.deviceNumber) + Line("Length:", parcel.length) +
            Line("Width:", parcel.width) + Line("Height:", parcel.height) +
            Line("Gross Weight:", parcel.grossWeight) +
@@ -40,13 +41,22 @@ std::string ScanText(const Parcel& parcel) {
            kLineEnd + kLineEnd;
 }
 
+Parcel SampleParcel(const std::string& barcode) {
+    return {"1", "11.0 in", "22.8 in", "13.6 in", "12.44 lb", "26.31", "110.7", barcode};
+}
+
 std::string SampleScanText() {
-    return ScanText(
-        {"1", "11.0 in", "22.8 in", "13.6 in", "12.44 lb", "26.31", "110.7", "1234567890"});
+    return ScanText(SampleParcel("1234567890"));
 }
 
 Parcel MetricParcel(const std::string& barcode) {
     return {"1", "27.9 cm", "57.9 cm", "34.5 cm", "5.64 kg", "11.15", "5000", barcode};
+}
+
+std::string ParcelBarcode(long long number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "PCL%09lld", number);
+    return text;
 }
 
 std::string Block(const std::string& scanText) {
@@ -62,9 +72,7 @@ std::string ShortBlock(const std::string& block) {
 }
 
 std::string ParcelGenerator::NextBarcode() {
-    char text[32];
-    std::snprintf(text, sizeof text, "PCL%09lld", ++m_serial);
-    return text;
+    return ParcelBarcode(++m_serial);
 }
 
 Parcel ParcelGenerator::NextRandom() {

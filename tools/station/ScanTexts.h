@@ -27,11 +27,17 @@ struct Parcel {
 // The nine labelled lines, each ended by CR LF, and one more CR LF. No STX.
 std::string ScanText(const Parcel& parcel);
 
+// The parcel of the built-in test scan (11.0 x 22.8 x 13.6 in, 12.44 lb), under any barcode.
+Parcel SampleParcel(const std::string& barcode);
+
 // The built-in test scan: 290 characters, barcode 1234567890.
 std::string SampleScanText();
 
 // The metric example parcel (27.9 x 57.9 x 34.5 cm, 5.64 kg, factor 5000).
 Parcel MetricParcel(const std::string& barcode);
+
+// "PCL" and the number in nine digits, as the station numbers its parcels.
+std::string ParcelBarcode(long long number);
 
 // STX followed by the scan text.
 std::string Block(const std::string& scanText);

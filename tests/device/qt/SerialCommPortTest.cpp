@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "device/qt/LineSettingsText.h"
-#include "device/qt/PseudoTerminal.h"
+#include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 
 namespace brisolant::test {

@@ -16,7 +16,7 @@
 #include <ostream>
 
 #include "device/CommHandler.h"
-#include "device/qt/PseudoTerminal.h"
+#include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 #include "window/qt/frmMain.h"

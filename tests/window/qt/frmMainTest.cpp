@@ -15,7 +15,7 @@
 #include <filesystem>
 
 #include "device/CommHandler.h"
-#include "device/qt/PseudoTerminal.h"
+#include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 #include "window/qt/StatusLight.h"
