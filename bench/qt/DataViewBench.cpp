@@ -1,24 +1,35 @@
 // The data view over a year of scans: a data file of a million record lines shown in a list,
-// scrolled to the end and back. RecordListModel against a QListWidget filled line by line.
+// scrolled to the end and back, against a QListWidget filled line by line; and the cost of one
+// new record in a view of a thousand and of a million lines.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QListView>
+#include <QFontDatabase>
 #include <QListWidget>
+#include <QScrollBar>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
-#include "window/qt/RecordListModel.h"
-#include "window/qt/RecordListViewSetup.h"
+#include "window/qt/RecordListView.h"
 
 namespace {
 
 constexpr int kLines = 1'000'000;
+
+std::string RecordLine(int i) {
+    std::string line =
+        "2007/08/29,14:03:07,1    ,11.0 in     ,22.8 in     ,13.6 in     ,12.44 lb    ,"
+        "26.31       ,110.7       ,";
+    line += std::to_string(1234567890 + i);
+    line.resize(139, ' ');
+    return line;
+}
 
 // Resident memory of this process in bytes, from /proc/self/status.
 double ResidentBytes() {
@@ -35,24 +46,18 @@ double ResidentBytes() {
     return 0;
 }
 
-// A data file of kLines records of 139 characters and CR LF, written once for the whole run.
+// A data file of record lines of 139 characters and CR LF.
 class DataFile {
   public:
-    DataFile() {
+    explicit DataFile(int lines) {
         folder_ = std::filesystem::temp_directory_path() /
-                  ("brisolant-dataview-bench-" + std::to_string(::getpid()));
+                  ("brisolant-dataview-bench-" + std::to_string(::getpid()) + "-" +
+                   std::to_string(lines));
         std::filesystem::create_directories(folder_);
         path_ = (folder_ / "LOG-B12.txt").string();
         std::ofstream out(path_, std::ios::binary);
-        std::string line;
-        for (int i = 0; i < kLines; ++i) {
-            line =
-                "2007/08/29,14:03:07,1    ,11.0 in     ,22.8 in     ,13.6 in     ,12.44 lb    ,"
-                "26.31       ,110.7       ,";
-            line += std::to_string(1234567890 + i);
-            line.resize(139, ' ');
-            line += "\r\n";
-            out << line;
+        for (int i = 0; i < lines; ++i) {
+            out << RecordLine(i) << "\r\n";
         }
     }
     ~DataFile() { std::filesystem::remove_all(folder_); }
@@ -65,20 +70,20 @@ class DataFile {
 };
 
 const DataFile& TheFile() {
-    static const DataFile file;
+    static const DataFile file(kLines);
     return file;
 }
 
 // Shows the view, scrolls to the last row and back to the first, painting each time, as an
 // operator switching the view on and dragging the scroll bar would.
-void ShowAndScroll(QListView& view) {
+void ShowAndScroll(QAbstractScrollArea& view) {
     view.resize(1000, 600);
     view.show();
     QApplication::processEvents();
-    view.scrollToBottom();
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
     view.viewport()->repaint();
     QApplication::processEvents();
-    view.scrollToTop();
+    view.verticalScrollBar()->setValue(0);
     view.viewport()->repaint();
     QApplication::processEvents();
 }
@@ -91,22 +96,42 @@ void ReportMemory(benchmark::State& state, double before, double after) {
     counter = std::max(counter, added);
 }
 
-void BM_RecordListModel(benchmark::State& state) {
+void BM_RecordListView(benchmark::State& state) {
     const std::string& path = TheFile().path();
     for (auto _ : state) {
         const double before = ResidentBytes();
         const auto start = std::chrono::steady_clock::now();
-        brisolant::RecordListModel model;
-        QListView view;
-        brisolant::ConfigureRecordListView(view);
-        view.setModel(&model);
-        model.AppendFile(path);
+        RecordListView view;
+        view.AppendFile(path);
         ShowAndScroll(view);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(elapsed.count());
         ReportMemory(state, before, ResidentBytes());
-        state.counters["rows"] = model.rowCount();
+        state.counters["rows"] = view.RowCount();
     }
+}
+
+// One record added to a shown view of a data file of state.range(0) lines, scrolled to its end
+// as an operator watching new parcels keeps it: the CPU time of adding the line, scrolling it
+// into view and drawing what changed.
+void BM_DataViewAppend(benchmark::State& state) {
+    const auto lines = static_cast<int>(state.range(0));
+    std::unique_ptr<DataFile> own;
+    if (lines != kLines) {
+        own = std::make_unique<DataFile>(lines);
+    }
+    RecordListView view;
+    view.AppendFile(own ? own->path() : TheFile().path());
+    view.resize(1000, 600);
+    view.show();
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    int next = lines;
+    for (auto _ : state) {
+        view.AppendLine(RecordLine(next++));
+        QApplication::processEvents();
+    }
+    state.counters["rows"] = view.RowCount();
 }
 
 void BM_QListWidgetAddItem(benchmark::State& state) {
@@ -115,7 +140,10 @@ void BM_QListWidgetAddItem(benchmark::State& state) {
         const double before = ResidentBytes();
         const auto start = std::chrono::steady_clock::now();
         QListWidget view;
-        brisolant::ConfigureRecordListView(view);
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSizeF(9.75);
+        view.setFont(font);
+        view.setUniformItemSizes(true);
         std::ifstream in(path, std::ios::binary);
         std::string line;
         while (std::getline(in, line, '\n')) {
@@ -133,7 +161,12 @@ void BM_QListWidgetAddItem(benchmark::State& state) {
 }
 
 // The model first: the widget's million small allocations stay resident after it is gone.
-BENCHMARK(BM_RecordListModel)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RecordListView)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DataViewAppend)
+    ->Name("DataViewAppend")
+    ->Arg(1000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_QListWidgetAddItem)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

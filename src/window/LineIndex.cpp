@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "common/Failure.h"
+#include "common/PosixFile.h"
 
 namespace brisolant {
 
@@ -45,28 +46,45 @@ std::size_t ReadAt(int fd, char* buffer, std::size_t count, std::uint64_t offset
     return done;
 }
 
-}  // namespace
-
-LineIndex::LineIndex(const std::string& path) {
-    // Non-blocking so that a FIFO in the data file's place fails instead of hanging the window.
-    fd_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd_.IsOpen()) {
-        ThrowRead(path, errno);
-    }
-    Build(path);
+// Opens the file for reading; non-blocking, so that a FIFO in the data file's place fails instead
+// of hanging the window. Owns nothing, with errno set, on failure.
+FileDescriptor OpenForReading(const std::string& path) {
+    return FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 }
 
-void LineIndex::Build(const std::string& path) {
+}  // namespace
+
+LineIndex::LineIndex(std::string path) : path_(std::move(path)) {
+    const FileDescriptor file = OpenForReading(path_);
+    if (!file.IsOpen()) {
+        ThrowRead(path_, errno);
+    }
+    Build(file.Get());
+}
+
+bool LineIndex::Changed() const {
     struct stat info {};
-    if (::fstat(fd_.Get(), &info) != 0) {
-        ThrowRead(path, errno);
+    if (::stat(path_.c_str(), &info) != 0) {
+        return true;
+    }
+    return static_cast<std::uint64_t>(info.st_dev) != device_ ||
+           static_cast<std::uint64_t>(info.st_ino) != inode_ || !S_ISREG(info.st_mode) ||
+           static_cast<std::uint64_t>(info.st_size) < starts_.back();
+}
+
+void LineIndex::Build(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        ThrowRead(path_, errno);
     }
     if (S_ISDIR(info.st_mode)) {
-        ThrowRead(path, EISDIR);
+        ThrowRead(path_, EISDIR);
     }
     if (!S_ISREG(info.st_mode)) {
-        ThrowRead(path, "not a regular file");
+        ThrowRead(path_, "not a regular file");
     }
+    device_ = static_cast<std::uint64_t>(info.st_dev);
+    inode_ = static_cast<std::uint64_t>(info.st_ino);
 
     const auto block = std::make_unique<char[]>(kBlockBytes);
     std::uint64_t offset = 0;     // file position of block[0]
@@ -74,12 +92,12 @@ void LineIndex::Build(const std::string& path) {
     bool pendingCr = false;       // the previous block ended with CR; an LF may follow
     try {
         for (;;) {
-            const ssize_t n = ::read(fd_.Get(), block.get(), kBlockBytes);
+            const ssize_t n = ::read(fd, block.get(), kBlockBytes);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
             if (n < 0) {
-                ThrowRead(path, errno);
+                ThrowRead(path_, errno);
             }
             if (n == 0) {
                 break;
@@ -117,24 +135,44 @@ void LineIndex::Build(const std::string& path) {
         starts_.push_back(offset);
         starts_.shrink_to_fit();
     } catch (const std::bad_alloc&) {
-        ThrowRead(path, "the file has too many lines to show");
+        ThrowRead(path_, "the file has too many lines to show");
     } catch (const std::length_error&) {
-        ThrowRead(path, "the file has too many lines to show");
+        ThrowRead(path_, "the file has too many lines to show");
     }
     lineCount_ = starts_.size() - 1;
+    for (std::size_t i = 0; i < lineCount_; ++i) {
+        widest_ = std::max(widest_, starts_[i + 1] - starts_[i]);
+    }
+}
+
+std::vector<std::string> LineIndex::Lines(std::size_t first, std::size_t count,
+                                          std::size_t maxBytes) const {
+    std::vector<std::string> lines(count);
+    if (first >= lineCount_ || count == 0) {
+        return lines;
+    }
+    const FileDescriptor file = OpenForReading(path_);
+    if (!file.IsOpen()) {
+        return lines;
+    }
+    for (std::size_t i = 0; i < count && first + i < lineCount_; ++i) {
+        lines[i] = LineAt(file.Get(), first + i, maxBytes);
+    }
+    return lines;
 }
 
 std::string LineIndex::Line(std::size_t i, std::size_t maxBytes) const {
-    if (i >= lineCount_) {
-        return {};
-    }
+    return Lines(i, 1, maxBytes).front();
+}
+
+std::string LineIndex::LineAt(int fd, std::size_t i, std::size_t maxBytes) const {
     const std::uint64_t begin = starts_[i];
     const std::uint64_t span = starts_[i + 1] - begin;
     const bool ended = i + 1 < lineCount_ || lastLineEnded_;
     // Two more than wanted, so that the line end of a line that fits can be told apart.
     const std::uint64_t limit = maxBytes > SIZE_MAX - 2 ? SIZE_MAX : maxBytes + 2;
     std::string text(static_cast<std::size_t>(std::min(span, limit)), '\0');
-    if (ReadAt(fd_.Get(), text.data(), text.size(), begin) != text.size()) {
+    if (ReadAt(fd, text.data(), text.size(), begin) != text.size()) {
         return {};
     }
     if (ended && text.size() == span) {

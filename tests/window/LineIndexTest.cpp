@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -101,16 +102,69 @@ TEST(LineIndex, LineIsCutToTheBytesAskedFor) {
     EXPECT_EQ(index.Line(3), "");
 }
 
-TEST(LineIndex, BytesAppendedAfterIndexingAreNotShown) {
+// What happens to the file after it was indexed, and whether the index still describes it.
+struct ChangeCase {
+    const char* name;
+    void (*change)(const std::string& path, const test::TempDir& dir);
+    bool changed;
+};
+
+class LineIndexChange : public testing::TestWithParam<ChangeCase> {};
+
+TEST_P(LineIndexChange, TellsWhetherTheFileIsStillTheOneIndexed) {
     test::TempDir dir;
     const std::string path = dir.file("LOG-241.txt");
-    test::WriteFile(path, "one\r\n");
+    test::WriteFile(path, "one\r\ntwo\r\n");
     const LineIndex index(path);
 
-    test::WriteFile(path, "one\r\ntwo\r\n");
+    GetParam().change(path, dir);
 
-    ASSERT_EQ(index.size(), 1u);
-    EXPECT_EQ(index.Line(0), "one");
+    EXPECT_EQ(index.Changed(), GetParam().changed);
+    ASSERT_EQ(index.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineIndexChange,
+    testing::Values(ChangeCase{"Untouched", [](const std::string&, const test::TempDir&) {}, false},
+                    ChangeCase{"LinesAppended",
+                               [](const std::string& path, const test::TempDir&) {
+                                   test::WriteFile(path, "one\r\ntwo\r\nthree\r\n");
+                               },
+                               false},
+                    ChangeCase{"CutShorter",
+                               [](const std::string& path, const test::TempDir&) {
+                                   test::WriteFile(path, "one\r\n");
+                               },
+                               true},
+                    ChangeCase{"ReplacedByAnotherFile",
+                               [](const std::string& path, const test::TempDir& dir) {
+                                   test::WriteFile(dir.file("new"), "one\r\ntwo\r\nthree\r\n");
+                                   std::filesystem::rename(dir.file("new"), path);
+                               },
+                               true},
+                    ChangeCase{"Removed",
+                               [](const std::string& path, const test::TempDir&) {
+                                   std::filesystem::remove(path);
+                               },
+                               true}),
+    [](const testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });
+
+// The index reads the file only while it is asked for lines: a removable drive can be taken
+// out and a replaced file's space freed while the view is on.
+TEST(LineIndex, HoldsNoDescriptorBetweenReads) {
+    test::TempDir dir;
+    const std::string path = dir.file("LOG-241.txt");
+    test::WriteFile(path, "one\r\ntwo\r\n");
+    const auto openFiles = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const auto before = openFiles();
+
+    const LineIndex index(path);
+    EXPECT_EQ(openFiles(), before);
+    EXPECT_EQ(index.Lines(0, 3, 10), (std::vector<std::string>{"one", "two", ""}));
+    EXPECT_EQ(openFiles(), before);
 }
 
 TEST(LineIndex, FileThatCannotBeReadFailsWithItsPath) {

@@ -1,10 +1,12 @@
 #include "window/qt/PanelStatusBar.h"
 
+#include <QEvent>
 #include <QLabel>
 
 namespace {
 constexpr int kDefaultPanelWidth = 96;  // one inch, until the repaint rule sets the widths
 constexpr int kGap = 2;
+constexpr qsizetype kRememberedTexts = 16;
 }  // namespace
 
 PanelStatusBar::PanelStatusBar(QWidget* parent) : QWidget(parent) {
@@ -26,14 +28,16 @@ QLabel* PanelStatusBar::Panel(int panel) const {
 }
 
 void PanelStatusBar::SetPanelText(int panel, const QString& text) {
-    if (QLabel* label = Panel(panel)) {
-        label->setText(text);
+    if (panel >= 1 && panel <= 3) {
+        const auto i = static_cast<std::size_t>(panel - 1);
+        m_texts[i] = text;
+        m_panels[i]->setToolTip(text);
+        ShowText(i);
     }
 }
 
 QString PanelStatusBar::PanelText(int panel) const {
-    const QLabel* label = Panel(panel);
-    return label ? label->text() : QString();
+    return panel >= 1 && panel <= 3 ? m_texts[static_cast<std::size_t>(panel - 1)] : QString();
 }
 
 void PanelStatusBar::SetPanelWidth(int panel, int pixels) {
@@ -47,10 +51,41 @@ void PanelStatusBar::resizeEvent(QResizeEvent*) {
     PlacePanels();
 }
 
+void PanelStatusBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        PlacePanels();
+    }
+}
+
 void PanelStatusBar::PlacePanels() {
     int left = 0;
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i]->setGeometry(left, kGap, m_widths[i], std::max(height() - kGap, 0));
         left += m_widths[i] + kGap;
+        m_shortened[i].clear();
+        ShowText(i);
     }
+}
+
+void PanelStatusBar::ShowText(std::size_t i) {
+    m_panels[i]->setText(Shortened(i));
+}
+
+QString PanelStatusBar::Shortened(std::size_t i) {
+    auto& remembered = m_shortened[i];
+    if (const auto found = remembered.constFind(m_texts[i]); found != remembered.cend()) {
+        return found.value();
+    }
+    // The room the text has: the part of the panel inside the bar, less frame and indent.
+    const QLabel* label = m_panels[i];
+    const int frame = label->width() - label->contentsRect().width();
+    const int visible = std::min(label->width(), width() - label->x());
+    const int room = std::max(visible - frame - 2 * label->indent(), 0);
+    const QString shown = label->fontMetrics().elidedText(m_texts[i], Qt::ElideRight, room);
+    if (remembered.size() >= kRememberedTexts) {
+        remembered.clear();
+    }
+    remembered.insert(m_texts[i], shown);
+    return shown;
 }

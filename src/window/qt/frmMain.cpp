@@ -5,7 +5,8 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QMenuBar>
+#include <algorithm>
 
 #include "about/qt/frmAbout.h"
 #include "common/qt/Latin1Text.h"
@@ -14,7 +15,7 @@
 #include "window/qt/ClickLabel.h"
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/QtLocale.h"
-#include "window/qt/RecordListModel.h"
+#include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 
 using brisolant::PixelsToTwips;
@@ -57,8 +58,10 @@ void frmMain::ConnectCommands() {
     connect(m_mnuResetCounter, &QAction::triggered, this,
             [this] { Run([this] { m_logic->mnuResetCounter_Click(); }); });
     connect(m_mnuData, &QAction::triggered, this, &frmMain::mnuData_Click);
-    connect(m_mnuTest, &QAction::triggered, this,
-            [this] { Run([this] { m_logic->mnuTest_Click(); }); });
+    connect(m_mnuTest, &QAction::triggered, this, [this] {
+        CloseMenuBar();
+        Run([this] { m_logic->mnuTest_Click(); });
+    });
     connect(m_mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     connect(m_lblHiddenButton, &ClickLabel::clicked, this,
             [this] { Run([this] { m_logic->lblHiddenButton_Click(); }); });
@@ -73,7 +76,16 @@ void frmMain::mnuSettings_Click() {
     Run([this] { m_logic->LoadSettingsAndOpenPort(); });
 }
 
+// Test and About sit on the menu bar itself, which keeps the clicked one highlighted until the
+// pointer leaves it; the windows they open must not show it still lit. The bar takes a leave as
+// the end of a command without a menu, and opens no menu on the next hover.
+void frmMain::CloseMenuBar() {
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(menuBar(), &leave);
+}
+
 void frmMain::mnuAbout_Click() {
+    CloseMenuBar();
     frmAbout dialog(this);
     dialog.exec();
 }
@@ -141,13 +153,20 @@ void frmMain::SetErrorsText(const std::string& text) {
 void frmMain::SetDataText(int index, const std::string& text) {
     if (index >= 0 && index < static_cast<int>(m_txtData.size())) {
         QLineEdit* box = m_txtData[static_cast<std::size_t>(index)];
-        box->setText(brisolant::FromLatin1(text));
-        box->setCursorPosition(0);
+        const QString shown = brisolant::FromLatin1(text);
+        // Laying out a box's text is half of what a scan costs the window; most fields repeat.
+        if (shown != box->text()) {
+            box->setText(shown);
+            box->setCursorPosition(0);
+        }
     }
 }
 
 void frmMain::SetCounterText(const std::string& text) {
-    m_txtCounter->setText(brisolant::FromLatin1(text));
+    const QString shown = brisolant::FromLatin1(text);
+    if (shown != m_txtCounter->text()) {
+        m_txtCounter->setText(shown);
+    }
 }
 
 void frmMain::SetDataMenuEnabled(bool enabled) {
@@ -164,24 +183,47 @@ bool frmMain::DataMenuChecked() const {
 }
 
 void frmMain::ClearList() {
-    m_records->Clear();
+    m_lstData->Clear();
 }
 
 void frmMain::AppendListLine(const std::string& line) {
-    m_records->AppendLine(line);
+    m_lstData->AppendLine(line);
 }
 
 void frmMain::AppendListFile(const std::string& path) {
-    m_records->AppendFile(path);
+    m_lstData->AppendFile(path);
 }
 
 void frmMain::SetListVisible(bool visible) {
+    if (!visible && m_lstData->hasFocus()) {
+        // Otherwise the focus passes on to the Barcode box, which selects all its text.
+        m_lstData->clearFocus();
+    }
     m_lstData->setVisible(visible);
 }
 
 void frmMain::SetListGeometry(int top, int width, int height) {
+    m_listTopTwips = top;
     m_listWidthTwips = width;
-    Place(m_lstData, 0, top, width, height);
+    m_listHeightTwips = height;
+    PlaceList();
+}
+
+// The list's height comes from the window's outer height, title and menu bar included; it ends
+// above the status bar, so that its last row and its scroll bar stay in sight.
+void frmMain::PlaceList() {
+    const int top = TwipsToPixels(*this, m_listTopTwips);
+    const int room = std::max(m_lstData->parentWidget()->height() - top, 0);
+    m_lstData->setGeometry(0, top, TwipsToPixels(*this, m_listWidthTwips),
+                           std::min(TwipsToPixels(*this, m_listHeightTwips), room));
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (m_lstData != nullptr && watched == m_lstData->parentWidget() &&
+        event->type() == QEvent::Resize) {
+        PlaceList();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 int frmMain::OuterWidth() const {

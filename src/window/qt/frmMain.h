@@ -16,14 +16,10 @@
 class QAction;
 class QLabel;
 class QLineEdit;
-class QListView;
 class ClickLabel;
 class PanelStatusBar;
+class RecordListView;
 class StatusLight;
-
-namespace brisolant {
-class RecordListModel;
-}
 
 // The main window: the last scan, the counter, the status light, the logo, the status bar and
 // the record list. It shows what the logic asks for and passes on what the operator and the
@@ -65,6 +61,7 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // frmMainLayout.cpp: the elements, their geometry and fonts, and the menus.
@@ -77,8 +74,10 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     void ConnectCommands();
     void mnuSettings_Click();
     void mnuAbout_Click();
+    void CloseMenuBar();
     void mnuData_Click();
     void Repaint();
+    void PlaceList();
     // Runs a step of the logic; a failure that escapes it is shown in panel 1, never thrown
     // through Qt.
     template <typename Step>
@@ -93,8 +92,7 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     QLabel* m_lblErrors = nullptr;
     QLabel* m_Image1 = nullptr;
     ClickLabel* m_lblHiddenButton = nullptr;
-    QListView* m_lstData = nullptr;
-    brisolant::RecordListModel* m_records = nullptr;
+    RecordListView* m_lstData = nullptr;
     PanelStatusBar* m_StatusBar = nullptr;
     QAction* m_mnuExit = nullptr;
     QAction* m_mnuSettings = nullptr;
@@ -104,6 +102,8 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     QAction* m_mnuAbout = nullptr;
     bool m_dataChecked = false;
     int m_listWidthTwips = 9465;
+    int m_listTopTwips = 50;
+    int m_listHeightTwips = 255;
 
     brisolant::SerialCommPort m_comm;
     brisolant::QtEventPump m_pump;

@@ -3,7 +3,6 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -11,7 +10,8 @@
 #include "common/qt/TwipsLayout.h"
 #include "window/qt/ClickLabel.h"
 #include "window/qt/PanelStatusBar.h"
-#include "window/qt/RecordListModel.h"
+#include "window/qt/ReadableText.h"
+#include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 #include "window/qt/frmMain.h"
 
@@ -45,7 +45,15 @@ constexpr ValueRow kValueRows[] = {
     {11, "Dim Volume", 4800, 11, 1980, 4740},
 };
 
-constexpr int kCaptionLeft = 360, kCaptionWidth = 1605, kCaptionHeight = 345;
+constexpr int kCaptionLeft = 360, kCaptionHeight = 345;
+// A caption ends this far short of its box (its design width, 1605, reaches within a pixel of
+// it): a caption whose text is wider than that is drawn narrower, never touching the box.
+constexpr int kCaptionGap = 90;
+
+int CaptionWidth(int boxLeft) {
+    return boxLeft - kCaptionGap - kCaptionLeft;
+}
+
 constexpr int kBoxWidth = 1965, kBoxHeight = 420;
 
 QFont ValueFont() {
@@ -53,12 +61,6 @@ QFont ValueFont() {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(12);
     font.setBold(true);
-    return font;
-}
-
-QFont ListFont() {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(9.75);
     return font;
 }
 
@@ -93,6 +95,7 @@ void frmMain::BuildElements() {
     auto* canvas = new QWidget(client);
     canvas->setObjectName(QStringLiteral("canvas"));
     column->addWidget(canvas, 1);
+    canvas->installEventFilter(this);
     m_StatusBar = new PanelStatusBar(client);
     m_StatusBar->setObjectName(QStringLiteral("StatusBar"));
     m_StatusBar->setFixedHeight(TwipsToPixels(*this, kStatusBarHeight));
@@ -112,7 +115,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
         QLabel* caption = Caption(canvas, QStringLiteral("lblData%1").arg(row.captionIndex),
                                   QString::fromLatin1(row.caption));
         caption->setFont(font);
-        Place(caption, kCaptionLeft, row.captionTop, kCaptionWidth,
+        Place(caption, kCaptionLeft, row.captionTop, CaptionWidth(row.boxLeft),
               row.captionIndex == 0 ? 375 : kCaptionHeight);
         m_lblData[static_cast<std::size_t>(row.captionIndex)] = caption;
 
@@ -134,11 +137,16 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
 
     m_lblCounter = Caption(canvas, QStringLiteral("lblCounter"), QStringLiteral("Counter"));
     m_lblCounter->setFont(font);
-    Place(m_lblCounter, kCaptionLeft, 5220, 1635, 405);
+    Place(m_lblCounter, kCaptionLeft, 5220, CaptionWidth(1980), 405);
     FitCaption(m_lblCounter);
     m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"));
     Place(m_txtCounter, 1980, 5160, kBoxWidth, 435);
     m_txtCounter->setEnabled(false);
+    // Drawn in the disabled style, yet readable: the style's own disabled grey on grey is not.
+    QPalette palette = m_txtCounter->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Text,
+                     ReadableDimText(palette.color(QPalette::Disabled, QPalette::Base)));
+    m_txtCounter->setPalette(palette);
 }
 
 void frmMain::BuildOtherElements(QWidget* canvas) {
@@ -169,13 +177,8 @@ void frmMain::BuildOtherElements(QWidget* canvas) {
     Place(m_lblDataReceived, 4140, 720, 3255, 2775);
     m_lblDataReceived->hide();
 
-    m_records = new brisolant::RecordListModel(this);
-    m_lstData = new QListView(canvas);
+    m_lstData = new RecordListView(canvas);
     m_lstData->setObjectName(QStringLiteral("lstData"));
-    m_lstData->setModel(m_records);
-    m_lstData->setUniformItemSizes(true);
-    m_lstData->setFont(ListFont());
-    m_lstData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Place(m_lstData, 0, 50, m_listWidthTwips, 255);
     m_lstData->hide();
     m_lstData->raise();

@@ -8,7 +8,6 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QTimer>
@@ -18,6 +17,8 @@
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
+#include "window/qt/ReadableText.h"
+#include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 
 namespace brisolant::test {
@@ -55,8 +56,9 @@ class frmMainTest : public ::testing::Test {
         EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
+    // The panel's whole text, which its tooltip shows.
     QString Panel(int panel) const {
-        return Find<QLabel>(QStringLiteral("panel%1").arg(panel))->text();
+        return Find<QLabel>(QStringLiteral("panel%1").arg(panel))->toolTip();
     }
     QString Box(const QString& name) const { return Find<QLineEdit>(name)->text(); }
     QAction* Action(const char* name) const { return Find<QAction>(QString::fromLatin1(name)); }
@@ -137,6 +139,7 @@ TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
                   px(120))
             << row.caption;
         EXPECT_GE(caption->width(), caption->sizeHint().width()) << row.text << " is cut off";
+        EXPECT_LE(caption->geometry().right() + px(60), box->x()) << row.text << " touches its box";
     }
     EXPECT_EQ(Find<QWidget>("txtData0")->width(), px(4605));
     EXPECT_EQ(Find<QWidget>("lblHiddenButton")->geometry(),
@@ -145,7 +148,7 @@ TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
     // The repaint rule has sized the panels from the outer width and the list to fit.
     const int outer = w.OuterWidth();
     EXPECT_EQ(Find<QLabel>("panel1")->width(), px(qRound(outer / 2.0)));
-    EXPECT_EQ(Find<QListView>("lstData")->width(), px(outer - 150));
+    EXPECT_EQ(Find<RecordListView>("lstData")->width(), px(outer - 150));
 }
 
 TEST_F(frmMainTest, AScanFromTheStationIsWrittenAndShown) {
@@ -199,17 +202,17 @@ TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {
 
     // The Data view lists the file's lines; switched off it is emptied and hidden.
     QAction* data = Action("mnuData");
-    auto* list = Find<QListView>("lstData");
+    auto* list = Find<RecordListView>("lstData");
     data->trigger();
     EXPECT_TRUE(data->isChecked());
     EXPECT_FALSE(list->isHidden());
-    EXPECT_EQ(list->model()->rowCount(), 2);
+    EXPECT_EQ(list->RowCount(), 2);
     Action("mnuTest")->trigger();
-    EXPECT_EQ(list->model()->rowCount(), 3);
+    EXPECT_EQ(list->RowCount(), 3);
     data->trigger();
     EXPECT_FALSE(data->isChecked());
     EXPECT_TRUE(list->isHidden());
-    EXPECT_EQ(list->model()->rowCount(), 0);
+    EXPECT_EQ(list->RowCount(), 0);
 
     // The hidden spot over the logo shows and hides the raw text; a click on the text itself
     // changes nothing.
@@ -231,6 +234,78 @@ TEST_F(frmMainTest, ExitClosesThePortAndTheWindow) {
     EXPECT_FALSE(w.Comm().PortOpen());
 }
 
+// Panel 1 is the operator's only trace of a failure: a text cut by the panel's width ends in
+// "…", and the tooltip holds it whole. A text that fits is shown as it is.
+TEST_F(frmMainTest, APanelTooNarrowForItsTextEndsInAnEllipsisAndShowsItWhole) {
+    frmMain& w = Open(pty.path());
+    auto* panel1 = Find<QLabel>("panel1");
+    const std::string failure =
+        "Status: 202 Cannot open the serial port: /dev/serial/by-id/"
+        "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: No such file or directory";
+
+    w.SetPanelText(1, failure);
+
+    EXPECT_EQ(panel1->toolTip().toStdString(), failure);
+    EXPECT_TRUE(panel1->text().endsWith(QChar(0x2026))) << panel1->text().toStdString();
+    EXPECT_TRUE(QString::fromStdString(failure).startsWith(panel1->text().chopped(1)));
+    EXPECT_LE(panel1->fontMetrics().horizontalAdvance(panel1->text()),
+              panel1->contentsRect().width());
+
+    w.SetPanelText(1, "Status: Waiting Idle");
+    EXPECT_EQ(panel1->text(), "Status: Waiting Idle");
+    EXPECT_EQ(panel1->toolTip(), "Status: Waiting Idle");
+}
+
+// The counter keeps the disabled style, in a grey that can be read on its box.
+TEST_F(frmMainTest, TheDisabledCounterIsReadable) {
+    Open(pty.path());
+    auto* counter = Find<QLineEdit>("txtCounter");
+    const QPalette& palette = counter->palette();
+
+    EXPECT_FALSE(counter->isEnabled());
+    EXPECT_GE(ContrastRatio(palette.color(QPalette::Disabled, QPalette::Text),
+                            palette.color(QPalette::Disabled, QPalette::Base)),
+              4.5);
+    EXPECT_NE(palette.color(QPalette::Disabled, QPalette::Text),
+              palette.color(QPalette::Active, QPalette::Text));
+}
+
+// The list ends above the status bar, so that its last row and its horizontal scroll bar stay
+// in sight, at the first size and after the window was made shorter.
+TEST_F(frmMainTest, TheDataListEndsAboveTheStatusBar) {
+    frmMain& w = Open(pty.path());
+    Action("mnuTest")->trigger();
+    Action("mnuData")->trigger();
+    auto* list = Find<RecordListView>("lstData");
+    auto* bar = Find<QWidget>("StatusBar");
+    const auto bottomInWindow = [&] { return list->mapTo(&w, QPoint(0, list->height())).y(); };
+
+    ASSERT_FALSE(list->isHidden());
+    EXPECT_LE(bottomInWindow(), bar->mapTo(&w, QPoint(0, 0)).y());
+
+    w.resize(w.width(), w.height() - 100);
+    QApplication::processEvents();
+    EXPECT_LE(bottomInWindow(), bar->mapTo(&w, QPoint(0, 0)).y());
+    EXPECT_GT(list->height(), 0);
+}
+
+// Switching the view off must not hand the focus to the Barcode box, which would select its
+// whole text.
+TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
+    frmMain& w = Open(pty.path());
+    Action("mnuTest")->trigger();
+    Action("mnuData")->trigger();
+    QApplication::setActiveWindow(&w);
+    auto* list = Find<RecordListView>("lstData");
+    list->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return list->hasFocus(); }));
+
+    Action("mnuData")->trigger();
+
+    EXPECT_TRUE(list->isHidden());
+    EXPECT_FALSE(Find<QLineEdit>("txtData0")->hasSelectedText());
+}
+
 // Acts on the next modal dialog once it is up. It is looked for from timers rather than a
 // waiting loop, since the window's own steps run the event loop before the dialog opens.
 void WhenDialogOpens(std::function<void(QDialog*)> step, int triesLeft = 500) {
@@ -242,6 +317,28 @@ void WhenDialogOpens(std::function<void(QDialog*)> step, int triesLeft = 500) {
             WhenDialogOpens(step, triesLeft - 1);
         }
     });
+}
+
+// Test and About are commands on the menu bar itself: the window they open must not find the
+// clicked one still lit.
+TEST_F(frmMainTest, TheMenuBarIsNoLongerLitWhileTheAboutBoxIsOpen) {
+    frmMain& w = Open(pty.path());
+    QMenuBar* bar = w.menuBar();
+    QAction* about = Action("mnuAbout");
+    QAction* lit = about;
+    bool opened = false;
+    WhenDialogOpens([&](QDialog* dialog) {
+        opened = dialog != nullptr;
+        lit = bar->activeAction();
+        if (dialog) {
+            dialog->reject();
+        }
+    });
+
+    Click(bar, bar->actionGeometry(about).center());
+
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(lit, nullptr);
 }
 
 TEST_F(frmMainTest, ACancelledSettingsDialogStillReloadsTheSettingsAndReopensThePort) {

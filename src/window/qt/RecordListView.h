@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <string>
+
+#include "window/RecordLines.h"
+
+// lstData: the lines of the data view, one row each in the fixed-pitch font. Every row is one
+// line high, so the view lays out nothing: it draws only the rows it shows, and adding a line
+// costs the same over a million rows as over ten. Scrolled to the last row, it follows new lines.
+class RecordListView : public QAbstractScrollArea {
+    Q_OBJECT
+
+  public:
+    explicit RecordListView(QWidget* parent = nullptr);
+
+    void Clear();
+    // Adds one line at the end (8-bit text).
+    void AppendLine(const std::string& line);
+    // Adds every line of the file at the end; throws Failure(DataFileRead) when it cannot be read.
+    void AppendFile(const std::string& path);
+
+    int RowCount() const;
+    // Row i as it is drawn: Latin-1, control characters as spaces.
+    QString RowText(int row) const;
+    // The first row in view.
+    int TopRow() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+  private:
+    int RowHeight() const;
+    int RowsInView() const;
+    void UpdateScrollBars();
+
+    brisolant::RecordLines m_lines;
+};

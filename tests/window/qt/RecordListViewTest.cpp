@@ -1,0 +1,105 @@
+#include "window/qt/RecordListView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <filesystem>
+#include <string>
+
+#include "support/QtTestApp.h"
+#include "support/TestSupport.h"
+
+namespace brisolant::test {
+namespace {
+
+class RecordListViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureQtApplication();
+        view = std::make_unique<RecordListView>();
+        view->resize(300, 200);
+        view->show();
+    }
+
+    std::string WriteLines(const std::string& name, int count, const std::string& prefix) {
+        std::string content;
+        for (int i = 0; i < count; ++i) {
+            content += prefix + std::to_string(i) + "\r\n";
+        }
+        const std::string path = dir.file(name);
+        WriteFile(path, content);
+        return path;
+    }
+
+    // The row drawn at the bottom edge of the view.
+    int BottomRow() const {
+        return view->TopRow() + view->viewport()->height() / view->fontMetrics().lineSpacing() - 1;
+    }
+
+    TempDir dir;
+    std::unique_ptr<RecordListView> view;
+};
+
+TEST_F(RecordListViewTest, RowsShowEightBitBytesAsLatin1AndControlCharactersAsSpaces) {
+    static const char content[] = "Caf\xE9 \xB0\r\na\nb\tc\x7F\0d\r\n";
+    WriteFile(dir.file("LOG-241.txt"), std::string(content, sizeof content - 1));
+    view->AppendFile(dir.file("LOG-241.txt"));
+    view->AppendLine("\xC4\xFF");
+
+    ASSERT_EQ(view->RowCount(), 3);
+    EXPECT_EQ(view->RowText(0), QString::fromUtf8("Café °"));
+    EXPECT_EQ(view->RowText(1), "a b c  d");
+    EXPECT_EQ(view->RowText(2), QString::fromUtf8("Äÿ"));
+    EXPECT_EQ(view->RowText(3), QString());
+}
+
+// The End key reaches the last row of a long file; new lines then stay in view, while a view
+// scrolled elsewhere stays where the operator left it.
+TEST_F(RecordListViewTest, AViewAtTheLastRowFollowsNewLines) {
+    view->AppendFile(WriteLines("LOG-241.txt", 5000, "line "));
+    EXPECT_EQ(view->TopRow(), 0);
+
+    PressKey(view.get(), Qt::Key_End);
+    EXPECT_EQ(BottomRow(), 4999);
+    EXPECT_EQ(view->RowText(BottomRow()), "line 4999");
+
+    view->AppendLine("new");
+    EXPECT_EQ(BottomRow(), 5000);
+    EXPECT_EQ(view->RowText(BottomRow()), "new");
+
+    PressKey(view.get(), Qt::Key_Home);
+    view->AppendLine("newer");
+    EXPECT_EQ(view->TopRow(), 0);
+    EXPECT_EQ(view->RowCount(), 5002);
+}
+
+TEST_F(RecordListViewTest, TheScrollBarsReachTheLastRowAndTheWidestLine) {
+    view->AppendFile(WriteLines("LOG-241.txt", 100, std::string(200, 'x')));
+
+    EXPECT_EQ(view->verticalScrollBar()->maximum(),
+              100 - view->viewport()->height() / view->fontMetrics().lineSpacing());
+    EXPECT_GE(view->horizontalScrollBar()->maximum() + view->viewport()->width(),
+              view->fontMetrics().horizontalAdvance(view->RowText(99)));
+}
+
+// A data file replaced while the view is on is read afresh when the view is drawn: its rows
+// show the new file, never blank rows where the old one was longer.
+TEST_F(RecordListViewTest, AReplacedFileIsReadAfreshWhenDrawn) {
+    const std::string path = WriteLines("LOG-241.txt", 50, "old ");
+    view->AppendFile(path);
+    view->AppendLine("added");
+    PressKey(view.get(), Qt::Key_End);
+
+    WriteLines("copy", 3, "new ");
+    std::filesystem::rename(dir.file("copy"), path);
+    view->grab();  // draws the view, as the next repaint on screen does
+
+    ASSERT_EQ(view->RowCount(), 4);
+    EXPECT_EQ(view->TopRow(), 0);
+    EXPECT_EQ(view->RowText(0), "new 0");
+    EXPECT_EQ(view->RowText(3), "added");
+}
+
+}  // namespace
+}  // namespace brisolant::test
