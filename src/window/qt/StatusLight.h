@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QHash>
+#include <QPixmap>
 #include <QWidget>
 #include <cstdint>
 
-// A filled circle centred in its box, the box's shorter side as diameter.
+// A filled circle centred in its box, the box's shorter side as diameter. Each colour is drawn
+// once for the box's size and kept: the light changes twice a scan.
 class StatusLight : public QWidget {
     Q_OBJECT
 
@@ -16,7 +19,12 @@ class StatusLight : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    const QPixmap& Picture();
+
     std::uint32_t m_colour = 0xFFFFFF;
+    // The circle drawn in each colour shown so far, at the current size.
+    QHash<std::uint32_t, QPixmap> m_pictures;
 };
