@@ -4,22 +4,41 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace {
 
-constexpr int kIndentPerLevel = 2;
 constexpr int kPathRole = Qt::UserRole;
+constexpr int kDepthRole = Qt::UserRole + 1;
 
-// Each entry is indented by its depth below the root, like a tree drawn as a list.
-QString EntryText(const QString& name, int depth) {
-    return QString(depth * kIndentPerLevel, QLatin1Char(' ')) + name;
-}
+// Each entry, icon and name together, steps in by its depth below the root, so that the chain
+// of folders reads as a tree.
+class IndentedEntries : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem stepped(option);
+        stepped.rect.setLeft(option.rect.left() + Indent(option, index));
+        QStyledItemDelegate::paint(painter, stepped, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(option, index), 0);
+    }
+
+  private:
+    static int Indent(const QStyleOptionViewItem& option, const QModelIndex& index) {
+        return index.data(kDepthRole).toInt() * option.fontMetrics.averageCharWidth() * 2;
+    }
+};
 
 }  // namespace
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
+    setItemDelegate(new IndentedEntries(this));
     connect(this, &QListWidget::clicked, this, [this] { emit folderClicked(); });
     connect(this, &QListWidget::doubleClicked, this, &FolderList::openEntry);
 }
@@ -59,8 +78,9 @@ void FolderList::refill() {
     int depth = 0;
     for (const QString& folder : ancestors) {
         const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
-        auto* item = new QListWidgetItem(openIcon, EntryText(name, depth), this);
+        auto* item = new QListWidgetItem(openIcon, name, this);
         item->setData(kPathRole, folder);
+        item->setData(kDepthRole, depth);
         ++depth;
     }
     const int currentRow = count() - 1;
@@ -69,8 +89,9 @@ void FolderList::refill() {
     const QStringList subfolders = current.entryList(
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     for (const QString& name : subfolders) {
-        auto* item = new QListWidgetItem(closedIcon, EntryText(name, depth), this);
+        auto* item = new QListWidgetItem(closedIcon, name, this);
         item->setData(kPathRole, current.absoluteFilePath(name));
+        item->setData(kDepthRole, depth);
     }
     setCurrentRow(currentRow);
     scrollToItem(item(currentRow), QAbstractItemView::PositionAtCenter);

@@ -1,5 +1,6 @@
 #include "settings/qt/frmSettings.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <algorithm>
 
 #include "common/qt/TwipsLayout.h"
 #include "settings/qt/DriveList.h"
@@ -23,6 +26,9 @@ using brisolant::Place;
 using brisolant::TwipsToPixels;
 
 namespace {
+
+// Room kept between a caption and the field beside it.
+constexpr int kCaptionGap = 90;
 
 QFont DialogFont(qreal pointSize, bool bold) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -105,6 +111,7 @@ frmSettings::frmSettings(const brisolant::Settings& settings, brisolant::Message
     SetFocusOrder();
     FitCaptions(this);
     ShowValues(brisolant::DialogValuesFrom(settings));
+    FitPortList();
     cmdOK->setFocus();
 }
 
@@ -136,9 +143,26 @@ void frmSettings::CreateCommunicationGroup() {
         Place(*row.combo, 1590, top, 1575, 315);
         auto* label = new QLabel(QString::fromLatin1(row.label), Frame1);
         label->setFont(FieldFont());
-        Place(label, 270, top + 30, 1290, 255);
+        Place(label, 270, top + 30, 1290 - kCaptionGap, 255);
         top += 390;
     }
+}
+
+// A device path such as /dev/serial/by-id/usb-… is longer than the box: the drop-down opens wide
+// enough for the longest entry, and the box shows the whole path as a tooltip.
+void frmSettings::FitPortList() {
+    const auto showWhole = [this](const QString& text) { cboPort->setToolTip(text); };
+    connect(cboPort, &QComboBox::currentTextChanged, this, showWhole);
+    showWhole(cboPort->currentText());
+    connect(cboPort->model(), &QAbstractItemModel::rowsInserted, this, &frmSettings::WidenPortList);
+    WidenPortList();
+}
+
+void frmSettings::WidenPortList() {
+    QAbstractItemView* list = cboPort->view();
+    const int widest = list->sizeHintForColumn(0);  // the entries as the list draws them
+    const int chrome = list->verticalScrollBar()->sizeHint().width() + 2 * list->frameWidth();
+    list->setMinimumWidth(std::max(widest + chrome, cboPort->width()));
 }
 
 void frmSettings::CreateFileGroup() {
@@ -153,7 +177,7 @@ void frmSettings::CreateFileGroup() {
         text->setFont(FieldFont());
         text->setWordWrap(height > 255);
         text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        Place(text, 180, top, 1410, height);
+        Place(text, 180, top, 1410 - kCaptionGap, height);
     };
 
     txtFilePath = MakeTextBox(Frame2, "txtFilePath");

@@ -36,6 +36,8 @@ class frmSettings : public QDialog {
     void CreateCommunicationGroup();
     void CreateFileGroup();
     void CreateButtons();
+    void FitPortList();
+    void WidenPortList();
     void SetFocusOrder();
     void ShowValues(const brisolant::SettingsDialogValues& values);
     void Dir1_Click();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -169,6 +170,30 @@ TEST_F(frmSettingsTest, PortListOffersCommOneToFourFirst) {
     for (int index = 4; index < port->count(); ++index) {
         EXPECT_TRUE(port->itemText(index).startsWith('/')) << port->itemText(index).toStdString();
     }
+}
+
+// A USB adapter's path is far longer than the box: the box shows it whole as a tooltip and
+// its drop-down opens wide enough for the longest entry.
+TEST_F(frmSettingsTest, ALongDevicePathCanBeReadInFull) {
+    const QString path =
+        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    WriteSettingsFile("[COMMUNICATION]\r\nCommPort=" + path.toStdString() + "\r\n");
+    Open();
+    auto* port = Find<QComboBox>("cboPort");
+
+    EXPECT_EQ(port->currentText(), path);
+    EXPECT_EQ(port->toolTip(), path);
+    port->setEditText(QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(port->toolTip(), "/dev/ttyUSB0");
+
+    port->addItem(path);  // as when the adapter is plugged in
+    const QFontMetrics metrics(port->view()->font());
+    port->showPopup();
+    for (int i = 0; i < port->count(); ++i) {
+        EXPECT_LE(metrics.horizontalAdvance(port->itemText(i)), port->view()->viewport()->width())
+            << port->itemText(i).toStdString();
+    }
+    port->hidePopup();
 }
 
 TEST_F(frmSettingsTest, NameDateOutsideTheOptionsChoosesNoneAndSurvivesOk) {
