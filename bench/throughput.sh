@@ -2,8 +2,11 @@
 # Throughput and idle cost of the real program: a Release build runs offscreen against the
 # station simulator flooding random parcels with unique, increasing barcodes.
 #
-#   bench/throughput.sh [--count N] [--idle SECONDS] [--timeout SECONDS] [-- station options]
+#   bench/throughput.sh [--count N] [--paced RATE] [--idle SECONDS] [--timeout SECONDS]
+#                       [-- station options]
 #
+# --paced RATE sends RATE scans a second instead of a flood, on a line set to 115200 baud: at
+# 40 a second each scan arrives in a read of its own, as at the line's real pace.
 # Station options after "--" go to the simulator, e.g. -- --short-every 50 --noise-every 7.
 # Reports scans per second, CPU time per scan, whether every barcode is in the data file
 # exactly once and in order, then CPU time and resident memory while no data arrives.
@@ -11,6 +14,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 count=10000
+pace=(--flood)
+baud=9600
 idle=30
 timeout=600
 station_options=()
@@ -18,9 +23,10 @@ while (($#)); do
     case "$1" in
         --) shift; station_options=("$@"); break ;;
         --count) count=$2; shift 2 ;;
+        --paced) pace=(--rate "$2"); baud=115200; shift 2 ;;
         --idle) idle=$2; shift 2 ;;
         --timeout) timeout=$2; shift 2 ;;
-        -h | --help) sed -n '2,10p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,13p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -57,7 +63,7 @@ data_lines() { cat "$run"/data/LOG-*.txt 2>/dev/null | wc -l; }
 first_append() { stat -c %.9W "$run"/data/LOG-*.txt | sort -n | head -n 1; }
 last_append() { stat -c %.9Y "$run"/data/LOG-*.txt | sort -n | tail -n 1; }
 
-build/release/tools/brisolant-station --flood --count "$count" --scan random --wait-open \
+build/release/tools/brisolant-station "${pace[@]}" --count "$count" --scan random --wait-open \
     "${station_options[@]}" >"$run/station.out" 2>"$run/station.log" &
 station_pid=$!
 for _ in $(seq 100); do
@@ -72,7 +78,7 @@ cp build/release/brisolant "$run/brisolant"
 sed 's/$/\r/' >"$run/Orvane.ini" <<INI
 [COMMUNICATION]
 CommPort=$port
-BaudRate=9600
+BaudRate=$baud
 DataBits=8
 Parity=None
 StopBits=1
