@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -42,13 +43,42 @@ void TakeBackPartialLine(int fd, std::size_t written) {
     }
 }
 
-void BlankControlCharacters(std::string::iterator first, std::string::iterator last) {
-    for (; first != last; ++first) {
-        const auto code = static_cast<unsigned char>(*first);
-        if (code < 32 || code == 127) {
-            *first = ' ';
+// CR and LF would split the record in two; every other byte is the station's (a GS1 barcode's
+// group separators are read by whoever reads the file).
+void BlankLineEnds(std::string::iterator first, std::string::iterator last) {
+    std::replace_if(
+        first, last, [](char c) { return c == '\r' || c == '\n'; }, ' ');
+}
+
+// The close time as typed, each of the locale's time separators turned into ":".
+std::string WithColons(const std::string& time, const LocaleFormat& locale) {
+    const std::string& separator = locale.timeSeparator;
+    if (separator.empty() || separator == ":") {
+        return time;
+    }
+    std::string result;
+    for (std::size_t pos = 0; pos < time.size();) {
+        if (time.compare(pos, separator.size(), separator) == 0) {
+            result += ':';
+            pos += separator.size();
+        } else {
+            result += time[pos++];
         }
     }
+    return result;
+}
+
+// A name as a failure message shows it: no control character can upset the status bar.
+std::string ShownName(std::string_view text) {
+    std::string shown(text);
+    std::replace_if(
+        shown.begin(), shown.end(),
+        [](char c) {
+            const auto code = static_cast<unsigned char>(c);
+            return code < 32 || code == 127;
+        },
+        ' ');
+    return shown;
 }
 
 }  // namespace
@@ -66,9 +96,12 @@ std::string TimeText(const LocalDateTime& when, const LocaleFormat& locale) {
 std::string BuildDataFileName(const LocalDateTime& now, const Settings& settings,
                               const LocaleFormat& locale, const std::string& previousName) {
     // Before the close time the scan still belongs to yesterday's file. The comparison is by
-    // character code, so "6:00:00" lies above every time written with two hour digits.
+    // character code, so "6:00:00" lies above every time written with two hour digits. Both
+    // sides use ":", whatever the locale writes: "02.30.00" would sort above "02:00:00".
     const LocalDateTime fileDay =
-        TimeText(now, locale) < settings.CloseTime ? PreviousDay(now) : now;
+        TimeText(now, EnglishUnitedStates()) < WithColons(settings.CloseTime, locale)
+            ? PreviousDay(now)
+            : now;
     const std::string dayNumber = Padded(DayNumber(fileDay), 3);
     const std::string compactDate = CompactDateText(fileDay);
     switch (settings.LogFileType) {
@@ -85,7 +118,7 @@ std::string BuildDataFileName(const LocalDateTime& now, const Settings& settings
 
 std::string OneLineText(std::string_view text) {
     std::string line(text);
-    BlankControlCharacters(line.begin(), line.end());
+    BlankLineEnds(line.begin(), line.end());
     return line;
 }
 
@@ -103,7 +136,7 @@ std::string BuildRecordLine(const ScanRecord& record, const Settings& settings) 
         }
         const std::size_t start = line.size();
         line += field->Text();
-        BlankControlCharacters(line.begin() + static_cast<std::ptrdiff_t>(start), line.end());
+        BlankLineEnds(line.begin() + static_cast<std::ptrdiff_t>(start), line.end());
     }
     return line;
 }
@@ -111,11 +144,11 @@ std::string BuildRecordLine(const ScanRecord& record, const Settings& settings) 
 void AppendRecordLine(const std::string& folder, const std::string& fileName,
                       std::string_view line) {
     if (!IsUsableFileName(fileName)) {
-        throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(fileName) + "\"");
+        throw Failure(FailureCode::DataFileBadName, "\"" + ShownName(fileName) + "\"");
     }
     // A NUL would end the path early and could name another file than the one shown.
     if (folder.find('\0') != std::string::npos) {
-        throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(folder) + "\"");
+        throw Failure(FailureCode::DataFileBadName, "\"" + ShownName(folder) + "\"");
     }
     const std::string path = folder + fileName;
     // Non-blocking, so that a FIFO without a reader in the data file's place fails at once

@@ -20,11 +20,11 @@ std::string TimeText(const LocalDateTime& when, const LocaleFormat& locale);
 std::string BuildDataFileName(const LocalDateTime& now, const Settings& settings,
                               const LocaleFormat& locale, const std::string& previousName);
 
-// The ten fixed-width fields joined by FileDelimiter. Control characters inside a field are
-// written as spaces, so a record is always exactly one line.
+// The ten fixed-width fields joined by FileDelimiter. CR and LF inside a field are written as
+// spaces, so a record is always exactly one line; every other byte stays as it came.
 std::string BuildRecordLine(const ScanRecord& record, const Settings& settings);
 
-// Replaces every control character (codes 0 to 31 and 127) by a space.
+// Replaces CR and LF by spaces: the text can then be part of a record line.
 std::string OneLineText(std::string_view text);
 
 // Appends the line and CR LF to folder + fileName, creating the file. A file name holding "/" or

@@ -79,6 +79,33 @@ void CopyOwnerAndPermissions(int fd, const std::string& path) {
     ::fchmod(fd, old.st_mode & 07777);
 }
 
+// Rewrites an existing file where it stands, for a writable file in a folder that is not. Not
+// one step like the replace, but the only way such a file can take the change. Returns false
+// when the file cannot be opened for writing.
+bool RewriteInPlace(const std::string& path, std::string_view content) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file.IsOpen()) {
+        if (IsRefusal(errno)) {
+            return false;
+        }
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+    }
+    std::size_t written = 0;
+    if (const int error = WriteAll(file.Get(), content, written); error != 0) {
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, error);
+    }
+    if (::ftruncate(file.Get(), static_cast<off_t>(content.size())) != 0 ||
+        ::fsync(file.Get()) != 0 || file.Close() != 0) {
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadProfileFile(const std::string& path, FailureCode code) {
@@ -130,7 +157,7 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
     FileDescriptor file = CreateTemporary(path, temporaryName);
     if (!file.IsOpen()) {
         if (IsRefusal(errno)) {
-            return false;
+            return Exists(path) && RewriteInPlace(path, content);
         }
         throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
     }
@@ -151,7 +178,7 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
         const int error = errno;
         ::unlink(temporaryName.c_str());
         if (IsRefusal(error)) {
-            return false;
+            return Exists(path) && RewriteInPlace(path, content);
         }
         throw SystemFailure(FailureCode::ProfileWriteFailed, path, error);
     }

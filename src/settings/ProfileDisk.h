@@ -22,8 +22,10 @@ bool IsProfileFileWritable(const std::string& path);
 
 // Replaces the file's content as one step: the new content goes to a temporary file in the same
 // folder, which is then renamed over the old one, so a failure midway leaves the old file whole.
-// An existing file keeps its permissions. Returns false, changing nothing, when the folder cannot
-// be written; throws Failure(ProfileWriteFailed) for any other failure (a full disk, say).
+// An existing file keeps its permissions. When no temporary file can be made or renamed there (a
+// writable file in a protected folder), an existing file is rewritten in place instead. Returns
+// false, changing nothing, when neither can be done; throws Failure(ProfileWriteFailed) for any
+// other failure (a full disk, say).
 bool ReplaceProfileFile(const std::string& path, std::string_view content);
 
 }  // namespace brisolant

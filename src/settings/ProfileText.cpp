@@ -8,6 +8,13 @@ namespace {
 
 constexpr std::string_view kLineEnds = "\r\n";
 constexpr std::string_view kNewLine = "\r\n";
+// Editors that save "UTF-8 with BOM" put these bytes before the first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Where the first line begins: after a byte-order mark, which stays in the file untouched.
+std::size_t FirstLineBegin(std::string_view text) {
+    return text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
 
 // One line of the text: [begin, end) is its content, next the start of the line after it.
 struct Line {
@@ -73,7 +80,7 @@ std::string EntryValue(std::string_view content) {
 }
 
 std::optional<Line> FindHeader(std::string_view text, std::string_view section) {
-    for (std::size_t pos = 0; pos < text.size();) {
+    for (std::size_t pos = FirstLineBegin(text); pos < text.size();) {
         const Line line = LineAt(text, pos);
         const auto name = HeaderName(Content(text, line));
         if (name && SameName(*name, section)) {
@@ -113,6 +120,7 @@ bool EndsWithLineEnd(std::string_view text) {
 }
 
 bool LastLineIsBlank(std::string_view text) {
+    text.remove_prefix(FirstLineBegin(text));
     if (text.ends_with(kNewLine)) {
         text.remove_suffix(kNewLine.size());
     } else if (EndsWithLineEnd(text)) {
@@ -126,7 +134,7 @@ bool LastLineIsBlank(std::string_view text) {
 std::string WithSectionAppended(std::string_view text, std::string_view section,
                                 const std::string& entry) {
     std::string result(text);
-    if (!result.empty() && !EndsWithLineEnd(result)) {
+    if (result.size() > FirstLineBegin(text) && !EndsWithLineEnd(result)) {
         result += kNewLine;
     }
     // A blank line keeps the sections apart for whoever edits the file by hand.

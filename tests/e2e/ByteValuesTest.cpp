@@ -29,14 +29,13 @@ std::string Chunk(int first) {
     return bytes;
 }
 
-// The barcode field as the record line must carry it: outer spaces trimmed, control
-// characters blanked, padded to 35.
+// The barcode field as the record line must carry it: outer spaces trimmed, CR and LF blanked,
+// every other byte as sent, padded to 35.
 std::string ExpectedBarcodeField(std::string value) {
     value.erase(value.find_last_not_of(' ') + 1);
     value.erase(0, value.find_first_not_of(' '));
     for (char& byte : value) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < 32 || code == 127) {
+        if (byte == '\r' || byte == '\n') {
             byte = ' ';
         }
     }

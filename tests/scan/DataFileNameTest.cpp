@@ -100,6 +100,32 @@ INSTANTIATE_TEST_SUITE_P(
             "CloseTimeIsComparedAsText", {2007, 8, 30, 10, 0, 0}, "9:00", 0, "", "LOG-241.txt"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(DataFileNameDay, CloseTimeAndClockCompareInOneFormWhateverTheTimeSeparator) {
+    // With "." as the separator, "02.30.00" sorts above "02:00:00" as plain text.
+    struct Row {
+        const char* name;
+        const char* separator;
+        const char* closeTime;
+        int hour, minute;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"dotted close time, before it", ".", "02.00.00", 1, 30, "LOG-241.txt"},
+        {"dotted close time, after it", ".", "02.00.00", 2, 30, "LOG-242.txt"},
+        {"colon close time in a dotted locale", ".", "02:00:00", 2, 30, "LOG-242.txt"},
+        {"colon close time, after it", ":", "02:00:00", 2, 30, "LOG-242.txt"},
+        {"several-character separator", " h ", "02 h 00 h 00", 2, 30, "LOG-242.txt"},
+    };
+    for (const Row& row : rows) {
+        LocaleFormat locale;
+        locale.timeSeparator = row.separator;
+        Settings settings;
+        settings.CloseTime = row.closeTime;
+        const LocalDateTime now{2007, 8, 30, row.hour, row.minute, 0};
+        EXPECT_EQ(BuildDataFileName(now, settings, locale, ""), row.expected) << row.name;
+    }
+}
+
 TEST(DataFileNameDay, DoesNotMoveRecordDate) {
     // The file takes yesterday's day, the record keeps the real date.
     const LocalDateTime now{2007, 8, 30, 1, 30, 0};

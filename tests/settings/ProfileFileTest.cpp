@@ -113,6 +113,26 @@ TEST_F(ProfileFile, WritingIntoAReadOnlyFolderIsRefusedSilently) {
     EXPECT_FALSE(fs::exists(path));
 }
 
+// A common set-up: the program in a protected folder, its settings file opened to operators.
+TEST_F(ProfileFile, AWritableFileInAFolderClosedToWritingIsRewrittenInPlace) {
+    WriteFile(path, "[S]\r\nk=1\r\nlong=" + std::string(100, 'x') + "\r\n");
+    fs::permissions(path, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                             fs::perms::others_exec));
+    {
+        test::FolderClosedToWriter closed(dir.path());
+        if (!closed.Usable()) {
+            GTEST_SKIP() << "the temporary folder cannot be closed to a writer here";
+        }
+        EXPECT_TRUE(Write("S", "k", "2"));
+        EXPECT_TRUE(Write("S", "long", ""));  // the file gets shorter: nothing of the old tail
+        EXPECT_TRUE(Write("T", "j", "3"));
+        EXPECT_FALSE(INIWriteSetting("S", "k", "v", dir.file("new.ini"), messages));
+    }
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=2\r\nlong=\r\n\r\n[T]\r\nj=3\r\n");
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Orvane.ini"});
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 // Even the superuser leaves a settings file alone that nobody may write.
 TEST_F(ProfileFile, AReadOnlyFileStaysReadOnlyAndUnchanged) {
     WriteFile(path, "[S]\r\nk=1\r\n");

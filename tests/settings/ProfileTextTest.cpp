@@ -46,6 +46,9 @@ TEST(ProfileText, FindsValuesAsTheProfileFormatDefinesThem) {
         {"header alone without line end", "[S]", "S", "k", std::nullopt},
         {"NUL inside a value", "[S]\r\nk=a\0b\r\n"s, "S", "k", "a\0b"s},
         {"unclosed bracket is no header", "[S]\r\n[T\r\nk=1\r\n", "S", "k", "1"},
+        {"byte-order mark before the first header", "\xEF\xBB\xBF[S]\r\nk=1\r\n", "S", "k", "1"},
+        {"byte-order mark only at the very start", "[T]\r\n\xEF\xBB\xBF[S]\r\nk=1\r\n", "S", "k",
+         std::nullopt},
     };
     for (const ReadCase& c : cases) {
         EXPECT_EQ(FindProfileValue(c.text, c.section, c.key), c.expected) << c.name;
@@ -107,6 +110,12 @@ TEST(ProfileText, StoresEntriesAndLeavesEveryOtherLineAlone) {
         {"CR lines keep their ends", "[A]\rx=1\r", "A", "k", "v", "[A]\rx=1\rk=v\r\n"},
         {"empty value stored", "[A]\r\nk=1\r\n", "A", "k", "", "[A]\r\nk=\r\n"},
         {"names written without surrounding blanks", "", " S ", " k ", "v", "[S]\r\nk=v\r\n"},
+        {"byte-order mark kept, first section updated", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "A", "k", "2",
+         "\xEF\xBB\xBF[A]\r\nk=2\r\n"},
+        {"byte-order mark kept, entry added to first section", "\xEF\xBB\xBF[A]\r\n", "A", "k", "v",
+         "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
+        {"byte-order mark alone gets the section right after it", "\xEF\xBB\xBF", "A", "k", "v",
+         "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
     };
     for (const WriteCase& c : cases) {
         EXPECT_EQ(WithProfileValue(c.before, c.section, c.key, c.value), c.after) << c.name;

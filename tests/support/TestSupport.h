@@ -14,7 +14,7 @@ namespace brisolant::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -25,7 +25,7 @@ public:
     std::string folder() const { return path_.string() + "/"; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -34,7 +34,7 @@ void WriteFile(const std::string& path, const std::string& content);
 
 // Message boxes recorded instead of shown.
 class RecordingMessages : public MessagePresenter {
-public:
+  public:
     struct Message {
         std::string title;
         std::string text;
@@ -47,9 +47,28 @@ public:
 
 // A clock that shows whatever the test sets.
 class FakeClock : public Clock {
-public:
+  public:
     LocalDateTime Now() const override { return now; }
     LocalDateTime now{2007, 8, 29, 14, 3, 7};
+};
+
+// While it lives, files in `folder` that are open to everyone may be written but no file can be
+// made or renamed there: the folder is closed to writing. The superuser writes everywhere, so it
+// borrows the identity of "nobody" (effective user only) for the while. Usable() says whether
+// the folder could be set up so.
+class FolderClosedToWriter {
+  public:
+    explicit FolderClosedToWriter(const std::filesystem::path& folder);
+    ~FolderClosedToWriter();
+    FolderClosedToWriter(const FolderClosedToWriter&) = delete;
+    FolderClosedToWriter& operator=(const FolderClosedToWriter&) = delete;
+
+    bool Usable() const { return usable_; }
+
+  private:
+    std::filesystem::path folder_;
+    bool borrowedIdentity_ = false;
+    bool usable_ = false;
 };
 
 }  // namespace brisolant::test
