@@ -17,31 +17,56 @@ std::string Describe(FailureCode code, std::string_view detail) {
 
 std::string_view FailureDescription(FailureCode code) {
     switch (code) {
-        case FailureCode::ScanLineEndMissing: return "The scan has no line end after a value";
-        case FailureCode::ScanTooLong: return "The scan is too long to read";
-        case FailureCode::NotANumber: return "A measurement is not a number";
+        case FailureCode::ScanLineEndMissing:
+            return "The scan has no line end after a value";
+        case FailureCode::ScanTooLong:
+            return "The scan is too long to read";
+        case FailureCode::NotANumber:
+            return "A measurement is not a number";
         case FailureCode::LocaleCannotReadNumbers:
             return "The locale's number format cannot read the station's decimal numbers";
-        case FailureCode::DivisionByZero: return "Division by zero";
-        case FailureCode::NumberOverflow: return "A number is out of range";
-        case FailureCode::DataFileOpen: return "Cannot open the data file";
-        case FailureCode::DataFileWrite: return "Cannot write the data file";
-        case FailureCode::DataFileBadName: return "The data file name is not valid";
-        case FailureCode::DataFileRead: return "Cannot read the data file";
-        case FailureCode::CounterOverflow: return "The scan counter is full";
-        case FailureCode::RetryCountOverflow: return "Too many rejected blocks in a row";
-        case FailureCode::PortNotOpen: return "The serial port is not open";
-        case FailureCode::PortOpenFailed: return "Cannot open the serial port";
-        case FailureCode::PortBadNumber: return "The port setting names no serial port";
-        case FailureCode::PortBadSettings: return "The serial port refuses the line settings";
-        case FailureCode::PortWriteFailed: return "Cannot send on the serial port";
-        case FailureCode::PortReadFailed: return "Cannot read from the serial port";
-        case FailureCode::PortVanished: return "The serial port has gone away";
-        case FailureCode::ProfileReadFailed: return "Cannot read the settings file";
-        case FailureCode::ProfileWriteFailed: return "Cannot write the settings file";
-        case FailureCode::SettingTypeMismatch: return "A setting has a value of the wrong kind";
-        case FailureCode::SettingOverflow: return "A setting is out of range";
-        case FailureCode::Unexpected: return "Unexpected failure";
+        case FailureCode::DivisionByZero:
+            return "Division by zero";
+        case FailureCode::NumberOverflow:
+            return "A number is out of range";
+        case FailureCode::DataFileOpen:
+            return "Cannot open the data file";
+        case FailureCode::DataFileWrite:
+            return "Cannot write the data file";
+        case FailureCode::DataFileBadName:
+            return "The data file name is not valid";
+        case FailureCode::DataFileRead:
+            return "Cannot read the data file";
+        case FailureCode::CounterOverflow:
+            return "The scan counter is full";
+        case FailureCode::RetryCountOverflow:
+            return "Too many rejected blocks in a row";
+        case FailureCode::PortNotOpen:
+            return "The serial port is not open";
+        case FailureCode::PortOpenFailed:
+            return "Cannot open the serial port";
+        case FailureCode::PortBadNumber:
+            return "The port setting names no serial port";
+        case FailureCode::PortBadSettings:
+            return "The serial port refuses the line settings";
+        case FailureCode::PortWriteFailed:
+            return "Cannot send on the serial port";
+        case FailureCode::PortReadFailed:
+            return "Cannot read from the serial port";
+        case FailureCode::PortVanished:
+            return "The serial port has gone away";
+        case FailureCode::ProfileReadFailed:
+            return "Cannot read the settings file";
+        case FailureCode::ProfileWriteFailed:
+            return "Cannot write the settings file";
+        case FailureCode::SettingsNotSaved:
+            return "The settings were not saved: neither the file nor its folder can be written";
+        case FailureCode::SettingTypeMismatch:
+            return "A setting has a value of the wrong kind";
+        case FailureCode::SettingOverflow:
+            return "A setting is out of range";
+        case FailureCode::Unexpected:
+            return "Unexpected failure";
     }
     return "Unknown failure";
 }

@@ -36,6 +36,7 @@ enum class FailureCode : int {
     // Settings file
     ProfileReadFailed = 301,
     ProfileWriteFailed = 302,
+    SettingsNotSaved = 303,
     SettingTypeMismatch = 311,
     SettingOverflow = 312,
     // Anything the program did not foresee (out of memory, for example)
@@ -47,7 +48,7 @@ std::string_view FailureDescription(FailureCode code);
 
 // A failure raised by a step; the handler that runs the step catches and reports it.
 class Failure : public std::runtime_error {
-public:
+  public:
     // The description is the table's text, followed by ": " and the detail when one is given.
     explicit Failure(FailureCode code, std::string_view detail = {});
 
@@ -55,7 +56,7 @@ public:
     int number() const { return static_cast<int>(code_); }
     const std::string& description() const { return description_; }
 
-private:
+  private:
     FailureCode code_;
     std::string description_;
 };

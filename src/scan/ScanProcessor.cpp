@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "common/Failure.h"
+#include "common/FolderCreation.h"
 #include "scan/DataFile.h"
 #include "scan/Measurements.h"
 #include "scan/NumberFormat.h"
@@ -50,6 +51,11 @@ void ScanProcessor::ProcessSteps(const std::string& text) {
     std::string& line = result.recordLine;
     if (settings_.ManualEntryData) {
         AddManualEntry(line, prompt_.Ask(kManualEntryTitle, kManualEntryPrompt), settings_);
+    }
+    if (settings_.CreateFilePath) {
+        // The user's own data folder is made at first need; a folder the settings name is
+        // the operator's to make. A failure here shows as the append's.
+        CreateFolderPath(settings_.FilePath);
     }
     AppendRecordLine(settings_.FilePath, state_.DataFileName, line);
     CountWrittenRecord(line);

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "common/Failure.h"
+#include "common/FolderCreation.h"
 #include "settings/FailureMessage.h"
 #include "settings/ProfileDisk.h"
 #include "settings/ProfileFile.h"
@@ -16,6 +17,7 @@ namespace brisolant {
 namespace {
 
 constexpr const char* kLoadTitle = "Settings";
+constexpr const char* kSaveTitle = "Settings";
 
 // The file is read once for the whole load, so a file that cannot be read gives one message
 // rather than one for each key, and every key then takes its default.
@@ -59,6 +61,11 @@ void StoreSetting(Settings& settings, const SettingKey& key, const std::string& 
         key.field);
 }
 
+bool IsFilePath(const SettingKey& key) {
+    const auto* member = std::get_if<std::string Settings::*>(&key.field);
+    return member && *member == &Settings::FilePath;
+}
+
 // The text the dialog's OK writes for a key; nothing when the key is not written.
 std::optional<std::string> WrittenText(const SettingsDialogValues& values, const SettingKey& key) {
     return std::visit(
@@ -84,16 +91,30 @@ std::string SettingsFilePath(const std::string& programDir) {
     return programDir + "/Orvane.ini";
 }
 
-void LoadSettings(Settings& settings, const std::string& programDir, MessagePresenter& messages) {
-    settings.IniFilePath = SettingsFilePath(programDir);
+void LoadSettings(Settings& settings, const SettingsPlace& place, MessagePresenter& messages) {
+    settings.IniFilePath = place.iniFilePath;
     const std::optional<std::string> content = ReadSettingsFile(settings.IniFilePath, messages);
+    const std::optional<std::string> siteDefaults =
+        place.siteDefaultsPath.empty() ? std::nullopt
+                                       : ReadSettingsFile(place.siteDefaultsPath, messages);
     for (const SettingKey& key : SettingKeys()) {
         if (key.IsRead()) {
+            const std::string_view builtIn =
+                IsFilePath(key) ? std::string_view(place.defaultFilePath) : key.defaultText;
+            const std::string fallback =
+                ProfileValueOrDefault(siteDefaults, key.section, key.readName, builtIn);
             StoreSetting(settings, key,
-                         ProfileValueOrDefault(content, key.section, key.readName, key.defaultText),
+                         ProfileValueOrDefault(content, key.section, key.readName, fallback),
                          messages);
         }
     }
+    settings.CreateIniFolder = place.createSettingsFolder;
+    settings.CreateFilePath =
+        place.createDefaultFolder && settings.FilePath == place.defaultFilePath;
+}
+
+void LoadSettings(Settings& settings, const std::string& programDir, MessagePresenter& messages) {
+    LoadSettings(settings, ProgramFolderPlace(programDir), messages);
 }
 
 SettingsDialogValues DialogValuesFrom(const Settings& settings) {
@@ -122,13 +143,24 @@ SettingsDialogValues DialogValuesFrom(const Settings& settings) {
 }
 
 void SaveSettings(const SettingsDialogValues& values, const std::string& iniFilePath,
-                  MessagePresenter& messages) {
-    // A refused write neither stops the later ones nor is reported.
+                  MessagePresenter& messages, bool createFolder) {
+    if (createFolder) {
+        const std::size_t slash = iniFilePath.rfind('/');
+        if (slash != std::string::npos && slash > 0) {
+            CreateFolderPath(iniFilePath.substr(0, slash));  // a failure shows as a refused write
+        }
+    }
+    // A refused write does not stop the later ones; the operator learns of it once.
+    bool allStored = true;
     for (const SettingKey& key : SettingKeys()) {
         if (const auto text = WrittenText(values, key)) {
-            INIWriteSetting(std::string(key.section), std::string(key.writeName), *text,
-                            iniFilePath, messages);
+            allStored &= INIWriteSetting(std::string(key.section), std::string(key.writeName),
+                                         *text, iniFilePath, messages);
         }
+    }
+    if (!allStored) {
+        ShowFailureMessage(messages, kSaveTitle,
+                           Failure(FailureCode::SettingsNotSaved, iniFilePath));
     }
 }
 

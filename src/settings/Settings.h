@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/MessagePresenter.h"
+#include "settings/SettingsPlace.h"
 
 namespace brisolant {
 
@@ -11,6 +12,8 @@ namespace brisolant {
 // owned by the main window and read in place by the rest of the program.
 struct Settings {
     std::string IniFilePath;
+    bool CreateIniFolder = false;  // a save makes the settings file's folder when it is missing
+    bool CreateFilePath = false;   // FilePath is the user's data folder, made at first need
     std::string CommPort = "1";
     std::string BaudRate = "9600";
     std::string DataBits = "8";
@@ -31,9 +34,12 @@ struct Settings {
 // programDir + "/Orvane.ini".
 std::string SettingsFilePath(const std::string& programDir);
 
-// Sets IniFilePath and refills every loaded field from the settings file, key by key, with the
-// defaults for missing keys. A Boolean or integer key whose text does not convert keeps its
-// default; the operator is told which key held what, and the load goes on with the next key.
+// Sets IniFilePath and refills every loaded field from the settings file, key by key: a key the
+// file lacks is taken from the site's defaults, else its default (for FilePath, the place's
+// default folder). A Boolean or integer key whose text does not convert keeps its default; the
+// operator is told which key held what, and the load goes on with the next key.
+void LoadSettings(Settings& settings, const SettingsPlace& place, MessagePresenter& messages);
+// The same for a program in a folder of its own.
 void LoadSettings(Settings& settings, const std::string& programDir, MessagePresenter& messages);
 
 // What the settings dialog hands back on OK: the texts and states of its controls.
@@ -59,8 +65,10 @@ struct SettingsDialogValues {
 SettingsDialogValues DialogValuesFrom(const Settings& settings);
 
 // Writes the fifteen keys in their fixed order, one INIWriteSetting each; LogFileType is skipped
-// when no option is chosen. Refused writes are silent and do not stop the later ones.
+// when no option is chosen. A refused write does not stop the later ones; when any was refused,
+// one message tells the operator that the settings were not saved. With createFolder, a missing
+// folder of the file is made first.
 void SaveSettings(const SettingsDialogValues& values, const std::string& iniFilePath,
-                  MessagePresenter& messages);
+                  MessagePresenter& messages, bool createFolder = false);
 
 }  // namespace brisolant

@@ -34,7 +34,7 @@ void MainWindowLogic::Form_Load() {
 }
 
 void MainWindowLogic::LoadSettingsAndOpenPort() {
-    LoadSettings(settings_, services_.programDir, services_.messages);
+    LoadSettings(settings_, services_.place, services_.messages);
     MainWindowView& view = services_.view;
     CommPort& comm = services_.comm;
     // Without a port the program still records test scans and shows its data; the operator

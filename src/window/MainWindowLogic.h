@@ -24,7 +24,7 @@ struct MainWindowServices {
     MessagePresenter& messages;
     const Clock& clock;
     LocaleFormat locale;
-    std::string programDir;  // where "Orvane.ini" lives
+    SettingsPlace place;  // where the settings file and the default data folder are
 };
 
 // Everything the main window does, without any toolkit: start-up, the port handler, scan

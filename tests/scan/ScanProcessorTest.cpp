@@ -76,6 +76,7 @@ TEST_F(ScanProcessorTest, ManualEntryIsAskedForAndAppended) {
         {"short", "fragile", "fragile" + std::string(43, ' ')},
         {"sixty characters", std::string(60, 'm'), std::string(50, 'm')},
         {"line break typed", "a\rb", "a b" + std::string(47, ' ')},
+        {"tab typed stays", "a\tb", "a\tb" + std::string(47, ' ')},
     };
     settings.ManualEntryData = true;
     for (const Case& c : cases) {
@@ -115,6 +116,20 @@ TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothing) {
     EXPECT_FALSE(view.dataMenuEnabled);
     EXPECT_EQ(view.panels.count(2), 0u);
     EXPECT_EQ(view.panels[1].rfind("Status: 121 ", 0), 0u) << view.panels[1];
+}
+
+// The user's own data folder of an installed program is made when the first record needs it; a
+// folder the settings name is never made.
+TEST_F(ScanProcessorTest, OnlyTheUsersOwnDataFolderIsMadeAtFirstNeed) {
+    settings.FilePath = folder.folder() + "share/Orvane/";
+    Process();
+    EXPECT_EQ(view.panels[1].rfind("Status: 121 ", 0), 0u) << view.panels[1];
+    EXPECT_FALSE(std::filesystem::exists(settings.FilePath));
+
+    settings.CreateFilePath = true;
+    Process();
+    EXPECT_EQ(ReadFile(settings.FilePath + "LOG-241.txt"), kTestScanLine + "\r\n");
+    EXPECT_EQ(view.panels[2], "File: " + settings.FilePath + "LOG-241.txt");
 }
 
 TEST_F(ScanProcessorTest, CounterIsGroupedByThrees) {

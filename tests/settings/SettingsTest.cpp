@@ -218,9 +218,24 @@ TEST_F(SettingsFile, ABlankDelimiterIsWrittenButReadsBackEmpty) {
     }
 }
 
-TEST_F(SettingsFile, RefusedWritesAreSilent) {
+// Each refused key is silent, but the dialog's OK must never lose every change without a word.
+TEST_F(SettingsFile, ASaveThatCannotBeStoredTellsTheOperatorOnce) {
     WriteFile(dir.file("plain"), "x");
-    SaveSettings(DialogValuesFrom(Settings{}), dir.file("plain/Orvane.ini"), messages);
+    const std::string place = dir.file("plain/Orvane.ini");
+    SaveSettings(DialogValuesFrom(Settings{}), place, messages);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Settings");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 303. The settings were not saved: neither the file nor its folder can be "
+              "written: " +
+                  place);
+}
+
+TEST_F(SettingsFile, ASaveIntoTheUsersConfigurationMakesItsFolders) {
+    const std::string nested = dir.file("config/Orvane/Orvane.ini");
+    SaveSettings(DialogValuesFrom(Settings{}), nested, messages, true);
+    EXPECT_EQ(ReadFile(nested), kDefaultFile);
+    EXPECT_EQ(fs::status(dir.file("config/Orvane")).permissions(), fs::perms::owner_all);
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -37,8 +37,8 @@ class MainWindowLogicTest : public ::testing::Test {
     FakePrompt prompt;
     RecordingMessages messages;
     FakeClock clock;
-    MainWindowLogic logic{
-        {view, port, pump, prompt, messages, clock, LocaleFormat{}, programDir.path().string()}};
+    MainWindowLogic logic{{view, port, pump, prompt, messages, clock, LocaleFormat{},
+                           ProgramFolderPlace(programDir.path().string())}};
 };
 
 TEST_F(MainWindowLogicTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {

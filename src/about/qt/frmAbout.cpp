@@ -1,6 +1,7 @@
 #include "about/qt/frmAbout.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -100,6 +101,25 @@ void frmAbout::CreateControls() {
 
     FitCaptions(this);
     cmdOK->setFocus();
+}
+
+void frmAbout::ShowLocations(const QString& settingsFile, const QString& dataFolder) {
+    constexpr int kTop = 2730;
+    constexpr int kHeight = 480;
+    const QString full = QStringLiteral("Settings: %1\nData: %2").arg(settingsFile, dataFolder);
+    auto* lblLocations = MakeLabel(this, "lblLocations", full);
+    Place(lblLocations, 120, kTop, 3315, kHeight);
+    // A long path loses its middle on screen; the tooltip holds it whole.
+    const QFontMetrics metrics(lblLocations->font());
+    const auto fitted = [&](const QString& line) {
+        return metrics.elidedText(line, Qt::ElideMiddle, lblLocations->width());
+    };
+    lblLocations->setText(fitted(QStringLiteral("Settings: ") + settingsFile) + QLatin1Char('\n') +
+                          fitted(QStringLiteral("Data: ") + dataFolder));
+    lblLocations->setToolTip(full);
+    lblLocations->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFixedSize(TwipsToPixels(*this, 3555), TwipsToPixels(*this, kTop + kHeight + 60));
+    lblLocations->show();
 }
 
 void frmAbout::cmdSysInfo_Click() {

@@ -21,6 +21,10 @@ class frmAbout : public QDialog {
              brisolant::ProgramLauncher& launcher, QWidget* parent = nullptr);
     ~frmAbout() override;
 
+    // Adds where the settings file and the data folder are, below the buttons, for whoever looks
+    // after the PC. The texts can be selected and copied.
+    void ShowLocations(const QString& settingsFile, const QString& dataFolder);
+
   private:
     void CreateControls();
     void cmdSysInfo_Click();

@@ -22,12 +22,15 @@ using brisolant::PixelsToTwips;
 using brisolant::Place;
 using brisolant::TwipsToPixels;
 
-frmMain::frmMain(std::string programDir, QWidget* parent)
+frmMain::frmMain(const std::string& programDir, QWidget* parent)
+    : frmMain(brisolant::ProgramFolderPlace(programDir), parent) {}
+
+frmMain::frmMain(brisolant::SettingsPlace place, QWidget* parent)
     : QMainWindow(parent), m_prompt(this), m_messages(this) {
     BuildElements();
     m_logic = std::make_unique<brisolant::MainWindowLogic>(
         brisolant::MainWindowServices{*this, m_comm, m_pump, m_prompt, m_messages, m_clock,
-                                      brisolant::SystemLocaleFormat(), std::move(programDir)});
+                                      brisolant::SystemLocaleFormat(), std::move(place)});
     ConnectCommands();
     Run([this] { m_logic->Form_Load(); });
 }
@@ -87,6 +90,9 @@ void frmMain::CloseMenuBar() {
 void frmMain::mnuAbout_Click() {
     CloseMenuBar();
     frmAbout dialog(this);
+    const brisolant::Settings& settings = m_logic->settings();
+    dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
+                         QString::fromStdString(settings.FilePath));
     dialog.exec();
 }
 

@@ -28,7 +28,9 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     Q_OBJECT
 
   public:
-    explicit frmMain(std::string programDir, QWidget* parent = nullptr);
+    // A program in a folder of its own: "Orvane.ini" beside it.
+    explicit frmMain(const std::string& programDir, QWidget* parent = nullptr);
+    explicit frmMain(brisolant::SettingsPlace place, QWidget* parent = nullptr);
     ~frmMain() override;
 
     brisolant::MainWindowLogic& Logic() { return *m_logic; }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for. Parsed before any window exists, so that --help, --version and
+// a wrong option answer on a machine without a display.
+struct CommandLine {
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+
+    Action action = Action::Run;
+    QString settingsFile;  // --settings FILE; empty when not given
+    QString text;          // the help text, or for Refuse the message
+};
+
+// Parses the arguments (the program's name first). Qt's own window options (-platform, -style,
+// and a few more) are let through for QApplication.
+CommandLine ParseCommandLine(const QStringList& arguments);
+
+// The exit code of a refused command line.
+inline constexpr int kUsageExitCode = 2;
