@@ -204,7 +204,9 @@ ProgramUnderTest::ProgramUnderTest(const std::vector<SettingOverride>& overrides
 }
 
 bool ProgramUnderTest::Start() {
-    return m_process.Start({m_executable}, ProgramEnvironment(m_environment),
+    std::vector<std::string> arguments{m_executable};
+    arguments.insert(arguments.end(), m_arguments.begin(), m_arguments.end());
+    return m_process.Start(arguments, ProgramEnvironment(m_environment),
                            m_folder.file("program.log"));
 }
 

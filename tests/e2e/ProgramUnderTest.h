@@ -68,6 +68,8 @@ class ProgramUnderTest {
     // Starts the program without waiting for anything (for a program that may never open the
     // line). False (see Log()) when it cannot start.
     bool Start();
+    // A command-line argument for the program from the next start on.
+    void AddArgument(const std::string& argument) { m_arguments.push_back(argument); }
     // A variable ("NAME=value") for the program's environment from the next start on.
     void AddEnvironment(const std::string& variable) { m_environment.push_back(variable); }
     bool IsRunning() { return m_process.IsRunning(); }
@@ -80,6 +82,7 @@ class ProgramUnderTest {
 
     TestLine& Line() { return m_line; }
     std::string DataFolder() const { return m_folder.folder() + "data/"; }
+    std::string Folder() const { return m_folder.folder(); }
     std::string SettingsFile() const { return m_folder.file("Orvane.ini"); }
     // The data files the program has made, by name.
     std::vector<std::string> DataFileNames() const;
@@ -101,6 +104,7 @@ class ProgramUnderTest {
     std::string m_port;
     std::string m_executable;
     std::string m_replies;
+    std::vector<std::string> m_arguments;
     std::vector<std::string> m_environment;
     ChildProcess m_process;
 };

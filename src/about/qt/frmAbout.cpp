@@ -1,7 +1,6 @@
 #include "about/qt/frmAbout.h"
 
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -105,20 +104,24 @@ void frmAbout::CreateControls() {
 
 void frmAbout::ShowLocations(const QString& settingsFile, const QString& dataFolder) {
     constexpr int kTop = 2730;
-    constexpr int kHeight = 480;
-    const QString full = QStringLiteral("Settings: %1\nData: %2").arg(settingsFile, dataFolder);
-    auto* lblLocations = MakeLabel(this, "lblLocations", full);
-    Place(lblLocations, 120, kTop, 3315, kHeight);
-    // A long path loses its middle on screen; the tooltip holds it whole.
-    const QFontMetrics metrics(lblLocations->font());
-    const auto fitted = [&](const QString& line) {
-        return metrics.elidedText(line, Qt::ElideMiddle, lblLocations->width());
+    constexpr int kMargin = 120;
+    // A path breaks after any "/", so a long one wraps instead of being cut.
+    const auto breakable = [](QString path) {
+        return path.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
     };
-    lblLocations->setText(fitted(QStringLiteral("Settings: ") + settingsFile) + QLatin1Char('\n') +
-                          fitted(QStringLiteral("Data: ") + dataFolder));
-    lblLocations->setToolTip(full);
+    const QString full = QStringLiteral("Settings: %1\nData: %2").arg(settingsFile, dataFolder);
+    auto* lblLocations = MakeLabel(this, "lblLocations",
+                                   QStringLiteral("Settings: %1\nData: %2")
+                                       .arg(breakable(settingsFile), breakable(dataFolder)));
+    lblLocations->setWordWrap(true);
     lblLocations->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setFixedSize(TwipsToPixels(*this, 3555), TwipsToPixels(*this, kTop + kHeight + 60));
+    lblLocations->setToolTip(full);
+    const int width = TwipsToPixels(*this, 3555 - 2 * kMargin);
+    const int height = lblLocations->heightForWidth(width);
+    lblLocations->setGeometry(TwipsToPixels(*this, kMargin), TwipsToPixels(*this, kTop), width,
+                              height);
+    setFixedSize(TwipsToPixels(*this, 3555),
+                 TwipsToPixels(*this, kTop) + height + TwipsToPixels(*this, kMargin));
     lblLocations->show();
 }
 

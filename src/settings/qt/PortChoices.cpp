@@ -1,6 +1,33 @@
 #include "settings/qt/PortChoices.h"
 
+#include <QDir>
 #include <QSerialPortInfo>
+
+namespace {
+
+QStringList Sorted(QStringList names) {
+    names.sort();
+    names.removeDuplicates();
+    return names;
+}
+
+QStringList ByIdNames() {
+    const QDir folder(QStringLiteral("/dev/serial/by-id"));
+    QStringList names;
+    for (const QString& name :
+         folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        names.append(folder.absoluteFilePath(name));
+    }
+    return names;
+}
+
+}  // namespace
+
+QStringList PortChoices(QStringList byIdNames, QStringList devices) {
+    return QStringList{QStringLiteral("Comm 1"), QStringLiteral("Comm 2"), QStringLiteral("Comm 3"),
+                       QStringLiteral("Comm 4")} +
+           Sorted(std::move(byIdNames)) + Sorted(std::move(devices));
+}
 
 QStringList PortChoices() {
     QStringList devices;
@@ -9,9 +36,5 @@ QStringList PortChoices() {
             devices.append(port.systemLocation());
         }
     }
-    devices.sort();
-    devices.removeDuplicates();
-    return QStringList{QStringLiteral("Comm 1"), QStringLiteral("Comm 2"), QStringLiteral("Comm 3"),
-                       QStringLiteral("Comm 4")} +
-           devices;
+    return PortChoices(ByIdNames(), devices);
 }

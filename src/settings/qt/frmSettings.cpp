@@ -98,6 +98,7 @@ frmSettings::frmSettings(const brisolant::Settings& settings, brisolant::Message
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_iniFilePath(settings.IniFilePath),
+      m_createIniFolder(settings.CreateIniFolder),
       m_messages(messages) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -354,6 +355,6 @@ void frmSettings::txtFilePath_Change() {
 }
 
 void frmSettings::cmdOK_Click() {
-    brisolant::SaveSettings(Values(), m_iniFilePath, m_messages);
+    brisolant::SaveSettings(Values(), m_iniFilePath, m_messages, m_createIniFolder);
     accept();
 }

@@ -46,6 +46,7 @@ class frmSettings : public QDialog {
     void cmdOK_Click();
 
     std::string m_iniFilePath;
+    bool m_createIniFolder = false;
     brisolant::MessagePresenter& m_messages;
 
     QGroupBox* Frame1 = nullptr;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <memory>
@@ -54,6 +55,26 @@ TEST_F(frmAboutTest, ShowsCaptionVersionAndOnlyTheVisibleElements) {
     EXPECT_TRUE(Find<QPushButton>("cmdOK")->isDefault());
     EXPECT_EQ(dialog->focusWidget(), Find<QPushButton>("cmdOK"));
     dialog->grab().save("/tmp/brisolant-about.png");
+}
+
+// Whoever looks after the PC reads here which files this instance uses; a long path wraps after
+// a "/" and stays whole.
+TEST_F(frmAboutTest, ShowsWhereTheSettingsAndTheRecordsAre) {
+    const QString settingsFile = QStringLiteral("/home/operator/.config/Orvane/Orvane.ini");
+    const QString dataFolder =
+        QStringLiteral("/srv/") + QString(60, QLatin1Char('x')) + QStringLiteral("/records/");
+    dialog->ShowLocations(settingsFile, dataFolder);
+    auto* label = Find<QLabel>("lblLocations");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isVisible());
+    const QString full =
+        QStringLiteral("Settings: ") + settingsFile + QStringLiteral("\nData: ") + dataFolder;
+    EXPECT_EQ(label->text().remove(QChar(0x200B)), full);
+    EXPECT_EQ(label->toolTip(), full);
+    EXPECT_GE(label->height(), label->heightForWidth(label->width())) << "every line shows";
+    EXPECT_TRUE(dialog->rect().contains(label->geometry()));
+    EXPECT_GE(label->geometry().top(), Find<QPushButton>("cmdSysInfo")->geometry().bottom());
+    dialog->grab().save(QDir::temp().filePath(QStringLiteral("brisolant-about-locations.png")));
 }
 
 // Linux has no registry, so the tool is never found.

@@ -1,3 +1,4 @@
+#include "settings/qt/PortChoices.h"
 #include "settings/qt/frmSettings.h"
 
 #include <gtest/gtest.h>
@@ -194,6 +195,18 @@ TEST_F(frmSettingsTest, ALongDevicePathCanBeReadInFull) {
             << port->itemText(i).toStdString();
     }
     port->hidePopup();
+}
+
+TEST(PortChoicesTest, StableAdapterNamesComeBeforeTheNumberedDevices) {
+    const QStringList byId{QStringLiteral("/dev/serial/by-id/usb-FTDI_B-if00-port0"),
+                           QStringLiteral("/dev/serial/by-id/usb-FTDI_A-if00-port0")};
+    const QStringList devices{QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyS0"),
+                              QStringLiteral("/dev/ttyUSB1")};
+    EXPECT_EQ(PortChoices(byId, devices),
+              (QStringList{
+                  "Comm 1", "Comm 2", "Comm 3", "Comm 4", "/dev/serial/by-id/usb-FTDI_A-if00-port0",
+                  "/dev/serial/by-id/usb-FTDI_B-if00-port0", "/dev/ttyS0", "/dev/ttyUSB1"}));
+    EXPECT_EQ(PortChoices({}, {}), (QStringList{"Comm 1", "Comm 2", "Comm 3", "Comm 4"}));
 }
 
 TEST_F(frmSettingsTest, NameDateOutsideTheOptionsChoosesNoneAndSurvivesOk) {

@@ -1,0 +1,94 @@
+// The program's command line: answers that need no display, and a settings file named outright.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "e2e/ProgramUnderTest.h"
+#include "e2e/StationText.h"
+#include "support/TestSupport.h"
+
+namespace brisolant::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs the program to its end without any display at all.
+Outcome RunToEnd(const std::string& executable, const std::string& arguments) {
+    const std::string command = "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY " +
+                                executable + " " + arguments + " 2>&1";
+    Outcome outcome;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+        return outcome;
+    }
+    char buffer[4096];
+    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        outcome.output.append(buffer, count);
+    }
+    const int status = ::pclose(pipe);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
+    test::TempDir folder;
+    const std::string program = folder.file("brisolant");
+    fs::copy_file(BRISOLANT_EXE, program);
+    struct Row {
+        const char* arguments;
+        int exitCode;
+        std::string expected;  // the output holds it
+    };
+    const Row rows[] = {
+        {"--version", 0,
+         "Brisolant 1.0.17\nSettings: " + folder.file("Orvane.ini") + "\nData: /\n"},
+        {"-v --settings /srv/two.ini", 0, "Settings: /srv/two.ini\n"},
+        {"--help", 0, "--settings <FILE>"},
+        {"--bogus", 2, "Unknown option 'bogus'"},
+        {"stray", 2, "unexpected argument 'stray'"},
+        {"--settings", 2, "Missing value after '--settings'"},
+        {"--settings=", 2, "--settings needs a file name"},
+    };
+    for (const Row& row : rows) {
+        const Outcome outcome = RunToEnd(program, row.arguments);
+        EXPECT_EQ(outcome.exitCode, row.exitCode) << row.arguments << "\n" << outcome.output;
+        EXPECT_NE(outcome.output.find(row.expected), std::string::npos) << row.arguments << "\n"
+                                                                        << outcome.output;
+    }
+    EXPECT_FALSE(fs::exists(folder.file("Orvane.ini"))) << "answering creates no settings file";
+}
+
+// Two stations on one PC: each instance runs on its own settings file, whatever lies beside
+// the program.
+TEST(CommandLine, ASettingsFileNamedOutrightDrivesPortAndDataFolder) {
+    std::string whyNot;
+    const auto program = PrepareProgram({}, whyNot);
+    if (!program) {
+        GTEST_SKIP() << whyNot;
+    }
+    const std::string stationOne = program->Folder() + "station-one.ini";
+    fs::rename(program->SettingsFile(), stationOne);
+    test::WriteFile(program->SettingsFile(), "[COMMUNICATION]\r\nCommPort=" + program->Folder() +
+                                                 "no-such-port\r\n[SETTINGS]\r\nFilePath=" +
+                                                 program->Folder() + "elsewhere/\r\n");
+    program->AddArgument("--settings");
+    program->AddArgument(stationOne);
+    ASSERT_TRUE(program->StartAndWaitForPort()) << program->Log();
+    ASSERT_TRUE(program->Line().Write(Scan("4711")));
+    const auto lines = program->WaitForLines(1);
+    ASSERT_EQ(lines.size(), 1u) << program->Log();
+    EXPECT_NE(lines[0].find("4711"), std::string::npos) << lines[0];
+    EXPECT_FALSE(fs::exists(program->Folder() + "elsewhere"));
+}
+
+}  // namespace
+}  // namespace brisolant::e2e
