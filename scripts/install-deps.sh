@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
+    dpkg-dev desktop-file-utils appstream
 )
 
 missing=()
