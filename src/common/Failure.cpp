@@ -54,7 +54,15 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::PortReadFailed:
             return "Cannot read from the serial port";
         case FailureCode::PortVanished:
-            return "The serial port has gone away";
+            return "The serial device has gone away (unplugged, switched off or its line "
+                   "closed)";
+        case FailureCode::PortPermissionDenied:
+            return "No permission to open the serial port: add the user to the dialout group "
+                   "(sudo adduser USER dialout), then log out and in again";
+        case FailureCode::PortDeviceMissing:
+            return "The serial device is not there (unplugged or switched off)";
+        case FailureCode::PortInUse:
+            return "The serial port is in use by another program";
         case FailureCode::ProfileReadFailed:
             return "Cannot read the settings file";
         case FailureCode::ProfileWriteFailed:

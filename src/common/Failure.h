@@ -33,6 +33,9 @@ enum class FailureCode : int {
     PortWriteFailed = 205,
     PortReadFailed = 206,
     PortVanished = 207,
+    PortPermissionDenied = 208,
+    PortDeviceMissing = 209,
+    PortInUse = 210,
     // Settings file
     ProfileReadFailed = 301,
     ProfileWriteFailed = 302,

@@ -9,6 +9,8 @@ namespace brisolant {
 constexpr std::uint32_t kLightRed = 255;
 constexpr std::uint32_t kLightGreen = 65280;
 constexpr std::uint32_t kLightYellow = 65535;
+// While the port is closed: nothing can arrive, so the light must not say all is well.
+constexpr std::uint32_t kLightGrey = 0x808080;
 
 // The element operations of the main window that the program's logic uses. Texts are in the
 // program's 8-bit character set; sizes are in twips (1/1440 inch).

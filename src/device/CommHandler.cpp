@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 #include "common/Failure.h"
 #include "device/LineEventText.h"
@@ -75,6 +76,17 @@ void CommHandler::InjectTestScan() {
     searched_ = 0;
     Comm_OnComm();
     state_.TestMode = false;
+}
+
+void CommHandler::PortOpened() {
+    held_input_.clear();
+    searched_ = 0;
+    if (processing_) {
+        // The scan in hand is whole; only what followed it before the loss goes.
+        drop_rest_ = true;
+    } else {
+        state_.ReceiveBuffer.clear();
+    }
 }
 
 std::string CommHandler::TestScanText() {
@@ -194,6 +206,9 @@ void CommHandler::HandOff(std::size_t blockEnd) {
     } catch (...) {
         // The scan is gone either way; it must not be framed a second time.
         processing_ = false;
+        if (std::exchange(drop_rest_, false)) {
+            rest.clear();
+        }
         state_.ReceiveBuffer = std::move(rest) + held_input_;
         held_input_.clear();
         searched_ = 0;
@@ -201,6 +216,9 @@ void CommHandler::HandOff(std::size_t blockEnd) {
     }
     processing_ = false;
     view_.SetLightColour(kLightGreen);
+    if (std::exchange(drop_rest_, false)) {
+        rest.clear();
+    }
     rest += held_input_;
     state_.ReceiveBuffer = std::move(rest);
     held_input_.clear();

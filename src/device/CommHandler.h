@@ -26,6 +26,9 @@ class CommHandler {
     void Comm_OnComm();
     // Replaces the buffer by the built-in sample scan and runs the handler in test mode.
     void InjectTestScan();
+    // The port was opened again after it had been lost: what was received before the loss is
+    // the unfinished part of a scan that will never be completed, and is dropped.
+    void PortOpened();
 
     // The built-in sample scan: nine lines and the closing empty line, 290 characters, no STX.
     static std::string TestScanText();
@@ -47,6 +50,7 @@ class CommHandler {
     std::string held_input_;    // characters received while a scan was being processed
     std::size_t searched_ = 0;  // the buffer's first characters that hold no terminator start
     bool scan_failed_ = false;  // a scan handed on in this run was not recorded
+    bool drop_rest_ = false;    // the port was reopened while a scan was being processed
 };
 
 }  // namespace brisolant

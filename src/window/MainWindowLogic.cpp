@@ -21,14 +21,16 @@ int Twips(float value) {
 
 MainWindowLogic::MainWindowLogic(MainWindowServices services)
     : services_(std::move(services)),
-      scan_processor_(state_, services_.view, services_.prompt, settings_, services_.clock,
+      port_view_(services_.view),
+      scan_processor_(state_, port_view_, services_.prompt, settings_, services_.clock,
                       services_.locale),
-      comm_handler_(state_, services_.view, services_.comm, services_.pump, scan_processor_) {}
+      comm_handler_(state_, port_view_, services_.comm, services_.pump, scan_processor_),
+      port_keeper_(services_.comm, port_view_, services_.portWatch, comm_handler_) {}
 
 void MainWindowLogic::Form_Load() {
     LoadSettingsAndOpenPort();
     services_.view.SetDataMenuEnabled(false);
-    services_.view.SetLightColour(kLightGreen);
+    port_view_.SetLightColour(kLightGreen);
     state_.ScanCounter = 0;
     services_.view.SetCounterText("0");
 }
@@ -38,17 +40,20 @@ void MainWindowLogic::LoadSettingsAndOpenPort() {
     MainWindowView& view = services_.view;
     CommPort& comm = services_.comm;
     // Without a port the program still records test scans and shows its data; the operator
-    // sees why the port is missing and can mend it in the settings dialog.
+    // sees why the port is missing, and the keeper opens it as soon as the device is there.
     try {
         if (comm.PortOpen()) {
             comm.SetPortOpen(false);
         }
-        comm.SetCommPort(PortDevice(settings_.CommPort));
+        const std::string device = PortDevice(settings_.CommPort);
+        comm.SetCommPort(device);
+        port_keeper_.SetDevice(device);
         comm.SetSettings(LineSettingsString(settings_));
         comm.SetPortOpen(true);
         view.SetPanelText(1, "Status: Waiting Idle");
+        port_keeper_.Opened();
     } catch (const Failure& failure) {
-        view.SetPanelText(1, StatusText(failure));
+        port_keeper_.Lost(failure);
     }
     view.SetPanelText(2, "File: " + settings_.FilePath + state_.DataFileName);
     view.SetPanelText(
@@ -56,7 +61,7 @@ void MainWindowLogic::LoadSettingsAndOpenPort() {
 }
 
 void MainWindowLogic::ReportPortFailure(const Failure& failure) {
-    services_.view.SetPanelText(1, StatusText(failure));
+    port_keeper_.Lost(failure);
 }
 
 void MainWindowLogic::mnuResetCounter_Click() {

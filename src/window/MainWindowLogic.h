@@ -8,6 +8,9 @@
 #include "common/MessagePresenter.h"
 #include "device/CommHandler.h"
 #include "device/CommPort.h"
+#include "device/PortKeeper.h"
+#include "device/PortStatusView.h"
+#include "device/PortWatch.h"
 #include "scan/ScanProcessor.h"
 #include "settings/Settings.h"
 #include "common/MainWindowState.h"
@@ -19,6 +22,7 @@ namespace brisolant {
 struct MainWindowServices {
     MainWindowView& view;
     CommPort& comm;
+    PortWatch& portWatch;  // runs only while the port is closed
     EventPump& pump;
     InputPrompt& prompt;
     MessagePresenter& messages;
@@ -42,8 +46,11 @@ class MainWindowLogic {
 
     // The port reported an event.
     void Comm_OnComm() { comm_handler_.Comm_OnComm(); }
-    // The port failed outside any handler run (for example an adapter was unplugged).
+    // The port failed outside any handler run (for example an adapter was unplugged) and is
+    // closed.
     void ReportPortFailure(const Failure& failure);
+    // The port watch fired: the device may be back.
+    void PortMayBeBack() { port_keeper_.TryReopen(); }
 
     // Commands.
     void mnuResetCounter_Click();
@@ -63,8 +70,12 @@ class MainWindowLogic {
     MainWindowServices services_;
     Settings settings_;
     MainWindowState state_;
+    // Processing and reception write to the window through this, so that nothing they show
+    // says all is well while the port is closed.
+    PortStatusView port_view_;
     ScanProcessor scan_processor_;
     CommHandler comm_handler_;
+    PortKeeper port_keeper_;
 };
 
 }  // namespace brisolant

@@ -26,7 +26,9 @@ TEST(Failure, EveryCodeHasItsOwnDescription) {
         FailureCode::PortWriteFailed,     FailureCode::PortReadFailed,
         FailureCode::PortVanished,        FailureCode::ProfileReadFailed,
         FailureCode::ProfileWriteFailed,  FailureCode::SettingsNotSaved,
-        FailureCode::SettingTypeMismatch, FailureCode::SettingOverflow};
+        FailureCode::SettingTypeMismatch, FailureCode::SettingOverflow,
+        FailureCode::PortPermissionDenied, FailureCode::PortDeviceMissing,
+        FailureCode::PortInUse};
     std::set<std::string_view> seen;
     for (FailureCode code : codes) {
         EXPECT_TRUE(seen.insert(FailureDescription(code)).second) << static_cast<int>(code);

@@ -1,6 +1,6 @@
 // The line going away under the running program: the far end of its pseudo-terminal closed,
 // or the station with the device link it was opened by. The program closes the port and
-// idles; it neither ends nor spins.
+// idles; it neither ends nor spins, and opens the device again as soon as it is back.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/ChildProcess.h"
 #include "e2e/ProgramUnderTest.h"
@@ -93,6 +94,94 @@ TEST(PortVanish, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
         << "the program kept the dead port open";
     ASSERT_TRUE(program.IsRunning()) << program.Log();
     ExpectIdles(program);
+}
+
+// Whether the process has a file-system watch: the program watches for a missing device only
+// while its port is closed.
+bool Watches(pid_t pid) {
+    std::error_code error;
+    fs::directory_iterator entries(fs::path("/proc") / std::to_string(pid) / "fd", error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        std::error_code linkError;
+        if (fs::read_symlink(entries->path(), linkError) == "anon_inode:inotify" && !linkError) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The time from a device's link appearing until the program holds the device, in seconds.
+double SecondsUntilOpen(ProgramUnderTest& program, const std::string& link,
+                        const std::string& device) {
+    const auto made = std::chrono::steady_clock::now();
+    fs::create_symlink(device, link);
+    if (!WaitUntil([&] { return HasOpen(program.Pid(), device) || !program.IsRunning(); })) {
+        return -1;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
+}
+
+TEST(PortVanish, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorded) {
+    test::TempDir links;
+    const std::string link = links.file("usb-station-port0");
+    std::string whyNot;
+    const auto started = PrepareProgram({{"CommPort", link}}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
+    }
+    ProgramUnderTest& program = *started;
+    const std::string first = program.Line().ProgramEnd();
+    fs::create_symlink(first, link);
+    ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
+    ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
+    ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
+
+    // Unplugged twice and plugged in again, half a scan lost on the way out each time.
+    std::vector<std::unique_ptr<TestLine>> lines;
+    TestLine* line = &program.Line();
+    for (int round = 2; round <= 3; ++round) {
+        const std::string old = line->ProgramEnd();
+        ASSERT_TRUE(line->Write(Scan(ParcelBarcode(round)).substr(0, 60)));
+        ASSERT_TRUE(line->WaitUntilTaken());
+        line->Close();
+        fs::remove(link);
+        ASSERT_TRUE(WaitUntil([&] { return !Holds(program.Pid(), old) || !program.IsRunning(); }))
+            << "the program kept the dead port open";
+
+        lines.push_back(std::make_unique<TestLine>());
+        line = lines.back().get();
+        const double seconds = SecondsUntilOpen(program, link, line->ProgramEnd());
+        ASSERT_GE(seconds, 0) << "not opened again\n" << program.Log();
+        std::printf("[ figures  ] device opened again %.2f s after its link came back\n", seconds);
+        ASSERT_TRUE(line->Write(Scan(ParcelBarcode(round))));
+        const auto recorded = program.WaitForLines(static_cast<std::size_t>(round));
+        ASSERT_EQ(recorded.size(), static_cast<std::size_t>(round)) << program.Log();
+        EXPECT_NE(recorded.back().find(ParcelBarcode(round)), std::string::npos) << recorded.back();
+        EXPECT_EQ(recorded.back().size(), kRecordLength) << "nothing of the lost half glued on";
+    }
+}
+
+TEST(PortVanish, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
+    test::TempDir links;
+    const std::string link = links.file("usb-station-port0");
+    std::string whyNot;
+    const auto started = PrepareProgram({{"CommPort", link}}, whyNot);
+    if (!started) {
+        GTEST_SKIP() << whyNot;
+    }
+    ProgramUnderTest& program = *started;
+    ASSERT_TRUE(program.Start()) << program.Log();
+    ASSERT_TRUE(WaitUntil([&] { return Watches(program.Pid()) || !program.IsRunning(); }))
+        << "the program does not wait for its device\n"
+        << program.Log();
+
+    const double seconds = SecondsUntilOpen(program, link, program.Line().ProgramEnd());
+    ASSERT_GE(seconds, 0) << "not opened\n" << program.Log();
+    std::printf("[ figures  ] device opened %.2f s after it appeared\n", seconds);
+    EXPECT_TRUE(WaitUntil([&] { return !Watches(program.Pid()); }))
+        << "the watch outlives the wait";
+    ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
+    ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
 }
 
 }  // namespace

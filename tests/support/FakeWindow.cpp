@@ -60,7 +60,7 @@ void FakePort::DiscardInput() {
 void FakePort::SetPortOpen(bool value) {
     if (value && (refuseOpen || failNext == "Open")) {
         failNext.clear();
-        throw Failure(FailureCode::PortOpenFailed, device + ": test refuses");
+        throw Failure(refusal, device + ": test refuses");
     }
     if (value) {
         ++opens;

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "device/CommPort.h"
 #include "common/MainWindowView.h"
+#include "device/CommPort.h"
+#include "device/PortWatch.h"
 
 namespace brisolant::test {
 
@@ -90,9 +91,25 @@ public:
     int closes = 0;
     bool open = false;
     bool refuseOpen = false;
+    FailureCode refusal = FailureCode::PortOpenFailed;  // what a refused open throws
     std::string failNext;
     std::string device;
     std::string settings;
+};
+
+// The watch for a closed port's device: records whether it runs and on what; the test fires
+// it by calling the logic itself.
+class FakeWatch : public PortWatch {
+public:
+    void Start(const std::string& path) override {
+        running = true;
+        device = path;
+        ++starts;
+    }
+    void Stop() override { running = false; }
+    bool running = false;
+    int starts = 0;
+    std::string device;
 };
 
 // The event pump: runs whatever the test queued to happen "during" the yield.

@@ -15,6 +15,7 @@ using test::FakePort;
 using test::FakePrompt;
 using test::FakePump;
 using test::FakeView;
+using test::FakeWatch;
 using test::ReadFile;
 using test::RecordingMessages;
 using test::TempDir;
@@ -33,11 +34,12 @@ class MainWindowLogicTest : public ::testing::Test {
     TempDir dataDir;
     FakeView view;
     FakePort port;
+    FakeWatch watch;
     FakePump pump;
     FakePrompt prompt;
     RecordingMessages messages;
     FakeClock clock;
-    MainWindowLogic logic{{view, port, pump, prompt, messages, clock, LocaleFormat{},
+    MainWindowLogic logic{{view, port, watch, pump, prompt, messages, clock, LocaleFormat{},
                            ProgramFolderPlace(programDir.path().string())}};
 };
 
@@ -80,23 +82,62 @@ TEST_F(MainWindowLogicTest, PortThatCannotOpenIsReportedAndTheProgramGoesOn) {
     port.refuseOpen = true;
     WriteSettings("CommPort=/dev/nothing-here\r\n");
     logic.Form_Load();
-    EXPECT_EQ(view.panels[1].rfind("Status: 202 Cannot open the serial port", 0), 0u)
-        << view.panels[1];
+    const std::string failure = view.panels[1];
+    EXPECT_EQ(failure.rfind("Status: 202 Cannot open the serial port", 0), 0u) << failure;
     EXPECT_EQ(view.panels[2], "File: " + dataDir.folder());
     EXPECT_EQ(view.panels[3], "Connecton: 9600,N,8,1");
-    EXPECT_EQ(view.light, kLightGreen);
+    EXPECT_EQ(view.light, kLightGrey);
     EXPECT_EQ(view.counter, "0");
 
     logic.mnuTest_Click();
     EXPECT_EQ(view.counter, "1") << "the test scan works without a port";
     EXPECT_EQ(ReadFile(DataFile()).size(), 141u);
+    EXPECT_EQ(view.panels[1], failure) << "the port is still closed";
+    EXPECT_EQ(view.light, kLightGrey);
 }
 
-TEST_F(MainWindowLogicTest, BadPortNumberIsReported) {
-    WriteSettings("CommPort=Comm 10\r\n");
+TEST_F(MainWindowLogicTest, AProgramStartedBeforeItsDeviceOpensItWhenItAppears) {
+    port.refuseOpen = true;
+    port.refusal = FailureCode::PortDeviceMissing;
+    WriteSettings("CommPort=/dev/serial/by-id/usb-station\r\nBaudRate=19200\r\n");
     logic.Form_Load();
-    EXPECT_EQ(view.panels[1], "Status: 203 The port setting names no serial port: \"Comm 10\"");
-    EXPECT_FALSE(port.open);
+    EXPECT_EQ(view.panels[1].rfind("Status: 209 ", 0), 0u) << view.panels[1];
+    EXPECT_EQ(view.light, kLightGrey);
+    ASSERT_TRUE(watch.running);
+    EXPECT_EQ(watch.device, "/dev/serial/by-id/usb-station");
+
+    logic.PortMayBeBack();
+    EXPECT_FALSE(port.open) << "still not there";
+    port.refuseOpen = false;
+    logic.PortMayBeBack();
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(port.settings, "19200,N,8,1");
+    EXPECT_FALSE(watch.running);
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_EQ(view.light, kLightGreen);
+}
+
+TEST_F(MainWindowLogicTest, ASettingsChangeEndsOrMovesTheWait) {
+    port.refuseOpen = true;
+    WriteSettings("CommPort=/dev/ttyUSB0\r\n");
+    logic.Form_Load();
+    ASSERT_TRUE(watch.running);
+
+    WriteSettings("CommPort=/dev/ttyUSB1\r\n");
+    logic.LoadSettingsAndOpenPort();
+    EXPECT_TRUE(watch.running);
+    EXPECT_EQ(watch.device, "/dev/ttyUSB1");
+
+    WriteSettings("CommPort=Comm 10\r\n");
+    logic.LoadSettingsAndOpenPort();
+    EXPECT_FALSE(watch.running) << "only a settings change mends a bad port number";
+
+    port.refuseOpen = false;
+    WriteSettings("CommPort=/dev/ttyUSB0\r\n");
+    logic.LoadSettingsAndOpenPort();
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_EQ(view.light, kLightGreen);
 }
 
 TEST_F(MainWindowLogicTest, ReopeningThePortKeepsAHalfReceivedBlock) {

@@ -1,6 +1,7 @@
 #include "device/qt/SerialCommPort.h"
 
 #include "device/qt/LineSettingsText.h"
+#include "device/qt/PortFailure.h"
 
 namespace brisolant {
 namespace {
@@ -77,8 +78,8 @@ void SerialCommPort::Open() {
     }
     port_.setPortName(QString::fromLocal8Bit(device_.c_str()));
     if (!port_.open(QIODevice::ReadWrite)) {
-        throw Failure(FailureCode::PortOpenFailed,
-                      device_ + ": " + port_.errorString().toStdString());
+        throw OpenFailure(
+            device_, ExplainRefusal(device_, port_.portName(), port_.error(), port_.errorString()));
     }
     try {
         ApplySettings();
@@ -142,8 +143,9 @@ void SerialCommPort::OnError(QSerialPort::SerialPortError error) {
         !port_.isOpen()) {
         return;
     }
-    const Failure failure(FailureCode::PortVanished,
-                          device_ + ": " + port_.errorString().toStdString());
+    // The system's text says nothing useful here: a closed pseudo-terminal gives "No such file
+    // or directory", which reads as a missing file, or the error of an unrelated control call.
+    const Failure failure(FailureCode::PortVanished, device_);
     Close();
     if (on_failure_) {
         on_failure_(failure);

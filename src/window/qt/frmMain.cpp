@@ -28,9 +28,9 @@ frmMain::frmMain(const std::string& programDir, QWidget* parent)
 frmMain::frmMain(brisolant::SettingsPlace place, QWidget* parent)
     : QMainWindow(parent), m_prompt(this), m_messages(this) {
     BuildElements();
-    m_logic = std::make_unique<brisolant::MainWindowLogic>(
-        brisolant::MainWindowServices{*this, m_comm, m_pump, m_prompt, m_messages, m_clock,
-                                      brisolant::SystemLocaleFormat(), std::move(place)});
+    m_logic = std::make_unique<brisolant::MainWindowLogic>(brisolant::MainWindowServices{
+        *this, m_comm, m_portWatch, m_pump, m_prompt, m_messages, m_clock,
+        brisolant::SystemLocaleFormat(), std::move(place)});
     ConnectCommands();
     Run([this] { m_logic->Form_Load(); });
 }
@@ -39,6 +39,8 @@ frmMain::~frmMain() {
     // The port goes first, so that no event reaches a half-destroyed window.
     m_comm.SetEventHandler(nullptr);
     m_comm.SetFailureHandler(nullptr);
+    m_portWatch.SetHandler(nullptr);
+    m_portWatch.Stop();
     m_comm.SetPortOpen(false);
 }
 
@@ -56,6 +58,7 @@ void frmMain::ConnectCommands() {
     m_comm.SetFailureHandler([this](const brisolant::Failure& failure) {
         Run([this, &failure] { m_logic->ReportPortFailure(failure); });
     });
+    m_portWatch.SetHandler([this] { Run([this] { m_logic->PortMayBeBack(); }); });
     connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(m_mnuSettings, &QAction::triggered, this, &frmMain::mnuSettings_Click);
     connect(m_mnuResetCounter, &QAction::triggered, this,
@@ -119,6 +122,7 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    m_portWatch.Stop();
     m_comm.SetPortOpen(false);
     event->accept();
     QCoreApplication::quit();

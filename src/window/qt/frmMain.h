@@ -8,6 +8,7 @@
 #include "common/Clock.h"
 #include "common/MainWindowView.h"
 #include "common/qt/QtMessagePresenter.h"
+#include "device/qt/QtPortWatch.h"
 #include "device/qt/SerialCommPort.h"
 #include "window/MainWindowLogic.h"
 #include "window/qt/QtEventPump.h"
@@ -35,6 +36,7 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
 
     brisolant::MainWindowLogic& Logic() { return *m_logic; }
     brisolant::SerialCommPort& Comm() { return m_comm; }
+    brisolant::QtPortWatch& PortWatch() { return m_portWatch; }
 
     // MainWindowView.
     void SetPanelText(int panel, const std::string& text) override;
@@ -108,6 +110,7 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     int m_listHeightTwips = 255;
 
     brisolant::SerialCommPort m_comm;
+    brisolant::QtPortWatch m_portWatch;
     brisolant::QtEventPump m_pump;
     brisolant::QtInputPrompt m_prompt;
     brisolant::QtMessagePresenter m_messages;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <vector>
 
 #include "device/qt/LineSettingsText.h"
@@ -93,8 +95,8 @@ TEST_F(SerialCommPortTest, BadSettingsAndMissingDevicesFailWithTheirOwnNumbers) 
         port.SetPortOpen(true);
         FAIL() << "opened a device that does not exist";
     } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::PortOpenFailed);
-        EXPECT_NE(failure.description().find("/nonexistent: "), std::string::npos);
+        EXPECT_EQ(failure.code(), FailureCode::PortDeviceMissing);
+        EXPECT_TRUE(failure.description().ends_with(": /nonexistent")) << failure.description();
     }
     EXPECT_FALSE(port.PortOpen());
 }
@@ -187,9 +189,31 @@ TEST_F(SerialCommPortTest, AVanishedDeviceIsClosedAndReportedOnce) {
     PumpFor(300);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].code(), FailureCode::PortVanished);
-    EXPECT_NE(failures[0].description().find(pty.path() + ": "), std::string::npos);
+    // Nothing of the system's text, such as "No such file or directory", which would read as
+    // a missing file.
+    EXPECT_TRUE(failures[0].description().ends_with("closed): " + pty.path()))
+        << failures[0].description();
     EXPECT_FALSE(port.PortOpen());
     EXPECT_THROW(port.Output("\x06"), Failure);
+}
+
+TEST_F(SerialCommPortTest, APortHeldByAnotherProgramSaysWhoHoldsIt) {
+    QSerialPort other;
+    other.setPortName(QString::fromStdString(pty.path()));
+    ASSERT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+    try {
+        port.SetPortOpen(true);
+        FAIL() << "opened a port another program holds";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.code(), FailureCode::PortInUse);
+        EXPECT_NE(failure.description().find(pty.path() + ", held by "), std::string::npos)
+            << failure.description();
+        EXPECT_TRUE(failure.description().ends_with(" (process " + std::to_string(getpid()) + ")"))
+            << failure.description();
+    }
+    other.close();
+    port.SetPortOpen(true);
+    EXPECT_TRUE(port.PortOpen()) << "free again once the other program lets go";
 }
 
 TEST_F(SerialCommPortTest, APseudoTerminalReportsNoLineEvents) {

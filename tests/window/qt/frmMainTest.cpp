@@ -170,14 +170,18 @@ TEST_F(frmMainTest, AScanFromTheStationIsWrittenAndShown) {
 
 TEST_F(frmMainTest, WithoutAPortTheTestCommandStillWritesARecord) {
     frmMain& w = Open("/nonexistent");
-    EXPECT_TRUE(Panel(1).startsWith("Status: 202 ")) << Panel(1).toStdString();
+    const QString failure = Panel(1);
+    EXPECT_TRUE(failure.startsWith("Status: 209 ")) << failure.toStdString();
     EXPECT_FALSE(w.Comm().PortOpen());
+    EXPECT_TRUE(w.PortWatch().Running());
 
     Action("mnuTest")->trigger();
     EXPECT_EQ(Box("txtCounter"), "1");
     ASSERT_EQ(DataFiles().size(), 1u);
     EXPECT_NE(DataFiles()[0].find("1234567890"), std::string::npos);
-    EXPECT_EQ(Panel(1), "Status: Waiting Idle");
+    // Nothing can arrive, so nothing may say all is well.
+    EXPECT_EQ(Panel(1), failure);
+    EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGrey);
 
     w.grab().save(QStringLiteral("/tmp/brisolant-main.png"));
 }
@@ -187,8 +191,46 @@ TEST_F(frmMainTest, AStationThatGoesAwayIsReportedAndThePortClosed) {
     pty.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
     EXPECT_FALSE(w.Comm().PortOpen());
+    EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGrey);
     PumpFor(200);
     EXPECT_TRUE(Panel(1).startsWith("Status: 207 "));
+}
+
+// The station's adapter is pulled and plugged in again: its link goes and comes back,
+// leading to a new device.
+TEST_F(frmMainTest, AStationThatComesBackIsOpenedAgainAndItsScansRecorded) {
+    const std::string link = program.file("station-port");
+    std::filesystem::create_symlink(pty.path(), link);
+    frmMain& w = Open(link);
+    ASSERT_TRUE(w.Comm().PortOpen()) << Panel(1).toStdString();
+    pty.Write("\x02     Device Number:      1\r\n");
+    pty.CloseMaster();
+    std::filesystem::remove(link);
+    ASSERT_TRUE(WaitUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
+
+    PseudoTerminal back;
+    ASSERT_TRUE(back.ok());
+    std::filesystem::create_symlink(back.path(), link);
+    ASSERT_TRUE(WaitUntil([&] { return w.Comm().PortOpen(); }, 60000)) << Panel(1).toStdString();
+    EXPECT_EQ(Panel(1), "Status: Waiting Idle");
+    EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
+    EXPECT_FALSE(w.PortWatch().Running());
+
+    back.Write("\x02" + CommHandler::TestScanText());
+    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "1"; }, 60000));
+    EXPECT_TRUE(Box("txtData6").startsWith("11.0 in")) << "nothing of the lost scan glued on";
+}
+
+TEST_F(frmMainTest, ASecondWindowOnTheSamePortSaysWhoHoldsIt) {
+    Open(pty.path());
+    auto second = std::make_unique<frmMain>(program.path().string());
+    const QString panel = second->findChild<QLabel*>(QStringLiteral("panel1"))->toolTip();
+    EXPECT_TRUE(panel.startsWith("Status: 210 The serial port is in use by another program: " +
+                                 QString::fromStdString(pty.path()) + ", held by "))
+        << panel.toStdString();
+    EXPECT_TRUE(
+        panel.endsWith(QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid())))
+        << panel.toStdString();
 }
 
 TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {

@@ -1,0 +1,70 @@
+#include "device/qt/PortFailure.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QLockFile>
+#include <cerrno>
+
+namespace brisolant {
+
+namespace {
+
+std::string Text(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+// Qt Serial Port locks a port with a file "LCK.." + its name ('/' as '_') in the first of the
+// usual lock folders it may write to; the file names the process that holds it.
+QString LockHolder(const QString& portName) {
+    QString name = portName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QString folders[] = {QStringLiteral("/var/lock"), QStringLiteral("/run/lock"),
+                               QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
+                               QDir::tempPath()};
+    for (const QString& folder : folders) {
+        QLockFile lock(folder + QStringLiteral("/LCK..") + name);
+        qint64 pid = 0;
+        QString host;
+        QString program;
+        if (lock.getLockInfo(&pid, &host, &program) && pid > 0) {
+            return (program.isEmpty() ? QStringLiteral("a program") : program) +
+                   QStringLiteral(" (process %1)").arg(pid);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+Failure OpenFailure(const std::string& device, const OpenRefusal& refusal) {
+    switch (refusal.error) {
+        case QSerialPort::DeviceNotFoundError:
+            return Failure(FailureCode::PortDeviceMissing, device);
+        case QSerialPort::PermissionError:
+            if (refusal.accessDenied) {
+                return Failure(FailureCode::PortPermissionDenied, device);
+            }
+            if (!refusal.holder.isEmpty()) {
+                return Failure(FailureCode::PortInUse,
+                               device + ", held by " + Text(refusal.holder));
+            }
+            return Failure(FailureCode::PortInUse, device + ": " + Text(refusal.errorText));
+        default:
+            return Failure(FailureCode::PortOpenFailed, device + ": " + Text(refusal.errorText));
+    }
+}
+
+OpenRefusal ExplainRefusal(const std::string& device, const QString& portName,
+                           QSerialPort::SerialPortError error, const QString& errorText) {
+    OpenRefusal refusal{error, errorText, false, {}};
+    if (error == QSerialPort::PermissionError) {
+        refusal.accessDenied = access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+        if (!refusal.accessDenied) {
+            refusal.holder = LockHolder(portName);
+        }
+    }
+    return refusal;
+}
+
+}  // namespace brisolant

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+#include <string>
+
+#include "common/Failure.h"
+
+namespace brisolant {
+
+// What the system says about a port that would not open, beyond Qt's error kind.
+struct OpenRefusal {
+    QSerialPort::SerialPortError error = QSerialPort::NoError;
+    QString errorText;          // Qt's error string
+    bool accessDenied = false;  // the user may not read and write the device node
+    QString holder;             // the process that holds the port's lock file, if any
+};
+
+// The failure for a port that would not open, worded so the operator knows what to do: a
+// device that is not there, a user outside the dialout group, another program on the port.
+Failure OpenFailure(const std::string& device, const OpenRefusal& refusal);
+
+// Looks up what the system says about a refused open of the device named portName.
+OpenRefusal ExplainRefusal(const std::string& device, const QString& portName,
+                           QSerialPort::SerialPortError error, const QString& errorText);
+
+}  // namespace brisolant

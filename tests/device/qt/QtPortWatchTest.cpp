@@ -1,0 +1,76 @@
+#include "device/qt/QtPortWatch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/PseudoTerminal.h"
+#include "support/QtTestApp.h"
+#include "support/TestSupport.h"
+
+namespace brisolant::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QtPortWatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureQtApplication();
+        watch.SetHandler([this] { ++fired; });
+    }
+
+    TempDir links;
+    TempDir devices;
+    // A tick too slow to matter here: whatever fires is the folder watch.
+    QtPortWatch watch{nullptr, 3600 * 1000};
+    int fired = 0;
+};
+
+// A link made again (a USB adapter plugged back in under /dev/serial/by-id) is seen through
+// the link's folder, without waiting for the tick.
+TEST_F(QtPortWatchTest, ALinkMadeAgainIsSeenThroughItsFolder) {
+    const std::string link = links.file("usb-station-port0");
+    watch.Start(link);
+    EXPECT_TRUE(watch.Running());
+    EXPECT_TRUE(watch.WatchedFolders().contains(QString::fromStdString(links.folder()).chopped(1)));
+    fs::create_symlink(devices.file("ttyUSB0"), link);
+    ASSERT_TRUE(WaitUntil([&] { return fired > 0; }));
+}
+
+TEST_F(QtPortWatchTest, TheFoldersOfALinkAndOfItsTargetAreWatchedAndNothingAfterStop) {
+    const std::string link = links.file("usb-station-port0");
+    fs::create_symlink(devices.file("ttyUSB0"), link);
+    watch.Start(link);
+    const QStringList folders = watch.WatchedFolders();
+    EXPECT_EQ(folders.size(), 2) << folders.join(' ').toStdString();
+    EXPECT_TRUE(folders.contains(QString::fromStdString(devices.folder()).chopped(1)));
+
+    watch.Stop();
+    EXPECT_FALSE(watch.Running());
+    EXPECT_TRUE(watch.WatchedFolders().isEmpty());
+}
+
+// /dev/serial/by-id exists only while some USB serial device is plugged in.
+TEST_F(QtPortWatchTest, AFolderNotThereYetIsWatchedThroughTheNearestOneThatIs) {
+    watch.Start(links.file("serial/by-id/usb-station-port0"));
+    EXPECT_EQ(watch.WatchedFolders(),
+              QStringList{QString::fromStdString(links.folder()).chopped(1)});
+    fs::create_directory(links.file("serial"));
+    ASSERT_TRUE(WaitUntil([&] { return fired > 0; }));
+}
+
+// What no folder tells (permissions set a moment after the node appears) the tick catches.
+TEST_F(QtPortWatchTest, TheTickRunsOnlyWhileStarted) {
+    QtPortWatch ticking(nullptr, 20);
+    int ticks = 0;
+    ticking.SetHandler([&] { ++ticks; });
+    EXPECT_FALSE(ticking.Running());
+    ticking.Start(links.file("nothing"));
+    ASSERT_TRUE(WaitUntil([&] { return ticks >= 2; }));
+    ticking.Stop();
+    EXPECT_FALSE(ticking.Running());
+}
+
+}  // namespace
+}  // namespace brisolant::test
