@@ -7,19 +7,18 @@ namespace brisolant {
 
 QtPortWatch::QtPortWatch(QObject* parent, int tickMs) : QObject(parent) {
     tick_.setInterval(tickMs);
-    connect(&tick_, &QTimer::timeout, this, &QtPortWatch::Fire);
+    connect(&tick_, &QTimer::timeout, this, &QtPortWatch::Check);
 }
 
 void QtPortWatch::Start(const std::string& device) {
     Stop();
     folders_ = new QFileSystemWatcher(this);
-    connect(folders_, &QFileSystemWatcher::directoryChanged, this, &QtPortWatch::Fire);
-    const QString path = QString::fromLocal8Bit(device.c_str());
-    WatchFolderOf(path);
-    const QFileInfo link(path);
-    if (link.isSymLink()) {
-        WatchFolderOf(link.symLinkTarget());
-    }
+    connect(folders_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        WatchFolders();
+        Check();
+    });
+    device_ = QString::fromLocal8Bit(device.c_str());
+    WatchFolders();
     tick_.start();
 }
 
@@ -33,14 +32,23 @@ void QtPortWatch::Stop() {
     }
 }
 
-void QtPortWatch::Fire() {
-    if (on_change_) {
+void QtPortWatch::Check() {
+    if (on_change_ && QFileInfo::exists(device_)) {
         on_change_();
     }
 }
 
-// A folder that is not there yet (/dev/serial exists only while a USB serial device is
-// plugged in) is watched through the nearest one that is.
+// Called again on every change, so that a folder made meanwhile (/dev/serial/by-id appears
+// with the first USB serial device) is watched from then on.
+void QtPortWatch::WatchFolders() {
+    WatchFolderOf(device_);
+    const QFileInfo link(device_);
+    if (link.isSymLink()) {
+        WatchFolderOf(link.symLinkTarget());
+    }
+}
+
+// A folder that is not there yet is watched through the nearest one that is.
 void QtPortWatch::WatchFolderOf(const QString& path) {
     QDir folder = QFileInfo(path).absoluteDir();
     while (!folder.exists() && !folder.isRoot()) {

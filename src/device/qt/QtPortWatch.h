@@ -11,9 +11,10 @@ namespace brisolant {
 
 // Watches for a closed port's device to come back: the folder of the device path and the
 // folder the path leads to when it is a link (/dev/serial/by-id/... leads into /dev) tell at
-// once when a node or link appears; a one-second tick catches what no folder tells, such as a
-// folder that does not exist yet or permissions set a moment after the node appears. Nothing
-// runs while the port is open.
+// once when a node or link appears; a one-second tick catches what no folder tells, such as
+// permissions set a moment after the node appears. It tells only when the path leads to
+// something: an open attempt costs Qt a lock file synced to disk. Nothing runs while the port
+// is open.
 class QtPortWatch : public QObject, public PortWatch {
     Q_OBJECT
 
@@ -33,13 +34,15 @@ class QtPortWatch : public QObject, public PortWatch {
     }
 
   private:
-    void Fire();
+    void Check();
+    void WatchFolders();
     void WatchFolderOf(const QString& path);
 
     // Made for each wait and let go after it, so an open port holds no watch at all.
     QFileSystemWatcher* folders_ = nullptr;
     QTimer tick_;
     std::function<void()> on_change_;
+    QString device_;
 };
 
 }  // namespace brisolant

@@ -31,6 +31,7 @@ class QtPortWatchTest : public ::testing::Test {
 // the link's folder, without waiting for the tick.
 TEST_F(QtPortWatchTest, ALinkMadeAgainIsSeenThroughItsFolder) {
     const std::string link = links.file("usb-station-port0");
+    WriteFile(devices.file("ttyUSB0"), "");
     watch.Start(link);
     EXPECT_TRUE(watch.Running());
     EXPECT_TRUE(watch.WatchedFolders().contains(QString::fromStdString(links.folder()).chopped(1)));
@@ -51,12 +52,23 @@ TEST_F(QtPortWatchTest, TheFoldersOfALinkAndOfItsTargetAreWatchedAndNothingAfter
     EXPECT_TRUE(watch.WatchedFolders().isEmpty());
 }
 
-// /dev/serial/by-id exists only while some USB serial device is plugged in.
-TEST_F(QtPortWatchTest, AFolderNotThereYetIsWatchedThroughTheNearestOneThatIs) {
-    watch.Start(links.file("serial/by-id/usb-station-port0"));
+// /dev/serial/by-id exists only while some USB serial device is plugged in: the folders
+// appear one by one, and only the link itself is worth an open attempt.
+TEST_F(QtPortWatchTest, FoldersMadeOneByOneAreFollowedDownToTheLink) {
+    const std::string link = links.file("serial/by-id/usb-station-port0");
+    watch.Start(link);
     EXPECT_EQ(watch.WatchedFolders(),
               QStringList{QString::fromStdString(links.folder()).chopped(1)});
+    const QString serial = QString::fromStdString(links.file("serial"));
+    const QString byId = QString::fromStdString(links.file("serial/by-id"));
     fs::create_directory(links.file("serial"));
+    ASSERT_TRUE(WaitUntil([&] { return watch.WatchedFolders().contains(serial); }));
+    fs::create_directory(links.file("serial/by-id"));
+    ASSERT_TRUE(WaitUntil([&] { return watch.WatchedFolders().contains(byId); }));
+    EXPECT_EQ(fired, 0) << "nothing to open yet";
+
+    WriteFile(devices.file("ttyUSB0"), "");
+    fs::create_symlink(devices.file("ttyUSB0"), link);
     ASSERT_TRUE(WaitUntil([&] { return fired > 0; }));
 }
 
@@ -66,7 +78,8 @@ TEST_F(QtPortWatchTest, TheTickRunsOnlyWhileStarted) {
     int ticks = 0;
     ticking.SetHandler([&] { ++ticks; });
     EXPECT_FALSE(ticking.Running());
-    ticking.Start(links.file("nothing"));
+    WriteFile(devices.file("ttyUSB0"), "");
+    ticking.Start(devices.file("ttyUSB0"));
     ASSERT_TRUE(WaitUntil([&] { return ticks >= 2; }));
     ticking.Stop();
     EXPECT_FALSE(ticking.Running());
