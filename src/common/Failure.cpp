@@ -21,6 +21,12 @@ std::string_view FailureDescription(FailureCode code) {
             return "The scan has no line end after a value";
         case FailureCode::ScanTooLong:
             return "The scan is too long to read";
+        case FailureCode::ScanCutOff:
+            return "A scan was cut off and dropped";
+        case FailureCode::ScanTailDropped:
+            return "The end of a scan whose start was lost was dropped";
+        case FailureCode::HeldInputOverflow:
+            return "Too much arrived while a scan was processed; the oldest was dropped";
         case FailureCode::NotANumber:
             return "A measurement is not a number";
         case FailureCode::LocaleCannotReadNumbers:
@@ -37,6 +43,8 @@ std::string_view FailureDescription(FailureCode code) {
             return "The data file name is not valid";
         case FailureCode::DataFileRead:
             return "Cannot read the data file";
+        case FailureCode::DataFileNotRegular:
+            return "The data file is not a regular file";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
         case FailureCode::RetryCountOverflow:

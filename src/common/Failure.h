@@ -12,6 +12,9 @@ enum class FailureCode : int {
     // Scan text
     ScanLineEndMissing = 101,
     ScanTooLong = 102,
+    ScanCutOff = 103,
+    ScanTailDropped = 104,
+    HeldInputOverflow = 105,
     // Numbers and measurements
     NotANumber = 111,
     LocaleCannotReadNumbers = 112,
@@ -22,6 +25,7 @@ enum class FailureCode : int {
     DataFileWrite = 122,
     DataFileBadName = 123,
     DataFileRead = 124,
+    DataFileNotRegular = 125,
     // Scan counting and reception
     CounterOverflow = 131,
     RetryCountOverflow = 132,

@@ -1,6 +1,7 @@
 #include "scan/DataFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,6 +82,23 @@ std::string ShownName(std::string_view text) {
     return shown;
 }
 
+// What stands in a data file's place when it is not a regular file.
+std::string FileKind(mode_t mode) {
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
+}
+
 }  // namespace
 
 std::string DateText(const LocalDateTime& when, const LocaleFormat& locale) {
@@ -153,10 +171,16 @@ void AppendRecordLine(const std::string& folder, const std::string& fileName,
     const std::string path = folder + fileName;
     // Non-blocking, so that a FIFO without a reader in the data file's place fails at once
     // instead of freezing the program; regular files are not affected.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (fd < 0) {
         throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, errno));
+    }
+    // A device in the file's place (a link to /dev/null, say) takes every line and keeps none.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw Failure(FailureCode::DataFileNotRegular, path + ": " + FileKind(info.st_mode));
     }
     std::string bytes;
     bytes.reserve(line.size() + 2);

@@ -29,8 +29,9 @@ std::string OneLineText(std::string_view text);
 
 // Appends the line and CR LF to folder + fileName, creating the file. A file name holding "/" or
 // NUL, or an empty one, fails without touching the disk. When writing fails after the file was
-// opened, the file is cut back to its previous length and released. Throws Failure
-// (DataFileBadName, DataFileOpen, DataFileWrite).
+// opened, the file is cut back to its previous length and released. Anything but a regular file
+// in the file's place fails before a byte is written. Throws Failure (DataFileBadName,
+// DataFileOpen, DataFileNotRegular, DataFileWrite).
 void AppendRecordLine(const std::string& folder, const std::string& fileName,
                       std::string_view line);
 

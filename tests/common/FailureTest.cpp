@@ -28,7 +28,9 @@ TEST(Failure, EveryCodeHasItsOwnDescription) {
         FailureCode::ProfileWriteFailed,  FailureCode::SettingsNotSaved,
         FailureCode::SettingTypeMismatch, FailureCode::SettingOverflow,
         FailureCode::PortPermissionDenied, FailureCode::PortDeviceMissing,
-        FailureCode::PortInUse};
+        FailureCode::PortInUse,
+        FailureCode::ScanCutOff,          FailureCode::ScanTailDropped,
+        FailureCode::HeldInputOverflow,   FailureCode::DataFileNotRegular};
     std::set<std::string_view> seen;
     for (FailureCode code : codes) {
         EXPECT_TRUE(seen.insert(FailureDescription(code)).second) << static_cast<int>(code);

@@ -52,11 +52,11 @@ const DataFault kFaults[] = {
          fs::create_directory(p.file);
      },
      [](ProgramUnderTest&, const Paths& p) { PutBack(p.aside, p.file); }},
-    // Every write fails with "No space left on device".
-    {"DiskFull",
+    // A device takes the line and keeps nothing: refused, like a folder in the file's place.
+    {"FileIsADevice",
      [](ProgramUnderTest&, const Paths& p) {
          fs::rename(p.file, p.aside);
-         fs::create_symlink("/dev/full", p.file);
+         fs::create_symlink("/dev/null", p.file);
      },
      [](ProgramUnderTest&, const Paths& p) { PutBack(p.aside, p.file); }},
     // The file may grow by 60 bytes only: the line is cut short mid-write and must be taken

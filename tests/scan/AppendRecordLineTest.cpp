@@ -91,13 +91,19 @@ TEST(AppendRecordLine, ReadOnlyFileFailsToOpen) {
     EXPECT_EQ(ReadFile(dir.file("LOG.txt")), "kept\r\n");
 }
 
-TEST(AppendRecordLine, FullDeviceIsAWriteFailure) {
-    if (::access("/dev/full", W_OK) != 0) {
-        GTEST_SKIP() << "no writable /dev/full";
+// A device takes the line without storing it (/dev/null) or fails it (/dev/full): either way
+// it is no data file, and the scan must not be counted as recorded.
+TEST(AppendRecordLine, DeviceInTheFilesPlaceIsRefused) {
+    for (const char* device : {"null", "full"}) {
+        TempDir dir;
+        std::filesystem::create_symlink(std::string("/dev/") + device, dir.file("LOG.txt"));
+        std::string description;
+        EXPECT_EQ(AppendFailure(dir.folder(), "LOG.txt", &description),
+                  FailureCode::DataFileNotRegular)
+            << device;
+        EXPECT_EQ(description, "The data file is not a regular file: " + dir.file("LOG.txt") +
+                                   ": a character device");
     }
-    std::string description;
-    EXPECT_EQ(AppendFailure("/dev/", "full", &description), FailureCode::DataFileWrite);
-    EXPECT_EQ(description, "Cannot write the data file: /dev/full: No space left on device");
 }
 
 // The file-size limit stops the write in the middle of the line; the half line must go again,

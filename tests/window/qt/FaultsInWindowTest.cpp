@@ -129,14 +129,14 @@ const DataFault kDataFaults[] = {
     {"FileIsAFolder", "", [](const fs::path& folder) { fs::create_directory(folder / "LOG-.txt"); },
      [](const fs::path& folder) { fs::remove(folder / "LOG-.txt"); },
      "Status: 121 Cannot open the data file: "},
-    {"DiskFull", "",
-     [](const fs::path& folder) { fs::create_symlink("/dev/full", folder / "LOG-.txt"); },
+    {"FileIsADevice", "",
+     [](const fs::path& folder) { fs::create_symlink("/dev/null", folder / "LOG-.txt"); },
      [](const fs::path& folder) { fs::remove(folder / "LOG-.txt"); },
-     "Status: 122 Cannot write the data file: "},
+     "Status: 125 The data file is not a regular file: "},
 };
 
 const char* const kReasons[] = {"No such file or directory", "Not a directory", "Is a directory",
-                                "No space left on device"};
+                                "a character device"};
 
 class DataFaultsInWindow : public FaultsInWindow,
                            public ::testing::WithParamInterface<DataFault> {};
