@@ -1,14 +1,16 @@
 // The receive framing of CommHandler, fed through a fake port in reads of arbitrary size.
 //
 // Byte 0 chooses the mode:
-// - raw: arbitrary bytes cut into arbitrary reads, with floods past the buffer bound, line events
-//   and test scans. Without nesting it is checked against a plain model of the framing (what is
-//   handed on, what stays, what is sent to the station, the count of discarded scans); with
-//   nesting (reads arriving during a yield or while a scan is processed) and port failures it
-//   must still keep its bounds.
+// - raw: arbitrary bytes cut into arbitrary reads, with floods past the buffer bound, line events,
+//   test scans and reopened ports. Without nesting it is checked against a plain model of the
+//   framing (what is handed on, what stays, what is sent to the station, the count of discarded
+//   scans); with nesting (reads arriving during a yield or while a scan is processed) and port
+//   failures it must still keep its bounds.
 // - structured: valid scans with unique barcodes between noise that holds no STX, CR or LF,
-//   cut into arbitrary reads, some arriving during a yield or while a scan is processed. Every
-//   scan must reach the sink exactly once, whole, and in order.
+//   cut into arbitrary reads, some arriving during a yield or while a scan is processed, some
+//   damaged (cut off part-way or one byte lost; never two in a row). Every intact scan must
+//   reach the sink exactly once, whole, and in order, and nothing handed on may hold text of
+//   two scans.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -22,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "device/CommHandler.h"
@@ -120,13 +123,50 @@ struct Rig {
 };
 
 // The framing as written down plainly, for runs without nesting: a block ends at the first
-// terminator; a short one is dropped with a NAK the first time (and everything received with it,
-// since the station resends) and an ACK from the eleventh on; a complete one is handed on from
-// after its first STX, and what follows a handed-on or later rejected block stays for the next.
+// terminator; the text before its last STX is a cut-off scan, dropped and counted; after the port
+// opens, a test or the buffer's bound, the text before the next STX is the end of a lost scan,
+// dropped and counted too once the line is known to send STX; a short block is dropped with a NAK
+// the first time (and everything received with it, since the station resends) and an ACK from
+// the eleventh on; a complete one is handed on from after its STX, and what follows a handed-on
+// or later rejected block stays for the next.
 struct FramingModel {
     void Receive(const std::string& chunk, bool testPreStep = false) {
+        stxSeen = stxSeen || chunk.find(kStx) != std::string::npos;
         buffer += chunk;
         Frame(testPreStep);
+    }
+
+    void PortOpened() {
+        buffer.clear();
+        tailExpected = true;
+    }
+
+    void Test() {
+        tailExpected = tailExpected || !buffer.empty();
+        buffer.clear();
+        Receive(CommHandler::TestScanText(), true);
+        Receive("");
+    }
+
+    // Drops what lies before the scan of the block [0, blockEnd); false when no scan is left.
+    bool DropCutOff(std::size_t& blockEnd) {
+        const bool tail = std::exchange(tailExpected, false) && stxSeen;
+        const std::string block = buffer.substr(0, blockEnd);
+        const auto stxCount = std::count(block.begin(), block.end(), kStx);
+        if (stxCount == 0) {
+            if (tail) {
+                buffer.erase(0, blockEnd);
+                ++discarded;
+            }
+            return !tail;
+        }
+        const std::size_t first = block.find(kStx);
+        const std::size_t last = block.rfind(kStx);
+        const std::size_t from = tail ? 0 : first;
+        discarded += stxCount - 1 + (tail && first > 0 ? 1 : 0);
+        buffer.erase(from, last - from);
+        blockEnd -= last - from;
+        return true;
     }
 
     void Frame(bool testPreStep) {
@@ -135,10 +175,17 @@ struct FramingModel {
             if (terminator == std::string::npos) {
                 if (buffer.size() > CommHandler::kReceiveBufferLimit) {
                     Reject(testPreStep, buffer.size());
+                    tailExpected = true;
                 }
                 return;
             }
-            const std::size_t blockEnd = terminator + kTerminator.size();
+            std::size_t blockEnd = terminator + kTerminator.size();
+            if (!testPreStep && !DropCutOff(blockEnd)) {
+                if (buffer.empty()) {
+                    return;
+                }
+                continue;
+            }
             if (blockEnd < kMinimumBlock) {
                 Reject(testPreStep, blockEnd);
                 if (buffer.empty()) {
@@ -166,7 +213,7 @@ struct FramingModel {
         } else {
             buffer.erase(0, blockEnd);
         }
-        ++retries;
+        retries = std::min(retries + 1, 32767);
         if (retries == 1) {
             sent += '\x15';
         }
@@ -183,6 +230,8 @@ struct FramingModel {
     std::string sent;
     int retries = 0;
     long long discarded = 0;
+    bool stxSeen = false;
+    bool tailExpected = false;
 };
 
 void CheckAgainstModel(const Rig& rig, const FramingModel& model) {
@@ -258,7 +307,7 @@ void RunRaw(FuzzedDataProvider& in, bool chaos) {
     FramingModel model;
     static const char* const kFailures[] = {"Input", "Output", "DiscardInput"};
     while (in.remaining_bytes() > 0) {
-        switch (in.ConsumeIntegralInRange<int>(0, chaos ? 8 : 5)) {
+        switch (in.ConsumeIntegralInRange<int>(0, chaos ? 9 : 6)) {
             case 0:
             case 1:
             case 2: {
@@ -282,12 +331,14 @@ void RunRaw(FuzzedDataProvider& in, bool chaos) {
             case 5:
                 rig.handler.InjectTestScan();
                 rig.CheckBounds();
-                model.buffer.clear();
-                model.Receive(CommHandler::TestScanText(), true);
-                model.Receive("");
+                model.Test();
                 break;
             case 6:
+                rig.handler.PortOpened();
+                model.PortOpened();
+                break;
             case 7:
+            case 8:
                 NestedDelivery(rig, in, 1);
                 break;
             default:
@@ -303,7 +354,29 @@ void RunRaw(FuzzedDataProvider& in, bool chaos) {
     rig.sink.during.clear();
 }
 
-// One scan in the station's format, its barcode unique to `index`.
+// The mark "#0042#" that every line of scan 42 ends with. A lost byte spoils a mark rather than
+// turning it into another scan's.
+std::string Mark(std::size_t index) {
+    char text[16];
+    std::snprintf(text, sizeof text, " #%04zu#", index % 10000);
+    return text;
+}
+
+// The scans whose marks the text holds.
+std::vector<std::size_t> MarksIn(const std::string& text) {
+    std::vector<std::size_t> marks;
+    for (std::size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at + 1)) {
+        if (at + 5 < text.size() && text[at + 5] == '#' &&
+            std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                        text.begin() + static_cast<std::ptrdiff_t>(at + 5),
+                        [](char c) { return c >= '0' && c <= '9'; })) {
+            marks.push_back(std::stoul(text.substr(at + 1, 4)));
+        }
+    }
+    return marks;
+}
+
+// One scan in the station's format, its barcode unique to `index` and every line marked.
 std::string ScanBody(std::size_t index, std::uint8_t variant) {
     const std::string dimension = std::to_string(variant % 50) + "." + std::to_string(variant % 10);
     const char* const unit = (variant & 1) != 0 ? " cm" : " in";
@@ -321,15 +394,16 @@ std::string ScanBody(std::size_t index, std::uint8_t variant) {
     std::string body;
     for (const std::string& line : lines) {
         body += line;
+        body += Mark(index);
         body += "\r\n";
     }
     return body + "\r\n";
 }
 
-// Line noise: anything but the characters that start or end a block.
+// Line noise: anything but the characters that start or end a block, or mark a scan.
 std::string Noise(std::string bytes) {
     for (char& c : bytes) {
-        if (c == kStx || c == '\r' || c == '\n') {
+        if (c == kStx || c == '\r' || c == '\n' || c == '#') {
             c = '~';
         }
     }
@@ -338,13 +412,24 @@ std::string Noise(std::string bytes) {
 
 void RunStructured(FuzzedDataProvider& in) {
     std::string stream;
-    std::vector<std::string> expected;
+    std::vector<std::string> expected;  // the intact scans, in order
     const std::size_t scans = in.ConsumeIntegralInRange<std::size_t>(1, 12);
+    bool damagedBefore = false;
     for (std::size_t i = 0; i < scans; ++i) {
         stream += Noise(in.ConsumeRandomLengthString(64));
-        expected.push_back(ScanBody(i, in.ConsumeIntegral<std::uint8_t>()));
-        stream += kStx;
-        stream += expected.back();
+        const std::string body = ScanBody(i, in.ConsumeIntegral<std::uint8_t>());
+        std::string sent = kStx + body;
+        // Two damaged scans in a row can join into one block that no rule can split again.
+        const int damage = damagedBefore ? 0 : in.ConsumeIntegralInRange<int>(0, 4);
+        if (damage == 3) {
+            sent.resize(in.ConsumeIntegralInRange<std::size_t>(1, sent.size() - 1));
+        } else if (damage == 4) {
+            sent.erase(in.ConsumeIntegralInRange<std::size_t>(0, sent.size() - 1), 1);
+        } else {
+            expected.push_back(body);
+        }
+        damagedBefore = damage >= 3;
+        stream += sent;
     }
     stream += Noise(in.ConsumeRandomLengthString(64));
 
@@ -382,9 +467,19 @@ void RunStructured(FuzzedDataProvider& in) {
     // The shell delivers another receive event while characters are still waiting.
     rig.Deliver("");
 
-    Require(rig.sink.texts.size() == expected.size(), "a scan was lost or handed on twice");
-    Require(rig.sink.texts == expected, "a scan was handed on altered or out of order");
-    Require(rig.port.sent.empty(), "a valid scan was rejected");
+    std::vector<std::string> intact;
+    for (const std::string& text : rig.sink.texts) {
+        const std::vector<std::size_t> marks = MarksIn(text);
+        Require(
+            std::adjacent_find(marks.begin(), marks.end(), std::not_equal_to<>()) == marks.end(),
+            "text of two scans was handed on as one");
+        if (std::find(expected.begin(), expected.end(), text) != expected.end()) {
+            intact.push_back(text);
+        }
+    }
+    Require(intact.size() == expected.size(), "an intact scan was lost or handed on twice");
+    Require(intact == expected, "an intact scan was handed on out of order");
+    Require(rig.port.sent.empty(), "a scan was rejected");
 }
 
 }  // namespace

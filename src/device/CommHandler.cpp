@@ -1,5 +1,6 @@
 #include "device/CommHandler.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <string_view>
@@ -32,9 +33,9 @@ std::string Bracketed(const std::string& buffer) {
     return text;
 }
 
-std::string IncrementedCount(const std::string& text) {
+std::string IncrementedCount(const std::string& text, int by = 1) {
     const long long count = std::strtoll(text.c_str(), nullptr, 10);
-    return std::to_string(count + 1);
+    return std::to_string(count + by);
 }
 
 }  // namespace
@@ -44,12 +45,12 @@ CommHandler::CommHandler(MainWindowState& state, MainWindowView& view, CommPort&
     : state_(state), view_(view), comm_(comm), pump_(pump), scans_(scans) {}
 
 void CommHandler::Comm_OnComm() {
-    scan_failed_ = false;
     try {
         if (processing_) {
             HoldWhileProcessing();
             return;
         }
+        failure_shown_ = false;
         if (state_.TestMode) {
             view_.SetLightColour(kLightRed);
             Framing(true);
@@ -60,7 +61,7 @@ void CommHandler::Comm_OnComm() {
         } else if (code != kEventSend) {
             view_.SetPanelText(1, std::string(LineEventText(code)));
         }
-        if (state_.TestMode && !scan_failed_) {
+        if (state_.TestMode && !failure_shown_) {
             view_.SetPanelText(1, "Status: Waiting Idle");
         }
     } catch (const Failure& failure) {
@@ -72,6 +73,11 @@ void CommHandler::Comm_OnComm() {
 
 void CommHandler::InjectTestScan() {
     state_.TestMode = true;
+    // The sample replaces a block half received from the station; the rest of that block
+    // must not be taken for a scan of its own.
+    if (!state_.ReceiveBuffer.empty()) {
+        tail_expected_ = true;
+    }
     state_.ReceiveBuffer = TestScanText();
     searched_ = 0;
     Comm_OnComm();
@@ -79,11 +85,12 @@ void CommHandler::InjectTestScan() {
 }
 
 void CommHandler::PortOpened() {
-    held_input_.clear();
     searched_ = 0;
+    tail_expected_ = true;
     if (processing_) {
-        // The scan in hand is whole; only what followed it before the loss goes.
-        drop_rest_ = true;
+        // The buffer holds the scan being processed; what followed it came from the old line.
+        held_input_.clear();
+        held_input_cut_ = true;
     } else {
         state_.ReceiveBuffer.clear();
     }
@@ -110,16 +117,48 @@ std::string CommHandler::TestScanText() {
 void CommHandler::HoldWhileProcessing() {
     const int code = comm_.CommEvent();
     if (code == kEventReceive) {
-        held_input_ += comm_.Input();
+        const std::string input = comm_.Input();
+        NoteStx(input);
+        held_input_ += input;
+        if (held_input_.size() > kHeldInputLimit) {
+            DropOldestHeldInput();
+        }
     } else if (code != kEventSend) {
         view_.SetPanelText(1, std::string(LineEventText(code)));
     }
 }
 
+// A prompt left open on a busy line must not take the program's memory. The newest half of the
+// bound is kept, so that a line that keeps flooding pays for one drop per half megabyte.
+void CommHandler::DropOldestHeldInput() {
+    held_input_.erase(0, held_input_.size() - kHeldInputLimit / 2);
+    held_input_cut_ = true;
+    ReportDropped(FailureCode::HeldInputOverflow, 1);
+}
+
 void CommHandler::ReceiveStep() {
-    view_.SetLightColour(kLightRed);
-    state_.ReceiveBuffer += comm_.Input();
+    // A test scan that could not be recorded keeps its failure on screen: "Receiving Data"
+    // with nothing arriving would hide that a parcel is missing.
+    const bool keepFailure = state_.TestMode && failure_shown_;
+    if (!keepFailure) {
+        view_.SetLightColour(kLightRed);
+    }
+    std::string input = comm_.Input();
+    if (keepFailure) {
+        if (input.empty()) {
+            return;
+        }
+        view_.SetLightColour(kLightRed);
+    }
+    NoteStx(input);
+    state_.ReceiveBuffer += input;
     Framing(false);
+}
+
+void CommHandler::NoteStx(const std::string& input) {
+    if (!stx_seen_ && input.find(kStx) != std::string::npos) {
+        stx_seen_ = true;
+    }
 }
 
 void CommHandler::Framing(bool testPreStep) {
@@ -130,8 +169,8 @@ void CommHandler::Framing(bool testPreStep) {
     }
 }
 
-// Frames the first block in the buffer. Returns true when a scan was handed on and the buffer
-// may hold the next one already.
+// Frames the first block in the buffer. Returns true when the buffer may hold the next block
+// already.
 bool CommHandler::FrameOneBlock(bool testPreStep) {
     std::string& buffer = state_.ReceiveBuffer;
     if (searched_ > buffer.size()) {
@@ -144,16 +183,66 @@ bool CommHandler::FrameOneBlock(bool testPreStep) {
             buffer.size() >= kTerminator.size() ? buffer.size() - kTerminator.size() + 1 : 0;
         if (buffer.size() > kReceiveBufferLimit) {
             RejectBlock(testPreStep, buffer.size());
+            // Whatever comes next may be the rest of the scan the bound cut.
+            tail_expected_ = true;
         }
         return false;
     }
-    const std::size_t blockEnd = terminator + kTerminator.size();
+    std::size_t blockEnd = terminator + kTerminator.size();
+    // The sample scan has no STX, so the test takes no part in finding the ends of scans.
+    const bool tail = !testPreStep && std::exchange(tail_expected_, false) && stx_seen_;
+    if (!testPreStep && DropCutOffText(blockEnd, tail)) {
+        return !buffer.empty();
+    }
     if (blockEnd < kMinimumBlock) {
         RejectBlock(testPreStep, blockEnd);
-        return !state_.ReceiveBuffer.empty();
+        return !buffer.empty();
     }
     HandOff(blockEnd);
-    return !state_.ReceiveBuffer.empty();
+    return !buffer.empty();
+}
+
+// Every STX starts a scan, so in a block with several of them only the text from the last one
+// on is a scan: the text before it belongs to scans that were cut off, and handing it on would
+// mix one parcel's values with another's. When the start of the block was lost (`tail`), the
+// text before its first STX is the end of such a scan too. No NAK is sent for these: the
+// station would send the good scan that follows again. Returns true when nothing of the block
+// is left.
+bool CommHandler::DropCutOffText(std::size_t& blockEnd, bool tail) {
+    std::string& buffer = state_.ReceiveBuffer;
+    const std::size_t last = buffer.rfind(kStx, blockEnd - 1);
+    if (last == std::string::npos) {
+        if (tail) {
+            buffer.erase(0, blockEnd);
+            searched_ = 0;
+            ReportDropped(FailureCode::ScanTailDropped, 1);
+        }
+        return tail;
+    }
+    const std::size_t first = buffer.find(kStx);
+    const std::size_t from = tail ? 0 : first;
+    if (from == last) {
+        return false;
+    }
+    const auto cutOff =
+        static_cast<int>(std::count(buffer.begin() + static_cast<std::ptrdiff_t>(first),
+                                    buffer.begin() + static_cast<std::ptrdiff_t>(last), kStx));
+    const int lostEnd = tail && first > 0 ? 1 : 0;
+    buffer.erase(from, last - from);
+    blockEnd -= last - from;
+    searched_ = 0;
+    ReportDropped(cutOff > 0 ? FailureCode::ScanCutOff : FailureCode::ScanTailDropped,
+                  cutOff + lostEnd);
+    return false;
+}
+
+// Dropped scans are counted with the discarded ones, and the failure stays in panel 1 until
+// the next data arrives, so that the operator scans the parcel again.
+void CommHandler::ReportDropped(FailureCode code, int scans) {
+    view_.SetPanelText(1, StatusText(Failure(code)));
+    view_.SetLightColour(kLightYellow);
+    view_.SetErrorsText(IncrementedCount(view_.ErrorsText(), scans));
+    failure_shown_ = true;
 }
 
 // A NAK makes the station send its scan again, so everything received so far is dropped to
@@ -168,10 +257,10 @@ void CommHandler::RejectBlock(bool testPreStep, std::size_t blockEnd) {
     } else {
         state_.ReceiveBuffer.erase(0, blockEnd);
     }
-    if (state_.RetryCount == std::numeric_limits<std::int16_t>::max()) {
-        throw Failure(FailureCode::RetryCountOverflow);
+    // The count stops at its top: from the eleventh on every rejection is handled alike.
+    if (state_.RetryCount < std::numeric_limits<std::int16_t>::max()) {
+        ++state_.RetryCount;
     }
-    ++state_.RetryCount;
     if (state_.RetryCount > kNakThreshold) {
         view_.SetPanelText(1, "Not getting Correct Data");
     } else {
@@ -206,31 +295,34 @@ void CommHandler::HandOff(std::size_t blockEnd) {
     } catch (...) {
         // The scan is gone either way; it must not be framed a second time.
         processing_ = false;
-        if (std::exchange(drop_rest_, false)) {
-            rest.clear();
-        }
-        state_.ReceiveBuffer = std::move(rest) + held_input_;
-        held_input_.clear();
-        searched_ = 0;
+        TakeHeldInput(std::move(rest));
         throw;
     }
     processing_ = false;
     view_.SetLightColour(kLightGreen);
-    if (std::exchange(drop_rest_, false)) {
+    TakeHeldInput(std::move(rest));
+    // A scan that could not be recorded keeps its failure on screen until the next data arrives:
+    // "Waiting Idle" over it would tell the operator all is well while a parcel is missing.
+    if (!recorded) {
+        failure_shown_ = true;
+    } else if (!failure_shown_) {
+        view_.SetPanelText(1, "Status: Waiting Idle");
+    }
+    state_.RetryCount = 0;
+}
+
+// What arrived while the scan was processed follows what was left after it. When the oldest
+// held characters were dropped, the text left after the scan has lost its continuation, and
+// the held text begins inside a scan.
+void CommHandler::TakeHeldInput(std::string rest) {
+    if (std::exchange(held_input_cut_, false)) {
         rest.clear();
+        tail_expected_ = true;
     }
     rest += held_input_;
     state_.ReceiveBuffer = std::move(rest);
     held_input_.clear();
     searched_ = 0;
-    // A scan that could not be recorded keeps its failure on screen until the next data arrives:
-    // "Waiting Idle" over it would tell the operator all is well while a parcel is missing.
-    if (recorded) {
-        view_.SetPanelText(1, "Status: Waiting Idle");
-    } else {
-        scan_failed_ = true;
-    }
-    state_.RetryCount = 0;
 }
 
 }  // namespace brisolant

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "common/Failure.h"
 #include "common/MainWindowState.h"
 #include "common/MainWindowView.h"
 #include "device/CommPort.h"
@@ -18,6 +19,8 @@ class CommHandler {
     static constexpr std::size_t kReceiveBufferLimit = 64 * 1024;
     // Longest tail of the buffer that lblDataReceived shows.
     static constexpr std::size_t kDataReceivedShown = 4000;
+    // Most text held while a scan is processed (about 3,000 scans); beyond it the oldest goes.
+    static constexpr std::size_t kHeldInputLimit = 1024 * 1024;
 
     CommHandler(MainWindowState& state, MainWindowView& view, CommPort& comm, EventPump& pump,
                 ScanSink& scans);
@@ -26,8 +29,8 @@ class CommHandler {
     void Comm_OnComm();
     // Replaces the buffer by the built-in sample scan and runs the handler in test mode.
     void InjectTestScan();
-    // The port was opened again after it had been lost: what was received before the loss is
-    // the unfinished part of a scan that will never be completed, and is dropped.
+    // The port was opened or reopened: anything half received is gone, and text that arrives
+    // before the next STX is the end of a scan whose start was lost.
     void PortOpened();
 
     // The built-in sample scan: nine lines and the closing empty line, 290 characters, no STX.
@@ -35,22 +38,29 @@ class CommHandler {
 
   private:
     void HoldWhileProcessing();
+    void DropOldestHeldInput();
     void ReceiveStep();
+    void NoteStx(const std::string& input);
     void Framing(bool testPreStep);
     bool FrameOneBlock(bool testPreStep);
+    bool DropCutOffText(std::size_t& blockEnd, bool tail);
+    void ReportDropped(FailureCode code, int scans);
     void RejectBlock(bool testPreStep, std::size_t blockEnd);
     void HandOff(std::size_t blockEnd);
+    void TakeHeldInput(std::string rest);
 
     MainWindowState& state_;
     MainWindowView& view_;
     CommPort& comm_;
     EventPump& pump_;
     ScanSink& scans_;
-    bool processing_ = false;   // a scan is being processed (the manual-entry prompt may be open)
-    std::string held_input_;    // characters received while a scan was being processed
-    std::size_t searched_ = 0;  // the buffer's first characters that hold no terminator start
-    bool scan_failed_ = false;  // a scan handed on in this run was not recorded
-    bool drop_rest_ = false;    // the port was reopened while a scan was being processed
+    bool processing_ = false;  // a scan is being processed (the manual-entry prompt may be open)
+    std::string held_input_;   // characters received while a scan was being processed
+    bool held_input_cut_ = false;  // the oldest held characters were dropped, or the port reopened
+    std::size_t searched_ = 0;     // the buffer's first characters that hold no terminator start
+    bool stx_seen_ = false;        // the station marks the start of its scans with STX
+    bool tail_expected_ = false;   // the start of the block now arriving was lost
+    bool failure_shown_ = false;   // panel 1 shows a failure of this run that must stay there
 };
 
 }  // namespace brisolant

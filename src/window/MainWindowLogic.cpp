@@ -50,6 +50,7 @@ void MainWindowLogic::LoadSettingsAndOpenPort() {
         port_keeper_.SetDevice(device);
         comm.SetSettings(LineSettingsString(settings_));
         comm.SetPortOpen(true);
+        comm_handler_.PortOpened();
         view.SetPanelText(1, "Status: Waiting Idle");
         port_keeper_.Opened();
     } catch (const Failure& failure) {

@@ -266,12 +266,19 @@ TEST_F(CommHandlerTest, ReadingFromAClosedPortIsReported) {
     EXPECT_EQ(view.panels[1], "Status: 201 The serial port is not open");
 }
 
-TEST_F(CommHandlerTest, RetryCountOverflowIsReportedAndKeepsTheCount) {
+TEST_F(CommHandlerTest, RetryCountStopsAtItsTopAndTheBlocksBehindAreStillFramed) {
     state.RetryCount = 32767;
-    Receive("short" + kEnd);
-    EXPECT_EQ(state.RetryCount, 32767);
-    EXPECT_EQ(view.panels[1], "Status: 132 Too many rejected blocks in a row");
-    EXPECT_TRUE(state.ReceiveBuffer.empty());
+    std::vector<int> counts;
+    for (int i = 0; i < 3; ++i) {
+        pump.during.push_back([&] { counts.push_back(state.RetryCount); });
+    }
+    Receive("short" + kEnd + "short" + kEnd + kStx + BlockOfLength(60) + kStx + "next");
+    EXPECT_EQ(counts, (std::vector<int>{32767, 32767, 32767}));
+    EXPECT_EQ(port.sent, "\x06\x06");
+    EXPECT_EQ(view.errors, "2");
+    EXPECT_EQ(sink.scans, std::vector<std::string>{BlockOfLength(60)});
+    EXPECT_EQ(state.RetryCount, 0);
+    EXPECT_EQ(state.ReceiveBuffer, kStx + "next");
 }
 
 TEST_F(CommHandlerTest, RunawayBufferWithoutTerminatorIsRejectedAtItsBound) {
@@ -311,6 +318,171 @@ TEST_F(CommHandlerTest, ScanArrivingWhileOneIsProcessedWaitsForIt) {
     EXPECT_FALSE(nestedDuringFirst) << "no second scan may start inside the first";
     ASSERT_EQ(sink.scans.size(), 2u);
     EXPECT_EQ(sink.scans[1], second);
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+// What the station sent, read by read: "@open" stands for the port being (re)opened, "@test"
+// for the Test command.
+struct FramingCase {
+    const char* name;
+    std::vector<std::string> reads;
+    std::vector<std::string> scans;  // handed on, in order
+    std::string sent;
+    std::string errors;
+    std::string panel;  // panel 1 at the end
+};
+
+const std::string kScanA = BlockOfLength(60, 'a');
+const std::string kScanB = BlockOfLength(70, 'b');
+const std::string kHalfA = kStx + std::string(40, 'a');  // a scan that stopped part-way
+const std::string kTail = std::string(55, 't') + kEnd;   // the end of a scan whose start was lost
+const std::string kSample = CommHandler::TestScanText();
+const std::string kIdle = "Status: Waiting Idle";
+const std::string kCutOff = "Status: 103 A scan was cut off and dropped";
+const std::string kTailDropped = "Status: 104 The end of a scan whose start was lost was dropped";
+
+const FramingCase kFramingCases[] = {
+    {"CutOffScanBeforeAWholeOneIsDropped", {kHalfA, kStx + kScanB}, {kScanB}, "", "1", kCutOff},
+    {"ScanMissingItsLastLineFeedKeepsTheNextOne",
+     {kStx + kScanA.substr(0, kScanA.size() - 1) + kStx + kScanB},
+     {kScanB},
+     "",
+     "1",
+     kCutOff},
+    {"EveryCutOffScanIsCounted", {kHalfA + kHalfA + kStx + kScanB}, {kScanB}, "", "2", kCutOff},
+    {"NoiseBeforeTheOnlyStxIsNoScan", {"~~~" + kStx + kScanB}, {kScanB}, "", "0", kIdle},
+    {"CutOffScanLeavingAShortBlockAsksForItAgain",
+     {kHalfA + kStx + "x" + kEnd},
+     {},
+     "\x15",
+     "1",
+     kCutOff},
+    {"EndOfAScanAfterTheOpenIsDropped",
+     {kStx + kScanA, "@open", kTail + kStx + kScanB},
+     {kScanA, kScanB},
+     "",
+     "1",
+     kTailDropped},
+    {"ShortEndOfAScanIsDroppedWithoutNak",
+     {kStx + kScanA, "@open", "tt" + kEnd},
+     {kScanA},
+     "",
+     "1",
+     kTailDropped},
+    {"EndOfAScanRunningIntoACutOffOne",
+     {kStx + kScanA, "@open", "tt" + kHalfA + kStx + kScanB},
+     {kScanA, kScanB},
+     "",
+     "2",
+     kCutOff},
+    {"ScanRightAfterTheOpenIsWhole",
+     {kStx + kScanA, "@open", kStx + kScanB},
+     {kScanA, kScanB},
+     "",
+     "0",
+     kIdle},
+    {"EndOfAScanAfterTheTestIsDropped",
+     {kStx + kScanA, kHalfA, "@test", kTail},
+     {kScanA, kSample},
+     "",
+     "1",
+     kTailDropped},
+    {"TestScanIsNoEndOfAScan",
+     {kStx + kScanA, "@open", "@test"},
+     {kScanA, kSample},
+     "",
+     "0",
+     kIdle},
+    {"EndOfAScanCutByTheBoundIsDropped",
+     {kStx + kScanA, kStx + std::string(CommHandler::kReceiveBufferLimit, 'z'), "zz" + kTail,
+      kStx + kScanB},
+     {kScanA, kScanB},
+     "\x15",
+     "1",
+     kIdle},
+    // A station that never sends STX: nothing tells the end of a scan from a scan.
+    {"WithoutStxEveryBlockIsAScan",
+     {"@open", kTail, "@test", kTail},
+     {kTail, kSample, kTail},
+     "",
+     "0",
+     kIdle},
+};
+
+class Framing : public CommHandlerTest, public ::testing::WithParamInterface<FramingCase> {};
+
+TEST_P(Framing, HandsOnEachScanWholeAndCountsWhatIsDropped) {
+    const FramingCase& c = GetParam();
+    for (const std::string& read : c.reads) {
+        if (read == "@open") {
+            handler.PortOpened();
+        } else if (read == "@test") {
+            port.event = kEventSend;
+            handler.InjectTestScan();
+        } else {
+            Receive(read);
+        }
+    }
+    EXPECT_EQ(sink.scans, c.scans);
+    EXPECT_EQ(port.sent, c.sent);
+    EXPECT_EQ(view.errors, c.errors);
+    EXPECT_EQ(view.panels[1], c.panel);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, Framing, ::testing::ValuesIn(kFramingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CommHandlerTest, PortOpenedDropsAHalfReceivedBlock) {
+    Receive(kHalfA);
+    handler.PortOpened();
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+    Receive(kStx + kScanB);
+    EXPECT_EQ(sink.scans, std::vector<std::string>{kScanB});
+}
+
+// Reopened while a scan is processed: what was received after that scan came from before the
+// reopen and cannot be joined to what comes after it.
+TEST_F(CommHandlerTest, PortOpenedWhileAScanIsProcessedDropsWhatFollowedIt) {
+    sink.during = [&] {
+        if (sink.scans.size() == 1) {
+            handler.PortOpened();
+            port.Arrive(kTail + kStx + kScanB);
+            handler.Comm_OnComm();
+        }
+    };
+    Receive(kStx + kScanA + kHalfA);
+    EXPECT_EQ(sink.scans, (std::vector<std::string>{kScanA, kScanB}));
+    EXPECT_EQ(view.errors, "1");
+    EXPECT_TRUE(state.ReceiveBuffer.empty());
+}
+
+// A flood while the operator leaves the manual-entry prompt open: the oldest held text goes,
+// the scan that came last is still framed, and the half scan cut by the drop is no record.
+TEST_F(CommHandlerTest, InputHeldWhileAScanIsProcessedIsBounded) {
+    const std::size_t flood = 3 * CommHandler::kHeldInputLimit;
+    const std::string chunk(4096, 'j');
+    std::vector<std::string> panels;
+    sink.during = [&] {
+        if (sink.scans.size() != 1) {
+            return;
+        }
+        port.Arrive(kHalfA);
+        handler.Comm_OnComm();
+        for (std::size_t sent = 0; sent < flood; sent += chunk.size()) {
+            port.Arrive(chunk);
+            handler.Comm_OnComm();
+        }
+        port.Arrive(kEnd + kStx + kScanB);
+        handler.Comm_OnComm();
+        panels.push_back(view.panels[1]);
+    };
+    Receive(kStx + kScanA);
+    EXPECT_EQ(sink.scans, (std::vector<std::string>{kScanA, kScanB}));
+    EXPECT_EQ(panels, std::vector<std::string>{"Status: 105 Too much arrived while a scan was "
+                                               "processed; the oldest was dropped"});
+    // At least the flood beyond the bound, half a megabyte a count, is counted as dropped.
+    EXPECT_GE(std::stoi(view.errors), 4);
+    EXPECT_EQ(port.sent, "");
     EXPECT_TRUE(state.ReceiveBuffer.empty());
 }
 
@@ -356,12 +528,29 @@ TEST_F(TestScanTest, ResetsRetriesAndReplacesAHalfBlock) {
     EXPECT_TRUE(state.ReceiveBuffer.empty());
 }
 
-TEST_F(TestScanTest, FailedTestScanKeepsItsFailureOnScreen) {
-    port.event = kEventSend;
+TEST_F(TestScanTest, FailedTestScanKeepsItsFailureOnScreenUntilDataArrives) {
+    const std::string failure = "Status: 121 Cannot open the data file";
+    struct Row {
+        std::int16_t event;
+        std::string pending;
+        std::string panel;
+        std::uint32_t light;
+    };
+    const Row rows[] = {
+        {kEventSend, "", failure, kLightGreen},
+        {kEventReceive, "", failure, kLightGreen},
+        {kEventReceive, "ab", "Status: Receiving Data", kLightRed},
+    };
     sink.recorded = false;
-    sink.during = [&] { view.SetPanelText(1, "Status: 121 Cannot open the data file"); };
-    handler.InjectTestScan();
-    EXPECT_EQ(view.panels[1], "Status: 121 Cannot open the data file");
+    sink.during = [&] { view.SetPanelText(1, failure); };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.event);
+        port.event = row.event;
+        port.pending = row.pending;
+        handler.InjectTestScan();
+        EXPECT_EQ(view.panels[1], row.panel);
+        EXPECT_EQ(view.light, row.light);
+    }
 }
 
 TEST_F(TestScanTest, TestModeEndsEvenWhenTheRunFails) {

@@ -140,14 +140,21 @@ TEST_F(MainWindowLogicTest, ASettingsChangeEndsOrMovesTheWait) {
     EXPECT_EQ(view.light, kLightGreen);
 }
 
-TEST_F(MainWindowLogicTest, ReopeningThePortKeepsAHalfReceivedBlock) {
+// Whatever the line carried while the port was closed is lost, so a half block from before
+// and its end from after must not be joined into one scan.
+TEST_F(MainWindowLogicTest, ReopeningThePortDropsAHalfReceivedBlockAndItsEnd) {
     logic.Form_Load();
-    port.Arrive("\x02half a block");
+    port.Arrive("\x02" + std::string(60, 'a'));
     logic.Comm_OnComm();
     logic.LoadSettingsAndOpenPort();
     EXPECT_EQ(port.closes, 1);
     EXPECT_EQ(port.opens, 2);
-    EXPECT_EQ(logic.state().ReceiveBuffer, "\x02half a block");
+    EXPECT_EQ(logic.state().ReceiveBuffer, "");
+    port.Arrive(std::string(60, 'b') + "\r\n\r\n");
+    logic.Comm_OnComm();
+    EXPECT_EQ(view.counter, "0");
+    EXPECT_EQ(view.errors, "1");
+    EXPECT_EQ(view.panels[1], "Status: 104 The end of a scan whose start was lost was dropped");
 }
 
 TEST_F(MainWindowLogicTest, ResetCounterWritesPlainZeroAndResetsNothingElse) {

@@ -7,9 +7,14 @@ namespace brisolant {
 namespace {
 // How often modem-line changes are looked for on a device that counts them.
 constexpr int kLineWatchMs = 200;
+// Qt reads the device into a buffer of its own even while no handler takes the input (the
+// manual-entry prompt is open inside one). Bounded, it stops reading when full and leaves the
+// rest to the device, instead of growing for as long as the prompt stays open.
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
 }  // namespace
 
 SerialCommPort::SerialCommPort(QObject* parent) : QObject(parent) {
+    port_.setReadBufferSize(kReadBufferBytes);
     connect(&port_, &QSerialPort::readyRead, this, &SerialCommPort::OnReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialCommPort::OnError);
     line_watch_.setInterval(kLineWatchMs);
