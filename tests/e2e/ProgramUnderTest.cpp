@@ -121,6 +121,11 @@ bool TestLine::Write(std::string_view bytes) {
     return true;
 }
 
+std::size_t TestLine::WriteNow(std::string_view bytes) {
+    const ssize_t written = write(m_pair->MasterFd(), bytes.data(), bytes.size());
+    return written > 0 ? static_cast<std::size_t>(written) : 0;
+}
+
 bool TestLine::WaitUntilTaken() {
     return WaitUntil([this] {
         int unread = 0;

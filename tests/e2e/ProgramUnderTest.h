@@ -38,6 +38,8 @@ class TestLine {
 
     // Writes all the bytes; false when the line stays full for the whole patience.
     bool Write(std::string_view bytes);
+    // Writes what the line takes at once, without waiting; returns how many bytes it took.
+    std::size_t WriteNow(std::string_view bytes);
     // Waits until the program has read everything written so far.
     bool WaitUntilTaken();
     // What the program has sent since the last call, without waiting.

@@ -23,6 +23,26 @@ inline std::string Scan(const std::string& barcode) {
 
 using station::ParcelBarcode;
 
+// How a scan can come damaged off a line that drops bytes.
+enum class Damage { CutOff, TerminatorByteLost, ByteLost };
+
+// The scan with `damage`; `at` (any number) picks where: the end of a cut-off scan, the lost
+// byte of the terminator or of the whole scan. A cut-off scan keeps at least its first byte.
+inline std::string Damaged(std::string scan, Damage damage, std::size_t at) {
+    switch (damage) {
+        case Damage::CutOff:
+            scan.resize(1 + at % (scan.size() - 1));
+            break;
+        case Damage::TerminatorByteLost:
+            scan.erase(scan.size() - 4 + at % 4, 1);
+            break;
+        case Damage::ByteLost:
+            scan.erase(at % scan.size(), 1);
+            break;
+    }
+    return scan;
+}
+
 // The barcode field of a record line, without its padding.
 inline std::string BarcodeOf(const std::string& line) {
     std::string barcode = line.size() >= kRecordLength ? line.substr(104, 35) : std::string();
