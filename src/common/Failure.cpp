@@ -47,8 +47,6 @@ std::string_view FailureDescription(FailureCode code) {
             return "The data file is not a regular file";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
-        case FailureCode::RetryCountOverflow:
-            return "Too many rejected blocks in a row";
         case FailureCode::PortNotOpen:
             return "The serial port is not open";
         case FailureCode::PortOpenFailed:

@@ -28,7 +28,6 @@ enum class FailureCode : int {
     DataFileNotRegular = 125,
     // Scan counting and reception
     CounterOverflow = 131,
-    RetryCountOverflow = 132,
     // Serial port
     PortNotOpen = 201,
     PortOpenFailed = 202,

@@ -15,22 +15,21 @@ TEST(Failure, StatusTextIsNumberBlankDescription) {
 
 TEST(Failure, EveryCodeHasItsOwnDescription) {
     const FailureCode codes[] = {
-        FailureCode::ScanLineEndMissing,  FailureCode::ScanTooLong,
-        FailureCode::NotANumber,          FailureCode::LocaleCannotReadNumbers,
-        FailureCode::DivisionByZero,      FailureCode::NumberOverflow,
-        FailureCode::DataFileOpen,        FailureCode::DataFileWrite,
-        FailureCode::DataFileBadName,     FailureCode::DataFileRead,
-        FailureCode::CounterOverflow,     FailureCode::RetryCountOverflow,
-        FailureCode::PortNotOpen,         FailureCode::PortOpenFailed,
-        FailureCode::PortBadNumber,       FailureCode::PortBadSettings,
-        FailureCode::PortWriteFailed,     FailureCode::PortReadFailed,
-        FailureCode::PortVanished,        FailureCode::ProfileReadFailed,
-        FailureCode::ProfileWriteFailed,  FailureCode::SettingsNotSaved,
-        FailureCode::SettingTypeMismatch, FailureCode::SettingOverflow,
-        FailureCode::PortPermissionDenied, FailureCode::PortDeviceMissing,
-        FailureCode::PortInUse,
-        FailureCode::ScanCutOff,          FailureCode::ScanTailDropped,
-        FailureCode::HeldInputOverflow,   FailureCode::DataFileNotRegular};
+        FailureCode::ScanLineEndMissing, FailureCode::ScanTooLong,
+        FailureCode::NotANumber,         FailureCode::LocaleCannotReadNumbers,
+        FailureCode::DivisionByZero,     FailureCode::NumberOverflow,
+        FailureCode::DataFileOpen,       FailureCode::DataFileWrite,
+        FailureCode::DataFileBadName,    FailureCode::DataFileRead,
+        FailureCode::CounterOverflow,    FailureCode::PortNotOpen,
+        FailureCode::PortOpenFailed,     FailureCode::PortBadNumber,
+        FailureCode::PortBadSettings,    FailureCode::PortWriteFailed,
+        FailureCode::PortReadFailed,     FailureCode::PortVanished,
+        FailureCode::ProfileReadFailed,  FailureCode::ProfileWriteFailed,
+        FailureCode::SettingsNotSaved,   FailureCode::SettingTypeMismatch,
+        FailureCode::SettingOverflow,    FailureCode::PortPermissionDenied,
+        FailureCode::PortDeviceMissing,  FailureCode::PortInUse,
+        FailureCode::ScanCutOff,         FailureCode::ScanTailDropped,
+        FailureCode::HeldInputOverflow,  FailureCode::DataFileNotRegular};
     std::set<std::string_view> seen;
     for (FailureCode code : codes) {
         EXPECT_TRUE(seen.insert(FailureDescription(code)).second) << static_cast<int>(code);
