@@ -24,9 +24,9 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::ScanCutOff:
             return "A scan was cut off and dropped";
         case FailureCode::ScanTailDropped:
-            return "The end of a scan whose start was lost was dropped";
+            return "The end of a lost scan was dropped";
         case FailureCode::HeldInputOverflow:
-            return "Too much arrived while a scan was processed; the oldest was dropped";
+            return "Data piled up; the oldest was dropped";
         case FailureCode::NotANumber:
             return "A measurement is not a number";
         case FailureCode::LocaleCannotReadNumbers:

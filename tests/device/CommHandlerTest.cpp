@@ -339,7 +339,7 @@ const std::string kTail = std::string(55, 't') + kEnd;   // the end of a scan wh
 const std::string kSample = CommHandler::TestScanText();
 const std::string kIdle = "Status: Waiting Idle";
 const std::string kCutOff = "Status: 103 A scan was cut off and dropped";
-const std::string kTailDropped = "Status: 104 The end of a scan whose start was lost was dropped";
+const std::string kTailDropped = "Status: 104 The end of a lost scan was dropped";
 
 const FramingCase kFramingCases[] = {
     {"CutOffScanBeforeAWholeOneIsDropped", {kHalfA, kStx + kScanB}, {kScanB}, "", "1", kCutOff},
@@ -478,8 +478,8 @@ TEST_F(CommHandlerTest, InputHeldWhileAScanIsProcessedIsBounded) {
     };
     Receive(kStx + kScanA);
     EXPECT_EQ(sink.scans, (std::vector<std::string>{kScanA, kScanB}));
-    EXPECT_EQ(panels, std::vector<std::string>{"Status: 105 Too much arrived while a scan was "
-                                               "processed; the oldest was dropped"});
+    EXPECT_EQ(panels,
+              std::vector<std::string>{"Status: 105 Data piled up; the oldest was dropped"});
     // At least the flood beyond the bound, half a megabyte a count, is counted as dropped.
     EXPECT_GE(std::stoi(view.errors), 4);
     EXPECT_EQ(port.sent, "");

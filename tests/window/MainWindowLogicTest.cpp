@@ -154,7 +154,7 @@ TEST_F(MainWindowLogicTest, ReopeningThePortDropsAHalfReceivedBlockAndItsEnd) {
     logic.Comm_OnComm();
     EXPECT_EQ(view.counter, "0");
     EXPECT_EQ(view.errors, "1");
-    EXPECT_EQ(view.panels[1], "Status: 104 The end of a scan whose start was lost was dropped");
+    EXPECT_EQ(view.panels[1], "Status: 104 The end of a lost scan was dropped");
 }
 
 TEST_F(MainWindowLogicTest, ResetCounterWritesPlainZeroAndResetsNothingElse) {
