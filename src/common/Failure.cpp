@@ -45,6 +45,16 @@ std::string_view FailureDescription(FailureCode code) {
             return "Cannot read the data file";
         case FailureCode::DataFileNotRegular:
             return "The data file is not a regular file";
+        case FailureCode::ScansWaiting:
+            return "Scans are waiting to be written";
+        case FailureCode::JournalWrite:
+            return "Cannot keep the waiting scans in the journal; they are lost if the program ends";
+        case FailureCode::JournalFull:
+            return "Too many scans are waiting: new scans are being lost";
+        case FailureCode::JournalDamaged:
+            return "The journal of waiting scans was damaged; its last, partial entry was dropped";
+        case FailureCode::JournalRead:
+            return "Cannot read the journal of waiting scans";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
         case FailureCode::PortNotOpen:

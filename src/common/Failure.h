@@ -26,6 +26,12 @@ enum class FailureCode : int {
     DataFileBadName = 123,
     DataFileRead = 124,
     DataFileNotRegular = 125,
+    // Scans waiting for the data file, and their journal
+    ScansWaiting = 126,
+    JournalWrite = 127,
+    JournalFull = 128,
+    JournalDamaged = 129,
+    JournalRead = 141,
     // Scan counting and reception
     CounterOverflow = 131,
     // Serial port

@@ -32,15 +32,30 @@ bool IsUsableFileName(const std::string& fileName) {
            fileName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
 }
 
-// Takes back the `written` bytes of a line that could not be finished, which would otherwise
-// merge with the next scan's line. With O_APPEND they end at the file position.
-void TakeBackPartialLine(int fd, std::size_t written) {
+// Writes all of `bytes`, going on after partial writes. Returns 0 or the error, and in
+// `written` how many bytes reached the file.
+int WriteLine(FileLayer& files, int fd, std::string_view bytes, std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = files.Write(fd, bytes.substr(written));
+        if (count <= 0) {
+            return count < 0 ? static_cast<int>(-count) : EIO;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return 0;
+}
+
+// Takes back the `written` bytes of a line that could not be finished or synced, which would
+// otherwise merge with the next line or come back a second time when the scan is written again.
+// With O_APPEND they end at the end of the file.
+void TakeBackLine(FileLayer& files, int fd, std::size_t written) {
     if (written == 0) {
         return;
     }
-    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    const off_t end = files.Size(fd);
     if (end >= static_cast<off_t>(written)) {
-        (void)::ftruncate(fd, end - static_cast<off_t>(written));
+        (void)files.Truncate(fd, end - static_cast<off_t>(written));
     }
 }
 
@@ -159,8 +174,8 @@ std::string BuildRecordLine(const ScanRecord& record, const Settings& settings) 
     return line;
 }
 
-void AppendRecordLine(const std::string& folder, const std::string& fileName,
-                      std::string_view line) {
+void AppendRecordLine(const std::string& folder, const std::string& fileName, std::string_view line,
+                      FileLayer& files) {
     if (!IsUsableFileName(fileName)) {
         throw Failure(FailureCode::DataFileBadName, "\"" + ShownName(fileName) + "\"");
     }
@@ -169,33 +184,34 @@ void AppendRecordLine(const std::string& folder, const std::string& fileName,
         throw Failure(FailureCode::DataFileBadName, "\"" + ShownName(folder) + "\"");
     }
     const std::string path = folder + fileName;
-    // Non-blocking, so that a FIFO without a reader in the data file's place fails at once
-    // instead of freezing the program; regular files are not affected.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    const int fd = files.OpenForAppend(path, true);
     if (fd < 0) {
-        throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, errno));
+        throw Failure(FailureCode::DataFileOpen, SystemErrorText(path, -fd));
     }
     // A device in the file's place (a link to /dev/null, say) takes every line and keeps none.
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+        (void)files.Close(fd);
         throw Failure(FailureCode::DataFileNotRegular, path + ": " + FileKind(info.st_mode));
     }
     std::string bytes;
     bytes.reserve(line.size() + 2);
     bytes.append(line).append("\r\n");
     std::size_t written = 0;
-    const int error = WriteAll(fd, bytes, written);
+    int error = WriteLine(files, fd, bytes, written);
+    // The scan counts only once its line is on the disk: a power cut must not take back a record
+    // the operator saw counted.
+    if (error == 0) {
+        error = files.SyncData(fd);
+    }
     if (error != 0) {
-        TakeBackPartialLine(fd, written);
-        ::close(fd);
+        TakeBackLine(files, fd, written);
+        (void)files.Close(fd);
         throw Failure(FailureCode::DataFileWrite, SystemErrorText(path, error));
     }
-    if (::close(fd) != 0 && errno != EINTR) {
-        // Some file systems report a failed write only when the file is closed.
-        throw Failure(FailureCode::DataFileWrite, SystemErrorText(path, errno));
-    }
+    // A write that a file system would report only at close has been reported by the sync; a
+    // failure now must not send a line that is on the disk a second time.
+    (void)files.Close(fd);
 }
 
 }  // namespace brisolant

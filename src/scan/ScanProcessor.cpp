@@ -21,13 +21,15 @@ constexpr const char* kManualEntryPrompt =
 
 ScanProcessor::ScanProcessor(MainWindowState& state, MainWindowView& view, InputPrompt& prompt,
                              const Settings& settings, const Clock& clock,
-                             const LocaleFormat& locale)
+                             const LocaleFormat& locale, FileLayer& files, RetryTimer& retryTimer)
     : state_(state),
       view_(view),
       prompt_(prompt),
       settings_(settings),
       clock_(clock),
-      locale_(locale) {}
+      locale_(locale),
+      files_(files),
+      pending_(files, retryTimer) {}
 
 bool ScanProcessor::ProcessScan(std::string& text) {
     try {
@@ -57,8 +59,65 @@ void ScanProcessor::ProcessSteps(const std::string& text) {
         // the operator's to make. A failure here shows as the append's.
         CreateFolderPath(settings_.FilePath);
     }
-    AppendRecordLine(settings_.FilePath, state_.DataFileName, line);
-    CountWrittenRecord(line);
+    Record({settings_.FilePath, state_.DataFileName, std::move(line)});
+}
+
+void ScanProcessor::OpenJournal(const std::string& path) {
+    try {
+        pending_.OpenJournal(path);
+    } catch (const Failure& failure) {
+        view_.SetPanelText(1, StatusText(failure));
+    }
+    WriteWaitingScans();
+}
+
+void ScanProcessor::WriteWaitingScans() {
+    if (pending_.Count() == 0) {
+        return;
+    }
+    try {
+        pending_.WriteOut([this](const WaitingScan& scan) { CountWrittenRecord(scan); });
+        view_.SetPanelText(1, "Status: Waiting Idle");
+    } catch (const Failure& failure) {
+        view_.SetPanelText(1, StatusText(WaitingFailure(failure)));
+    }
+}
+
+// Waiting scans go first, so that the file keeps the order of arrival.
+void ScanProcessor::Record(WaitingScan scan) {
+    try {
+        pending_.WriteOut([this](const WaitingScan& written) { CountWrittenRecord(written); });
+        AppendRecordLine(scan.folder, scan.fileName, scan.line, files_);
+    } catch (const Failure& failure) {
+        // A name that can never be opened would hold up every scan behind it.
+        if (failure.code() == FailureCode::DataFileOpen ||
+            failure.code() == FailureCode::DataFileWrite) {
+            KeepWaiting(std::move(scan), failure);
+        }
+        throw;
+    }
+    CountWrittenRecord(scan);
+}
+
+void ScanProcessor::KeepWaiting(WaitingScan scan, const Failure& cause) {
+    try {
+        pending_.Keep(std::move(scan));
+    } catch (const Failure& failure) {
+        if (failure.code() != FailureCode::JournalFull) {
+            throw;
+        }
+        throw Failure(FailureCode::JournalFull,
+                      std::to_string(pending_.Count()) + " waiting; " + cause.description());
+    }
+    throw WaitingFailure(cause);
+}
+
+Failure ScanProcessor::WaitingFailure(const Failure& cause) const {
+    if (cause.code() != FailureCode::DataFileOpen && cause.code() != FailureCode::DataFileWrite) {
+        return cause;
+    }
+    return Failure(FailureCode::ScansWaiting,
+                   std::to_string(pending_.Count()) + " waiting; " + cause.description());
 }
 
 // The window shows the texts as parsed and converted, unit words included.
@@ -76,17 +135,19 @@ void ScanProcessor::ShowRecord(const ScanRecord& record) {
     view_.SetDataText(11, DimVolume(record, locale_));
 }
 
-void ScanProcessor::CountWrittenRecord(const std::string& line) {
+void ScanProcessor::CountWrittenRecord(const WaitingScan& scan) {
     if (state_.ScanCounter == std::numeric_limits<std::int32_t>::max()) {
         throw Failure(FailureCode::CounterOverflow);
     }
     ++state_.ScanCounter;
     view_.SetCounterText(GroupedText(state_.ScanCounter, locale_));
     view_.SetDataMenuEnabled(true);
-    if (view_.DataMenuChecked()) {
-        view_.AppendListLine(line);
+    // The open list shows the current data file; a waiting scan may belong to an earlier one.
+    const std::string path = scan.folder + scan.fileName;
+    if (view_.DataMenuChecked() && path == settings_.FilePath + state_.DataFileName) {
+        view_.AppendListLine(scan.line);
     }
-    view_.SetPanelText(2, "File: " + settings_.FilePath + state_.DataFileName);
+    view_.SetPanelText(2, "File: " + path);
 }
 
 }  // namespace brisolant

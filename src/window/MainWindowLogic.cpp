@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "device/PortSetup.h"
+#include "scan/ScanJournal.h"
 
 namespace brisolant {
 
@@ -23,7 +24,7 @@ MainWindowLogic::MainWindowLogic(MainWindowServices services)
     : services_(std::move(services)),
       port_view_(services_.view),
       scan_processor_(state_, port_view_, services_.prompt, settings_, services_.clock,
-                      services_.locale),
+                      services_.locale, services_.files, services_.retryTimer),
       comm_handler_(state_, port_view_, services_.comm, services_.pump, scan_processor_),
       port_keeper_(services_.comm, port_view_, services_.portWatch, comm_handler_) {}
 
@@ -33,6 +34,19 @@ void MainWindowLogic::Form_Load() {
     port_view_.SetLightColour(kLightGreen);
     state_.ScanCounter = 0;
     services_.view.SetCounterText("0");
+    // Scans an earlier run could not write go first, before anything new arrives.
+    scan_processor_.OpenJournal(JournalPathFor(settings_.IniFilePath));
+}
+
+void MainWindowLogic::Form_Unload() {
+    const std::size_t waiting = scan_processor_.WaitingCount();
+    if (waiting == 0) {
+        return;
+    }
+    services_.messages.ShowMessage(
+        "Waiting Scans", std::to_string(waiting) + (waiting == 1 ? " scan is" : " scans are") +
+                             " not in the data file yet. They are kept and will be written when "
+                             "the program starts again.");
 }
 
 void MainWindowLogic::LoadSettingsAndOpenPort() {

@@ -11,6 +11,8 @@
 #include "device/PortKeeper.h"
 #include "device/PortStatusView.h"
 #include "device/PortWatch.h"
+#include "scan/FileLayer.h"
+#include "scan/RetryTimer.h"
 #include "scan/ScanProcessor.h"
 #include "settings/Settings.h"
 #include "common/MainWindowState.h"
@@ -29,6 +31,8 @@ struct MainWindowServices {
     const Clock& clock;
     LocaleFormat locale;
     SettingsPlace place;  // where the settings file and the default data folder are
+    FileLayer& files;
+    RetryTimer& retryTimer;  // asks for WriteWaitingScans while scans wait
 };
 
 // Everything the main window does, without any toolkit: start-up, the port handler, scan
@@ -43,6 +47,11 @@ class MainWindowLogic {
     // Reloads the settings and reopens the port; a port that cannot be opened is reported in
     // panel 1 and the program goes on without it.
     void LoadSettingsAndOpenPort();
+
+    // The window is closing: the operator learns how many scans wait for the next start.
+    void Form_Unload();
+    // The retry timer ticked.
+    void WriteWaitingScans() { scan_processor_.WriteWaitingScans(); }
 
     // The port reported an event.
     void Comm_OnComm() { comm_handler_.Comm_OnComm(); }

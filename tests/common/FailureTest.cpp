@@ -29,7 +29,10 @@ TEST(Failure, EveryCodeHasItsOwnDescription) {
         FailureCode::SettingOverflow,    FailureCode::PortPermissionDenied,
         FailureCode::PortDeviceMissing,  FailureCode::PortInUse,
         FailureCode::ScanCutOff,         FailureCode::ScanTailDropped,
-        FailureCode::HeldInputOverflow,  FailureCode::DataFileNotRegular};
+        FailureCode::HeldInputOverflow,  FailureCode::DataFileNotRegular,
+        FailureCode::ScansWaiting,       FailureCode::JournalWrite,
+        FailureCode::JournalFull,        FailureCode::JournalDamaged,
+        FailureCode::JournalRead};
     std::set<std::string_view> seen;
     for (FailureCode code : codes) {
         EXPECT_TRUE(seen.insert(FailureDescription(code)).second) << static_cast<int>(code);

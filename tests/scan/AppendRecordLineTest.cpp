@@ -4,17 +4,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/Failure.h"
 #include "scan/DataFile.h"
+#include "support/FakeFiles.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
 namespace {
 
+using test::FakeFileLayer;
 using test::ReadFile;
 using test::TempDir;
 
@@ -136,6 +140,57 @@ TEST(AppendRecordLine, WriteCutShortLeavesNoPartialLine) {
     // The file was released: the next scan appends as usual.
     AppendRecordLine(dir.folder(), "LOG.txt", "next");
     EXPECT_EQ(ReadFile(path), before + "next\r\n");
+}
+
+// The scan counts only after its line is on the disk: the sync comes after the whole line and
+// before the file is let go.
+TEST(AppendRecordLine, LineIsSyncedBeforeTheFileIsClosed) {
+    TempDir dir;
+    FakeFileLayer files;
+    AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
+    EXPECT_EQ(files.steps, (std::vector<std::string>{"open LOG.txt", "write LOG.txt",
+                                                     "sync LOG.txt", "close LOG.txt"}));
+}
+
+// Whatever step fails, the file is left as it was and released, so that the scan can be written
+// again later without a second copy.
+TEST(AppendRecordLine, FailedStepLeavesTheFileAsItWas) {
+    struct Case {
+        const char* step;
+        int error;
+        FailureCode code;
+    };
+    const Case cases[] = {
+        {"open LOG.txt", ENOENT, FailureCode::DataFileOpen},
+        {"write LOG.txt", ENOSPC, FailureCode::DataFileWrite},
+        {"sync LOG.txt", EIO, FailureCode::DataFileWrite},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        TempDir dir;
+        test::WriteFile(dir.file("LOG.txt"), "kept\r\n");
+        FakeFileLayer files;
+        files.failures[c.step] = c.error;
+        try {
+            AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), c.code);
+        }
+        EXPECT_EQ(ReadFile(dir.file("LOG.txt")), "kept\r\n");
+        const bool opened = files.steps.size() > 1;
+        EXPECT_EQ(opened, files.steps.back() == "close LOG.txt");
+    }
+}
+
+// After a successful sync the line is on the disk: a failing close must not report it lost, or
+// it would be written a second time.
+TEST(AppendRecordLine, CloseFailureAfterTheSyncCountsTheLine) {
+    TempDir dir;
+    FakeFileLayer files;
+    files.failures["close LOG.txt"] = EIO;
+    AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
+    EXPECT_EQ(ReadFile(dir.file("LOG.txt")), "line\r\n");
 }
 
 }  // namespace

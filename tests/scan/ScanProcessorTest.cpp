@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include "device/CommHandler.h"
+#include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/TestSupport.h"
 
@@ -10,7 +14,9 @@ namespace brisolant {
 namespace {
 
 using test::FakeClock;
+using test::FakeFileLayer;
 using test::FakePrompt;
+using test::FakeRetryTimer;
 using test::FakeView;
 using test::ReadFile;
 using test::TempDir;
@@ -34,7 +40,9 @@ class ScanProcessorTest : public ::testing::Test {
     Settings settings;
     FakeClock clock;
     LocaleFormat locale;
-    ScanProcessor processor{state, view, prompt, settings, clock, locale};
+    FakeFileLayer files;
+    FakeRetryTimer retryTimer;
+    ScanProcessor processor{state, view, prompt, settings, clock, locale, files, retryTimer};
 };
 
 TEST_F(ScanProcessorTest, TestScanIsWrittenShownAndCounted) {
@@ -105,7 +113,7 @@ TEST_F(ScanProcessorTest, FailedConversionWritesNothingAndKeepsThePreviousScanSh
     EXPECT_EQ(state.DataFileName, "LOG-242.txt") << "named before the scan was read";
 }
 
-TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothing) {
+TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothingUntilItIsWritten) {
     settings.FilePath = folder.folder() + "missing/";
     settings.ManualEntryData = true;
     view.dataMenuEnabled = false;
@@ -115,7 +123,10 @@ TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothing) {
     EXPECT_EQ(view.counter, "");
     EXPECT_FALSE(view.dataMenuEnabled);
     EXPECT_EQ(view.panels.count(2), 0u);
-    EXPECT_EQ(view.panels[1].rfind("Status: 121 ", 0), 0u) << view.panels[1];
+    EXPECT_EQ(view.panels[1],
+              "Status: 126 Scans are waiting to be written: 1 waiting; Cannot open "
+              "the data file: " +
+                  settings.FilePath + "LOG-241.txt: No such file or directory");
 }
 
 // The user's own data folder of an installed program is made when the first record needs it; a
@@ -143,6 +154,102 @@ TEST_F(ScanProcessorTest, CounterOverflowIsReportedAfterTheLineIsWritten) {
     Process();
     EXPECT_EQ(DataFile(), kTestScanLine + "\r\n");
     EXPECT_EQ(view.panels[1], "Status: 131 The scan counter is full");
+}
+
+// The data folder goes away (an unmounted share) while three scans arrive a second apart; each
+// keeps its own time and file, and all are written in order once the folder is back.
+TEST_F(ScanProcessorTest, ScansWaitForTheFolderAndAreWrittenInOrderWithTheirOwnTimes) {
+    const std::string aside = folder.file("aside");
+    std::filesystem::create_directory(folder.path() / "data");
+    settings.FilePath = folder.folder() + "data/";
+    std::filesystem::rename(settings.FilePath, aside);
+    view.dataMenuEnabled = false;
+    for (int n = 1; n <= 3; ++n) {
+        clock.now.second = n;
+        Process();
+        EXPECT_EQ(view.panels[1].rfind("Status: 126 Scans are waiting to be written: " +
+                                           std::to_string(n) + " waiting; Cannot open",
+                                       0),
+                  0u)
+            << view.panels[1];
+    }
+    EXPECT_EQ(view.counter, "") << "nothing counts before its line is in the file";
+    EXPECT_TRUE(retryTimer.running);
+    processor.WriteWaitingScans();
+    EXPECT_EQ(processor.WaitingCount(), 3u) << "the folder is still away";
+    EXPECT_FALSE(std::filesystem::exists(settings.FilePath)) << "the folder is never made";
+
+    std::filesystem::rename(aside, settings.FilePath);
+    view.dataMenuChecked = true;
+    processor.WriteWaitingScans();
+    const std::string text = ReadFile(settings.FilePath + "LOG-241.txt");
+    std::string expected;
+    for (const char* time : {"14:03:01", "14:03:02", "14:03:03"}) {
+        std::string line = kTestScanLine;
+        line.replace(11, 8, time);
+        expected += line + "\r\n";
+    }
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(view.counter, "3");
+    EXPECT_TRUE(view.dataMenuEnabled);
+    EXPECT_EQ(view.list.size(), 3u);
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    EXPECT_FALSE(retryTimer.running);
+}
+
+TEST_F(ScanProcessorTest, NewScanQueuesBehindTheWaitingOnes) {
+    struct Case {
+        const char* name;
+        bool folderBack;
+        std::size_t lines;
+        std::size_t waiting;
+    };
+    const Case cases[] = {{"folder back", true, 2, 0}, {"folder still away", false, 0, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dataDir;
+        settings.FilePath = dataDir.folder();
+        std::filesystem::rename(dataDir.path(), folder.file("aside"));
+        clock.now.second = 1;
+        Process();
+        if (c.folderBack) {
+            std::filesystem::rename(folder.file("aside"), dataDir.path());
+        }
+        clock.now.second = 2;
+        Process();
+        EXPECT_EQ(processor.WaitingCount(), c.waiting);
+        if (c.folderBack) {
+            const std::string text = ReadFile(dataDir.file("LOG-241.txt"));
+            EXPECT_LT(text.find("14:03:01"), text.find("14:03:02"));
+            EXPECT_EQ(text.size(), c.lines * (kTestScanLine.size() + 2));
+        } else {
+            std::filesystem::rename(folder.file("aside"), dataDir.path());
+            processor.WriteWaitingScans();
+        }
+    }
+}
+
+// A name no file can have would hold up every scan behind it for good: such a scan is reported
+// and not kept.
+TEST_F(ScanProcessorTest, ScanWithAnImpossibleFileNameDoesNotWait) {
+    settings.BranchID = "a/b";
+    Process();
+    EXPECT_EQ(processor.WaitingCount(), 0u);
+    EXPECT_FALSE(retryTimer.running);
+    EXPECT_EQ(view.panels[1].rfind("Status: 123 ", 0), 0u) << view.panels[1];
+}
+
+TEST_F(ScanProcessorTest, EveryRecordIsSyncedBeforeItCounts) {
+    Process();
+    EXPECT_EQ(files.steps, (std::vector<std::string>{"open LOG-241.txt", "write LOG-241.txt",
+                                                     "sync LOG-241.txt", "close LOG-241.txt"}));
+    EXPECT_EQ(view.counter, "1");
+    files.steps.clear();
+    files.failures["sync LOG-241.txt"] = EIO;
+    Process();
+    EXPECT_EQ(view.counter, "1") << "a line that did not reach the disk does not count";
+    EXPECT_EQ(processor.WaitingCount(), 1u);
+    EXPECT_EQ(DataFile(), kTestScanLine + "\r\n");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "scan/ScanJournal.h"
+#include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/TestSupport.h"
 
@@ -14,6 +16,7 @@ using test::FakeClock;
 using test::FakePort;
 using test::FakePrompt;
 using test::FakePump;
+using test::FakeRetryTimer;
 using test::FakeView;
 using test::FakeWatch;
 using test::ReadFile;
@@ -39,8 +42,10 @@ class MainWindowLogicTest : public ::testing::Test {
     FakePrompt prompt;
     RecordingMessages messages;
     FakeClock clock;
+    FakeRetryTimer retryTimer;
     MainWindowLogic logic{{view, port, watch, pump, prompt, messages, clock, LocaleFormat{},
-                           ProgramFolderPlace(programDir.path().string())}};
+                           ProgramFolderPlace(programDir.path().string()), PosixFiles(),
+                           retryTimer}};
 };
 
 TEST_F(MainWindowLogicTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
@@ -170,6 +175,32 @@ TEST_F(MainWindowLogicTest, ResetCounterWritesPlainZeroAndResetsNothingElse) {
     logic.mnuTest_Click();
     EXPECT_EQ(view.counter, "1");
     EXPECT_EQ(ReadFile(DataFile()).size(), 4 * 141u);
+}
+
+// The journal beside the settings file hands over what an earlier run could not write: it goes
+// into the data file first and counts; what still waits at the end is announced.
+TEST_F(MainWindowLogicTest, ScansAnEarlierRunKeptAreWrittenFirstAndWaitingOnesAnnouncedAtExit) {
+    WriteSettings("CommPort=/dev/pts/7\r\n");
+    const std::string journal = programDir.file("Orvane.journal");
+    WriteFile(journal, JournalEntry({dataDir.folder(), "LOG-241.txt", "kept line"}));
+    logic.Form_Load();
+    EXPECT_EQ(ReadFile(dataDir.file("LOG-241.txt")), "kept line\r\n");
+    EXPECT_EQ(ReadFile(journal), "");
+    EXPECT_EQ(view.counter, "1");
+    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
+    logic.Form_Unload();
+    EXPECT_TRUE(messages.shown.empty()) << "nothing waits, nothing to say";
+
+    std::filesystem::remove_all(dataDir.path());
+    logic.mnuTest_Click();
+    logic.mnuTest_Click();
+    EXPECT_TRUE(retryTimer.running);
+    logic.Form_Unload();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "2 scans are not in the data file yet. They are kept and will be written when the "
+              "program starts again.");
+    EXPECT_NE(ReadFile(journal).find(dataDir.folder()), std::string::npos);
 }
 
 TEST_F(MainWindowLogicTest, HiddenButtonTogglesTheRawText) {

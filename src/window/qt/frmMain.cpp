@@ -26,11 +26,14 @@ frmMain::frmMain(const std::string& programDir, QWidget* parent)
     : frmMain(brisolant::ProgramFolderPlace(programDir), parent) {}
 
 frmMain::frmMain(brisolant::SettingsPlace place, QWidget* parent)
-    : QMainWindow(parent), m_prompt(this), m_messages(this) {
+    : QMainWindow(parent),
+      m_prompt(this),
+      m_messages(this),
+      m_retryTimer([this] { Run([this] { m_logic->WriteWaitingScans(); }); }) {
     BuildElements();
     m_logic = std::make_unique<brisolant::MainWindowLogic>(brisolant::MainWindowServices{
         *this, m_comm, m_portWatch, m_pump, m_prompt, m_messages, m_clock,
-        brisolant::SystemLocaleFormat(), std::move(place)});
+        brisolant::SystemLocaleFormat(), std::move(place), brisolant::PosixFiles(), m_retryTimer});
     ConnectCommands();
     Run([this] { m_logic->Form_Load(); });
 }
@@ -124,6 +127,7 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 void frmMain::closeEvent(QCloseEvent* event) {
     m_portWatch.Stop();
     m_comm.SetPortOpen(false);
+    Run([this] { m_logic->Form_Unload(); });
     event->accept();
     QCoreApplication::quit();
 }

@@ -13,6 +13,7 @@
 #include "window/MainWindowLogic.h"
 #include "window/qt/QtEventPump.h"
 #include "window/qt/QtInputPrompt.h"
+#include "window/qt/QtRetryTimer.h"
 
 class QAction;
 class QLabel;
@@ -115,5 +116,6 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     brisolant::QtInputPrompt m_prompt;
     brisolant::QtMessagePresenter m_messages;
     brisolant::SystemClock m_clock;
+    brisolant::QtRetryTimer m_retryTimer;
     std::unique_ptr<brisolant::MainWindowLogic> m_logic;
 };
