@@ -13,7 +13,8 @@ namespace brisolant {
 int PosixFileLayer::OpenForAppend(const std::string& path, bool create) {
     // Non-blocking, so that a FIFO without a reader in the file's place fails at once instead of
     // freezing the program; regular files are not affected.
-    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (create ? O_CREAT : 0);
+    const int flags =
+        O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (create ? O_CREAT : 0);
     const int fd = ::open(path.c_str(), flags, 0644);
     return fd >= 0 ? fd : -errno;
 }

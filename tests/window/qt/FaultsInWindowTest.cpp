@@ -107,7 +107,7 @@ struct DataFault {
     // Both take the data folder, without the final "/".
     std::function<void(const fs::path& folder)> inject;
     std::function<void(const fs::path& folder)> clear;
-    std::string status;  // what panel 1 shows, reason included
+    std::string cause;  // what panel 1 shows after the waiting count, before the path
 };
 
 void PrintTo(const DataFault& fault, std::ostream* out) {
@@ -116,8 +116,7 @@ void PrintTo(const DataFault& fault, std::ostream* out) {
 
 const DataFault kDataFaults[] = {
     {"FolderMissing", "later/", [](const fs::path&) {},
-     [](const fs::path& folder) { fs::create_directory(folder); },
-     "Status: 121 Cannot open the data file: "},
+     [](const fs::path& folder) { fs::create_directory(folder); }, "Cannot open the data file: "},
     // Root may write anywhere, but not below a regular file.
     {"FolderIsARegularFile", "plain/",
      [](const fs::path& folder) { WriteFile(folder.string(), "plain"); },
@@ -125,14 +124,14 @@ const DataFault kDataFaults[] = {
          fs::remove(folder);
          fs::create_directory(folder);
      },
-     "Status: 121 Cannot open the data file: "},
+     "Cannot open the data file: "},
     {"FileIsAFolder", "", [](const fs::path& folder) { fs::create_directory(folder / "LOG-.txt"); },
      [](const fs::path& folder) { fs::remove(folder / "LOG-.txt"); },
-     "Status: 121 Cannot open the data file: "},
+     "Cannot open the data file: "},
     {"FileIsADevice", "",
      [](const fs::path& folder) { fs::create_symlink("/dev/null", folder / "LOG-.txt"); },
      [](const fs::path& folder) { fs::remove(folder / "LOG-.txt"); },
-     "Status: 125 The data file is not a regular file: "},
+     "The data file is not a regular file: "},
 };
 
 const char* const kReasons[] = {"No such file or directory", "Not a directory", "Is a directory",
@@ -141,7 +140,7 @@ const char* const kReasons[] = {"No such file or directory", "Not a directory", 
 class DataFaultsInWindow : public FaultsInWindow,
                            public ::testing::WithParamInterface<DataFault> {};
 
-TEST_P(DataFaultsInWindow, TheFailureIsShownNothingIsCountedAndTheNextScanIsWritten) {
+TEST_P(DataFaultsInWindow, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnceItIsCleared) {
     const DataFault& fault = GetParam();
     const std::string filePath = data.folder() + fault.folder;
     const fs::path folder = fs::path(filePath).parent_path();
@@ -150,7 +149,8 @@ TEST_P(DataFaultsInWindow, TheFailureIsShownNothingIsCountedAndTheNextScanIsWrit
     WriteSettings(filePath);
     RecordingMain& w = Open();
 
-    // From the line, then by the Test command: each reports the failure with its reason.
+    // From the line, then by the Test command: each waits, and panel 1 says how many wait and
+    // why.
     SendScan();
     ASSERT_TRUE(WaitUntil([&] { return !w.Panel1Starting("Status: 12").empty(); }))
         << Panel1().toStdString();
@@ -158,8 +158,12 @@ TEST_P(DataFaultsInWindow, TheFailureIsShownNothingIsCountedAndTheNextScanIsWrit
     test->trigger();
     const auto reports = w.Panel1Starting("Status: 12");
     ASSERT_EQ(reports.size(), 2u);
-    for (const std::string& report : reports) {
-        EXPECT_TRUE(report.starts_with(fault.status + file + ": ")) << report;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const std::string& report = reports[i];
+        EXPECT_TRUE(report.starts_with(
+            "Status: 126 Scans are waiting to be written: " + std::to_string(i + 1) + " waiting; " +
+            fault.cause + file + ": "))
+            << report;
         EXPECT_TRUE(std::any_of(std::begin(kReasons), std::end(kReasons), [&](const char* reason) {
             return report.ends_with(reason);
         })) << report;
@@ -170,10 +174,13 @@ TEST_P(DataFaultsInWindow, TheFailureIsShownNothingIsCountedAndTheNextScanIsWrit
 
     fault.clear(folder);
     SendScan();
-    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "1"; })) << Panel1().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "3"; })) << Panel1().toStdString();
     const std::string content = ReadFile(file);
-    ASSERT_EQ(content.size(), 141u) << content;
-    EXPECT_TRUE(content.ends_with("1234567890                         \r\n")) << content;
+    ASSERT_EQ(content.size(), 3 * 141u) << content;
+    for (std::size_t line = 0; line < 3; ++line) {
+        EXPECT_EQ(content.substr(line * 141 + 104, 37), "1234567890                         \r\n")
+            << content;
+    }
     EXPECT_EQ(Panel1(), "Status: Waiting Idle");
 }
 
