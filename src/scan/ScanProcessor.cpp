@@ -68,19 +68,20 @@ void ScanProcessor::OpenJournal(const std::string& path) {
     } catch (const Failure& failure) {
         view_.SetPanelText(1, StatusText(failure));
     }
-    WriteWaitingScans();
+    (void)WriteWaitingScans();
 }
 
-void ScanProcessor::WriteWaitingScans() {
+bool ScanProcessor::WriteWaitingScans() {
     if (pending_.Count() == 0) {
-        return;
+        return false;
     }
     try {
         pending_.WriteOut([this](const WaitingScan& scan) { CountWrittenRecord(scan); });
-        view_.SetPanelText(1, "Status: Waiting Idle");
+        return true;
     } catch (const Failure& failure) {
         view_.SetPanelText(1, StatusText(WaitingFailure(failure)));
     }
+    return false;
 }
 
 // Waiting scans go first, so that the file keeps the order of arrival.

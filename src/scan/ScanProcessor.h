@@ -31,8 +31,9 @@ class ScanProcessor : public ScanSink {
     // Takes the scans the journal at `path` keeps from an earlier run and writes them out.
     void OpenJournal(const std::string& path);
     // Tries again to write the waiting scans (the retry timer's tick). Panel 1 shows the
-    // failure and the count while any wait, and "Status: Waiting Idle" once all are written.
-    void WriteWaitingScans();
+    // failure and the count while any wait. Returns true when this call wrote the last of them,
+    // so that the caller can say all is well if nothing else is amiss.
+    bool WriteWaitingScans();
     std::size_t WaitingCount() const { return pending_.Count(); }
 
   private:

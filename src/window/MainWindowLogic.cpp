@@ -49,6 +49,12 @@ void MainWindowLogic::Form_Unload() {
                              "the program starts again.");
 }
 
+void MainWindowLogic::WriteWaitingScans() {
+    if (scan_processor_.WriteWaitingScans() && services_.comm.PortOpen()) {
+        services_.view.SetPanelText(1, "Status: Waiting Idle");
+    }
+}
+
 void MainWindowLogic::LoadSettingsAndOpenPort() {
     LoadSettings(settings_, services_.place, services_.messages);
     MainWindowView& view = services_.view;

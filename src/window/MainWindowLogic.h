@@ -5,6 +5,8 @@
 #include "common/Clock.h"
 #include "common/Failure.h"
 #include "common/LocaleFormat.h"
+#include "common/MainWindowState.h"
+#include "common/MainWindowView.h"
 #include "common/MessagePresenter.h"
 #include "device/CommHandler.h"
 #include "device/CommPort.h"
@@ -15,8 +17,6 @@
 #include "scan/RetryTimer.h"
 #include "scan/ScanProcessor.h"
 #include "settings/Settings.h"
-#include "common/MainWindowState.h"
-#include "common/MainWindowView.h"
 
 namespace brisolant {
 
@@ -50,8 +50,9 @@ class MainWindowLogic {
 
     // The window is closing: the operator learns how many scans wait for the next start.
     void Form_Unload();
-    // The retry timer ticked.
-    void WriteWaitingScans() { scan_processor_.WriteWaitingScans(); }
+    // The retry timer ticked. Once the last waiting scan is written, panel 1 says all is well,
+    // unless the port is closed.
+    void WriteWaitingScans();
 
     // The port reported an event.
     void Comm_OnComm() { comm_handler_.Comm_OnComm(); }

@@ -201,6 +201,15 @@ TEST_F(MainWindowLogicTest, ScansAnEarlierRunKeptAreWrittenFirstAndWaitingOnesAn
               "2 scans are not in the data file yet. They are kept and will be written when the "
               "program starts again.");
     EXPECT_NE(ReadFile(journal).find(dataDir.folder()), std::string::npos);
+
+    // The folder is back while the port is gone: the scans are written, but all is not well.
+    std::filesystem::create_directory(dataDir.path());
+    port.open = false;
+    view.panels[1] = "Status: 207 The serial port has gone away";
+    logic.WriteWaitingScans();
+    EXPECT_EQ(view.counter, "3");
+    EXPECT_EQ(view.panels[1], "Status: 207 The serial port has gone away");
+    EXPECT_FALSE(retryTimer.running);
 }
 
 TEST_F(MainWindowLogicTest, HiddenButtonTogglesTheRawText) {
