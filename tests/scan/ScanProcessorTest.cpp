@@ -134,12 +134,17 @@ TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothingUntilItIsWritt
 TEST_F(ScanProcessorTest, OnlyTheUsersOwnDataFolderIsMadeAtFirstNeed) {
     settings.FilePath = folder.folder() + "share/Orvane/";
     Process();
-    EXPECT_EQ(view.panels[1].rfind("Status: 121 ", 0), 0u) << view.panels[1];
+    EXPECT_EQ(view.panels[1].rfind(
+                  "Status: 126 Scans are waiting to be written: 1 waiting; Cannot open ", 0),
+              0u)
+        << view.panels[1];
     EXPECT_FALSE(std::filesystem::exists(settings.FilePath));
 
     settings.CreateFilePath = true;
     Process();
-    EXPECT_EQ(ReadFile(settings.FilePath + "LOG-241.txt"), kTestScanLine + "\r\n");
+    EXPECT_EQ(ReadFile(settings.FilePath + "LOG-241.txt"),
+              kTestScanLine + "\r\n" + kTestScanLine + "\r\n")
+        << "the scan that waited goes first";
     EXPECT_EQ(view.panels[2], "File: " + settings.FilePath + "LOG-241.txt");
 }
 
