@@ -37,7 +37,8 @@ class PendingScans {
 
     // Writes the waiting scans to their data files, oldest first, calling `written` for each
     // one that is in its file. Stops at the first that cannot be written and throws its Failure
-    // (DataFileOpen, DataFileWrite); that scan and those behind it go on waiting.
+    // (DataFileOpen, DataFileNotRegular, DataFileWrite); that scan and those behind it go on
+    // waiting.
     void WriteOut(const std::function<void(const WaitingScan&)>& written);
 
   private:

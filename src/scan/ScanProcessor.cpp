@@ -13,6 +13,13 @@ namespace brisolant {
 
 namespace {
 
+// Faults of the folder or the file that go away when the folder is back or the file is put
+// right: the scan waits for them. A bad file name never recovers.
+bool DataFileMayRecover(FailureCode code) {
+    return code == FailureCode::DataFileOpen || code == FailureCode::DataFileWrite ||
+           code == FailureCode::DataFileNotRegular;
+}
+
 constexpr const char* kManualEntryTitle = "Manual Entry";
 constexpr const char* kManualEntryPrompt =
     "Enter any addtional information to this record\r50 Character maximum";
@@ -91,8 +98,7 @@ void ScanProcessor::Record(WaitingScan scan) {
         AppendRecordLine(scan.folder, scan.fileName, scan.line, files_);
     } catch (const Failure& failure) {
         // A name that can never be opened would hold up every scan behind it.
-        if (failure.code() == FailureCode::DataFileOpen ||
-            failure.code() == FailureCode::DataFileWrite) {
+        if (DataFileMayRecover(failure.code())) {
             KeepWaiting(std::move(scan), failure);
         }
         throw;
@@ -114,7 +120,7 @@ void ScanProcessor::KeepWaiting(WaitingScan scan, const Failure& cause) {
 }
 
 Failure ScanProcessor::WaitingFailure(const Failure& cause) const {
-    if (cause.code() != FailureCode::DataFileOpen && cause.code() != FailureCode::DataFileWrite) {
+    if (!DataFileMayRecover(cause.code())) {
         return cause;
     }
     return Failure(FailureCode::ScansWaiting,
