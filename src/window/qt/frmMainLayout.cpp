@@ -13,6 +13,7 @@
 #include "window/qt/ReadableText.h"
 #include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
+#include "window/qt/ValueBoxStyle.h"
 #include "window/qt/frmMain.h"
 
 using brisolant::FitCaption;
@@ -72,9 +73,10 @@ QLabel* Caption(QWidget* parent, const QString& name, const QString& text) {
     return label;
 }
 
-QLineEdit* ValueBox(QWidget* parent, const QString& name) {
+QLineEdit* ValueBox(QWidget* parent, const QString& name, QStyle* style) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
+    box->setStyle(style);
     box->setReadOnly(true);
     box->setFont(ValueFont());
     return box;
@@ -111,6 +113,7 @@ void frmMain::BuildElements() {
 
 void frmMain::BuildValueColumn(QWidget* canvas) {
     const QFont font = ValueFont();
+    auto* style = new ValueBoxStyle(this);
     for (const ValueRow& row : kValueRows) {
         QLabel* caption = Caption(canvas, QStringLiteral("lblData%1").arg(row.captionIndex),
                                   QString::fromLatin1(row.caption));
@@ -121,7 +124,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
 
         FitCaption(caption);
 
-        QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex));
+        QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex), style);
         Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
         m_txtData[static_cast<std::size_t>(row.boxIndex)] = box;
     }
@@ -131,7 +134,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     m_lblData[1]->setFont(font);
     Place(m_lblData[1], 5520, 2700, 2025, kCaptionHeight);
     m_lblData[1]->hide();
-    m_txtData[1] = ValueBox(canvas, QStringLiteral("txtData1"));
+    m_txtData[1] = ValueBox(canvas, QStringLiteral("txtData1"), style);
     Place(m_txtData[1], 7500, 2640, kBoxWidth, kBoxHeight);
     m_txtData[1]->hide();
 
@@ -139,7 +142,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     m_lblCounter->setFont(font);
     Place(m_lblCounter, kCaptionLeft, 5220, CaptionWidth(1980), 405);
     FitCaption(m_lblCounter);
-    m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"));
+    m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"), style);
     Place(m_txtCounter, 1980, 5160, kBoxWidth, 435);
     m_txtCounter->setEnabled(false);
     // Drawn in the disabled style, yet readable: the style's own disabled grey on grey is not.
