@@ -109,7 +109,7 @@ TEST_P(DataFileFault, TheScanAtTheFaultWaitsAndIsWrittenOnceTheFaultIsCleared) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, DataFileFault, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace brisolant::e2e

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "scan/DataFile.h"
@@ -26,6 +27,12 @@ struct NameCase {
     std::string branch;
     std::string expected;
 };
+
+void PrintTo(const NameCase& row, std::ostream* out) {
+    *out << row.name << " at " << row.now.year << "-" << row.now.month << "-" << row.now.day << " "
+         << row.now.hour << ":" << row.now.minute << ":" << row.now.second << ", close time "
+         << row.closeTime << ", type " << row.logFileType << ", branch \"" << row.branch << "\"";
+}
 
 class DataFileName : public testing::TestWithParam<NameCase> {};
 
@@ -98,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "LOG-241.txt"},
         NameCase{
             "CloseTimeIsComparedAsText", {2007, 8, 30, 10, 0, 0}, "9:00", 0, "", "LOG-241.txt"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DataFileNameDay, CloseTimeAndClockCompareInOneFormWhateverTheTimeSeparator) {
     // With "." as the separator, "02.30.00" sorts above "02:00:00" as plain text.

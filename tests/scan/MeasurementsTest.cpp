@@ -120,8 +120,8 @@ TEST_P(DecimalCommaLocale, MetricConversionWritesLocaleDecimals) {
 
 INSTANTIATE_TEST_SUITE_P(Locales, DecimalCommaLocale,
                          testing::Values(DecimalCommaGroupingPoint(), DecimalCommaGroupingSpace()),
-                         [](const auto& info) {
-                             return info.param.grouping == "." ? std::string("GroupingPoint")
+                         [](const auto& row) {
+                             return row.param.grouping == "." ? std::string("GroupingPoint")
                                                                : std::string("GroupingSpace");
                          });
 

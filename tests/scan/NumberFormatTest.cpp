@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "common/Failure.h"
@@ -22,6 +23,11 @@ struct ReadCase {
     std::string text;
     double value;
 };
+
+void PrintTo(const ReadCase& row, std::ostream* out) {
+    *out << row.name << " " << testing::PrintToString(row.text) << " in ";
+    PrintTo(row.locale, out);
+}
 
 class ToNumberReads : public testing::TestWithParam<ReadCase> {};
 
@@ -53,13 +59,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "22\xD9\xAB"
                  "8",
                  22.8}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct RejectCase {
     const char* name;
     LocaleFormat locale;
     std::string text;
 };
+
+void PrintTo(const RejectCase& row, std::ostream* out) {
+    *out << row.name << " " << testing::PrintToString(row.text) << " in ";
+    PrintTo(row.locale, out);
+}
 
 class ToNumberRejects : public testing::TestWithParam<RejectCase> {};
 
@@ -88,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RejectCase{"NotANumber", kUs, "nan"},
                     RejectCase{"Nul", kUs, std::string("1\0", 2)},
                     RejectCase{"PointWhereNeitherSeparator", DecimalCommaGroupingSpace(), "3.5"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ToNumber, FailureQuotesTheText) {
     try {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <ostream>
 #include <string>
 
 #include "common/LocaleFormat.h"
@@ -25,3 +28,13 @@ inline LocaleFormat DecimalCommaGroupingSpace() {
 }
 
 }  // namespace brisolant::test
+
+namespace brisolant {
+
+// A locale as a table row shows it: its decimal and grouping separators.
+inline void PrintTo(const LocaleFormat& locale, std::ostream* out) {
+    *out << "decimal " << testing::PrintToString(locale.decimal) << " grouping "
+         << testing::PrintToString(locale.grouping);
+}
+
+}  // namespace brisolant

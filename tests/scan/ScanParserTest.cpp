@@ -63,6 +63,10 @@ struct FieldCase {
     std::string expected;  // unpadded
 };
 
+void PrintTo(const FieldCase& row, std::ostream* out) {
+    *out << row.name << " " << testing::PrintToString(row.text);
+}
+
 class ScanParserField : public testing::TestWithParam<FieldCase> {};
 
 TEST_P(ScanParserField, CutsTheValue) {
@@ -95,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Barcode: Width: 9 in\r\nWidth: 2 in\r\n", &ScanRecord::Width, "9 in"},
         FieldCase{"LabelsInAnyOrder", "Barcode: X\r\nDevice Number: 7\r\n",
                   &ScanRecord::DeviceNumber, "7"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ScanParser, NoLineEndAfterValueFailsNamingTheLabel) {
     try {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct SplitCase {
     std::string content;
     std::vector<std::string> lines;
 };
+
+void PrintTo(const SplitCase& row, std::ostream* out) {
+    *out << row.name << " " << testing::PrintToString(row.content);
+}
 
 class LineIndexSplit : public testing::TestWithParam<SplitCase> {};
 
@@ -50,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"EmptyLinesBetweenLineEnds", "\r\n\rx\r\n", {"", "", "x"}},
                     SplitCase{"OnlyALineEnd", "\r\n", {""}},
                     SplitCase{"EightBitBytesKept", "\xE9t\xE9\r\n\xFF", {"\xE9t\xE9", "\xFF"}}),
-    [](const testing::TestParamInfo<SplitCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<SplitCase>& row) { return row.param.name; });
 
 // The file is read in 1 MiB blocks: a CR LF cut by a block boundary is still one line end, and a
 // CR that ends a block ends its line even when the next block begins with another byte.
