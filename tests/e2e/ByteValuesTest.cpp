@@ -79,7 +79,7 @@ TEST(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
     }
     const std::string last = ParcelBarcode(1);
     ASSERT_TRUE(program.Line().Write(Scan(last)));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(test::WaitUntil([&] {
         const auto lines = program.WaitForLines(0);
         return (!lines.empty() && BarcodeOf(lines.back()) == last) || !program.IsRunning();
     })) << program.Log();

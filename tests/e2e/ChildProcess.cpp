@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "e2e/Waiting.h"
 #include "support/TestSupport.h"
+#include "support/Waiting.h"
 
 extern char** environ;
 
@@ -64,7 +64,7 @@ void ChildProcess::Stop() {
         return;
     }
     kill(m_pid, SIGTERM);
-    if (!WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(10))) {
+    if (!test::WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(10))) {
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;

@@ -1,11 +1,14 @@
 #include "e2e/ProgramUnderTest.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -43,6 +46,55 @@ bool HasOpen(pid_t pid, const std::string& path) {
         if (fs::read_symlink(entries->path(), linkError) == path && !linkError) {
             return true;
         }
+    }
+    return false;
+}
+
+bool WaitsForEvents(pid_t pid) {
+    constexpr long long kSoonMs = 100;
+    const std::string process = "/proc/" + std::to_string(pid);
+    // The state is the first field after the command name, which may hold blanks.
+    const std::string stat = test::ReadFile(process + "/stat");
+    const std::size_t nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos || nameEnd + 2 >= stat.size() || stat[nameEnd + 2] != 'S') {
+        return false;
+    }
+    // The system call the main thread is in and its arguments, in hexadecimal; "running" or -1
+    // when it is in none.
+    std::istringstream call(test::ReadFile(process + "/syscall"));
+    long number = -1;
+    std::vector<unsigned long long> arguments;
+    std::string word;
+    if (!(call >> number)) {
+        return false;
+    }
+    while (call >> word) {
+        arguments.push_back(std::stoull(word, nullptr, 16));
+    }
+    if (arguments.size() < 3) {
+        return false;
+    }
+#ifdef SYS_poll
+    if (number == SYS_poll) {
+        const auto timeoutMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(arguments[2]));
+        return timeoutMs < 0 || timeoutMs >= kSoonMs;
+    }
+#endif
+    if (number == SYS_ppoll) {
+        if (arguments[2] == 0) {
+            return true;  // no time-out at all
+        }
+        // The time-out lies in the process's memory.
+        timespec timeout{};
+        const int memory = open((process + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
+        if (memory < 0) {
+            return false;
+        }
+        const ssize_t got =
+            pread(memory, &timeout, sizeof timeout, static_cast<off_t>(arguments[2]));
+        close(memory);
+        return got == static_cast<ssize_t>(sizeof timeout) &&
+               timeout.tv_sec * 1000 + timeout.tv_nsec / 1000000 >= kSoonMs;
     }
     return false;
 }
@@ -102,7 +154,7 @@ void TestLine::Close() {
 }
 
 bool TestLine::Write(std::string_view bytes) {
-    const auto deadline = Clock::now() + kPatience;
+    const auto deadline = Clock::now() + test::kPatience;
     while (!bytes.empty()) {
         const ssize_t written = write(m_pair->MasterFd(), bytes.data(), bytes.size());
         if (written > 0) {
@@ -127,7 +179,7 @@ std::size_t TestLine::WriteNow(std::string_view bytes) {
 }
 
 bool TestLine::WaitUntilTaken() {
-    return WaitUntil([this] {
+    return test::WaitUntil([this] {
         int unread = 0;
         return ioctl(m_pair->SlaveFd(), FIONREAD, &unread) == 0 && unread == 0;
     });
@@ -224,7 +276,7 @@ bool ProgramUnderTest::StartAndWaitForPort() {
     const fs::path device = fs::canonical(m_port, error);
     const std::string opened = error ? m_port : device.string();
     bool open = false;
-    WaitUntil([&] {
+    test::WaitUntil([&] {
         open = HasOpen(m_process.Pid(), opened);
         return open || !IsRunning();
     });
@@ -250,12 +302,12 @@ std::string ProgramUnderTest::AllDataText() const {
 }
 
 std::vector<std::string> ProgramUnderTest::WaitForLines(std::size_t count) {
-    WaitUntil([&] { return SplitLines(AllDataText()).size() >= count || !IsRunning(); });
+    test::WaitUntil([&] { return SplitLines(AllDataText()).size() >= count || !IsRunning(); });
     return SplitLines(AllDataText());
 }
 
 std::string ProgramUnderTest::WaitForReplies(std::size_t count) {
-    WaitUntil([&] { return RepliesSoFar().size() >= count || !IsRunning(); });
+    test::WaitUntil([&] { return RepliesSoFar().size() >= count || !IsRunning(); });
     return m_replies;
 }
 

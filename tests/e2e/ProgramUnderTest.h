@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "e2e/ChildProcess.h"
-#include "e2e/Waiting.h"
 #include "station/PseudoTerminal.h"
 #include "support/TestSupport.h"
+#include "support/Waiting.h"
 
 namespace brisolant::e2e {
 
@@ -118,6 +118,10 @@ std::unique_ptr<ProgramUnderTest> PrepareProgram(const std::vector<SettingOverri
 
 // Whether the process has the path open, by the links in /proc/<pid>/fd.
 bool HasOpen(pid_t pid, const std::string& path);
+
+// Whether the process's main thread sleeps in the kernel waiting for its event loop's files,
+// with no wake-up due within 100 ms: what a program with nothing to do is seen doing.
+bool WaitsForEvents(pid_t pid);
 
 // The processor time (user and system) the process has used so far, in seconds.
 double CpuSeconds(pid_t pid);

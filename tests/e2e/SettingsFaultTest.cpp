@@ -2,14 +2,15 @@
 // still names the test's line it records scans.
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <thread>
 
 #include "e2e/ProgramUnderTest.h"
 #include "e2e/StationText.h"
@@ -74,6 +75,39 @@ const SettingsFault kFaults[] = {
      false},
 };
 
+// Sees a path being closed after reading, as the kernel reports it: for the test, the sign that
+// the program has opened its settings file, read what it could and let it go.
+class CloseAfterReading {
+  public:
+    explicit CloseAfterReading(const std::string& path)
+        : m_watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        m_watching =
+            m_watch >= 0 && inotify_add_watch(m_watch, path.c_str(), IN_CLOSE_NOWRITE) >= 0;
+    }
+    ~CloseAfterReading() {
+        if (m_watch >= 0) {
+            close(m_watch);
+        }
+    }
+    CloseAfterReading(const CloseAfterReading&) = delete;
+    CloseAfterReading& operator=(const CloseAfterReading&) = delete;
+
+    bool Watching() const { return m_watching; }
+    // Whether the path has been closed since the watch began.
+    bool Seen() {
+        alignas(inotify_event) char events[4096];
+        while (read(m_watch, events, sizeof events) > 0) {
+            m_seen = true;
+        }
+        return m_seen;
+    }
+
+  private:
+    int m_watch;
+    bool m_watching = false;
+    bool m_seen = false;
+};
+
 void PrintTo(const SettingsFault& fault, std::ostream* out) {
     *out << fault.name;
 }
@@ -98,15 +132,19 @@ TEST_P(SettingsFileFault, TheProgramStartsAndKeepsRunning) {
         EXPECT_EQ(BrokenLines(lines), std::vector<std::string>{});
         return;
     }
-    // It waits for the operator to read what it could not use, which only an in-process test
-    // can see; here it must merely not end.
+    // It has read what it could once it lets the file go; it then waits for the operator to read
+    // what it could not use, which only an in-process test can see. Here it must get that far,
+    // neither hanging on the file nor ending.
+    CloseAfterReading closed(program.SettingsFile());
+    ASSERT_TRUE(closed.Watching()) << program.SettingsFile();
     ASSERT_TRUE(program.Start()) << program.Log();
-    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_TRUE(test::WaitUntil([&] { return closed.Seen() || !program.IsRunning(); }))
+        << "the program never let its settings file go";
     EXPECT_TRUE(program.IsRunning()) << program.Log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, SettingsFileFault, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace brisolant::e2e

@@ -7,8 +7,8 @@
 
 #include "e2e/ChildProcess.h"
 #include "e2e/ProgramUnderTest.h"
-#include "e2e/Waiting.h"
 #include "support/TestSupport.h"
+#include "support/Waiting.h"
 
 namespace brisolant::e2e {
 namespace {
@@ -33,7 +33,8 @@ TEST(StationSimulator, everyFloodedScanLandsOnceInOrderThroughNoiseAndResends) {
                       EnvironmentWith({}), log))
         << test::ReadFile(log);
     // The first line the station writes is its end of the line for the program.
-    ASSERT_TRUE(WaitUntil([&] { return test::ReadFile(log).find('\n') != std::string::npos; }));
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return test::ReadFile(log).find('\n') != std::string::npos; }));
     const std::string stationOutput = test::ReadFile(log);
     const std::string port = stationOutput.substr(0, stationOutput.find('\n'));
     ASSERT_TRUE(port.starts_with("/dev/")) << stationOutput;

@@ -65,7 +65,7 @@ inline std::string SendUntilRecorded(ProgramUnderTest& program, long& number) {
         }
         bool recorded = false;
         bool nak = false;
-        WaitUntil([&] {
+        test::WaitUntil([&] {
             const auto lines = program.WaitForLines(0);
             recorded = !lines.empty() && BarcodeOf(lines.back()) == barcode;
             nak = nak || line.TakeReplies().find(kNak) != std::string::npos;

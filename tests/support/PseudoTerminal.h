@@ -5,10 +5,6 @@
 
 #include <poll.h>
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <cerrno>
 #include <memory>
@@ -16,6 +12,7 @@
 #include <string>
 
 #include "station/PseudoTerminal.h"
+#include "support/QtWaiting.h"
 
 namespace brisolant::test {
 
@@ -69,35 +66,5 @@ class PseudoTerminal {
   private:
     std::unique_ptr<station::PseudoTerminal> pair_;
 };
-
-// Runs the event loop for a short slice, waiting for events rather than spinning.
-inline void PumpSlice() {
-    QEventLoop loop;
-    QTimer::singleShot(10, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs the event loop until the condition holds or a generous time has passed.
-template <typename Condition>
-bool WaitUntil(Condition condition, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        PumpSlice();
-    }
-    return true;
-}
-
-// Runs the event loop for a while, for checks that nothing more happens.
-inline void PumpFor(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        PumpSlice();
-    }
-}
 
 }  // namespace brisolant::test

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "support/QtTestApp.h"
+#include "support/Screenshot.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
@@ -54,7 +55,7 @@ TEST_F(frmAboutTest, ShowsCaptionVersionAndOnlyTheVisibleElements) {
     EXPECT_EQ(Find<QPushButton>("cmdSysInfo")->text(), "&System Info...");
     EXPECT_TRUE(Find<QPushButton>("cmdOK")->isDefault());
     EXPECT_EQ(dialog->focusWidget(), Find<QPushButton>("cmdOK"));
-    dialog->grab().save("/tmp/brisolant-about.png");
+    EXPECT_TRUE(test::SaveScreenshot(*dialog, "about"));
 }
 
 // Whoever looks after the PC reads here which files this instance uses; a long path wraps after

@@ -122,14 +122,14 @@ TEST_F(SerialCommPortTest, ReceivesEveryByteAndSendsAnswersAtOnce) {
         all.push_back(static_cast<char>(byte));
     }
     pty.Write(all);
-    ASSERT_TRUE(WaitUntil([&] { return received.size() >= all.size(); }));
+    ASSERT_TRUE(PumpUntil([&] { return received.size() >= all.size(); }));
     EXPECT_EQ(received, all);
     EXPECT_EQ(events.front(), kEventReceive);
     EXPECT_EQ(port.CommEvent(), kEventReceive);
 
     port.Output("\x15");
     std::string answer;
-    ASSERT_TRUE(WaitUntil([&] { return !(answer += pty.ReadAvailable()).empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !(answer += pty.ReadAvailable()).empty(); }));
     EXPECT_EQ(answer, "\x15");
 }
 
@@ -137,7 +137,7 @@ TEST_F(SerialCommPortTest, DiscardDropsWhatWasReceivedButNotRead) {
     port.SetEventHandler([] {});
     port.SetPortOpen(true);
     pty.Write("stale");
-    ASSERT_TRUE(WaitUntil([&] { return port.BytesWaiting() == 5; }));
+    ASSERT_TRUE(PumpUntil([&] { return port.BytesWaiting() == 5; }));
     port.DiscardInput();
     EXPECT_EQ(port.Input(), "");
 }
@@ -150,15 +150,18 @@ class SerialCommPortNestedTest : public SerialCommPortTest {
         SerialCommPortTest::OnEvent();
         if (events.size() == 1) {
             pty.Write("second");
-            WaitUntil([&] { return port.BytesWaiting() > 0; });
+            secondWaitedDuringTheRun = PumpUntil([&] { return port.BytesWaiting() > 0; });
         }
     }
+
+    bool secondWaitedDuringTheRun = false;
 };
 
 TEST_F(SerialCommPortNestedTest, BytesArrivingDuringAHandlerRunGetAnEventOfTheirOwn) {
     port.SetPortOpen(true);
     pty.Write("first");
-    ASSERT_TRUE(WaitUntil([&] { return received == "firstsecond"; })) << received;
+    ASSERT_TRUE(PumpUntil([&] { return received == "firstsecond"; })) << received;
+    EXPECT_TRUE(secondWaitedDuringTheRun) << "the second bytes came only after the handler ran";
     EXPECT_EQ(events, (std::vector<std::int16_t>{kEventReceive, kEventReceive}));
 }
 
@@ -183,10 +186,10 @@ TEST_F(SerialCommPortTest, SettingsTheDeviceRefusesFailNamingThePartAndLeaveTheP
 TEST_F(SerialCommPortTest, AVanishedDeviceIsClosedAndReportedOnce) {
     port.SetPortOpen(true);
     pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return !failures.empty(); }));
-    // A closed pseudo-terminal keeps signalling an error until the port is closed; a few
-    // hundred milliseconds more of events must bring no second report.
-    PumpFor(300);
+    ASSERT_TRUE(PumpUntil([&] { return !failures.empty(); }));
+    // A closed pseudo-terminal keeps signalling an error until the port is closed: were it
+    // still watched, the next turns of the event loop would bring a second report.
+    SettleEvents();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].code(), FailureCode::PortVanished);
     // Nothing of the system's text, such as "No such file or directory", which would read as
@@ -219,8 +222,8 @@ TEST_F(SerialCommPortTest, APortHeldByAnotherProgramSaysWhoHoldsIt) {
 TEST_F(SerialCommPortTest, APseudoTerminalReportsNoLineEvents) {
     port.SetPortOpen(true);
     pty.Write("x");
-    ASSERT_TRUE(WaitUntil([&] { return received == "x"; }));
-    PumpFor(50);
+    ASSERT_TRUE(PumpUntil([&] { return received == "x"; }));
+    SettleEvents();
     EXPECT_EQ(events, std::vector<std::int16_t>{kEventReceive});
 }
 

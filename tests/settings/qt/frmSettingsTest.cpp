@@ -18,6 +18,7 @@
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
 #include "support/QtTestApp.h"
+#include "support/Screenshot.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
@@ -301,7 +302,7 @@ TEST_F(frmSettingsTest, FolderNamesOutsideLatin1KeepTheirBytes) {
     Open();
     EXPECT_EQ(Find<FolderList>("Dir1")->path(), QString::fromUtf8(folder));
     EXPECT_EQ(Text("txtFilePath"), QString::fromUtf8(folder + "/"));
-    dialog->grab().save("/tmp/brisolant-settings-deep.png");
+    EXPECT_TRUE(test::SaveScreenshot(*dialog, "settings-deep"));
     PressOK();
     EXPECT_EQ(StoredValue("SETTINGS", "FilePath"), folder + "/");
 }
@@ -376,7 +377,7 @@ TEST_F(frmSettingsTest, KeysNeitherConfirmNorDiscardAndFocusFollowsTheFixedOrder
 // Every control lies inside its group or the dialog, and none covers another.
 TEST_F(frmSettingsTest, ControlsFitTheirGroupsWithoutOverlapping) {
     Open();
-    dialog->grab().save("/tmp/brisolant-settings.png");
+    EXPECT_TRUE(test::SaveScreenshot(*dialog, "settings"));
     for (QWidget* group :
          {static_cast<QWidget*>(dialog.get()), Find<QWidget>("Frame1"), Find<QWidget>("Frame2")}) {
         const QList<QWidget*> children = group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);

@@ -152,7 +152,7 @@ TEST_P(DataFaultsInWindow, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnce
     // From the line, then by the Test command: each waits, and panel 1 says how many wait and
     // why.
     SendScan();
-    ASSERT_TRUE(WaitUntil([&] { return !w.Panel1Starting("Status: 12").empty(); }))
+    ASSERT_TRUE(PumpUntil([&] { return !w.Panel1Starting("Status: 12").empty(); }))
         << Panel1().toStdString();
     QAction* test = w.findChild<QAction*>("mnuTest");
     test->trigger();
@@ -174,7 +174,7 @@ TEST_P(DataFaultsInWindow, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnce
 
     fault.clear(folder);
     SendScan();
-    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "3"; })) << Panel1().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "3"; })) << Panel1().toStdString();
     const std::string content = ReadFile(file);
     ASSERT_EQ(content.size(), 3 * 141u) << content;
     for (std::size_t line = 0; line < 3; ++line) {
@@ -185,15 +185,15 @@ TEST_P(DataFaultsInWindow, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnce
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, DataFaultsInWindow, ::testing::ValuesIn(kDataFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FaultsInWindow, AVanishedPortIsReportedOnceAndTheTestCommandStillWrites) {
     WriteSettings(data.folder());
     RecordingMain& w = Open();
     pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return !w.Panel1Starting("Status: 207 ").empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Panel1Starting("Status: 207 ").empty(); }));
     EXPECT_FALSE(w.Comm().PortOpen());
-    PumpFor(500);
+    SettleEvents();
     EXPECT_EQ(w.Panel1Starting("Status: 207 ").size(), 1u);
 
     w.findChild<QAction*>("mnuTest")->trigger();
@@ -293,11 +293,11 @@ TEST_P(SettingsFaultsInWindow, TheWindowComesUpAndSaysWhatItCouldNotUse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, SettingsFaultsInWindow, ::testing::ValuesIn(kSettingsFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Types the answer into the next input box once it is up. It is looked for from timers, since
 // the window runs the event loop before the box opens.
-void AnswerPromptWhenItOpens(const QString& answer, int triesLeft = 500) {
+void AnswerPromptWhenItOpens(const QString& answer, int triesLeft = kTriesEvery10Ms) {
     QTimer::singleShot(10, [answer, triesLeft] {
         auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
         if (input != nullptr) {

@@ -16,6 +16,7 @@
 #include "device/CommHandler.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
+#include "support/Screenshot.h"
 #include "support/TestSupport.h"
 #include "window/qt/ReadableText.h"
 #include "window/qt/RecordListView.h"
@@ -104,10 +105,10 @@ TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     EXPECT_FALSE(w.windowIcon().isNull());
     EXPECT_EQ(Find<QLabel>("lblErrors")->text(), "0");
 
-    QAction* data = Action("mnuData");
-    EXPECT_TRUE(data->isCheckable());
-    EXPECT_FALSE(data->isChecked());
-    EXPECT_FALSE(data->isEnabled());
+    QAction* dataMenu = Action("mnuData");
+    EXPECT_TRUE(dataMenu->isCheckable());
+    EXPECT_FALSE(dataMenu->isChecked());
+    EXPECT_FALSE(dataMenu->isEnabled());
     for (const char* enabled :
          {"mnuExit", "mnuSettings", "mnuResetCounter", "mnuTest", "mnuAbout"}) {
         EXPECT_TRUE(Action(enabled)->isEnabled()) << enabled;
@@ -154,7 +155,7 @@ TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
 TEST_F(frmMainTest, AScanFromTheStationIsWrittenAndShown) {
     Open(pty.path());
     pty.Write("\x02" + CommHandler::TestScanText());
-    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "1"; }));
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
 
     const auto files = DataFiles();
     ASSERT_EQ(files.size(), 1u);
@@ -183,16 +184,16 @@ TEST_F(frmMainTest, WithoutAPortTheTestCommandStillWritesARecord) {
     EXPECT_EQ(Panel(1), failure);
     EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGrey);
 
-    w.grab().save(QStringLiteral("/tmp/brisolant-main.png"));
+    EXPECT_TRUE(SaveScreenshot(w, "main"));
 }
 
 TEST_F(frmMainTest, AStationThatGoesAwayIsReportedAndThePortClosed) {
     frmMain& w = Open(pty.path());
     pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
+    ASSERT_TRUE(PumpUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
     EXPECT_FALSE(w.Comm().PortOpen());
     EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGrey);
-    PumpFor(200);
+    SettleEvents();
     EXPECT_TRUE(Panel(1).startsWith("Status: 207 "));
 }
 
@@ -243,16 +244,16 @@ TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {
     EXPECT_EQ(Box("txtCounter"), "0");
 
     // The Data view lists the file's lines; switched off it is emptied and hidden.
-    QAction* data = Action("mnuData");
+    QAction* dataMenu = Action("mnuData");
     auto* list = Find<RecordListView>("lstData");
-    data->trigger();
-    EXPECT_TRUE(data->isChecked());
+    dataMenu->trigger();
+    EXPECT_TRUE(dataMenu->isChecked());
     EXPECT_FALSE(list->isHidden());
     EXPECT_EQ(list->RowCount(), 2);
     Action("mnuTest")->trigger();
     EXPECT_EQ(list->RowCount(), 3);
-    data->trigger();
-    EXPECT_FALSE(data->isChecked());
+    dataMenu->trigger();
+    EXPECT_FALSE(dataMenu->isChecked());
     EXPECT_TRUE(list->isHidden());
     EXPECT_EQ(list->RowCount(), 0);
 
@@ -350,7 +351,7 @@ TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
 
 // Acts on the next modal dialog once it is up. It is looked for from timers rather than a
 // waiting loop, since the window's own steps run the event loop before the dialog opens.
-void WhenDialogOpens(std::function<void(QDialog*)> step, int triesLeft = 500) {
+void WhenDialogOpens(std::function<void(QDialog*)> step, int triesLeft = kTriesEvery10Ms) {
     QTimer::singleShot(10, [step, triesLeft] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (dialog != nullptr || triesLeft == 0) {

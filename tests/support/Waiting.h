@@ -1,14 +1,18 @@
 #pragma once
 
+// The one way the tests wait: for something to be seen, never for a fixed time.
+
 #include <chrono>
 #include <thread>
 
-namespace brisolant::e2e {
+namespace brisolant::test {
 
-// Waits in these tests are generous: a slow or sanitized build must never fail on time alone.
+// Generous, and the same for every wait: a slow, sanitized build on a loaded machine must
+// never fail on time alone. A wait that holds at once costs nothing of it.
 inline constexpr std::chrono::seconds kPatience{60};
 
-// Checks the condition every few milliseconds until it holds or the patience runs out.
+// Checks the condition every few milliseconds until it holds or the patience runs out; for
+// what another process or thread does.
 template <typename Condition>
 bool WaitUntil(Condition done, std::chrono::seconds patience = kPatience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -21,4 +25,4 @@ bool WaitUntil(Condition done, std::chrono::seconds patience = kPatience) {
     return true;
 }
 
-}  // namespace brisolant::e2e
+}  // namespace brisolant::test
