@@ -85,7 +85,7 @@ TEST(PortVanish, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
     }
     ProgramUnderTest& program = *started;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
-    ASSERT_EQ(program.WaitForLines(3).size(), 3u) << program.Log();
+    ASSERT_EQ(program.WaitForLines(3).size(), 3u) << program.Log() << test::ReadFile(log);
 
     station.Stop();
     EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "the station left its link behind";
