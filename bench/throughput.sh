@@ -8,7 +8,8 @@
 # --paced RATE sends RATE scans a second instead of a flood, on a line set to 115200 baud: at
 # 40 a second each scan arrives in a read of its own, as at the line's real pace.
 # Station options after "--" go to the simulator, e.g. -- --short-every 50 --noise-every 7.
-# Reports scans per second, CPU time per scan, whether every barcode is in the data file
+# Reports scans per second, CPU time per scan and the share of one core (at the line's pace,
+# what the program costs beside a real station), whether every barcode is in the data file
 # exactly once and in order, then CPU time and resident memory while no data arrives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +27,7 @@ while (($#)); do
         --paced) pace=(--rate "$2"); baud=115200; shift 2 ;;
         --idle) idle=$2; shift 2 ;;
         --timeout) timeout=$2; shift 2 ;;
-        -h | --help) sed -n '2,13p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -141,8 +142,9 @@ awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
     -v c0="$start_ticks" -v c1="$end_ticks" -v i0="$idle_start" -v i1="$idle_end" \
     -v hz="$ticks_per_second" -v idle="$idle" -v load_rss="$load_rss" -v idle_rss="$idle_rss" \
     -v peak_rss="$peak_rss" -v order="$out_of_order" -v dup="$duplicates" \
-    -v missing="$missing" -v badlen="$bad_length" -v naks="$naks" 'BEGIN {
-    seconds = t1 - t0; cpu = (c1 - c0) / hz
+    -v missing="$missing" -v badlen="$bad_length" -v naks="$naks" \
+    -v p0="$poll_start" -v p1="$poll_end" 'BEGIN {
+    seconds = t1 - t0; cpu = (c1 - c0) / hz; wall = p1 - p0
     # The clock starts at the first append, so it spans one scan fewer than were recorded.
     rate = seconds > 0 ? (lines - 1) / seconds : 0
     printf "%-34s %s\n", "measure", "value"
@@ -151,6 +153,8 @@ awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
     printf "%-34s %.0f\n", "scans per second", rate
     printf "%-34s %.3f s\n", "CPU time under load", cpu
     printf "%-34s %.1f us\n", "CPU time per scan", lines ? 1e6 * cpu / lines : 0
+    printf "%-34s %.2f %% over %.1f s\n", "CPU share of one core",
+        (wall > 0 ? 100 * cpu / wall : 0), wall
     printf "%-34s %d missing, %d duplicated, %d out of order, %d of wrong length\n",
         "barcodes", missing, dup, order, badlen
     printf "%-34s %d\n", "NAKs the station received", naks
