@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Locales, DecimalCommaLocale,
                          testing::Values(DecimalCommaGroupingPoint(), DecimalCommaGroupingSpace()),
                          [](const auto& row) {
                              return row.param.grouping == "." ? std::string("GroupingPoint")
-                                                               : std::string("GroupingSpace");
+                                                              : std::string("GroupingSpace");
                          });
 
 TEST_F(MeasurementsTest, DeviceNumberAndBarcodeKeepTheirPoints) {
