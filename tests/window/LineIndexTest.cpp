@@ -114,6 +114,10 @@ struct ChangeCase {
     bool changed;
 };
 
+void PrintTo(const ChangeCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class LineIndexChange : public testing::TestWithParam<ChangeCase> {};
 
 TEST_P(LineIndexChange, TellsWhetherTheFileIsStillTheOneIndexed) {
@@ -152,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    std::filesystem::remove(path);
                                },
                                true}),
-    [](const testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ChangeCase>& row) { return row.param.name; });
 
 // The index reads the file only while it is asked for lines: a removable drive can be taken
 // out and a replaced file's space freed while the view is on.

@@ -341,7 +341,7 @@ TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
     QApplication::setActiveWindow(&w);
     auto* list = Find<RecordListView>("lstData");
     list->setFocus();
-    ASSERT_TRUE(WaitUntil([&] { return list->hasFocus(); }));
+    ASSERT_TRUE(PumpUntil([&] { return list->hasFocus(); }));
 
     Action("mnuData")->trigger();
 
