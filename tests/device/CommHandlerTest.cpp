@@ -430,7 +430,7 @@ TEST_P(Framing, HandsOnEachScanWholeAndCountsWhatIsDropped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, Framing, ::testing::ValuesIn(kFramingCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CommHandlerTest, PortOpenedDropsAHalfReceivedBlock) {
     Receive(kHalfA);

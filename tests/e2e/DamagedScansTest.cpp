@@ -91,7 +91,7 @@ TEST(DamagedScans, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRecord
         ASSERT_TRUE(program.Line().Write(stream.substr(at, 997))) << program.Log();
     }
     std::vector<std::string> lines;
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(test::WaitUntil([&] {
         lines = program.WaitForLines(0);
         return (!lines.empty() && BarcodeOf(lines.back()) == ParcelBarcode(last)) ||
                !program.IsRunning();

@@ -115,7 +115,7 @@ double SecondsUntilOpen(ProgramUnderTest& program, const std::string& link,
                         const std::string& device) {
     const auto made = std::chrono::steady_clock::now();
     fs::create_symlink(device, link);
-    if (!WaitUntil([&] { return HasOpen(program.Pid(), device) || !program.IsRunning(); })) {
+    if (!test::WaitUntil([&] { return HasOpen(program.Pid(), device) || !program.IsRunning(); })) {
         return -1;
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
@@ -145,8 +145,9 @@ TEST(PortVanish, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorde
         ASSERT_TRUE(line->WaitUntilTaken());
         line->Close();
         fs::remove(link);
-        ASSERT_TRUE(WaitUntil([&] { return !Holds(program.Pid(), old) || !program.IsRunning(); }))
-            << "the program kept the dead port open";
+        ASSERT_TRUE(test::WaitUntil([&] {
+            return !Holds(program.Pid(), old) || !program.IsRunning();
+        })) << "the program kept the dead port open";
 
         lines.push_back(std::make_unique<TestLine>());
         line = lines.back().get();
@@ -171,14 +172,14 @@ TEST(PortVanish, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
     }
     ProgramUnderTest& program = *started;
     ASSERT_TRUE(program.Start()) << program.Log();
-    ASSERT_TRUE(WaitUntil([&] { return Watches(program.Pid()) || !program.IsRunning(); }))
+    ASSERT_TRUE(test::WaitUntil([&] { return Watches(program.Pid()) || !program.IsRunning(); }))
         << "the program does not wait for its device\n"
         << program.Log();
 
     const double seconds = SecondsUntilOpen(program, link, program.Line().ProgramEnd());
     ASSERT_GE(seconds, 0) << "not opened\n" << program.Log();
     std::printf("[ figures  ] device opened %.2f s after it appeared\n", seconds);
-    EXPECT_TRUE(WaitUntil([&] { return !Watches(program.Pid()); }))
+    EXPECT_TRUE(test::WaitUntil([&] { return !Watches(program.Pid()); }))
         << "the watch outlives the wait";
     ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();

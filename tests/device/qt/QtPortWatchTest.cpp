@@ -6,6 +6,7 @@
 
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
+#include "support/QtWaiting.h"
 #include "support/TestSupport.h"
 
 namespace brisolant::test {
@@ -36,7 +37,7 @@ TEST_F(QtPortWatchTest, ALinkMadeAgainIsSeenThroughItsFolder) {
     EXPECT_TRUE(watch.Running());
     EXPECT_TRUE(watch.WatchedFolders().contains(QString::fromStdString(links.folder()).chopped(1)));
     fs::create_symlink(devices.file("ttyUSB0"), link);
-    ASSERT_TRUE(WaitUntil([&] { return fired > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return fired > 0; }));
 }
 
 TEST_F(QtPortWatchTest, TheFoldersOfALinkAndOfItsTargetAreWatchedAndNothingAfterStop) {
@@ -62,14 +63,14 @@ TEST_F(QtPortWatchTest, FoldersMadeOneByOneAreFollowedDownToTheLink) {
     const QString serial = QString::fromStdString(links.file("serial"));
     const QString byId = QString::fromStdString(links.file("serial/by-id"));
     fs::create_directory(links.file("serial"));
-    ASSERT_TRUE(WaitUntil([&] { return watch.WatchedFolders().contains(serial); }));
+    ASSERT_TRUE(PumpUntil([&] { return watch.WatchedFolders().contains(serial); }));
     fs::create_directory(links.file("serial/by-id"));
-    ASSERT_TRUE(WaitUntil([&] { return watch.WatchedFolders().contains(byId); }));
+    ASSERT_TRUE(PumpUntil([&] { return watch.WatchedFolders().contains(byId); }));
     EXPECT_EQ(fired, 0) << "nothing to open yet";
 
     WriteFile(devices.file("ttyUSB0"), "");
     fs::create_symlink(devices.file("ttyUSB0"), link);
-    ASSERT_TRUE(WaitUntil([&] { return fired > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return fired > 0; }));
 }
 
 // What no folder tells (permissions set a moment after the node appears) the tick catches.
@@ -80,7 +81,7 @@ TEST_F(QtPortWatchTest, TheTickRunsOnlyWhileStarted) {
     EXPECT_FALSE(ticking.Running());
     WriteFile(devices.file("ttyUSB0"), "");
     ticking.Start(devices.file("ttyUSB0"));
-    ASSERT_TRUE(WaitUntil([&] { return ticks >= 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return ticks >= 2; }));
     ticking.Stop();
     EXPECT_FALSE(ticking.Running());
 }

@@ -207,18 +207,18 @@ TEST_F(frmMainTest, AStationThatComesBackIsOpenedAgainAndItsScansRecorded) {
     pty.Write("\x02     Device Number:      1\r\n");
     pty.CloseMaster();
     std::filesystem::remove(link);
-    ASSERT_TRUE(WaitUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
+    ASSERT_TRUE(PumpUntil([&] { return Panel(1).startsWith("Status: 207 "); }));
 
     PseudoTerminal back;
     ASSERT_TRUE(back.ok());
     std::filesystem::create_symlink(back.path(), link);
-    ASSERT_TRUE(WaitUntil([&] { return w.Comm().PortOpen(); }, 60000)) << Panel(1).toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return w.Comm().PortOpen(); })) << Panel(1).toStdString();
     EXPECT_EQ(Panel(1), "Status: Waiting Idle");
     EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
     EXPECT_FALSE(w.PortWatch().Running());
 
     back.Write("\x02" + CommHandler::TestScanText());
-    ASSERT_TRUE(WaitUntil([&] { return Box("txtCounter") == "1"; }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
     EXPECT_TRUE(Box("txtData6").startsWith("11.0 in")) << "nothing of the lost scan glued on";
 }
 
