@@ -27,9 +27,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/MainWindowState.h"
 #include "device/CommHandler.h"
 #include "support/FakeWindow.h"
-#include "common/MainWindowState.h"
 
 namespace {
 

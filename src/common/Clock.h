@@ -13,14 +13,14 @@ struct LocalDateTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalDateTime Now() const = 0;
 };
 
 // The machine's local clock.
 class SystemClock : public Clock {
-public:
+  public:
     LocalDateTime Now() const override;
 };
 

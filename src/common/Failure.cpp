@@ -48,7 +48,8 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::ScansWaiting:
             return "Scans are waiting to be written";
         case FailureCode::JournalWrite:
-            return "Cannot keep the waiting scans in the journal; they are lost if the program ends";
+            return "Cannot keep the waiting scans in the journal; they are lost if the program "
+                   "ends";
         case FailureCode::JournalFull:
             return "Too many scans are waiting: new scans are being lost";
         case FailureCode::JournalDamaged:

@@ -14,6 +14,8 @@ struct LocaleFormat {
 };
 
 // Where the locale offers nothing the program can use, these serve.
-inline LocaleFormat EnglishUnitedStates() { return {}; }
+inline LocaleFormat EnglishUnitedStates() {
+    return {};
+}
 
 }  // namespace brisolant

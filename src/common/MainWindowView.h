@@ -15,7 +15,7 @@ constexpr std::uint32_t kLightGrey = 0x808080;
 // The element operations of the main window that the program's logic uses. Texts are in the
 // program's 8-bit character set; sizes are in twips (1/1440 inch).
 class MainWindowView {
-public:
+  public:
     virtual ~MainWindowView() = default;
 
     // Status bar panels 1 to 3.
@@ -59,14 +59,14 @@ public:
 
 // Lets pending window and port events run before going on.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void Yield() = 0;
 };
 
 // The modal manual-entry input box: returns the text typed on confirm, "" on cancel or close.
 class InputPrompt {
-public:
+  public:
     virtual ~InputPrompt() = default;
     virtual std::string Ask(const std::string& title, const std::string& prompt) = 0;
 };

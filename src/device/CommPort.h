@@ -30,7 +30,7 @@ enum CommEventCode : std::int16_t {
 // The serial port as the device link sees it. Text crosses one character per byte. Every
 // operation may throw Failure (for example when the port is not open).
 class CommPort {
-public:
+  public:
     virtual ~CommPort() = default;
 
     // The code of the most recent event; it keeps its value until the next event.

@@ -9,7 +9,7 @@ namespace brisolant {
 // A text that always holds exactly its width in characters: a shorter value is padded on the
 // right with spaces, a longer one is cut. The padding travels into the display and the file.
 class FixedText {
-public:
+  public:
     explicit FixedText(std::size_t width) : text_(width, ' ') {}
 
     void Set(std::string_view value) {
@@ -25,7 +25,7 @@ public:
     const std::string& Text() const { return text_; }
     std::size_t Width() const { return text_.size(); }
 
-private:
+  private:
     std::string text_;
 };
 

@@ -16,7 +16,7 @@
 namespace brisolant::test {
 
 class FakeView : public MainWindowView {
-public:
+  public:
     void SetPanelText(int panel, const std::string& text) override {
         panels[panel] = text;
         panelHistory.push_back(text);
@@ -66,7 +66,7 @@ public:
 // A serial port fed by the test. Reads and writes are recorded; any operation can be made to
 // fail by setting failNext to the operation's name ("Input", "Output", "DiscardInput", "Open").
 class FakePort : public CommPort {
-public:
+  public:
     std::int16_t CommEvent() const override { return event; }
     std::string Input() override;
     void Output(std::string_view text) override;
@@ -100,7 +100,7 @@ public:
 // The watch for a closed port's device: records whether it runs and on what; the test fires
 // it by calling the logic itself.
 class FakeWatch : public PortWatch {
-public:
+  public:
     void Start(const std::string& path) override {
         running = true;
         device = path;
@@ -114,7 +114,7 @@ public:
 
 // The event pump: runs whatever the test queued to happen "during" the yield.
 class FakePump : public EventPump {
-public:
+  public:
     void Yield() override {
         ++yields;
         if (!during.empty()) {
@@ -128,7 +128,7 @@ public:
 };
 
 class FakePrompt : public InputPrompt {
-public:
+  public:
     std::string Ask(const std::string& title, const std::string& prompt) override {
         asked.push_back(title + "|" + prompt);
         if (whileOpen) {
