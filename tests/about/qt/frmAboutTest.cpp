@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <memory>
@@ -75,7 +74,7 @@ TEST_F(frmAboutTest, ShowsWhereTheSettingsAndTheRecordsAre) {
     EXPECT_GE(label->height(), label->heightForWidth(label->width())) << "every line shows";
     EXPECT_TRUE(dialog->rect().contains(label->geometry()));
     EXPECT_GE(label->geometry().top(), Find<QPushButton>("cmdSysInfo")->geometry().bottom());
-    dialog->grab().save(QDir::temp().filePath(QStringLiteral("brisolant-about-locations.png")));
+    EXPECT_TRUE(test::SaveScreenshot(*dialog, "about-locations"));
 }
 
 // Linux has no registry, so the tool is never found.
