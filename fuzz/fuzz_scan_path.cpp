@@ -52,7 +52,7 @@ LocaleFormat LocaleFor(unsigned choice) {
 }
 
 // Delimiters the settings can hold: the dialog's single characters, a hand-edited longer text,
-// none at all, and control characters, which are the only ones a record line may carry.
+// none at all, and control characters.
 constexpr std::string_view kDelimiters[] = {",", ";", "\t", "", "||", " ", "\x1f", ", "};
 
 // Starting the text here puts the labels around position 32,767, the last one a scan may use.
@@ -78,7 +78,13 @@ bool HoldsControl(std::string_view text) {
     return false;
 }
 
-// Fields of the given widths, each free of control characters, joined by exactly the delimiter.
+// A CR or LF inside a field would split the record: those two are the only bytes blanked.
+bool HoldsLineEnd(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Fields of the given widths, each free of line ends, joined by exactly the delimiter. Every
+// other byte the station sent (a GS1 group separator, a tab) reaches the field as it was.
 void CheckOneLine(std::string_view line, const std::size_t* widths, std::size_t count,
                   std::string_view delimiter) {
     std::size_t expected = (count - 1) * delimiter.size();
@@ -96,8 +102,8 @@ void CheckOneLine(std::string_view line, const std::size_t* widths, std::size_t 
             }
             pos += delimiter.size();
         }
-        if (HoldsControl(line.substr(pos, widths[i]))) {
-            Fault("control character inside a field", line);
+        if (HoldsLineEnd(line.substr(pos, widths[i]))) {
+            Fault("line end inside a field", line);
         }
         pos += widths[i];
     }
