@@ -12,11 +12,11 @@ int main(int argc, char* argv[]) {
     const QImage source(QString::fromLocal8Bit(argv[1]));
     const int size = QString::fromLatin1(argv[2]).toInt();
     if (source.isNull() || size <= 0) {
-        std::fprintf(stderr, "brisolant-icon-scaler: cannot read %s at size %s\n", argv[1], argv[2]);
+        std::fprintf(stderr, "brisolant-icon-scaler: cannot read %s at size %s\n", argv[1],
+                     argv[2]);
         return 1;
     }
-    const QImage scaled =
-        source.convertToFormat(QImage::Format_ARGB32)
-            .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QImage scaled = source.convertToFormat(QImage::Format_ARGB32)
+                              .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return scaled.save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0 : 1;
 }

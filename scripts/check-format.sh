@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-mapfile -t files < <(find src tests tools bench fuzz -type f \( -name '*.cpp' -o -name '*.h' \) |
+mapfile -t files < <(find src tests tools bench fuzz packaging -type f \( -name '*.cpp' -o -name '*.h' \) |
     sort)
 differing=()
 for file in "${files[@]}"; do
