@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QLabel>
 
+#include "window/qt/PanelLabel.h"
+
 namespace {
 constexpr int kDefaultPanelWidth = 96;  // one inch, until the repaint rule sets the widths
 constexpr int kGap = 2;
@@ -11,7 +13,7 @@ constexpr qsizetype kRememberedTexts = 16;
 
 PanelStatusBar::PanelStatusBar(QWidget* parent) : QWidget(parent) {
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
-        auto* label = new QLabel(this);
+        auto* label = new brisolant::PanelLabel(this);
         label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
         label->setTextFormat(Qt::PlainText);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
