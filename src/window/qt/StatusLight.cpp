@@ -1,9 +1,12 @@
 #include "window/qt/StatusLight.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <algorithm>
 
-StatusLight::StatusLight(QWidget* parent) : QWidget(parent) {}
+StatusLight::StatusLight(QWidget* parent) : QWidget(parent) {
+    FollowBackground();
+}
 
 void StatusLight::SetColour(std::uint32_t colour) {
     if (colour != m_colour) {
@@ -20,6 +23,22 @@ void StatusLight::resizeEvent(QResizeEvent*) {
     m_pictures.clear();
 }
 
+void StatusLight::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        FollowBackground();
+        m_pictures.clear();
+    }
+}
+
+// On a plain background the light paints its whole box itself, the background included, so a
+// change of colour repaints the light alone and not the window beneath it as well.
+void StatusLight::FollowBackground() {
+    const QBrush& background = palette().brush(backgroundRole());
+    m_opaque = background.style() == Qt::SolidPattern && background.isOpaque();
+    setAttribute(Qt::WA_OpaquePaintEvent, m_opaque);
+}
+
 const QPixmap& StatusLight::Picture() {
     const qreal ratio = devicePixelRatioF();
     QPixmap& picture = m_pictures[m_colour];
@@ -28,7 +47,7 @@ const QPixmap& StatusLight::Picture() {
     }
     picture = QPixmap(size() * ratio);
     picture.setDevicePixelRatio(ratio);
-    picture.fill(Qt::transparent);
+    picture.fill(m_opaque ? palette().color(backgroundRole()) : QColor(Qt::transparent));
     const int diameter = std::min(width(), height()) - 1;
     if (diameter <= 0) {
         return picture;

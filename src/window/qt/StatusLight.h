@@ -20,11 +20,14 @@ class StatusLight : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    void FollowBackground();
     const QPixmap& Picture();
 
     std::uint32_t m_colour = 0xFFFFFF;
+    bool m_opaque = false;
     // The circle drawn in each colour shown so far, at the current size.
     QHash<std::uint32_t, QPixmap> m_pictures;
 };
