@@ -11,6 +11,8 @@
 # Reports scans per second, CPU time per scan and the share of one core (at the line's pace,
 # what the program costs beside a real station), whether every barcode is in the data file
 # exactly once and in order, then CPU time and resident memory while no data arrives.
+# BRISOLANT_LAUNCHER, when set, is a command the program is started under (bench/scan-profile.sh
+# uses it for callgrind); BRISOLANT_RUN_DIR names the folder the run uses instead of a new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,7 +29,7 @@ while (($#)); do
         --paced) pace=(--rate "$2"); baud=115200; shift 2 ;;
         --idle) idle=$2; shift 2 ;;
         --timeout) timeout=$2; shift 2 ;;
-        -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,16p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -36,7 +38,7 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=OFF >/dev/null
 cmake --build build/release -j2 --target brisolant brisolant-station >/dev/null
 
-run=$(mktemp -d /tmp/brisolant-throughput.XXXXXX)
+run=${BRISOLANT_RUN_DIR:-$(mktemp -d /tmp/brisolant-throughput.XXXXXX)}
 station_pid=""
 program_pid=""
 cleanup() {
@@ -87,7 +89,7 @@ StopBits=1
 FilePath=$run/data/
 INI
 
-QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$run/brisolant" >"$run/program.log" 2>&1 &
+QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 ${BRISOLANT_LAUNCHER:-} "$run/brisolant" >"$run/program.log" 2>&1 &
 program_pid=$!
 until ls -l "/proc/$program_pid/fd" 2>/dev/null | grep -q -- "-> $port\$"; do
     kill -0 "$program_pid" 2>/dev/null || { cat "$run/program.log" >&2; exit 1; }
