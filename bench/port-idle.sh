@@ -12,6 +12,7 @@
 # device, for each round.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 
 idle=30
 rounds=5
@@ -24,22 +25,13 @@ while (($#)); do
     esac
 done
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=OFF >/dev/null
-cmake --build build/release -j2 --target brisolant brisolant-station >/dev/null
+release_build build/release brisolant brisolant-station >/dev/null
 
 run=$(mktemp -d /tmp/brisolant-port-idle.XXXXXX)
 station_pid=""
 program_pid=""
-cleanup() {
-    for pid in "$program_pid" "$station_pid"; do
-        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    wait 2>/dev/null || true
-    rm -rf "$run"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+end_on_exit program_pid station_pid
+remove_on_exit "$run"
 
 link=$run/station-port
 now() { date +%s.%N; }
@@ -91,16 +83,7 @@ measure() {
 
 mkdir -p "$run/data"
 cp build/release/brisolant "$run/brisolant"
-sed 's/$/\r/' >"$run/Orvane.ini" <<INI
-[COMMUNICATION]
-CommPort=$link
-BaudRate=9600
-DataBits=8
-Parity=None
-StopBits=1
-[SETTINGS]
-FilePath=$run/data/
-INI
+release_settings "$run/Orvane.ini" "$link" "$run/data/" 9600
 
 start_station
 wait_for link_there

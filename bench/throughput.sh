@@ -15,6 +15,7 @@
 # uses it for callgrind); BRISOLANT_RUN_DIR names the folder the run uses instead of a new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 
 count=10000
 pace=(--flood)
@@ -34,22 +35,13 @@ while (($#)); do
     esac
 done
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=OFF >/dev/null
-cmake --build build/release -j2 --target brisolant brisolant-station >/dev/null
+release_build build/release brisolant brisolant-station >/dev/null
 
 run=${BRISOLANT_RUN_DIR:-$(mktemp -d /tmp/brisolant-throughput.XXXXXX)}
 station_pid=""
 program_pid=""
-cleanup() {
-    for pid in "$program_pid" "$station_pid"; do
-        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    wait 2>/dev/null || true
-    [ -n "${KEEP_RUN:-}" ] && echo "kept $run" >&2 || rm -rf "$run"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+end_on_exit program_pid station_pid
+remove_on_exit "$run"
 
 now() { date +%s.%N; }
 # utime + stime in clock ticks; the fields after the command name, which may hold blanks.
@@ -78,16 +70,7 @@ port=$(head -n 1 "$run/station.out")
 
 mkdir -p "$run/data"
 cp build/release/brisolant "$run/brisolant"
-sed 's/$/\r/' >"$run/Orvane.ini" <<INI
-[COMMUNICATION]
-CommPort=$port
-BaudRate=$baud
-DataBits=8
-Parity=None
-StopBits=1
-[SETTINGS]
-FilePath=$run/data/
-INI
+release_settings "$run/Orvane.ini" "$port" "$run/data/" "$baud"
 
 QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 ${BRISOLANT_LAUNCHER:-} "$run/brisolant" >"$run/program.log" 2>&1 &
 program_pid=$!

@@ -6,6 +6,7 @@
 # other work is loading are not worth quoting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 scripts/install-deps.sh
 
 echo "Machine: $(nproc) cores,$(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2)," \
@@ -13,9 +14,7 @@ echo "Machine: $(nproc) cores,$(grep -m 1 'model name' /proc/cpuinfo | cut -d: -
     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Build: Release, $(c++ --version | head -n 1)"
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=ON >/dev/null
-cmake --build build/release -j2 --target bench_core bench_qt brisolant brisolant-station
+release_build build/release --benchmarks bench_core bench_qt brisolant brisolant-station
 
 echo "== Scan path and data-file append (bench/core)"
 build/release/bench/bench_core --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

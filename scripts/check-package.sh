@@ -4,6 +4,7 @@
 # scan recorded through --settings FILE from the packaged station simulator's pseudo-terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 
 version=$(sed -n 's/^project(Brisolant VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 package=$(scripts/package.sh | tail -n 1)
@@ -18,14 +19,8 @@ esac
 work=$(mktemp -d)
 station_pid=""
 program_pid=""
-cleanup() {
-    for pid in "$program_pid" "$station_pid"; do
-        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+end_on_exit program_pid station_pid
+remove_on_exit "$work"
 
 # Contents.
 dpkg-deb -c "$package" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"

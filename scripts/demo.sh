@@ -8,48 +8,24 @@
 # lines are printed as they arrive.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 root=$(pwd)
 
 scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=OFF >/dev/null
-cmake --build build/release -j2 --target brisolant brisolant-station
+release_build build/release brisolant brisolant-station
 
 demo="$root/demo"
 port="$demo/station-port"
 mkdir -p "$demo/data"
 cp build/release/brisolant "$demo/brisolant"
 # The program reads Orvane.ini beside its executable; line ends CR LF.
-sed 's/$/\r/' >"$demo/Orvane.ini" <<INI
-[COMMUNICATION]
-CommPort=$port
-BaudRate=9600
-DataBits=8
-Parity=None
-StopBits=1
-[SETTINGS]
-FilePath=$demo/data/
-CloseTime=00:00:00
-BranchID=
-Remove_InCm=0
-Remove_LbKg=0
-ManualEntryData=0
-FileDelimiter=,
-ConvertCMtoMM=0
-LogFileType=0
-INI
+release_settings "$demo/Orvane.ini" "$port" "$demo/data/" 9600 CloseTime=00:00:00 BranchID= \
+    Remove_InCm=0 Remove_LbKg=0 ManualEntryData=0 FileDelimiter=, ConvertCMtoMM=0 LogFileType=0
 
 station_pid=""
 program_pid=""
 tail_pid=""
-cleanup() {
-    for pid in "$tail_pid" "$program_pid" "$station_pid"; do
-        if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-    done
-    wait 2>/dev/null || true
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+end_on_exit tail_pid program_pid station_pid
 
 station_options=("$@")
 if ((${#station_options[@]} == 0)); then station_options=(--rate 0.5); fi

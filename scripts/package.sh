@@ -5,14 +5,11 @@
 #   scripts/package.sh            -> build/package/brisolant_<version>_<arch>.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 root=$(pwd)
 build="$root/build/package"
 
-launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBRISOLANT_TESTS=OFF -DBRISOLANT_BENCHMARKS=OFF "${launcher[@]}" >/dev/null
-cmake --build "$build" -j2
+release_build "$build"
 rm -f "$build"/brisolant_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 package=$(ls "$build"/brisolant_*.deb)
