@@ -7,11 +7,13 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/Failure.h"
 #include "scan/DataFile.h"
+#include "support/FailureOf.h"
 #include "support/FakeFiles.h"
 #include "support/TestSupport.h"
 
@@ -22,18 +24,8 @@ using test::FakeFileLayer;
 using test::ReadFile;
 using test::TempDir;
 
-FailureCode AppendFailure(const std::string& folder, const std::string& fileName,
-                          std::string* description = nullptr) {
-    try {
-        AppendRecordLine(folder, fileName, "line");
-    } catch (const Failure& failure) {
-        if (description != nullptr) {
-            *description = failure.description();
-        }
-        return failure.code();
-    }
-    ADD_FAILURE() << "no failure";
-    return {};
+std::optional<FailureCode> AppendFailure(const std::string& folder, const std::string& fileName) {
+    return test::FailureCodeOf([&] { AppendRecordLine(folder, fileName, "line"); });
 }
 
 TEST(AppendRecordLine, CreatesTheFileThenAppendsBytesUnchanged) {
@@ -62,11 +54,12 @@ TEST(AppendRecordLine, BadFileNameFailsWithoutTouchingTheDisk) {
 
 TEST(AppendRecordLine, OpenFailureNamesPathAndReason) {
     TempDir dir;
-    std::string description;
-    EXPECT_EQ(AppendFailure(dir.folder() + "missing/", "LOG.txt", &description),
-              FailureCode::DataFileOpen);
-    EXPECT_EQ(description, "Cannot open the data file: " + dir.folder() +
-                               "missing/LOG.txt: No such file or directory");
+    const auto failure =
+        test::FailureOf([&] { AppendRecordLine(dir.folder() + "missing/", "LOG.txt", "line"); });
+    ASSERT_TRUE(failure) << "no failure";
+    EXPECT_EQ(failure->code(), FailureCode::DataFileOpen);
+    EXPECT_EQ(failure->description(), "Cannot open the data file: " + dir.folder() +
+                                          "missing/LOG.txt: No such file or directory");
     std::filesystem::create_directory(dir.path() / "LOG-241.txt");
     EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
 }
@@ -101,12 +94,12 @@ TEST(AppendRecordLine, DeviceInTheFilesPlaceIsRefused) {
     for (const char* device : {"null", "full"}) {
         TempDir dir;
         std::filesystem::create_symlink(std::string("/dev/") + device, dir.file("LOG.txt"));
-        std::string description;
-        EXPECT_EQ(AppendFailure(dir.folder(), "LOG.txt", &description),
-                  FailureCode::DataFileNotRegular)
-            << device;
-        EXPECT_EQ(description, "The data file is not a regular file: " + dir.file("LOG.txt") +
-                                   ": a character device");
+        const auto failure =
+            test::FailureOf([&] { AppendRecordLine(dir.folder(), "LOG.txt", "line"); });
+        ASSERT_TRUE(failure) << "no failure with " << device;
+        EXPECT_EQ(failure->code(), FailureCode::DataFileNotRegular) << device;
+        EXPECT_EQ(failure->description(), "The data file is not a regular file: " +
+                                              dir.file("LOG.txt") + ": a character device");
     }
 }
 
@@ -171,12 +164,9 @@ TEST(AppendRecordLine, FailedStepLeavesTheFileAsItWas) {
         test::WriteFile(dir.file("LOG.txt"), "kept\r\n");
         FakeFileLayer files;
         files.failures[c.step] = c.error;
-        try {
-            AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.code(), c.code);
-        }
+        EXPECT_EQ(
+            test::FailureCodeOf([&] { AppendRecordLine(dir.folder(), "LOG.txt", "line", files); }),
+            c.code);
         EXPECT_EQ(ReadFile(dir.file("LOG.txt")), "kept\r\n");
         const bool opened = files.steps.size() > 1;
         EXPECT_EQ(opened, files.steps.back() == "close LOG.txt");

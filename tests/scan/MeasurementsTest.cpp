@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "common/Failure.h"
 #include "scan/SampleScan.h"
 #include "scan/ScanParser.h"
+#include "support/FailureOf.h"
 
 namespace brisolant {
 namespace {
@@ -32,16 +34,10 @@ std::string ScanWith(const std::string& length, const std::string& width, const 
            "\r\nDimensional Weight: 1.5\r\nDimensional Factor: " + factor + "\r\n\r\n";
 }
 
-FailureCode ConvertFailure(const std::string& scan, const Settings& settings,
-                           const LocaleFormat& locale = EnglishUnitedStates()) {
+std::optional<FailureCode> ConvertFailure(const std::string& scan, const Settings& settings,
+                                          const LocaleFormat& locale = EnglishUnitedStates()) {
     ScanRecord record = Parsed(scan);
-    try {
-        ConvertMeasurements(record, settings, locale);
-    } catch (const Failure& failure) {
-        return failure.code();
-    }
-    ADD_FAILURE() << "no failure";
-    return {};
+    return test::FailureCodeOf([&] { ConvertMeasurements(record, settings, locale); });
 }
 
 class MeasurementsTest : public testing::Test {
@@ -229,12 +225,8 @@ TEST(MeasurementsFailure, EndsTheConversion) {
 TEST(DimVolume, OverflowIsAFailureNotInfinity) {
     ScanRecord record;
     record.WidthValue = record.LengthValue = record.HeightValue = 1e200;
-    try {
-        DimVolume(record, EnglishUnitedStates());
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::NumberOverflow);
-    }
+    EXPECT_EQ(test::FailureCodeOf([&] { DimVolume(record, EnglishUnitedStates()); }),
+              FailureCode::NumberOverflow);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "common/Failure.h"
 #include "scan/SampleScan.h"
+#include "support/FailureOf.h"
 
 namespace brisolant {
 namespace {
@@ -75,12 +76,8 @@ void PrintTo(const RejectCase& row, std::ostream* out) {
 class ToNumberRejects : public testing::TestWithParam<RejectCase> {};
 
 TEST_P(ToNumberRejects, AsNotANumber) {
-    try {
-        ToNumber(GetParam().text, GetParam().locale);
-        FAIL() << "read";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::NotANumber);
-    }
+    EXPECT_EQ(test::FailureCodeOf([&] { ToNumber(GetParam().text, GetParam().locale); }),
+              FailureCode::NotANumber);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -102,22 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ToNumber, FailureQuotesTheText) {
-    try {
-        ToNumber("in 11", kUs);
-        FAIL() << "read";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.description(), "A measurement is not a number: \"in 11\"");
-    }
+    const auto failure = test::FailureOf([] { ToNumber("in 11", kUs); });
+    ASSERT_TRUE(failure) << "read";
+    EXPECT_EQ(failure->description(), "A measurement is not a number: \"in 11\"");
 }
 
 TEST(ToNumber, OutOfRangeIsOverflow) {
     for (const char* text : {"1e400", "-1e999", "1e-400"}) {
-        try {
-            ToNumber(text, kUs);
-            ADD_FAILURE() << text << " read";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.code(), FailureCode::NumberOverflow) << text;
-        }
+        EXPECT_EQ(test::FailureCodeOf([&] { ToNumber(text, kUs); }), FailureCode::NumberOverflow)
+            << text;
     }
 }
 
@@ -190,18 +180,11 @@ TEST(NumberFormat, NonFiniteValuesAreOverflow) {
     const double values[] = {std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity(),
                              std::numeric_limits<double>::quiet_NaN()};
-    const auto failureOf = [](auto format) {
-        try {
-            format();
-        } catch (const Failure& failure) {
-            return failure.code();
-        }
-        return FailureCode{};
-    };
     for (double value : values) {
-        EXPECT_EQ(failureOf([&] { NumberText(value, kUs); }), FailureCode::NumberOverflow);
-        EXPECT_EQ(failureOf([&] { FixedTwoText(value, kUs); }), FailureCode::NumberOverflow);
-        EXPECT_EQ(failureOf([&] { GroupedText(value, kUs); }), FailureCode::NumberOverflow);
+        using test::FailureCodeOf;
+        EXPECT_EQ(FailureCodeOf([&] { NumberText(value, kUs); }), FailureCode::NumberOverflow);
+        EXPECT_EQ(FailureCodeOf([&] { FixedTwoText(value, kUs); }), FailureCode::NumberOverflow);
+        EXPECT_EQ(FailureCodeOf([&] { GroupedText(value, kUs); }), FailureCode::NumberOverflow);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Failure.h"
+#include "support/FailureOf.h"
 #include "support/FakeFiles.h"
 #include "support/TestSupport.h"
 
@@ -164,12 +165,7 @@ TEST_F(PendingScansTest, FullQueueRefusesNewScansAndKeepsTheOldest) {
     for (std::size_t n = 0; n < PendingScans::kLimit; ++n) {
         pending.Keep({Folder(), "LOG-241.txt", "scan"});
     }
-    try {
-        pending.Keep(Scan(0));
-        ADD_FAILURE() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::JournalFull);
-    }
+    EXPECT_EQ(test::FailureCodeOf([&] { pending.Keep(Scan(0)); }), FailureCode::JournalFull);
     EXPECT_EQ(pending.Count(), PendingScans::kLimit);
 }
 
@@ -199,12 +195,7 @@ TEST_F(PendingScansTest, UnreadableJournalIsLeftAloneAndEveryKeptScanSaysSo) {
     EXPECT_THROW(pending.OpenJournal(Journal()), Failure);
     files.failures.clear();
     FolderGoes();
-    try {
-        pending.Keep(Scan(1));
-        ADD_FAILURE() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::JournalWrite);
-    }
+    EXPECT_EQ(test::FailureCodeOf([&] { pending.Keep(Scan(1)); }), FailureCode::JournalWrite);
     EXPECT_EQ(pending.Count(), 1u);
     FolderComesBack();
     EXPECT_EQ(WriteOut(pending), std::vector<std::string>{"scan 1"});

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/Failure.h"
+#include "support/FailureOf.h"
 #include "support/FakeFiles.h"
 #include "support/TestSupport.h"
 
@@ -98,22 +99,12 @@ TEST_F(ScanJournalTest, FailuresAreReportedAndLeaveNoTornEntry) {
          {"open Orvane.journal", "write Orvane.journal", "sync Orvane.journal"}) {
         SCOPED_TRACE(step);
         files.failures = {{step, EIO}};
-        try {
-            journal.Add(kScans[1]);
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.code(), FailureCode::JournalWrite);
-        }
+        EXPECT_EQ(test::FailureCodeOf([&] { journal.Add(kScans[1]); }), FailureCode::JournalWrite);
         files.failures.clear();
         EXPECT_EQ(Load(), std::deque<WaitingScan>{kScans[0]});
     }
     files.failures = {{"read Orvane.journal", EACCES}};
-    try {
-        journal.Load();
-        ADD_FAILURE() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::JournalRead);
-    }
+    EXPECT_EQ(test::FailureCodeOf([&] { journal.Load(); }), FailureCode::JournalRead);
 }
 
 TEST_F(ScanJournalTest, RewriteReplacesTheWholeJournal) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
 #include "common/Failure.h"
 #include "scan/SampleScan.h"
+#include "support/FailureOf.h"
 
 namespace brisolant {
 namespace {
@@ -23,14 +25,8 @@ ScanRecord Parse(std::string_view text) {
     return record;
 }
 
-FailureCode ParseFailure(std::string_view text) {
-    try {
-        Parse(text);
-    } catch (const Failure& failure) {
-        return failure.code();
-    }
-    ADD_FAILURE() << "no failure";
-    return {};
+std::optional<FailureCode> ParseFailure(std::string_view text) {
+    return test::FailureCodeOf([&] { Parse(text); });
 }
 
 TEST(ScanParser, SampleScanFillsEveryLabelledFieldPadded) {
@@ -102,13 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ScanParser, NoLineEndAfterValueFailsNamingTheLabel) {
-    try {
-        Parse("Length: 11 in\r\nBarcode: 123");
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), FailureCode::ScanLineEndMissing);
-        EXPECT_NE(failure.description().find("\"Barcode:\""), std::string::npos);
-    }
+    const auto failure = test::FailureOf([] { Parse("Length: 11 in\r\nBarcode: 123"); });
+    ASSERT_TRUE(failure) << "no failure";
+    EXPECT_EQ(failure->code(), FailureCode::ScanLineEndMissing);
+    EXPECT_NE(failure->description().find("\"Barcode:\""), std::string::npos);
     // The value start lies past the end of the text.
     EXPECT_EQ(ParseFailure("Device Number:"), FailureCode::ScanLineEndMissing);
     EXPECT_EQ(ParseFailure("Device Number:\r"), FailureCode::ScanLineEndMissing);

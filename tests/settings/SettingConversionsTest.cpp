@@ -4,20 +4,12 @@
 
 #include "common/Failure.h"
 #include "settings/SettingConversions.h"
+#include "support/FailureOf.h"
 
 namespace brisolant {
 namespace {
 
-// The failure a conversion raises, or nothing when it converts.
-template <typename Convert>
-std::optional<FailureCode> FailureOf(Convert convert) {
-    try {
-        convert();
-        return std::nullopt;
-    } catch (const Failure& failure) {
-        return failure.code();
-    }
-}
+using test::FailureCodeOf;
 
 TEST(SettingConversions, BooleanTakesNumbersAndTheWordsTrueAndFalse) {
     const struct {
@@ -36,7 +28,7 @@ TEST(SettingConversions, BooleanTakesNumbersAndTheWordsTrueAndFalse) {
 TEST(SettingConversions, BooleanRejectsAnyOtherText) {
     for (const char* text :
          {"", " ", "yes", "on", "Truee", "1x", "inf", "nan", "0x1", "+-1", "."}) {
-        EXPECT_EQ(FailureOf([&] { SettingBoolean(text); }), FailureCode::SettingTypeMismatch)
+        EXPECT_EQ(FailureCodeOf([&] { SettingBoolean(text); }), FailureCode::SettingTypeMismatch)
             << '"' << text << '"';
     }
 }
@@ -59,13 +51,14 @@ TEST(SettingConversions, IntegerRoundsHalvesToEven) {
 
 TEST(SettingConversions, IntegerOutsideSixteenBitsOverflows) {
     for (const char* text : {"32768", "40000", "-32769", "32767.5", "1e400", "-1e400"}) {
-        EXPECT_EQ(FailureOf([&] { SettingInteger(text); }), FailureCode::SettingOverflow) << text;
+        EXPECT_EQ(FailureCodeOf([&] { SettingInteger(text); }), FailureCode::SettingOverflow)
+            << text;
     }
 }
 
 TEST(SettingConversions, IntegerRejectsTextThatIsNoNumber) {
     for (const char* text : {"", "True", "abc", "1,5", "nan", "inf", "--1", ".", "1 2"}) {
-        EXPECT_EQ(FailureOf([&] { SettingInteger(text); }), FailureCode::SettingTypeMismatch)
+        EXPECT_EQ(FailureCodeOf([&] { SettingInteger(text); }), FailureCode::SettingTypeMismatch)
             << '"' << text << '"';
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/qt/LineSettingsText.h"
+#include "support/FailureOf.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 
@@ -102,17 +103,10 @@ TEST_F(SerialCommPortTest, BadSettingsAndMissingDevicesFailWithTheirOwnNumbers) 
 }
 
 TEST_F(SerialCommPortTest, OperationsOnAClosedPortFail) {
-    const auto expectNotOpen = [](auto operation) {
-        try {
-            operation();
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.code(), FailureCode::PortNotOpen);
-        }
-    };
-    expectNotOpen([this] { port.Input(); });
-    expectNotOpen([this] { port.Output("\x15"); });
-    expectNotOpen([this] { port.DiscardInput(); });
+    using test::FailureCodeOf;
+    EXPECT_EQ(FailureCodeOf([this] { port.Input(); }), FailureCode::PortNotOpen);
+    EXPECT_EQ(FailureCodeOf([this] { port.Output("\x15"); }), FailureCode::PortNotOpen);
+    EXPECT_EQ(FailureCodeOf([this] { port.DiscardInput(); }), FailureCode::PortNotOpen);
 }
 
 TEST_F(SerialCommPortTest, ReceivesEveryByteAndSendsAnswersAtOnce) {
