@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <memory>
 
+#include "support/FindControl.h"
 #include "support/QtTestApp.h"
 #include "support/Screenshot.h"
 #include "support/TestSupport.h"
@@ -32,11 +33,7 @@ class frmAboutTest : public ::testing::Test {
     }
     template <typename Widget>
     Widget* Find(const char* name) {
-        auto* widget = dialog->findChild<Widget*>(QLatin1String(name));
-        if (widget == nullptr) {
-            ADD_FAILURE() << "no control named " << name;
-        }
-        return widget;
+        return test::FindControl<Widget>(*dialog, QLatin1String(name));
     }
 
     test::RecordingMessages messages;

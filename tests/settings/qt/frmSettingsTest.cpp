@@ -17,6 +17,7 @@
 #include "settings/ProfileFile.h"
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
+#include "support/FindControl.h"
 #include "support/QtTestApp.h"
 #include "support/Screenshot.h"
 #include "support/TestSupport.h"
@@ -45,11 +46,7 @@ class frmSettingsTest : public ::testing::Test {
 
     template <typename Widget>
     Widget* Find(const char* name) {
-        auto* widget = dialog->findChild<Widget*>(QLatin1String(name));
-        if (widget == nullptr) {
-            ADD_FAILURE() << "no control named " << name;
-        }
-        return widget;
+        return test::FindControl<Widget>(*dialog, QLatin1String(name));
     }
     QString Text(const char* name) {
         if (auto* combo = dialog->findChild<QComboBox*>(QLatin1String(name))) {

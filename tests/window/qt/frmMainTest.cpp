@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "device/CommHandler.h"
+#include "support/FindControl.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/Screenshot.h"
@@ -53,9 +54,7 @@ class frmMainTest : public ::testing::Test {
 
     template <typename T>
     T* Find(const QString& name) const {
-        T* found = window->findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << name.toStdString();
-        return found;
+        return test::FindControl<T>(*window, name);
     }
     // The panel's whole text, which its tooltip shows.
     QString Panel(int panel) const {
