@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/ProgramUnderTest.h"
+#include "e2e/StartedProgramTest.h"
 #include "e2e/StationText.h"
 
 namespace brisolant::e2e {
@@ -52,14 +53,10 @@ struct Sent {
     bool mustBeRecorded;  // a number field holding garbage may be refused, a text field not
 };
 
-TEST(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
-    std::string whyNot;
-    const auto started = PrepareProgram({}, whyNot);
-    if (!started) {
-        GTEST_SKIP() << whyNot;
-    }
-    ProgramUnderTest& program = *started;
-    ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
+using ByteValues = StartedProgramTest<>;
+
+TEST_F(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
+    ProgramUnderTest& program = *m_program;
 
     std::vector<Sent> sent;
     for (int field = 0; field < kFields; ++field) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/JunkFlood.h"
 #include "e2e/ProgramUnderTest.h"
 #include "e2e/StationText.h"
 
@@ -143,9 +144,7 @@ TEST(DamagedScans, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) {
         GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
-    // As in the soak test: a small quarantine keeps the sanitizer's own holdings out of the
-    // figure.
-    program.AddEnvironment("ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16");
+    KeepMemoryFigureHonest(program);
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
     TestLine& line = program.Line();
     // Once the program has taken the scan, it is processing it: the prompt waits for the
@@ -155,17 +154,11 @@ TEST(DamagedScans, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) {
 
     const pid_t pid = program.Pid();
     const long startKiB = ResidentKiB(pid);
-    std::mt19937 random(7);
-    std::string junk(4096, '\0');
-    for (char& byte : junk) {
-        byte = static_cast<char>(random() % 256);
-    }
-    std::size_t sent = 0;
     long peakKiB = startKiB;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < end) {
-        const std::size_t taken = line.WriteNow(junk);
-        sent += taken;
+    JunkFlood flood(JunkFlood::Bytes::Any, 7, std::chrono::seconds(15));
+    while (flood.Going()) {
+        const std::size_t taken = line.WriteNow(flood.Next());
+        flood.Took(taken);
         if (taken == 0) {
             // The line is full: the program has stopped reading for now.
             peakKiB = std::max(peakKiB, ResidentKiB(pid));
@@ -176,8 +169,8 @@ TEST(DamagedScans, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) {
     ASSERT_TRUE(program.IsRunning()) << program.Log();
     EXPECT_LT(peakKiB - startKiB, 64 * 1024)
         << "resident memory grew from " << startKiB << " KiB to " << peakKiB << " KiB";
-    std::printf("flood with the prompt open: %zu bytes taken in 15 s; VmRSS %ld -> %ld KiB\n", sent,
-                startKiB, peakKiB);
+    std::printf("flood with the prompt open: %zu bytes taken in 15 s; VmRSS %ld -> %ld KiB\n",
+                flood.Taken(), startKiB, peakKiB);
 }
 
 }  // namespace

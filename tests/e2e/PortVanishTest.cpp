@@ -12,6 +12,7 @@
 
 #include "e2e/ChildProcess.h"
 #include "e2e/ProgramUnderTest.h"
+#include "e2e/StartedProgramTest.h"
 #include "e2e/StationText.h"
 
 namespace brisolant::e2e {
@@ -34,6 +35,11 @@ bool Holds(pid_t pid, const std::string& device) {
     return false;
 }
 
+// Waits until the program no longer holds the device (or has ended).
+bool Releases(ProgramUnderTest& program, const std::string& device) {
+    return test::WaitUntil([&] { return !Holds(program.Pid(), device) || !program.IsRunning(); });
+}
+
 // An idle program is seen, sooner or later, asleep waiting for events; one that spins on the
 // dead port never sleeps, and one that polls it over and over sleeps only briefly each time.
 void ExpectIdles(ProgramUnderTest& program) {
@@ -43,55 +49,57 @@ void ExpectIdles(ProgramUnderTest& program) {
     EXPECT_TRUE(program.IsRunning()) << program.Log();
 }
 
-TEST(PortVanish, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
-    std::string whyNot;
-    const auto started = PrepareProgram({}, whyNot);
-    if (!started) {
-        GTEST_SKIP() << whyNot;
-    }
-    ProgramUnderTest& program = *started;
-    ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
+using PortVanish = StartedProgramTest<>;
+
+TEST_F(PortVanish, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
+    ProgramUnderTest& program = *m_program;
     const std::string device = program.Line().ProgramEnd();
     ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
 
     program.Line().Close();
-    ASSERT_TRUE(test::WaitUntil([&] {
-        return !Holds(program.Pid(), device) || !program.IsRunning();
-    })) << "the program kept the dead port open";
+    ASSERT_TRUE(Releases(program, device)) << "the program kept the dead port open";
     ASSERT_TRUE(program.IsRunning()) << program.Log();
     ExpectIdles(program);
 }
 
-TEST(PortVanish, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
-    test::TempDir folder;
-    const std::string link = folder.file("station-port");
-    const std::string log = folder.file("station.log");
+// The program set to open its device through a link, as /dev/serial/by-id/... names a USB
+// adapter: the test makes and removes the link, or a station makes it for its own line.
+class PortVanishBehindLink : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string whyNot;
+        m_program = PrepareProgram({{"CommPort", m_link}}, whyNot);
+        if (!m_program) {
+            GTEST_SKIP() << whyNot;
+        }
+    }
+
+    test::TempDir m_folder;
+    const std::string m_link = m_folder.file("usb-station-port0");
+    std::unique_ptr<ProgramUnderTest> m_program;
+};
+
+TEST_F(PortVanishBehindLink, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
+    const std::string log = m_folder.file("station.log");
     ChildProcess station;
-    ASSERT_TRUE(station.Start(
-        {STATION_EXE, "--scan", "metric", "--flood", "--count", "3", "--wait-open", "--link", link},
-        EnvironmentWith({}), log))
+    ASSERT_TRUE(station.Start({STATION_EXE, "--scan", "metric", "--flood", "--count", "3",
+                               "--wait-open", "--link", m_link},
+                              EnvironmentWith({}), log))
         << test::ReadFile(log);
-    ASSERT_TRUE(test::WaitUntil([&] { return fs::is_symlink(link) || !station.IsRunning(); }))
+    ASSERT_TRUE(test::WaitUntil([&] { return fs::is_symlink(m_link) || !station.IsRunning(); }))
         << test::ReadFile(log);
     std::error_code error;
-    const std::string device = fs::canonical(link, error).string();
+    const std::string device = fs::canonical(m_link, error).string();
     ASSERT_FALSE(error) << test::ReadFile(log);
 
-    std::string whyNot;
-    const auto started = PrepareProgram(std::vector<SettingOverride>{{"CommPort", link}}, whyNot);
-    if (!started) {
-        GTEST_SKIP() << whyNot;
-    }
-    ProgramUnderTest& program = *started;
+    ProgramUnderTest& program = *m_program;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
     ASSERT_EQ(program.WaitForLines(3).size(), 3u) << program.Log() << test::ReadFile(log);
 
     station.Stop();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "the station left its link behind";
-    ASSERT_TRUE(test::WaitUntil([&] {
-        return !Holds(program.Pid(), device) || !program.IsRunning();
-    })) << "the program kept the dead port open";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_link))) << "the station left its link behind";
+    ASSERT_TRUE(Releases(program, device)) << "the program kept the dead port open";
     ASSERT_TRUE(program.IsRunning()) << program.Log();
     ExpectIdles(program);
 }
@@ -121,17 +129,9 @@ double SecondsUntilOpen(ProgramUnderTest& program, const std::string& link,
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
 }
 
-TEST(PortVanish, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorded) {
-    test::TempDir links;
-    const std::string link = links.file("usb-station-port0");
-    std::string whyNot;
-    const auto started = PrepareProgram({{"CommPort", link}}, whyNot);
-    if (!started) {
-        GTEST_SKIP() << whyNot;
-    }
-    ProgramUnderTest& program = *started;
-    const std::string first = program.Line().ProgramEnd();
-    fs::create_symlink(first, link);
+TEST_F(PortVanishBehindLink, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorded) {
+    ProgramUnderTest& program = *m_program;
+    fs::create_symlink(program.Line().ProgramEnd(), m_link);
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
     ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
@@ -144,14 +144,12 @@ TEST(PortVanish, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorde
         ASSERT_TRUE(line->Write(Scan(ParcelBarcode(round)).substr(0, 60)));
         ASSERT_TRUE(line->WaitUntilTaken());
         line->Close();
-        fs::remove(link);
-        ASSERT_TRUE(test::WaitUntil([&] {
-            return !Holds(program.Pid(), old) || !program.IsRunning();
-        })) << "the program kept the dead port open";
+        fs::remove(m_link);
+        ASSERT_TRUE(Releases(program, old)) << "the program kept the dead port open";
 
         lines.push_back(std::make_unique<TestLine>());
         line = lines.back().get();
-        const double seconds = SecondsUntilOpen(program, link, line->ProgramEnd());
+        const double seconds = SecondsUntilOpen(program, m_link, line->ProgramEnd());
         ASSERT_GE(seconds, 0) << "not opened again\n" << program.Log();
         std::printf("[ figures  ] device opened again %.2f s after its link came back\n", seconds);
         ASSERT_TRUE(line->Write(Scan(ParcelBarcode(round))));
@@ -162,21 +160,14 @@ TEST(PortVanish, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorde
     }
 }
 
-TEST(PortVanish, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
-    test::TempDir links;
-    const std::string link = links.file("usb-station-port0");
-    std::string whyNot;
-    const auto started = PrepareProgram({{"CommPort", link}}, whyNot);
-    if (!started) {
-        GTEST_SKIP() << whyNot;
-    }
-    ProgramUnderTest& program = *started;
+TEST_F(PortVanishBehindLink, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
+    ProgramUnderTest& program = *m_program;
     ASSERT_TRUE(program.Start()) << program.Log();
     ASSERT_TRUE(test::WaitUntil([&] { return Watches(program.Pid()) || !program.IsRunning(); }))
         << "the program does not wait for its device\n"
         << program.Log();
 
-    const double seconds = SecondsUntilOpen(program, link, program.Line().ProgramEnd());
+    const double seconds = SecondsUntilOpen(program, m_link, program.Line().ProgramEnd());
     ASSERT_GE(seconds, 0) << "not opened\n" << program.Log();
     std::printf("[ figures  ] device opened %.2f s after it appeared\n", seconds);
     EXPECT_TRUE(test::WaitUntil([&] { return !Watches(program.Pid()); }))

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <random>
 #include <string>
 
+#include "e2e/JunkFlood.h"
 #include "e2e/ProgramUnderTest.h"
 #include "e2e/StationText.h"
 
@@ -26,29 +26,6 @@ int SoakSeconds() {
     return seconds > 0 ? seconds : 15;
 }
 
-// Random bytes in which the framing characters come often: STX starts blocks, CR LF pairs
-// make lines and, now and then, terminators; long stretches without one fill the buffer.
-class Garbage {
-  public:
-    std::string Next(std::size_t size) {
-        std::string bytes(size, '\0');
-        for (char& byte : bytes) {
-            const unsigned roll = m_random() % 64;
-            byte = roll == 0  ? '\x02'
-                   : roll < 4 ? '\r'
-                   : roll < 7 ? '\n'
-                              : static_cast<char>(m_random() % 256);
-        }
-        if (m_random() % 4 == 0) {
-            bytes.insert(m_random() % bytes.size(), "\r\n\r\n");
-        }
-        return bytes;
-    }
-
-  private:
-    std::mt19937 m_random{20240601};
-};
-
 TEST(Soak, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
     std::string whyNot;
     const auto started = PrepareProgram({}, whyNot);
@@ -56,9 +33,7 @@ TEST(Soak, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
         GTEST_SKIP() << whyNot;
     }
     ProgramUnderTest& program = *started;
-    // The sanitizer keeps freed memory aside for a while (256 MiB by default), which would
-    // hide a leak's growth or pass for one; a small quarantine keeps the figure honest.
-    program.AddEnvironment("ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16");
+    KeepMemoryFigureHonest(program);
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
     TestLine& line = program.Line();
     ASSERT_TRUE(line.Write(Scan(ParcelBarcode(1))));
@@ -67,17 +42,14 @@ TEST(Soak, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
     const pid_t pid = program.Pid();
     const long startKiB = ResidentKiB(pid);
     const double startCpu = CpuSeconds(pid);
-    Garbage garbage;
-    std::size_t sent = 0;
     std::size_t replies = 0;
     double slowestDrain = 0;
-    const auto start = Clock::now();
-    const auto end = start + std::chrono::seconds(SoakSeconds());
-    auto nextDrain = start + std::chrono::seconds(1);
-    while (Clock::now() < end) {
-        const std::string bytes = garbage.Next(4096);
+    JunkFlood flood(JunkFlood::Bytes::FramingOften, 20240601, std::chrono::seconds(SoakSeconds()));
+    auto nextDrain = Clock::now() + std::chrono::seconds(1);
+    while (flood.Going()) {
+        const std::string bytes = flood.Next();
         ASSERT_TRUE(line.Write(bytes)) << "the program stopped reading\n" << program.Log();
-        sent += bytes.size();
+        flood.Took(bytes.size());
         // A station reads its answers; left unread they would pile up in the program's port.
         replies += line.TakeReplies().size();
         if (Clock::now() >= nextDrain) {
@@ -90,7 +62,8 @@ TEST(Soak, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
         }
     }
     ASSERT_TRUE(line.WaitUntilTaken()) << program.Log();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = flood.SecondsSoFar();
+    const std::size_t sent = flood.Taken();
     const double cpu = CpuSeconds(pid) - startCpu;
     const long endKiB = ResidentKiB(pid);
 

@@ -1,0 +1,74 @@
+#pragma once
+
+// Junk without pause, as a runaway station or a faulty line sends it, for the tests that watch
+// the program's memory while it lasts.
+
+#include <chrono>
+#include <cstddef>
+#include <random>
+#include <string>
+
+#include "e2e/ProgramUnderTest.h"
+
+namespace brisolant::e2e {
+
+// The sanitizer keeps freed memory aside for a while (256 MiB by default), which would hide a
+// leak's growth or pass for one; a small quarantine keeps the resident-memory figure honest.
+inline void KeepMemoryFigureHonest(ProgramUnderTest& program) {
+    program.AddEnvironment("ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16");
+}
+
+// Chunks of junk for a given time: while (flood.Going()) { send flood.Next(), then Took() what
+// the line took }.
+class JunkFlood {
+  public:
+    enum class Bytes {
+        // Every byte value alike.
+        Any,
+        // The framing characters often: STX starts blocks, CR LF pairs make lines and, now and
+        // then, terminators; long stretches without one fill the buffer.
+        FramingOften,
+    };
+    static constexpr std::size_t kChunk = 4096;
+    using Clock = std::chrono::steady_clock;
+
+    JunkFlood(Bytes bytes, unsigned seed, Clock::duration duration)
+        : m_bytes(bytes), m_random(seed), m_start(Clock::now()), m_end(m_start + duration) {}
+
+    bool Going() const { return Clock::now() < m_end; }
+
+    // The next chunk.
+    std::string Next() {
+        std::string chunk(kChunk, '\0');
+        for (char& byte : chunk) {
+            byte = m_bytes == Bytes::Any ? static_cast<char>(m_random() % 256) : FramingByte();
+        }
+        if (m_bytes == Bytes::FramingOften && m_random() % 4 == 0) {
+            chunk.insert(m_random() % chunk.size(), "\r\n\r\n");
+        }
+        return chunk;
+    }
+
+    void Took(std::size_t bytes) { m_taken += bytes; }
+    std::size_t Taken() const { return m_taken; }
+    double SecondsSoFar() const {
+        return std::chrono::duration<double>(Clock::now() - m_start).count();
+    }
+
+  private:
+    char FramingByte() {
+        const unsigned roll = m_random() % 64;
+        return roll == 0  ? '\x02'
+               : roll < 4 ? '\r'
+               : roll < 7 ? '\n'
+                          : static_cast<char>(m_random() % 256);
+    }
+
+    Bytes m_bytes;
+    std::mt19937 m_random;
+    Clock::time_point m_start;
+    Clock::time_point m_end;
+    std::size_t m_taken = 0;
+};
+
+}  // namespace brisolant::e2e
