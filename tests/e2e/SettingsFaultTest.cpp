@@ -20,17 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every byte value but CR and LF, on one line.
-std::string AllBytesOneLine() {
-    std::string bytes;
-    for (int code = 0; code < 256; ++code) {
-        if (code != '\r' && code != '\n') {
-            bytes += static_cast<char>(code);
-        }
-    }
-    return bytes;
-}
-
 // The settings as the test writes them, with something put before, inside and after.
 std::string Surrounded(const std::string& settings, const std::string& extra) {
     const std::size_t second = settings.find("[SETTINGS]");
@@ -47,7 +36,7 @@ struct SettingsFault {
 const SettingsFault kFaults[] = {
     {"BinaryBytes",
      [](const std::string& path) {
-         const std::string junk = AllBytesOneLine();
+         const std::string junk = test::AllBytesButLineEnds();
          test::WriteFile(path, Surrounded(test::ReadFile(path), junk + "\r\nFlowControl=" + junk +
                                                                     "\r\nUnknown=" + junk));
      },

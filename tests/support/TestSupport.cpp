@@ -41,6 +41,16 @@ void WriteFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
+std::string AllBytesButLineEnds() {
+    std::string bytes;
+    for (int code = 0; code < 256; ++code) {
+        if (code != '\r' && code != '\n') {
+            bytes += static_cast<char>(code);
+        }
+    }
+    return bytes;
+}
+
 FolderClosedToWriter::FolderClosedToWriter(const std::filesystem::path& folder) : folder_(folder) {
     namespace fs = std::filesystem;
     constexpr uid_t kNobody = 65534;

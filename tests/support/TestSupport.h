@@ -32,6 +32,9 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 
+// Every byte value but CR and LF, in order: as much junk as fits on one line of a text file.
+std::string AllBytesButLineEnds();
+
 // Message boxes recorded instead of shown.
 class RecordingMessages : public MessagePresenter {
   public:

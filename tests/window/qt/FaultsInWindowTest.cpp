@@ -214,16 +214,6 @@ void PrintTo(const SettingsFault& fault, std::ostream* out) {
     *out << fault.name;
 }
 
-std::string AllBytesButLineEnds() {
-    std::string bytes;
-    for (int code = 0; code < 256; ++code) {
-        if (code != '\r' && code != '\n') {
-            bytes += static_cast<char>(code);
-        }
-    }
-    return bytes;
-}
-
 // Settings naming the port and the data folder, with the extra line before and inside each
 // section and as an unknown key's value.
 std::string SettingsFor(const std::string& port, const std::string& folder,
