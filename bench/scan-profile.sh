@@ -12,6 +12,7 @@
 # and writes), which bench/throughput.sh --paced 40 includes. Needs valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/release.sh
 
 seconds=20
 while (($#)); do
@@ -24,19 +25,21 @@ done
 command -v valgrind >/dev/null || { echo "valgrind is needed: apt-get install valgrind" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/brisolant-profile.XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; [ -n "${KEEP_PROFILE:-}" ] || rm -rf "$work"' EXIT
-trap 'exit 130' INT TERM
+benchmark_pid=""
+end_on_exit benchmark_pid
+remove_on_exit "$work"
 
 mkdir "$work/run"
 BRISOLANT_RUN_DIR="$work/run" KEEP_RUN=1 \
     BRISOLANT_LAUNCHER="valgrind --tool=callgrind --callgrind-out-file=$work/callgrind.out" \
     bench/throughput.sh --count $((5 * (seconds + 60))) --paced 5 --idle 1 --timeout 3600 \
     >"$work/throughput.log" 2>&1 &
+benchmark_pid=$!
 
 lines() { cat "$work"/run/data/LOG-*.txt 2>/dev/null | wc -l; }
 # Counting starts once the window has drawn a few scans: start-up is not a scan's cost.
 until (($(lines) >= 5)); do
-    kill -0 %1 2>/dev/null || { cat "$work/throughput.log" >&2; exit 1; }
+    kill -0 "$benchmark_pid" 2>/dev/null || { cat "$work/throughput.log" >&2; exit 1; }
     sleep 0.5
 done
 program=$(pgrep -f "callgrind-out-file=$work/callgrind.out")
@@ -45,7 +48,6 @@ first=$(lines)
 sleep "$seconds"
 callgrind_control --dump "$program" >/dev/null 2>&1
 scans=$(($(lines) - first))
-kill %1 2>/dev/null || true
 
 dump=$(ls "$work"/callgrind.out* | sort | tail -n 1)
 callgrind_annotate --inclusive=yes "$dump" >"$work/annotated.txt"
