@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+namespace brisolant {
+
 bool QtProgramLauncher::FileExists(const std::string& path) const {
     return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).isFile();
 }
@@ -11,3 +13,5 @@ bool QtProgramLauncher::FileExists(const std::string& path) const {
 bool QtProgramLauncher::Start(const std::string& path) {
     return QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(path)), {});
 }
+
+}  // namespace brisolant

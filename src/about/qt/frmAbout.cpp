@@ -10,9 +10,7 @@
 #include "common/qt/QtMessagePresenter.h"
 #include "common/qt/TwipsLayout.h"
 
-using brisolant::FitCaptions;
-using brisolant::Place;
-using brisolant::TwipsToPixels;
+namespace brisolant {
 
 namespace {
 
@@ -34,8 +32,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
 
 frmAbout::frmAbout(QWidget* parent)
     : QDialog(parent),
-      m_ownMessages(std::make_unique<brisolant::QtMessagePresenter>(this)),
-      m_ownRegistry(std::make_unique<brisolant::EmptyRegistry>()),
+      m_ownMessages(std::make_unique<QtMessagePresenter>(this)),
+      m_ownRegistry(std::make_unique<EmptyRegistry>()),
       m_ownLauncher(std::make_unique<QtProgramLauncher>()),
       m_messages(*m_ownMessages),
       m_registry(*m_ownRegistry),
@@ -43,8 +41,8 @@ frmAbout::frmAbout(QWidget* parent)
     CreateControls();
 }
 
-frmAbout::frmAbout(brisolant::MessagePresenter& messages, const brisolant::Registry& registry,
-                   brisolant::ProgramLauncher& launcher, QWidget* parent)
+frmAbout::frmAbout(MessagePresenter& messages, const Registry& registry, ProgramLauncher& launcher,
+                   QWidget* parent)
     : QDialog(parent), m_messages(messages), m_registry(registry), m_launcher(launcher) {
     CreateControls();
 }
@@ -55,7 +53,7 @@ void frmAbout::CreateControls() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(brisolant::kAppTitle));
+    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(kAppTitle));
     setModal(true);
     setFixedSize(TwipsToPixels(*this, 3555), TwipsToPixels(*this, 2730));
     setFont(AboutFont());
@@ -76,7 +74,7 @@ void frmAbout::CreateControls() {
     Image1->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));  // empty when missing
     Place(Image1, 180, 180, 3090, 1020);
 
-    lblVersion = MakeLabel(this, "lblVersion", QString::fromStdString(brisolant::VersionText()));
+    lblVersion = MakeLabel(this, "lblVersion", QString::fromStdString(VersionText()));
     lblVersion->setPalette(band);
     Place(lblVersion, 180, 1380, 2955, 225);
 
@@ -126,5 +124,7 @@ void frmAbout::ShowLocations(const QString& settingsFile, const QString& dataFol
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    brisolant::StartSysInfo(m_registry, m_launcher, m_messages);
+    StartSysInfo(m_registry, m_launcher, m_messages);
 }
+
+}  // namespace brisolant

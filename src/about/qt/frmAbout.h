@@ -10,6 +10,8 @@
 class QLabel;
 class QPushButton;
 
+namespace brisolant {
+
 // The about box: logo, version, and a button that starts the system-information tool.
 class frmAbout : public QDialog {
     Q_OBJECT
@@ -17,8 +19,8 @@ class frmAbout : public QDialog {
   public:
     // Looks the tool up in the system's registry and reports through message boxes.
     explicit frmAbout(QWidget* parent = nullptr);
-    frmAbout(brisolant::MessagePresenter& messages, const brisolant::Registry& registry,
-             brisolant::ProgramLauncher& launcher, QWidget* parent = nullptr);
+    frmAbout(MessagePresenter& messages, const Registry& registry, ProgramLauncher& launcher,
+             QWidget* parent = nullptr);
     ~frmAbout() override;
 
     // Adds where the settings file and the data folder are, below the buttons, for whoever looks
@@ -29,14 +31,16 @@ class frmAbout : public QDialog {
     void CreateControls();
     void cmdSysInfo_Click();
 
-    std::unique_ptr<brisolant::MessagePresenter> m_ownMessages;
-    std::unique_ptr<brisolant::Registry> m_ownRegistry;
-    std::unique_ptr<brisolant::ProgramLauncher> m_ownLauncher;
-    brisolant::MessagePresenter& m_messages;
-    const brisolant::Registry& m_registry;
-    brisolant::ProgramLauncher& m_launcher;
+    std::unique_ptr<MessagePresenter> m_ownMessages;
+    std::unique_ptr<Registry> m_ownRegistry;
+    std::unique_ptr<ProgramLauncher> m_ownLauncher;
+    MessagePresenter& m_messages;
+    const Registry& m_registry;
+    ProgramLauncher& m_launcher;
 
     QLabel* lblVersion = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
 };
+
+}  // namespace brisolant

@@ -3,6 +3,8 @@
 #include <QSet>
 #include <QStorageInfo>
 
+namespace brisolant {
+
 namespace {
 
 bool IsPseudoFileSystem(const QStorageInfo& volume) {
@@ -55,3 +57,5 @@ void DriveList::showDriveOf(const QString& folder) {
     }
     setCurrentIndex(index);
 }
+
+}  // namespace brisolant

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace brisolant {
+
 // The roots of the mounted file systems that can hold data files ("/" always among them),
 // kernel and runtime pseudo file systems left out.
 QStringList MountedRoots();
@@ -22,3 +24,5 @@ class DriveList : public QComboBox {
     // The operator picked a drive; root is its root folder.
     void driveChosen(const QString& root);
 };
+
+}  // namespace brisolant

@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+namespace brisolant {
+
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
@@ -102,3 +104,5 @@ void FolderList::openEntry(const QModelIndex& index) {
         setPath(index.data(kPathRole).toString());
     }
 }
+
+}  // namespace brisolant

@@ -3,6 +3,8 @@
 #include <QListWidget>
 #include <QString>
 
+namespace brisolant {
+
 // The folder list: its current folder with that folder's ancestors above and its subfolders
 // below. A double click (or Enter) opens an entry; every click is reported, and the owner reads
 // the current folder, which is not necessarily the entry under the pointer.
@@ -29,3 +31,5 @@ class FolderList : public QListWidget {
 
     QString m_path;
 };
+
+}  // namespace brisolant

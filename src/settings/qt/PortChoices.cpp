@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSerialPortInfo>
 
+namespace brisolant {
+
 namespace {
 
 QStringList Sorted(QStringList names) {
@@ -38,3 +40,5 @@ QStringList PortChoices() {
     }
     return PortChoices(ByIdNames(), devices);
 }
+
+}  // namespace brisolant

@@ -21,9 +21,7 @@
 #include "settings/qt/FolderList.h"
 #include "settings/qt/PortChoices.h"
 
-using brisolant::FitCaptions;
-using brisolant::Place;
-using brisolant::TwipsToPixels;
+namespace brisolant {
 
 namespace {
 
@@ -93,8 +91,7 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption) 
 
 }  // namespace
 
-frmSettings::frmSettings(const brisolant::Settings& settings, brisolant::MessagePresenter& messages,
-                         QWidget* parent)
+frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_iniFilePath(settings.IniFilePath),
@@ -111,7 +108,7 @@ frmSettings::frmSettings(const brisolant::Settings& settings, brisolant::Message
     CreateButtons();
     SetFocusOrder();
     FitCaptions(this);
-    ShowValues(brisolant::DialogValuesFrom(settings));
+    ShowValues(DialogValuesFrom(settings));
     FitPortList();
     cmdOK->setFocus();
 }
@@ -285,7 +282,7 @@ void frmSettings::SetFocusOrder() {
     }
 }
 
-void frmSettings::ShowValues(const brisolant::SettingsDialogValues& values) {
+void frmSettings::ShowValues(const SettingsDialogValues& values) {
     cboPort->setCurrentText(FromFileNameText(values.CommPort));
     cboBaud->setCurrentText(FromEightBitText(values.BaudRate));
     cboDataBits->setCurrentText(FromEightBitText(values.DataBits));
@@ -307,8 +304,8 @@ void frmSettings::ShowValues(const brisolant::SettingsDialogValues& values) {
     }
 }
 
-brisolant::SettingsDialogValues frmSettings::Values() const {
-    brisolant::SettingsDialogValues values;
+SettingsDialogValues frmSettings::Values() const {
+    SettingsDialogValues values;
     values.CommPort = FileNameText(cboPort->currentText());
     values.BaudRate = EightBitText(cboBaud->currentText());
     values.DataBits = EightBitText(cboDataBits->currentText());
@@ -355,6 +352,8 @@ void frmSettings::txtFilePath_Change() {
 }
 
 void frmSettings::cmdOK_Click() {
-    brisolant::SaveSettings(Values(), m_iniFilePath, m_messages, m_createIniFolder);
+    SaveSettings(Values(), m_iniFilePath, m_messages, m_createIniFolder);
     accept();
 }
+
+}  // namespace brisolant

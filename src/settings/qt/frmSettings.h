@@ -13,6 +13,9 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace brisolant {
+
 class DriveList;
 class FolderList;
 
@@ -23,11 +26,10 @@ class frmSettings : public QDialog {
     Q_OBJECT
 
   public:
-    frmSettings(const brisolant::Settings& settings, brisolant::MessagePresenter& messages,
-                QWidget* parent = nullptr);
+    frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent = nullptr);
 
     // The plain values the controls hold right now.
-    brisolant::SettingsDialogValues Values() const;
+    SettingsDialogValues Values() const;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -39,7 +41,7 @@ class frmSettings : public QDialog {
     void FitPortList();
     void WidenPortList();
     void SetFocusOrder();
-    void ShowValues(const brisolant::SettingsDialogValues& values);
+    void ShowValues(const SettingsDialogValues& values);
     void Dir1_Click();
     void Drive1_Change(const QString& root);
     void txtFilePath_Change();
@@ -47,7 +49,7 @@ class frmSettings : public QDialog {
 
     std::string m_iniFilePath;
     bool m_createIniFolder = false;
-    brisolant::MessagePresenter& m_messages;
+    MessagePresenter& m_messages;
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
@@ -72,3 +74,5 @@ class frmSettings : public QDialog {
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 };
+
+}  // namespace brisolant

@@ -78,7 +78,7 @@ void frmMain::ConnectCommands() {
 
 void frmMain::mnuSettings_Click() {
     {
-        frmSettings dialog(m_logic->settings(), m_messages, this);
+        brisolant::frmSettings dialog(m_logic->settings(), m_messages, this);
         dialog.exec();
     }
     // Confirmed or cancelled, the settings are read again and the port reopened.
@@ -95,7 +95,7 @@ void frmMain::CloseMenuBar() {
 
 void frmMain::mnuAbout_Click() {
     CloseMenuBar();
-    frmAbout dialog(this);
+    brisolant::frmAbout dialog(this);
     const brisolant::Settings& settings = m_logic->settings();
     dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
                          QString::fromStdString(settings.FilePath));
