@@ -56,7 +56,7 @@ struct Sent {
 using ByteValues = StartedProgramTest<>;
 
 TEST_F(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
-    ProgramUnderTest& program = *m_program;
+    ProgramUnderTest& program = *program_;
 
     std::vector<Sent> sent;
     for (int field = 0; field < kFields; ++field) {

@@ -37,11 +37,11 @@ bool ChildProcess::Start(const std::vector<std::string>& arguments,
     std::vector<std::string> argumentCopy = arguments;
     std::vector<std::string> environmentCopy = environment;
     const int failure =
-        posix_spawn(&m_pid, argumentCopy[0].c_str(), &actions, nullptr,
+        posix_spawn(&pid_, argumentCopy[0].c_str(), &actions, nullptr,
                     Pointers(argumentCopy).data(), Pointers(environmentCopy).data());
     posix_spawn_file_actions_destroy(&actions);
     if (failure != 0) {
-        m_pid = -1;
+        pid_ = -1;
         test::WriteFile(logPath, "cannot start " + arguments[0] + ": " + std::strerror(failure));
         return false;
     }
@@ -49,11 +49,11 @@ bool ChildProcess::Start(const std::vector<std::string>& arguments,
 }
 
 bool ChildProcess::IsRunning() {
-    if (m_pid <= 0) {
+    if (pid_ <= 0) {
         return false;
     }
-    if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-        m_pid = -1;
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
         return false;
     }
     return true;
@@ -63,11 +63,11 @@ void ChildProcess::Stop() {
     if (!IsRunning()) {
         return;
     }
-    kill(m_pid, SIGTERM);
+    kill(pid_, SIGTERM);
     if (!test::WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(10))) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
 }
 
@@ -75,9 +75,9 @@ void ChildProcess::Kill() {
     if (!IsRunning()) {
         return;
     }
-    kill(m_pid, SIGKILL);
-    waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& replaced) {

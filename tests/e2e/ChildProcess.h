@@ -25,10 +25,10 @@ class ChildProcess {
     void Stop();
     // SIGKILL, and waits until it is gone.
     void Kill();
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return pid_; }
 
   private:
-    pid_t m_pid = -1;
+    pid_t pid_ = -1;
 };
 
 // The inherited environment, less the named variables, plus the given ones ("NAME=value").

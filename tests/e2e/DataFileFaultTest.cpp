@@ -77,7 +77,7 @@ void PrintTo(const DataFault& fault, std::ostream* out) {
 using DataFileFault = StartedProgramTest<::testing::TestWithParam<DataFault>>;
 
 TEST_P(DataFileFault, TheScanAtTheFaultWaitsAndIsWrittenOnceTheFaultIsCleared) {
-    ProgramUnderTest& program = *m_program;
+    ProgramUnderTest& program = *program_;
     Send(Scan(ParcelBarcode(1)));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
     std::string folder = program.DataFolder();

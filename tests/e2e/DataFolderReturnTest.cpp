@@ -42,7 +42,7 @@ std::string NowDigits() {
 class DataFolderReturn : public StartedProgramTest<> {
   protected:
     std::string Folder() const {
-        std::string folder = m_program->DataFolder();
+        std::string folder = program_->DataFolder();
         folder.pop_back();
         return folder;
     }
@@ -55,11 +55,11 @@ class DataFolderReturn : public StartedProgramTest<> {
             Send(Scan(ParcelBarcode(n)));
         }
         Send(kShortBlock);
-        ASSERT_EQ(m_program->WaitForReplies(1), std::string(1, kNak)) << m_program->Log();
+        ASSERT_EQ(program_->WaitForReplies(1), std::string(1, kNak)) << program_->Log();
     }
 
     void ExpectParcelsInOrder(const std::vector<std::string>& lines, std::size_t count) {
-        ASSERT_EQ(lines.size(), count) << m_program->Log();
+        ASSERT_EQ(lines.size(), count) << program_->Log();
         EXPECT_EQ(BrokenLines(lines), std::vector<std::string>{});
         for (std::size_t i = 0; i < count; ++i) {
             EXPECT_EQ(BarcodeOf(lines[i]), ParcelBarcode(static_cast<long>(i) + 1));
@@ -69,14 +69,14 @@ class DataFolderReturn : public StartedProgramTest<> {
 
 TEST_F(DataFolderReturn, ScansThatArriveWhileItIsAwayAreWrittenInOrderOnceItIsBack) {
     Send(Scan(ParcelBarcode(1)));
-    ASSERT_EQ(m_program->WaitForLines(1).size(), 1u) << m_program->Log();
+    ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
     fs::rename(Folder(), Aside());
     SendAndWaitUntilHandled(2, 4);
     const std::string handledBy = NowDigits();
     EXPECT_FALSE(fs::exists(Folder())) << "the program made the data folder";
     fs::rename(Aside(), Folder());
 
-    const auto lines = m_program->WaitForLines(4);
+    const auto lines = program_->WaitForLines(4);
     ExpectParcelsInOrder(lines, 4);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         EXPECT_LE(StampDigits(lines[i]), handledBy) << "the time of arrival, not of writing";
@@ -86,16 +86,16 @@ TEST_F(DataFolderReturn, ScansThatArriveWhileItIsAwayAreWrittenInOrderOnceItIsBa
 
 TEST_F(DataFolderReturn, ScansStillWaitingWhenTheProgramIsKilledAreWrittenFirstAtTheNextStart) {
     Send(Scan(ParcelBarcode(1)));
-    ASSERT_EQ(m_program->WaitForLines(1).size(), 1u) << m_program->Log();
+    ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
     fs::rename(Folder(), Aside());
     SendAndWaitUntilHandled(2, 3);
-    m_program->Kill();
+    program_->Kill();
     fs::rename(Aside(), Folder());
 
-    ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
-    ExpectParcelsInOrder(m_program->WaitForLines(3), 3);
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    ExpectParcelsInOrder(program_->WaitForLines(3), 3);
     Send(Scan(ParcelBarcode(4)));
-    ExpectParcelsInOrder(m_program->WaitForLines(4), 4);
+    ExpectParcelsInOrder(program_->WaitForLines(4), 4);
 }
 
 }  // namespace

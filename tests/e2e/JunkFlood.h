@@ -33,42 +33,42 @@ class JunkFlood {
     using Clock = std::chrono::steady_clock;
 
     JunkFlood(Bytes bytes, unsigned seed, Clock::duration duration)
-        : m_bytes(bytes), m_random(seed), m_start(Clock::now()), m_end(m_start + duration) {}
+        : bytes_(bytes), random_(seed), start_(Clock::now()), end_(start_ + duration) {}
 
-    bool Going() const { return Clock::now() < m_end; }
+    bool Going() const { return Clock::now() < end_; }
 
     // The next chunk.
     std::string Next() {
         std::string chunk(kChunk, '\0');
         for (char& byte : chunk) {
-            byte = m_bytes == Bytes::Any ? static_cast<char>(m_random() % 256) : FramingByte();
+            byte = bytes_ == Bytes::Any ? static_cast<char>(random_() % 256) : FramingByte();
         }
-        if (m_bytes == Bytes::FramingOften && m_random() % 4 == 0) {
-            chunk.insert(m_random() % chunk.size(), "\r\n\r\n");
+        if (bytes_ == Bytes::FramingOften && random_() % 4 == 0) {
+            chunk.insert(random_() % chunk.size(), "\r\n\r\n");
         }
         return chunk;
     }
 
-    void Took(std::size_t bytes) { m_taken += bytes; }
-    std::size_t Taken() const { return m_taken; }
+    void Took(std::size_t bytes) { taken_ += bytes; }
+    std::size_t Taken() const { return taken_; }
     double SecondsSoFar() const {
-        return std::chrono::duration<double>(Clock::now() - m_start).count();
+        return std::chrono::duration<double>(Clock::now() - start_).count();
     }
 
   private:
     char FramingByte() {
-        const unsigned roll = m_random() % 64;
+        const unsigned roll = random_() % 64;
         return roll == 0  ? '\x02'
                : roll < 4 ? '\r'
                : roll < 7 ? '\n'
-                          : static_cast<char>(m_random() % 256);
+                          : static_cast<char>(random_() % 256);
     }
 
-    Bytes m_bytes;
-    std::mt19937 m_random;
-    Clock::time_point m_start;
-    Clock::time_point m_end;
-    std::size_t m_taken = 0;
+    Bytes bytes_;
+    std::mt19937 random_;
+    Clock::time_point start_;
+    Clock::time_point end_;
+    std::size_t taken_ = 0;
 };
 
 }  // namespace brisolant::e2e

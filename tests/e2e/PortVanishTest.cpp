@@ -52,7 +52,7 @@ void ExpectIdles(ProgramUnderTest& program) {
 using PortVanish = StartedProgramTest<>;
 
 TEST_F(PortVanish, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
-    ProgramUnderTest& program = *m_program;
+    ProgramUnderTest& program = *program_;
     const std::string device = program.Line().ProgramEnd();
     ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
@@ -69,36 +69,36 @@ class PortVanishBehindLink : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string whyNot;
-        m_program = PrepareProgram({{"CommPort", m_link}}, whyNot);
-        if (!m_program) {
+        program_ = PrepareProgram({{"CommPort", link_}}, whyNot);
+        if (!program_) {
             GTEST_SKIP() << whyNot;
         }
     }
 
-    test::TempDir m_folder;
-    const std::string m_link = m_folder.file("usb-station-port0");
-    std::unique_ptr<ProgramUnderTest> m_program;
+    test::TempDir folder_;
+    const std::string link_ = folder_.file("usb-station-port0");
+    std::unique_ptr<ProgramUnderTest> program_;
 };
 
 TEST_F(PortVanishBehindLink, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
-    const std::string log = m_folder.file("station.log");
+    const std::string log = folder_.file("station.log");
     ChildProcess station;
     ASSERT_TRUE(station.Start({STATION_EXE, "--scan", "metric", "--flood", "--count", "3",
-                               "--wait-open", "--link", m_link},
+                               "--wait-open", "--link", link_},
                               EnvironmentWith({}), log))
         << test::ReadFile(log);
-    ASSERT_TRUE(test::WaitUntil([&] { return fs::is_symlink(m_link) || !station.IsRunning(); }))
+    ASSERT_TRUE(test::WaitUntil([&] { return fs::is_symlink(link_) || !station.IsRunning(); }))
         << test::ReadFile(log);
     std::error_code error;
-    const std::string device = fs::canonical(m_link, error).string();
+    const std::string device = fs::canonical(link_, error).string();
     ASSERT_FALSE(error) << test::ReadFile(log);
 
-    ProgramUnderTest& program = *m_program;
+    ProgramUnderTest& program = *program_;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
     ASSERT_EQ(program.WaitForLines(3).size(), 3u) << program.Log() << test::ReadFile(log);
 
     station.Stop();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(m_link))) << "the station left its link behind";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link_))) << "the station left its link behind";
     ASSERT_TRUE(Releases(program, device)) << "the program kept the dead port open";
     ASSERT_TRUE(program.IsRunning()) << program.Log();
     ExpectIdles(program);
@@ -130,8 +130,8 @@ double SecondsUntilOpen(ProgramUnderTest& program, const std::string& link,
 }
 
 TEST_F(PortVanishBehindLink, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorded) {
-    ProgramUnderTest& program = *m_program;
-    fs::create_symlink(program.Line().ProgramEnd(), m_link);
+    ProgramUnderTest& program = *program_;
+    fs::create_symlink(program.Line().ProgramEnd(), link_);
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
     ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
@@ -144,12 +144,12 @@ TEST_F(PortVanishBehindLink, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndIts
         ASSERT_TRUE(line->Write(Scan(ParcelBarcode(round)).substr(0, 60)));
         ASSERT_TRUE(line->WaitUntilTaken());
         line->Close();
-        fs::remove(m_link);
+        fs::remove(link_);
         ASSERT_TRUE(Releases(program, old)) << "the program kept the dead port open";
 
         lines.push_back(std::make_unique<TestLine>());
         line = lines.back().get();
-        const double seconds = SecondsUntilOpen(program, m_link, line->ProgramEnd());
+        const double seconds = SecondsUntilOpen(program, link_, line->ProgramEnd());
         ASSERT_GE(seconds, 0) << "not opened again\n" << program.Log();
         std::printf("[ figures  ] device opened again %.2f s after its link came back\n", seconds);
         ASSERT_TRUE(line->Write(Scan(ParcelBarcode(round))));
@@ -161,13 +161,13 @@ TEST_F(PortVanishBehindLink, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndIts
 }
 
 TEST_F(PortVanishBehindLink, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
-    ProgramUnderTest& program = *m_program;
+    ProgramUnderTest& program = *program_;
     ASSERT_TRUE(program.Start()) << program.Log();
     ASSERT_TRUE(test::WaitUntil([&] { return Watches(program.Pid()) || !program.IsRunning(); }))
         << "the program does not wait for its device\n"
         << program.Log();
 
-    const double seconds = SecondsUntilOpen(program, m_link, program.Line().ProgramEnd());
+    const double seconds = SecondsUntilOpen(program, link_, program.Line().ProgramEnd());
     ASSERT_GE(seconds, 0) << "not opened\n" << program.Log();
     std::printf("[ figures  ] device opened %.2f s after it appeared\n", seconds);
     EXPECT_TRUE(test::WaitUntil([&] { return !Watches(program.Pid()); }))

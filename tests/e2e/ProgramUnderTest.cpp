@@ -141,7 +141,7 @@ bool SetFileSizeLimit(pid_t pid, rlim_t bytes) {
 
 TestLine::TestLine() {
     try {
-        m_pair = std::make_unique<station::PseudoTerminal>();
+        pair_ = std::make_unique<station::PseudoTerminal>();
     } catch (const std::runtime_error& error) {
         throw NoPseudoTerminal(error.what());
     }
@@ -150,13 +150,13 @@ TestLine::TestLine() {
 TestLine::~TestLine() = default;
 
 void TestLine::Close() {
-    m_pair->Close();
+    pair_->Close();
 }
 
 bool TestLine::Write(std::string_view bytes) {
     const auto deadline = Clock::now() + test::kPatience;
     while (!bytes.empty()) {
-        const ssize_t written = write(m_pair->MasterFd(), bytes.data(), bytes.size());
+        const ssize_t written = write(pair_->MasterFd(), bytes.data(), bytes.size());
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             continue;
@@ -167,21 +167,21 @@ bool TestLine::Write(std::string_view bytes) {
         if (Clock::now() >= deadline) {
             return false;
         }
-        pollfd line{m_pair->MasterFd(), POLLOUT, 0};
+        pollfd line{pair_->MasterFd(), POLLOUT, 0};
         poll(&line, 1, 100);
     }
     return true;
 }
 
 std::size_t TestLine::WriteNow(std::string_view bytes) {
-    const ssize_t written = write(m_pair->MasterFd(), bytes.data(), bytes.size());
+    const ssize_t written = write(pair_->MasterFd(), bytes.data(), bytes.size());
     return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
 bool TestLine::WaitUntilTaken() {
     return test::WaitUntil([this] {
         int unread = 0;
-        return ioctl(m_pair->SlaveFd(), FIONREAD, &unread) == 0 && unread == 0;
+        return ioctl(pair_->SlaveFd(), FIONREAD, &unread) == 0 && unread == 0;
     });
 }
 
@@ -189,7 +189,7 @@ std::string TestLine::TakeReplies() {
     std::string replies;
     char bytes[256];
     ssize_t count = 0;
-    while ((count = read(m_pair->MasterFd(), bytes, sizeof bytes)) > 0) {
+    while ((count = read(pair_->MasterFd(), bytes, sizeof bytes)) > 0) {
         replies.append(bytes, static_cast<std::size_t>(count));
     }
     return replies;
@@ -248,23 +248,22 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 ProgramUnderTest::ProgramUnderTest(const std::vector<SettingOverride>& overrides) {
     // The program reads the settings file beside its own executable, hence the copy.
-    m_executable = m_folder.file("brisolant");
-    fs::copy_file(BRISOLANT_EXE, m_executable);
+    executable_ = folder_.file("brisolant");
+    fs::copy_file(BRISOLANT_EXE, executable_);
     fs::create_directory(DataFolder());
-    m_port = m_line.ProgramEnd();
+    port_ = line_.ProgramEnd();
     for (const SettingOverride& override : overrides) {
         if (override.key == "CommPort") {
-            m_port = override.value;
+            port_ = override.value;
         }
     }
-    test::WriteFile(SettingsFile(), SettingsText(m_line.ProgramEnd(), DataFolder(), overrides));
+    test::WriteFile(SettingsFile(), SettingsText(line_.ProgramEnd(), DataFolder(), overrides));
 }
 
 bool ProgramUnderTest::Start() {
-    std::vector<std::string> arguments{m_executable};
-    arguments.insert(arguments.end(), m_arguments.begin(), m_arguments.end());
-    return m_process.Start(arguments, ProgramEnvironment(m_environment),
-                           m_folder.file("program.log"));
+    std::vector<std::string> arguments{executable_};
+    arguments.insert(arguments.end(), arguments_.begin(), arguments_.end());
+    return process_.Start(arguments, ProgramEnvironment(environment_), folder_.file("program.log"));
 }
 
 bool ProgramUnderTest::StartAndWaitForPort() {
@@ -273,11 +272,11 @@ bool ProgramUnderTest::StartAndWaitForPort() {
     }
     // A port named by a symbolic link shows in /proc as the device it leads to.
     std::error_code error;
-    const fs::path device = fs::canonical(m_port, error);
-    const std::string opened = error ? m_port : device.string();
+    const fs::path device = fs::canonical(port_, error);
+    const std::string opened = error ? port_ : device.string();
     bool open = false;
     test::WaitUntil([&] {
-        open = HasOpen(m_process.Pid(), opened);
+        open = HasOpen(process_.Pid(), opened);
         return open || !IsRunning();
     });
     return open;
@@ -308,16 +307,16 @@ std::vector<std::string> ProgramUnderTest::WaitForLines(std::size_t count) {
 
 std::string ProgramUnderTest::WaitForReplies(std::size_t count) {
     test::WaitUntil([&] { return RepliesSoFar().size() >= count || !IsRunning(); });
-    return m_replies;
+    return replies_;
 }
 
 std::string ProgramUnderTest::RepliesSoFar() {
-    m_replies += m_line.TakeReplies();
-    return m_replies;
+    replies_ += line_.TakeReplies();
+    return replies_;
 }
 
 std::string ProgramUnderTest::Log() const {
-    return "program output:\n" + test::ReadFile(m_folder.file("program.log"));
+    return "program output:\n" + test::ReadFile(folder_.file("program.log"));
 }
 
 std::unique_ptr<ProgramUnderTest> PrepareProgram(const std::vector<SettingOverride>& overrides,

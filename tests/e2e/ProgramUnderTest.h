@@ -34,7 +34,7 @@ class TestLine {
     TestLine(const TestLine&) = delete;
     TestLine& operator=(const TestLine&) = delete;
 
-    const std::string& ProgramEnd() const { return m_pair->SlavePath(); }
+    const std::string& ProgramEnd() const { return pair_->SlavePath(); }
 
     // Writes all the bytes; false when the line stays full for the whole patience.
     bool Write(std::string_view bytes);
@@ -49,7 +49,7 @@ class TestLine {
     void Close();
 
   private:
-    std::unique_ptr<station::PseudoTerminal> m_pair;
+    std::unique_ptr<station::PseudoTerminal> pair_;
 };
 
 struct SettingOverride {
@@ -71,21 +71,21 @@ class ProgramUnderTest {
     // line). False (see Log()) when it cannot start.
     bool Start();
     // A command-line argument for the program from the next start on.
-    void AddArgument(const std::string& argument) { m_arguments.push_back(argument); }
+    void AddArgument(const std::string& argument) { arguments_.push_back(argument); }
     // A variable ("NAME=value") for the program's environment from the next start on.
-    void AddEnvironment(const std::string& variable) { m_environment.push_back(variable); }
-    bool IsRunning() { return m_process.IsRunning(); }
-    pid_t Pid() const { return m_process.Pid(); }
+    void AddEnvironment(const std::string& variable) { environment_.push_back(variable); }
+    bool IsRunning() { return process_.IsRunning(); }
+    pid_t Pid() const { return process_.Pid(); }
     // SIGTERM, then SIGKILL when it lingers.
-    void Stop() { m_process.Stop(); }
+    void Stop() { process_.Stop(); }
     // SIGKILL at once, as a power cut or the OOM killer would end it; the program can be
     // started again afterwards on the same folder and line.
-    void Kill() { m_process.Kill(); }
+    void Kill() { process_.Kill(); }
 
-    TestLine& Line() { return m_line; }
-    std::string DataFolder() const { return m_folder.folder() + "data/"; }
-    std::string Folder() const { return m_folder.folder(); }
-    std::string SettingsFile() const { return m_folder.file("Orvane.ini"); }
+    TestLine& Line() { return line_; }
+    std::string DataFolder() const { return folder_.folder() + "data/"; }
+    std::string Folder() const { return folder_.folder(); }
+    std::string SettingsFile() const { return folder_.file("Orvane.ini"); }
     // The data files the program has made, by name.
     std::vector<std::string> DataFileNames() const;
     // Waits until the data files together hold at least count lines; returns the lines of the
@@ -101,14 +101,14 @@ class ProgramUnderTest {
   private:
     std::string AllDataText() const;
 
-    test::TempDir m_folder;
-    TestLine m_line;
-    std::string m_port;
-    std::string m_executable;
-    std::string m_replies;
-    std::vector<std::string> m_arguments;
-    std::vector<std::string> m_environment;
-    ChildProcess m_process;
+    test::TempDir folder_;
+    TestLine line_;
+    std::string port_;
+    std::string executable_;
+    std::string replies_;
+    std::vector<std::string> arguments_;
+    std::vector<std::string> environment_;
+    ChildProcess process_;
 };
 
 // The program prepared over a fresh line, or nullptr with the reason when the system gives no

@@ -58,8 +58,8 @@ using ScanOverLine = StartedProgramTest<>;
 TEST_F(ScanOverLine, sampleScanBecomesTheExactRecordLine) {
     Send(Scan("1234567890"));
 
-    const auto lines = m_program->WaitForLines(1);
-    ASSERT_EQ(lines.size(), 1u) << m_program->Log();
+    const auto lines = program_->WaitForLines(1);
+    ASSERT_EQ(lines.size(), 1u) << program_->Log();
     const std::string& line = lines[0];
     ASSERT_EQ(line.size(), 139u) << line;
     const std::string date = line.substr(0, 10);
@@ -72,34 +72,34 @@ TEST_F(ScanOverLine, sampleScanBecomesTheExactRecordLine) {
     ASSERT_NE(day, 0) << "not a date: " << date;
     char name[32];
     std::snprintf(name, sizeof name, "LOG-%03d.txt", day);
-    ASSERT_EQ(m_program->DataFileNames(), std::vector<std::string>{name});
-    EXPECT_EQ(test::ReadFile(m_program->DataFolder() + name), line + "\r\n");
-    EXPECT_EQ(m_program->RepliesSoFar(), "") << "a good scan draws no reply";
+    ASSERT_EQ(program_->DataFileNames(), std::vector<std::string>{name});
+    EXPECT_EQ(test::ReadFile(program_->DataFolder() + name), line + "\r\n");
+    EXPECT_EQ(program_->RepliesSoFar(), "") << "a good scan draws no reply";
 }
 
 TEST_F(ScanOverLine, shortBlockDrawsExactlyOneNak) {
     Send(kStx + "     Device Number:      1\r\n\r\n");
-    ASSERT_EQ(m_program->WaitForReplies(1), std::string(1, kNak)) << m_program->Log();
+    ASSERT_EQ(program_->WaitForReplies(1), std::string(1, kNak)) << program_->Log();
 
     // The resend. The NAK follows the rejection, so the resend cannot be swept away with the
     // rest of the rejected block; once it is in the file, every reply to the short block has
     // been sent.
     Send(Scan("PCL000000001"));
-    const auto lines = m_program->WaitForLines(1);
-    ASSERT_EQ(lines.size(), 1u) << m_program->Log();
+    const auto lines = program_->WaitForLines(1);
+    ASSERT_EQ(lines.size(), 1u) << program_->Log();
     EXPECT_EQ(Barcode(lines[0]), "PCL000000001" + std::string(23, ' '));
-    EXPECT_EQ(m_program->RepliesSoFar(), std::string(1, kNak));
+    EXPECT_EQ(program_->RepliesSoFar(), std::string(1, kNak));
 }
 
 TEST_F(ScanOverLine, twoScansInOneWriteGiveTwoLines) {
     // Bytes after the first terminator are the next scan's start and must not be lost.
     Send(Scan("PCL000000001") + Scan("PCL000000002"));
 
-    const auto lines = m_program->WaitForLines(2);
-    ASSERT_EQ(lines.size(), 2u) << m_program->Log();
+    const auto lines = program_->WaitForLines(2);
+    ASSERT_EQ(lines.size(), 2u) << program_->Log();
     EXPECT_EQ(lines[0].substr(19), RecordTail("PCL000000001"));
     EXPECT_EQ(lines[1].substr(19), RecordTail("PCL000000002"));
-    EXPECT_EQ(m_program->RepliesSoFar(), "");
+    EXPECT_EQ(program_->RepliesSoFar(), "");
 }
 
 TEST_F(ScanOverLine, scanSplitAcrossManySmallWritesIsRecordedOnce) {
@@ -108,17 +108,17 @@ TEST_F(ScanOverLine, scanSplitAcrossManySmallWritesIsRecordedOnce) {
     const std::string body = scan.substr(0, scan.size() - 2);
     for (std::size_t start = 0, size = 1; start < body.size(); start += size, size = size % 7 + 1) {
         Send(body.substr(start, size));
-        ASSERT_TRUE(m_program->Line().WaitUntilTaken());
+        ASSERT_TRUE(program_->Line().WaitUntilTaken());
     }
     Send("\r\n");
     // A second scan behind it: once that is in, a late duplicate of the first would be too.
     Send(Scan("PCL000000002"));
 
-    const auto lines = m_program->WaitForLines(2);
-    ASSERT_EQ(lines.size(), 2u) << m_program->Log();
+    const auto lines = program_->WaitForLines(2);
+    ASSERT_EQ(lines.size(), 2u) << program_->Log();
     EXPECT_EQ(lines[0].substr(19), RecordTail("PCL000000001"));
     EXPECT_EQ(lines[1].substr(19), RecordTail("PCL000000002"));
-    EXPECT_EQ(m_program->RepliesSoFar(), "");
+    EXPECT_EQ(program_->RepliesSoFar(), "");
 }
 
 }  // namespace

@@ -69,32 +69,31 @@ const SettingsFault kFaults[] = {
 class CloseAfterReading {
   public:
     explicit CloseAfterReading(const std::string& path)
-        : m_watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        m_watching =
-            m_watch >= 0 && inotify_add_watch(m_watch, path.c_str(), IN_CLOSE_NOWRITE) >= 0;
+        : watch_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        watching_ = watch_ >= 0 && inotify_add_watch(watch_, path.c_str(), IN_CLOSE_NOWRITE) >= 0;
     }
     ~CloseAfterReading() {
-        if (m_watch >= 0) {
-            close(m_watch);
+        if (watch_ >= 0) {
+            close(watch_);
         }
     }
     CloseAfterReading(const CloseAfterReading&) = delete;
     CloseAfterReading& operator=(const CloseAfterReading&) = delete;
 
-    bool Watching() const { return m_watching; }
+    bool Watching() const { return watching_; }
     // Whether the path has been closed since the watch began.
     bool Seen() {
         alignas(inotify_event) char events[4096];
-        while (read(m_watch, events, sizeof events) > 0) {
-            m_seen = true;
+        while (read(watch_, events, sizeof events) > 0) {
+            seen_ = true;
         }
-        return m_seen;
+        return seen_;
     }
 
   private:
-    int m_watch;
-    bool m_watching = false;
-    bool m_seen = false;
+    int watch_;
+    bool watching_ = false;
+    bool seen_ = false;
 };
 
 void PrintTo(const SettingsFault& fault, std::ostream* out) {

@@ -16,18 +16,18 @@ class StartedProgramTest : public Base {
   protected:
     void SetUp() override {
         std::string whyNot;
-        m_program = PrepareProgram({}, whyNot);
-        if (!m_program) {
+        program_ = PrepareProgram({}, whyNot);
+        if (!program_) {
             GTEST_SKIP() << whyNot;
         }
-        ASSERT_TRUE(m_program->StartAndWaitForPort()) << m_program->Log();
+        ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
     }
 
     void Send(const std::string& bytes) {
-        ASSERT_TRUE(m_program->Line().Write(bytes)) << "the line took nothing for too long";
+        ASSERT_TRUE(program_->Line().Write(bytes)) << "the line took nothing for too long";
     }
 
-    std::unique_ptr<ProgramUnderTest> m_program;
+    std::unique_ptr<ProgramUnderTest> program_;
 };
 
 }  // namespace brisolant::e2e

@@ -13,14 +13,14 @@ namespace brisolant::test {
 // program's exit handlers, which Qt's objects do not survive.
 class QtApplicationEnvironment : public ::testing::Environment {
   public:
-    QtApplicationEnvironment() : m_app(std::make_unique<QApplication>(m_argc, m_argv)) {}
-    void TearDown() override { m_app.reset(); }
+    QtApplicationEnvironment() : app_(std::make_unique<QApplication>(argc_, argv_)) {}
+    void TearDown() override { app_.reset(); }
 
   private:
-    int m_argc = 1;
-    char m_name[12] = "shell_tests";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_app;
+    int argc_ = 1;
+    char name_[12] = "shell_tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
 };
 
 // Widgets need an application object; the first test that asks creates the one for the run.

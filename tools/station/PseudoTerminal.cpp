@@ -31,34 +31,34 @@ void SetRaw(int fd) {
 }  // namespace
 
 PseudoTerminal::PseudoTerminal() {
-    m_master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) {
         ThrowSystemError("cannot open a pseudo-terminal");
     }
     try {
-        if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+        if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
             ThrowSystemError("cannot unlock the pseudo-terminal");
         }
-        const char* name = ptsname(m_master);
+        const char* name = ptsname(master_);
         if (name == nullptr) {
             ThrowSystemError("cannot name the pseudo-terminal");
         }
-        m_slavePath = name;
-        m_slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_slave < 0) {
-            ThrowSystemError("cannot open " + m_slavePath);
+        slavePath_ = name;
+        slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave_ < 0) {
+            ThrowSystemError("cannot open " + slavePath_);
         }
-        SetRaw(m_slave);
+        SetRaw(slave_);
         // Writes wait in poll, never in write, so a slow program cannot stall the replies.
-        if (fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0 ||
-            fcntl(m_master, F_SETFD, FD_CLOEXEC) != 0) {
+        if (fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK) != 0 ||
+            fcntl(master_, F_SETFD, FD_CLOEXEC) != 0) {
             ThrowSystemError("cannot configure the pseudo-terminal");
         }
     } catch (...) {
-        if (m_slave >= 0) {
-            close(m_slave);
+        if (slave_ >= 0) {
+            close(slave_);
         }
-        close(m_master);
+        close(master_);
         throw;
     }
 }
@@ -68,18 +68,18 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 void PseudoTerminal::Close() {
-    if (m_slave >= 0) {
-        close(m_slave);
+    if (slave_ >= 0) {
+        close(slave_);
     }
-    if (m_master >= 0) {
-        close(m_master);
+    if (master_ >= 0) {
+        close(master_);
     }
-    m_slave = -1;
-    m_master = -1;
+    slave_ = -1;
+    master_ = -1;
 }
 
 PortLink::PortLink(const std::string& linkPath, const std::string& target)
-    : m_path(linkPath), m_target(target) {
+    : path_(linkPath), target_(target) {
     struct stat existing {};
     if (lstat(linkPath.c_str(), &existing) == 0) {
         if (!S_ISLNK(existing.st_mode)) {
@@ -97,9 +97,9 @@ PortLink::PortLink(const std::string& linkPath, const std::string& target)
 PortLink::~PortLink() {
     // Leave a link alone that another station has since taken over.
     char target[4096];
-    const ssize_t length = readlink(m_path.c_str(), target, sizeof target - 1);
-    if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == m_target) {
-        unlink(m_path.c_str());
+    const ssize_t length = readlink(path_.c_str(), target, sizeof target - 1);
+    if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == target_) {
+        unlink(path_.c_str());
     }
 }
 

@@ -17,20 +17,20 @@ class PseudoTerminal {
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    int MasterFd() const { return m_master; }
-    int SlaveFd() const { return m_slave; }
-    const std::string& SlavePath() const { return m_slavePath; }
+    int MasterFd() const { return master_; }
+    int SlaveFd() const { return slave_; }
+    const std::string& SlavePath() const { return slavePath_; }
 
     // Closes both ends held here: the program's port loses its far end, as when the station is
     // switched off or its adapter pulled.
     void Close();
 
   private:
-    int m_master = -1;
+    int master_ = -1;
     // Held open, never read, so that the terminal lives on while the program closes and
     // reopens its port.
-    int m_slave = -1;
-    std::string m_slavePath;
+    int slave_ = -1;
+    std::string slavePath_;
 };
 
 // A symbolic link to the terminal, removed again when this object goes.
@@ -43,8 +43,8 @@ class PortLink {
     PortLink& operator=(const PortLink&) = delete;
 
   private:
-    std::string m_path;
-    std::string m_target;
+    std::string path_;
+    std::string target_;
 };
 
 }  // namespace brisolant::station

@@ -3,22 +3,22 @@
 namespace brisolant::station {
 
 ScanSource::ScanSource(const StationOptions& options)
-    : m_kind(options.kind), m_samplePending(options.sampleFirst), m_generator(options.seed) {}
+    : kind_(options.kind), samplePending_(options.sampleFirst), generator_(options.seed) {}
 
 std::string ScanSource::NextScanText() {
-    if (m_samplePending) {
-        m_samplePending = false;
+    if (samplePending_) {
+        samplePending_ = false;
         return SampleScanText();
     }
-    switch (m_kind) {
+    switch (kind_) {
         case ScanKind::Sample:
             return SampleScanText();
         case ScanKind::Metric:
-            return ScanText(MetricParcel(m_generator.NextBarcode()));
+            return ScanText(MetricParcel(generator_.NextBarcode()));
         case ScanKind::Random:
             break;
     }
-    return ScanText(m_generator.NextRandom());
+    return ScanText(generator_.NextRandom());
 }
 
 }  // namespace brisolant::station

@@ -15,12 +15,12 @@ class ScanSource {
 
     // The next scan's text, without the STX.
     std::string NextScanText();
-    std::string Noise() { return m_generator.Noise(); }
+    std::string Noise() { return generator_.Noise(); }
 
   private:
-    ScanKind m_kind;
-    bool m_samplePending;
-    ParcelGenerator m_generator;
+    ScanKind kind_;
+    bool samplePending_;
+    ParcelGenerator generator_;
 };
 
 }  // namespace brisolant::station

@@ -72,11 +72,11 @@ std::string ShortBlock(const std::string& block) {
 }
 
 std::string ParcelGenerator::NextBarcode() {
-    return ParcelBarcode(++m_serial);
+    return ParcelBarcode(++serial_);
 }
 
 Parcel ParcelGenerator::NextRandom() {
-    const bool metric = m_random() % 4 == 0;
+    const bool metric = random_() % 4 == 0;
     Parcel parcel;
     const double length = Rounded(metric ? Uniform(10, 120) : Uniform(4, 48), 10);
     const double width = Rounded(metric ? Uniform(10, 80) : Uniform(3, 32), 10);
@@ -95,17 +95,17 @@ Parcel ParcelGenerator::NextRandom() {
 }
 
 std::string ParcelGenerator::Noise() {
-    std::string noise(1 + m_random() % kMaxNoise, '\0');
+    std::string noise(1 + random_() % kMaxNoise, '\0');
     for (char& byte : noise) {
         do {
-            byte = static_cast<char>(m_random() % 256);
+            byte = static_cast<char>(random_() % 256);
         } while (byte == kStx || byte == '\r' || byte == '\n');
     }
     return noise;
 }
 
 double ParcelGenerator::Uniform(double low, double high) {
-    return std::uniform_real_distribution<double>(low, high)(m_random);
+    return std::uniform_real_distribution<double>(low, high)(random_);
 }
 
 }  // namespace brisolant::station

@@ -48,7 +48,7 @@ std::string ShortBlock(const std::string& block);
 // Random parcels, a quarter of them metric, with barcodes PCL000000001, PCL000000002, ...
 class ParcelGenerator {
   public:
-    explicit ParcelGenerator(unsigned seed) : m_random(seed) {}
+    explicit ParcelGenerator(unsigned seed) : random_(seed) {}
     std::string NextBarcode();
     Parcel NextRandom();
     // At most kMaxNoise bytes that can never start or end a block: no STX, CR or LF.
@@ -57,8 +57,8 @@ class ParcelGenerator {
   private:
     double Uniform(double low, double high);
 
-    std::mt19937 m_random;
-    long long m_serial = 0;
+    std::mt19937 random_;
+    long long serial_ = 0;
 };
 
 }  // namespace brisolant::station

@@ -19,18 +19,18 @@ constexpr double kNakWait = 2.0;
 }  // namespace
 
 Station::Station(int masterFd, const StationOptions& options, const StopSignals& signals)
-    : m_fd(masterFd), m_options(options), m_signals(signals), m_source(options) {}
+    : fd_(masterFd), options_(options), signals_(signals), source_(options) {}
 
 int Station::Run() {
-    m_nextDue = MonotonicSeconds();
-    while (!m_signals.Stopped()) {
+    nextDue_ = MonotonicSeconds();
+    while (!signals_.Stopped()) {
         const double now = MonotonicSeconds();
         if (ReadyForNextScan(now)) {
             QueueNextScan(now);
         }
         ReportProgress();
-        pollfd line{m_fd, static_cast<short>(POLLIN | (m_pending.empty() ? 0 : POLLOUT)), 0};
-        const int ready = m_signals.Wait(&line, 1, SecondsUntilNextScan(now));
+        pollfd line{fd_, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0};
+        const int ready = signals_.Wait(&line, 1, SecondsUntilNextScan(now));
         if (ready < 0) {
             std::fprintf(stderr, "station: waiting on the line failed: %s\n", std::strerror(errno));
             return 1;
@@ -49,53 +49,53 @@ int Station::Run() {
             return 1;
         }
     }
-    std::fprintf(stderr, "station: stopped after %lld scans, %lld NAK, %lld ACK\n", m_sent, m_naks,
-                 m_acks);
+    std::fprintf(stderr, "station: stopped after %lld scans, %lld NAK, %lld ACK\n", sent_, naks_,
+                 acks_);
     return 0;
 }
 
 bool Station::ReadyForNextScan(double now) const {
-    const bool countReached = m_options.count != 0 && m_sent >= m_options.count;
-    return !countReached && m_pending.empty() && now >= m_holdUntil &&
-           (m_options.flood || now >= m_nextDue);
+    const bool countReached = options_.count != 0 && sent_ >= options_.count;
+    return !countReached && pending_.empty() && now >= holdUntil_ &&
+           (options_.flood || now >= nextDue_);
 }
 
 // Negative means no timeout: the next event is a reply, the line taking bytes, or a signal.
 double Station::SecondsUntilNextScan(double now) const {
-    const bool countReached = m_options.count != 0 && m_sent >= m_options.count;
-    if (countReached || !m_pending.empty()) {
+    const bool countReached = options_.count != 0 && sent_ >= options_.count;
+    if (countReached || !pending_.empty()) {
         return -1;
     }
-    const double due = std::max(m_holdUntil, m_options.flood ? now : m_nextDue);
+    const double due = std::max(holdUntil_, options_.flood ? now : nextDue_);
     return std::max(0.0, due - now);
 }
 
 void Station::QueueNextScan(double now) {
-    if (m_holdUntil != 0) {
-        std::fprintf(stderr, "station: no NAK came for the cut-short scan %lld\n", m_sent);
-        m_holdUntil = 0;
+    if (holdUntil_ != 0) {
+        std::fprintf(stderr, "station: no NAK came for the cut-short scan %lld\n", sent_);
+        holdUntil_ = 0;
     }
-    ++m_sent;
-    if (m_options.noiseEvery != 0 && m_sent % m_options.noiseEvery == 0) {
-        m_pending += m_source.Noise();
+    ++sent_;
+    if (options_.noiseEvery != 0 && sent_ % options_.noiseEvery == 0) {
+        pending_ += source_.Noise();
     }
-    m_lastBlock = Block(m_source.NextScanText());
-    m_lastResent = false;
-    const bool cutShort = m_options.shortEvery != 0 && m_sent % m_options.shortEvery == 0;
-    m_pending += cutShort ? ShortBlock(m_lastBlock) : m_lastBlock;
+    lastBlock_ = Block(source_.NextScanText());
+    lastResent_ = false;
+    const bool cutShort = options_.shortEvery != 0 && sent_ % options_.shortEvery == 0;
+    pending_ += cutShort ? ShortBlock(lastBlock_) : lastBlock_;
     if (cutShort) {
-        m_holdUntil = now + kNakWait;
+        holdUntil_ = now + kNakWait;
     }
-    if (m_options.verbose) {
-        std::fprintf(stderr, "station: scan %lld%s\n", m_sent, cutShort ? ", cut short" : "");
+    if (options_.verbose) {
+        std::fprintf(stderr, "station: scan %lld%s\n", sent_, cutShort ? ", cut short" : "");
     }
-    const double period = 1.0 / m_options.rate;
-    m_nextDue = std::max(m_nextDue, now - period) + period;
+    const double period = 1.0 / options_.rate;
+    nextDue_ = std::max(nextDue_, now - period) + period;
 }
 
 bool Station::ReadReplies() {
     unsigned char bytes[256];
-    const ssize_t count = read(m_fd, bytes, sizeof bytes);
+    const ssize_t count = read(fd_, bytes, sizeof bytes);
     if (count < 0) {
         if (errno == EAGAIN || errno == EINTR) {
             return true;
@@ -111,17 +111,17 @@ bool Station::ReadReplies() {
 
 void Station::HandleReply(unsigned char byte) {
     if (byte == static_cast<unsigned char>(kNak)) {
-        ++m_naks;
-        if (m_lastBlock.empty() || m_lastResent) {
-            std::fprintf(stderr, "station: NAK; scan %lld was resent already, not again\n", m_sent);
+        ++naks_;
+        if (lastBlock_.empty() || lastResent_) {
+            std::fprintf(stderr, "station: NAK; scan %lld was resent already, not again\n", sent_);
             return;
         }
-        std::fprintf(stderr, "station: NAK; resending scan %lld\n", m_sent);
-        m_pending += m_lastBlock;
-        m_lastResent = true;
-        m_holdUntil = 0;
+        std::fprintf(stderr, "station: NAK; resending scan %lld\n", sent_);
+        pending_ += lastBlock_;
+        lastResent_ = true;
+        holdUntil_ = 0;
     } else if (byte == static_cast<unsigned char>(kAck)) {
-        ++m_acks;
+        ++acks_;
         std::fprintf(stderr, "station: ACK; the program has given up on a scan\n");
     } else {
         std::fprintf(stderr, "station: unexpected byte 0x%02x from the program\n", byte);
@@ -129,7 +129,7 @@ void Station::HandleReply(unsigned char byte) {
 }
 
 bool Station::WritePending() {
-    const ssize_t count = write(m_fd, m_pending.data() + m_written, m_pending.size() - m_written);
+    const ssize_t count = write(fd_, pending_.data() + written_, pending_.size() - written_);
     if (count < 0) {
         if (errno == EAGAIN || errno == EINTR) {
             return true;
@@ -137,19 +137,19 @@ bool Station::WritePending() {
         std::fprintf(stderr, "station: writing to the line failed: %s\n", std::strerror(errno));
         return false;
     }
-    m_written += static_cast<std::size_t>(count);
-    if (m_written == m_pending.size()) {
-        m_pending.clear();
-        m_written = 0;
+    written_ += static_cast<std::size_t>(count);
+    if (written_ == pending_.size()) {
+        pending_.clear();
+        written_ = 0;
     }
     return true;
 }
 
 void Station::ReportProgress() {
-    const bool countReached = m_options.count != 0 && m_sent >= m_options.count;
-    if (countReached && m_pending.empty() && m_holdUntil == 0 && !m_doneReported) {
-        m_doneReported = true;
-        std::fprintf(stderr, "station: all %lld scans sent; staying on the line\n", m_sent);
+    const bool countReached = options_.count != 0 && sent_ >= options_.count;
+    if (countReached && pending_.empty() && holdUntil_ == 0 && !doneReported_) {
+        doneReported_ = true;
+        std::fprintf(stderr, "station: all %lld scans sent; staying on the line\n", sent_);
     }
 }
 

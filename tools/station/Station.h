@@ -28,23 +28,23 @@ class Station {
     bool WritePending();
     void ReportProgress();
 
-    int m_fd;
-    const StationOptions& m_options;
-    const StopSignals& m_signals;
-    ScanSource m_source;
+    int fd_;
+    const StationOptions& options_;
+    const StopSignals& signals_;
+    ScanSource source_;
 
-    std::string m_pending;  // bytes the line has not taken yet
-    std::size_t m_written = 0;
+    std::string pending_;  // bytes the line has not taken yet
+    std::size_t written_ = 0;
 
-    std::string m_lastBlock;  // intact, for a resend on NAK
-    bool m_lastResent = true;
-    double m_holdUntil = 0;  // after a cut-short block the station waits for the NAK
+    std::string lastBlock_;  // intact, for a resend on NAK
+    bool lastResent_ = true;
+    double holdUntil_ = 0;  // after a cut-short block the station waits for the NAK
 
-    long long m_sent = 0;
-    double m_nextDue = 0;
-    bool m_doneReported = false;
-    long long m_naks = 0;
-    long long m_acks = 0;
+    long long sent_ = 0;
+    double nextDue_ = 0;
+    bool doneReported_ = false;
+    long long naks_ = 0;
+    long long acks_ = 0;
 };
 
 }  // namespace brisolant::station

@@ -8,10 +8,10 @@ namespace {
 
 class ArgumentReader {
   public:
-    explicit ArgumentReader(const std::vector<std::string>& args) : m_args(args) {}
+    explicit ArgumentReader(const std::vector<std::string>& args) : args_(args) {}
 
-    bool AtEnd() const { return m_next >= m_args.size(); }
-    const std::string& Take() { return m_args[m_next++]; }
+    bool AtEnd() const { return next_ >= args_.size(); }
+    const std::string& Take() { return args_[next_++]; }
 
     std::string Value(const std::string& option) {
         if (AtEnd()) {
@@ -63,8 +63,8 @@ class ArgumentReader {
         return text;
     }
 
-    const std::vector<std::string>& m_args;
-    std::size_t m_next = 0;
+    const std::vector<std::string>& args_;
+    std::size_t next_ = 0;
 };
 
 ScanKind ParseKind(const std::string& text) {

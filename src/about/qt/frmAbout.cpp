@@ -32,18 +32,18 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
 
 frmAbout::frmAbout(QWidget* parent)
     : QDialog(parent),
-      m_ownMessages(std::make_unique<QtMessagePresenter>(this)),
-      m_ownRegistry(std::make_unique<EmptyRegistry>()),
-      m_ownLauncher(std::make_unique<QtProgramLauncher>()),
-      m_messages(*m_ownMessages),
-      m_registry(*m_ownRegistry),
-      m_launcher(*m_ownLauncher) {
+      ownMessages_(std::make_unique<QtMessagePresenter>(this)),
+      ownRegistry_(std::make_unique<EmptyRegistry>()),
+      ownLauncher_(std::make_unique<QtProgramLauncher>()),
+      messages_(*ownMessages_),
+      registry_(*ownRegistry_),
+      launcher_(*ownLauncher_) {
     CreateControls();
 }
 
 frmAbout::frmAbout(MessagePresenter& messages, const Registry& registry, ProgramLauncher& launcher,
                    QWidget* parent)
-    : QDialog(parent), m_messages(messages), m_registry(registry), m_launcher(launcher) {
+    : QDialog(parent), messages_(messages), registry_(registry), launcher_(launcher) {
     CreateControls();
 }
 
@@ -74,9 +74,9 @@ void frmAbout::CreateControls() {
     Image1->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));  // empty when missing
     Place(Image1, 180, 180, 3090, 1020);
 
-    lblVersion = MakeLabel(this, "lblVersion", QString::fromStdString(VersionText()));
-    lblVersion->setPalette(band);
-    Place(lblVersion, 180, 1380, 2955, 225);
+    lblVersion_ = MakeLabel(this, "lblVersion", QString::fromStdString(VersionText()));
+    lblVersion_->setPalette(band);
+    Place(lblVersion_, 180, 1380, 2955, 225);
 
     auto* lblDisclaimer = MakeLabel(this, "lblDisclaimer", QStringLiteral("Warning: ..."));
     Place(lblDisclaimer, 60, 1800, 2145, 405);
@@ -85,19 +85,19 @@ void frmAbout::CreateControls() {
     Place(lblDescription, 60, 2160, 2205, 390);
     lblDescription->hide();
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);  // Enter closes; Escape closes through the dialog's reject
-    Place(cmdOK, 2220, 1845, 1245, 345);
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK_->setDefault(true);  // Enter closes; Escape closes through the dialog's reject
+    Place(cmdOK_, 2220, 1845, 1245, 345);
+    connect(cmdOK_, &QPushButton::clicked, this, &QDialog::accept);
 
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    Place(cmdSysInfo, 2220, 2280, 1245, 345);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    cmdSysInfo_ = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
+    Place(cmdSysInfo_, 2220, 2280, 1245, 345);
+    connect(cmdSysInfo_, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
     FitCaptions(this);
-    cmdOK->setFocus();
+    cmdOK_->setFocus();
 }
 
 void frmAbout::ShowLocations(const QString& settingsFile, const QString& dataFolder) {
@@ -124,7 +124,7 @@ void frmAbout::ShowLocations(const QString& settingsFile, const QString& dataFol
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo(m_registry, m_launcher, m_messages);
+    StartSysInfo(registry_, launcher_, messages_);
 }
 
 }  // namespace brisolant

@@ -31,16 +31,16 @@ class frmAbout : public QDialog {
     void CreateControls();
     void cmdSysInfo_Click();
 
-    std::unique_ptr<MessagePresenter> m_ownMessages;
-    std::unique_ptr<Registry> m_ownRegistry;
-    std::unique_ptr<ProgramLauncher> m_ownLauncher;
-    MessagePresenter& m_messages;
-    const Registry& m_registry;
-    ProgramLauncher& m_launcher;
+    std::unique_ptr<MessagePresenter> ownMessages_;
+    std::unique_ptr<Registry> ownRegistry_;
+    std::unique_ptr<ProgramLauncher> ownLauncher_;
+    MessagePresenter& messages_;
+    const Registry& registry_;
+    ProgramLauncher& launcher_;
 
-    QLabel* lblVersion = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdSysInfo = nullptr;
+    QLabel* lblVersion_ = nullptr;
+    QPushButton* cmdOK_ = nullptr;
+    QPushButton* cmdSysInfo_ = nullptr;
 };
 
 }  // namespace brisolant

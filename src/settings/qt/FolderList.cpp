@@ -50,7 +50,7 @@ bool FolderList::setPath(const QString& folder) {
     if (folder.isEmpty() || !info.isDir() || !info.isReadable()) {
         return false;
     }
-    m_path = QDir::cleanPath(info.absoluteFilePath());
+    path_ = QDir::cleanPath(info.absoluteFilePath());
     refill();
     return true;
 }
@@ -71,7 +71,7 @@ void FolderList::refill() {
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
     QStringList ancestors;
-    for (QDir dir(m_path);;) {
+    for (QDir dir(path_);;) {
         ancestors.prepend(dir.absolutePath());
         if (!dir.cdUp()) {
             break;
@@ -87,7 +87,7 @@ void FolderList::refill() {
     }
     const int currentRow = count() - 1;
 
-    const QDir current(m_path);
+    const QDir current(path_);
     const QStringList subfolders = current.entryList(
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     for (const QString& name : subfolders) {

@@ -15,7 +15,7 @@ class FolderList : public QListWidget {
     explicit FolderList(QWidget* parent = nullptr);
 
     // The current folder as an absolute, clean path ("/" for the root).
-    const QString& path() const { return m_path; }
+    const QString& path() const { return path_; }
     // Makes folder the current one; false, and nothing changes, when it is not a readable folder.
     bool setPath(const QString& folder);
 
@@ -29,7 +29,7 @@ class FolderList : public QListWidget {
     void refill();
     void openEntry(const QModelIndex& index);
 
-    QString m_path;
+    QString path_;
 };
 
 }  // namespace brisolant

@@ -94,9 +94,9 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption) 
 frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_iniFilePath(settings.IniFilePath),
-      m_createIniFolder(settings.CreateIniFolder),
-      m_messages(messages) {
+      iniFilePath_(settings.IniFilePath),
+      createIniFolder_(settings.CreateIniFolder),
+      messages_(messages) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     setModal(true);
@@ -110,14 +110,14 @@ frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, Q
     FitCaptions(this);
     ShowValues(DialogValuesFrom(settings));
     FitPortList();
-    cmdOK->setFocus();
+    cmdOK_->setFocus();
 }
 
 void frmSettings::CreateCommunicationGroup() {
-    Frame1 = new QGroupBox(QStringLiteral("Communication"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFont(GroupFont());
-    Place(Frame1, 6000, 30, 3345, 2415);
+    Frame1_ = new QGroupBox(QStringLiteral("Communication"), this);
+    Frame1_->setObjectName(QStringLiteral("Frame1"));
+    Frame1_->setFont(GroupFont());
+    Place(Frame1_, 6000, 30, 3345, 2415);
 
     struct Row {
         QComboBox** combo;
@@ -126,20 +126,20 @@ void frmSettings::CreateCommunicationGroup() {
         QStringList items;
     };
     const Row rows[] = {
-        {&cboPort, "cboPort", "Computer Port", PortChoices()},
-        {&cboBaud,
+        {&cboPort_, "cboPort", "Computer Port", PortChoices()},
+        {&cboBaud_,
          "cboBaud",
          "Baud Rate",
          {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}},
-        {&cboParity, "cboParity", "Parity", {"None", "Even", "Odd"}},
-        {&cboDataBits, "cboDataBits", "Data Bits", {"7", "8"}},
-        {&cboStopBits, "cboStopBits", "Stop Bits", {"1", "2"}},
+        {&cboParity_, "cboParity", "Parity", {"None", "Even", "Odd"}},
+        {&cboDataBits_, "cboDataBits", "Data Bits", {"7", "8"}},
+        {&cboStopBits_, "cboStopBits", "Stop Bits", {"1", "2"}},
     };
     int top = 330;
     for (const Row& row : rows) {
-        *row.combo = MakeCombo(Frame1, row.name, row.items);
+        *row.combo = MakeCombo(Frame1_, row.name, row.items);
         Place(*row.combo, 1590, top, 1575, 315);
-        auto* label = new QLabel(QString::fromLatin1(row.label), Frame1);
+        auto* label = new QLabel(QString::fromLatin1(row.label), Frame1_);
         label->setFont(FieldFont());
         Place(label, 270, top + 30, 1290 - kCaptionGap, 255);
         top += 390;
@@ -149,94 +149,95 @@ void frmSettings::CreateCommunicationGroup() {
 // A device path such as /dev/serial/by-id/usb-… is longer than the box: the drop-down opens wide
 // enough for the longest entry, and the box shows the whole path as a tooltip.
 void frmSettings::FitPortList() {
-    const auto showWhole = [this](const QString& text) { cboPort->setToolTip(text); };
-    connect(cboPort, &QComboBox::currentTextChanged, this, showWhole);
-    showWhole(cboPort->currentText());
-    connect(cboPort->model(), &QAbstractItemModel::rowsInserted, this, &frmSettings::WidenPortList);
+    const auto showWhole = [this](const QString& text) { cboPort_->setToolTip(text); };
+    connect(cboPort_, &QComboBox::currentTextChanged, this, showWhole);
+    showWhole(cboPort_->currentText());
+    connect(cboPort_->model(), &QAbstractItemModel::rowsInserted, this,
+            &frmSettings::WidenPortList);
     WidenPortList();
 }
 
 void frmSettings::WidenPortList() {
-    QAbstractItemView* list = cboPort->view();
+    QAbstractItemView* list = cboPort_->view();
     const int widest = list->sizeHintForColumn(0);  // the entries as the list draws them
     const int chrome = list->verticalScrollBar()->sizeHint().width() + 2 * list->frameWidth();
-    list->setMinimumWidth(std::max(widest + chrome, cboPort->width()));
+    list->setMinimumWidth(std::max(widest + chrome, cboPort_->width()));
 }
 
 void frmSettings::CreateFileGroup() {
-    Frame2 = new QGroupBox(QStringLiteral("File"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setFont(GroupFont());
-    Place(Frame2, 30, 30, 5925, 4395);
+    Frame2_ = new QGroupBox(QStringLiteral("File"), this);
+    Frame2_->setObjectName(QStringLiteral("Frame2"));
+    Frame2_->setFont(GroupFont());
+    Place(Frame2_, 30, 30, 5925, 4395);
 
     // Labels end just short of their fields; a tall one wraps onto a second line.
     const auto label = [this](const char* caption, int top, int height = 255) {
-        auto* text = new QLabel(QString::fromLatin1(caption), Frame2);
+        auto* text = new QLabel(QString::fromLatin1(caption), Frame2_);
         text->setFont(FieldFont());
         text->setWordWrap(height > 255);
         text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         Place(text, 180, top, 1410 - kCaptionGap, height);
     };
 
-    txtFilePath = MakeTextBox(Frame2, "txtFilePath");
-    txtFilePath->setReadOnly(true);
-    Place(txtFilePath, 1620, 300, 4215, 315);
+    txtFilePath_ = MakeTextBox(Frame2_, "txtFilePath");
+    txtFilePath_->setReadOnly(true);
+    Place(txtFilePath_, 1620, 300, 4215, 315);
     label("Data File Path", 330);
-    connect(txtFilePath, &QLineEdit::textChanged, this, &frmSettings::txtFilePath_Change);
+    connect(txtFilePath_, &QLineEdit::textChanged, this, &frmSettings::txtFilePath_Change);
 
-    Drive1 = new DriveList(Frame2);
-    Drive1->setObjectName(QStringLiteral("Drive1"));
-    Drive1->setFont(ListFont());
-    Place(Drive1, 1620, 660, 2595, 315);
-    Drive1->showDriveOf(QDir::currentPath());
-    connect(Drive1, &DriveList::driveChosen, this, &frmSettings::Drive1_Change);
+    Drive1_ = new DriveList(Frame2_);
+    Drive1_->setObjectName(QStringLiteral("Drive1"));
+    Drive1_->setFont(ListFont());
+    Place(Drive1_, 1620, 660, 2595, 315);
+    Drive1_->showDriveOf(QDir::currentPath());
+    connect(Drive1_, &DriveList::driveChosen, this, &frmSettings::Drive1_Change);
 
-    Dir1 = new FolderList(Frame2);
-    Dir1->setObjectName(QStringLiteral("Dir1"));
-    Dir1->setFont(ListFont());
-    Place(Dir1, 1620, 1020, 2595, 1215);
-    if (!Dir1->setPath(QDir::currentPath())) {
-        Dir1->setPath(QDir::rootPath());
+    Dir1_ = new FolderList(Frame2_);
+    Dir1_->setObjectName(QStringLiteral("Dir1"));
+    Dir1_->setFont(ListFont());
+    Place(Dir1_, 1620, 1020, 2595, 1215);
+    if (!Dir1_->setPath(QDir::currentPath())) {
+        Dir1_->setPath(QDir::rootPath());
     }
-    connect(Dir1, &FolderList::folderClicked, this, &frmSettings::Dir1_Click);
+    connect(Dir1_, &FolderList::folderClicked, this, &frmSettings::Dir1_Click);
 
-    txtCloseTime = MakeTextBox(Frame2, "txtCloseTime");
-    Place(txtCloseTime, 1620, 2340, 1305, 315);
+    txtCloseTime_ = MakeTextBox(Frame2_, "txtCloseTime");
+    Place(txtCloseTime_, 1620, 2340, 1305, 315);
     label("File Close Time (HH:MM:SS)", 2250, 465);
 
-    txtBranchID = MakeTextBox(Frame2, "txtBranchID");
-    Place(txtBranchID, 1620, 2760, 1305, 315);
+    txtBranchID_ = MakeTextBox(Frame2_, "txtBranchID");
+    Place(txtBranchID_, 1620, 2760, 1305, 315);
     label("Branch ID", 2790);
 
-    txtFileDelimiter = MakeTextBox(Frame2, "txtFileDelimiter");
-    txtFileDelimiter->setMaxLength(1);
-    Place(txtFileDelimiter, 1620, 3180, 555, 315);
+    txtFileDelimiter_ = MakeTextBox(Frame2_, "txtFileDelimiter");
+    txtFileDelimiter_->setMaxLength(1);
+    Place(txtFileDelimiter_, 1620, 3180, 555, 315);
     label("File Delimiter", 3210);
 
     label("File Name Date", 3540);
-    m_logFileNameGroup = new QButtonGroup(this);
-    m_logFileNameGroup->setExclusive(true);  // none is chosen until the operator picks one
+    logFileNameGroup_ = new QButtonGroup(this);
+    logFileNameGroup_->setExclusive(true);  // none is chosen until the operator picks one
     const char* const captions[] = {"Julian Date", "YYYYMMDD", "None"};
     for (int index = 0; index < 3; ++index) {
-        optLogFileName[index] = new QRadioButton(QString::fromLatin1(captions[index]), Frame2);
-        optLogFileName[index]->setObjectName(QStringLiteral("optLogFileName%1").arg(index));
-        optLogFileName[index]->setFont(ListFont());
-        Place(optLogFileName[index], 1620, 3540 + 240 * index, 1425, 240);
-        m_logFileNameGroup->addButton(optLogFileName[index], index);
+        optLogFileName_[index] = new QRadioButton(QString::fromLatin1(captions[index]), Frame2_);
+        optLogFileName_[index]->setObjectName(QStringLiteral("optLogFileName%1").arg(index));
+        optLogFileName_[index]->setFont(ListFont());
+        Place(optLogFileName_[index], 1620, 3540 + 240 * index, 1425, 240);
+        logFileNameGroup_->addButton(optLogFileName_[index], index);
     }
 
-    chkRemoveincm = MakeCheckBox(Frame2, "chkRemoveincm", "Remove in/cm From Output");
-    Place(chkRemoveincm, 3060, 2340, 2775, 375);
-    chkRemoveLbKg = MakeCheckBox(Frame2, "chkRemoveLbKg", "Remove lb/kg From Output");
-    Place(chkRemoveLbKg, 3060, 2760, 2775, 375);
-    chkManualEntryData = MakeCheckBox(Frame2, "chkManualEntryData", "Manual Entry Data");
-    Place(chkManualEntryData, 3060, 3180, 2775, 375);
-    chkConvertCMtoMM = MakeCheckBox(Frame2, "chkConvertCMtoMM", "Convert: cm -> mm, kg -> g");
-    Place(chkConvertCMtoMM, 3060, 3600, 2775, 375);
+    chkRemoveincm_ = MakeCheckBox(Frame2_, "chkRemoveincm", "Remove in/cm From Output");
+    Place(chkRemoveincm_, 3060, 2340, 2775, 375);
+    chkRemoveLbKg_ = MakeCheckBox(Frame2_, "chkRemoveLbKg", "Remove lb/kg From Output");
+    Place(chkRemoveLbKg_, 3060, 2760, 2775, 375);
+    chkManualEntryData_ = MakeCheckBox(Frame2_, "chkManualEntryData", "Manual Entry Data");
+    Place(chkManualEntryData_, 3060, 3180, 2775, 375);
+    chkConvertCMtoMM_ = MakeCheckBox(Frame2_, "chkConvertCMtoMM", "Convert: cm -> mm, kg -> g");
+    Place(chkConvertCMtoMM_, 3060, 3600, 2775, 375);
 
-    txtScaleFactor = MakeTextBox(Frame2, "txtScaleFactor");
-    Place(txtScaleFactor, 4560, 3960, 1305, 315);
-    txtScaleFactor->hide();
+    txtScaleFactor_ = MakeTextBox(Frame2_, "txtScaleFactor");
+    Place(txtScaleFactor_, 4560, 3960, 1305, 315);
+    txtScaleFactor_->hide();
 }
 
 void frmSettings::CreateButtons() {
@@ -250,77 +251,77 @@ void frmSettings::CreateButtons() {
         Place(push, left, 3840, 1605, 555);
         return push;
     };
-    cmdOK = button("cmdOK", "&OK", 6030);
-    cmdCancel = button("cmdCancel", "&Cancel", 7710);
-    connect(cmdOK, &QPushButton::clicked, this, &frmSettings::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    cmdOK_ = button("cmdOK", "&OK", 6030);
+    cmdCancel_ = button("cmdCancel", "&Cancel", 7710);
+    connect(cmdOK_, &QPushButton::clicked, this, &frmSettings::cmdOK_Click);
+    connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmSettings::SetFocusOrder() {
-    QWidget* const order[] = {cmdOK,
-                              cmdCancel,
-                              cboStopBits,
-                              cboParity,
-                              cboDataBits,
-                              cboBaud,
-                              cboPort,
-                              Dir1,
-                              Drive1,
-                              txtFilePath,
-                              txtCloseTime,
-                              txtBranchID,
-                              chkRemoveincm,
-                              chkRemoveLbKg,
-                              chkManualEntryData,
-                              chkConvertCMtoMM,
-                              txtFileDelimiter,
-                              optLogFileName[0],
-                              optLogFileName[1],
-                              optLogFileName[2]};
+    QWidget* const order[] = {cmdOK_,
+                              cmdCancel_,
+                              cboStopBits_,
+                              cboParity_,
+                              cboDataBits_,
+                              cboBaud_,
+                              cboPort_,
+                              Dir1_,
+                              Drive1_,
+                              txtFilePath_,
+                              txtCloseTime_,
+                              txtBranchID_,
+                              chkRemoveincm_,
+                              chkRemoveLbKg_,
+                              chkManualEntryData_,
+                              chkConvertCMtoMM_,
+                              txtFileDelimiter_,
+                              optLogFileName_[0],
+                              optLogFileName_[1],
+                              optLogFileName_[2]};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
 }
 
 void frmSettings::ShowValues(const SettingsDialogValues& values) {
-    cboPort->setCurrentText(FromFileNameText(values.CommPort));
-    cboBaud->setCurrentText(FromEightBitText(values.BaudRate));
-    cboDataBits->setCurrentText(FromEightBitText(values.DataBits));
-    cboParity->setCurrentText(FromEightBitText(values.Parity));
-    cboStopBits->setCurrentText(FromEightBitText(values.StopBits));
+    cboPort_->setCurrentText(FromFileNameText(values.CommPort));
+    cboBaud_->setCurrentText(FromEightBitText(values.BaudRate));
+    cboDataBits_->setCurrentText(FromEightBitText(values.DataBits));
+    cboParity_->setCurrentText(FromEightBitText(values.Parity));
+    cboStopBits_->setCurrentText(FromEightBitText(values.StopBits));
     const QString filePath = FromFileNameText(values.FilePath);
-    txtFilePath->setText(filePath);
-    Dir1->setPath(filePath);  // a missing folder leaves the list where it was
-    txtCloseTime->setText(FromEightBitText(values.CloseTime));
-    txtBranchID->setText(FromFileNameText(values.BranchID));
-    txtScaleFactor->setText(FromEightBitText(values.ScaleFactor));
-    chkRemoveincm->setChecked(values.RemoveInCm);
-    chkRemoveLbKg->setChecked(values.RemoveLbKg);
-    chkManualEntryData->setChecked(values.ManualEntryData);
-    txtFileDelimiter->setText(FromEightBitText(values.FileDelimiter));
-    chkConvertCMtoMM->setChecked(values.ConvertCMtoMM);
+    txtFilePath_->setText(filePath);
+    Dir1_->setPath(filePath);  // a missing folder leaves the list where it was
+    txtCloseTime_->setText(FromEightBitText(values.CloseTime));
+    txtBranchID_->setText(FromFileNameText(values.BranchID));
+    txtScaleFactor_->setText(FromEightBitText(values.ScaleFactor));
+    chkRemoveincm_->setChecked(values.RemoveInCm);
+    chkRemoveLbKg_->setChecked(values.RemoveLbKg);
+    chkManualEntryData_->setChecked(values.ManualEntryData);
+    txtFileDelimiter_->setText(FromEightBitText(values.FileDelimiter));
+    chkConvertCMtoMM_->setChecked(values.ConvertCMtoMM);
     if (values.LogFileType >= 0 && values.LogFileType < 3) {
-        optLogFileName[values.LogFileType]->setChecked(true);
+        optLogFileName_[values.LogFileType]->setChecked(true);
     }
 }
 
 SettingsDialogValues frmSettings::Values() const {
     SettingsDialogValues values;
-    values.CommPort = FileNameText(cboPort->currentText());
-    values.BaudRate = EightBitText(cboBaud->currentText());
-    values.DataBits = EightBitText(cboDataBits->currentText());
-    values.Parity = EightBitText(cboParity->currentText());
-    values.StopBits = EightBitText(cboStopBits->currentText());
-    values.FilePath = FileNameText(txtFilePath->text());
-    values.CloseTime = EightBitText(txtCloseTime->text());
-    values.BranchID = FileNameText(txtBranchID->text());
-    values.ScaleFactor = EightBitText(txtScaleFactor->text());
-    values.RemoveInCm = chkRemoveincm->isChecked();
-    values.RemoveLbKg = chkRemoveLbKg->isChecked();
-    values.ManualEntryData = chkManualEntryData->isChecked();
-    values.FileDelimiter = EightBitText(txtFileDelimiter->text());
-    values.ConvertCMtoMM = chkConvertCMtoMM->isChecked();
-    values.LogFileType = m_logFileNameGroup->checkedId();
+    values.CommPort = FileNameText(cboPort_->currentText());
+    values.BaudRate = EightBitText(cboBaud_->currentText());
+    values.DataBits = EightBitText(cboDataBits_->currentText());
+    values.Parity = EightBitText(cboParity_->currentText());
+    values.StopBits = EightBitText(cboStopBits_->currentText());
+    values.FilePath = FileNameText(txtFilePath_->text());
+    values.CloseTime = EightBitText(txtCloseTime_->text());
+    values.BranchID = FileNameText(txtBranchID_->text());
+    values.ScaleFactor = EightBitText(txtScaleFactor_->text());
+    values.RemoveInCm = chkRemoveincm_->isChecked();
+    values.RemoveLbKg = chkRemoveLbKg_->isChecked();
+    values.ManualEntryData = chkManualEntryData_->isChecked();
+    values.FileDelimiter = EightBitText(txtFileDelimiter_->text());
+    values.ConvertCMtoMM = chkConvertCMtoMM_->isChecked();
+    values.LogFileType = logFileNameGroup_->checkedId();
     return values;
 }
 
@@ -334,25 +335,25 @@ void frmSettings::keyPressEvent(QKeyEvent* event) {
 
 // Takes the list's current folder, not the entry under the pointer.
 void frmSettings::Dir1_Click() {
-    txtFilePath->setText(Dir1->path());
+    txtFilePath_->setText(Dir1_->path());
 }
 
 void frmSettings::Drive1_Change(const QString& root) {
-    if (!Dir1->setPath(root)) {
-        Drive1->showDriveOf(Dir1->path());  // an unreadable drive leaves the list where it was
+    if (!Dir1_->setPath(root)) {
+        Drive1_->showDriveOf(Dir1_->path());  // an unreadable drive leaves the list where it was
     }
 }
 
 // The data file's name is appended to the path directly, so it must end with the separator.
 void frmSettings::txtFilePath_Change() {
-    const QString text = txtFilePath->text();
+    const QString text = txtFilePath_->text();
     if (!text.endsWith(QLatin1Char('/'))) {
-        txtFilePath->setText(text + QLatin1Char('/'));
+        txtFilePath_->setText(text + QLatin1Char('/'));
     }
 }
 
 void frmSettings::cmdOK_Click() {
-    SaveSettings(Values(), m_iniFilePath, m_messages, m_createIniFolder);
+    SaveSettings(Values(), iniFilePath_, messages_, createIniFolder_);
     accept();
 }
 

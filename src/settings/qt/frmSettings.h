@@ -47,32 +47,32 @@ class frmSettings : public QDialog {
     void txtFilePath_Change();
     void cmdOK_Click();
 
-    std::string m_iniFilePath;
-    bool m_createIniFolder = false;
-    MessagePresenter& m_messages;
+    std::string iniFilePath_;
+    bool createIniFolder_ = false;
+    MessagePresenter& messages_;
 
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QComboBox* cboPort = nullptr;
-    QComboBox* cboBaud = nullptr;
-    QComboBox* cboParity = nullptr;
-    QComboBox* cboDataBits = nullptr;
-    QComboBox* cboStopBits = nullptr;
-    QLineEdit* txtFilePath = nullptr;
-    DriveList* Drive1 = nullptr;
-    FolderList* Dir1 = nullptr;
-    QLineEdit* txtCloseTime = nullptr;
-    QLineEdit* txtBranchID = nullptr;
-    QLineEdit* txtFileDelimiter = nullptr;
-    QLineEdit* txtScaleFactor = nullptr;
-    QRadioButton* optLogFileName[3] = {};
-    QButtonGroup* m_logFileNameGroup = nullptr;
-    QCheckBox* chkRemoveincm = nullptr;
-    QCheckBox* chkRemoveLbKg = nullptr;
-    QCheckBox* chkManualEntryData = nullptr;
-    QCheckBox* chkConvertCMtoMM = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdCancel = nullptr;
+    QGroupBox* Frame1_ = nullptr;
+    QGroupBox* Frame2_ = nullptr;
+    QComboBox* cboPort_ = nullptr;
+    QComboBox* cboBaud_ = nullptr;
+    QComboBox* cboParity_ = nullptr;
+    QComboBox* cboDataBits_ = nullptr;
+    QComboBox* cboStopBits_ = nullptr;
+    QLineEdit* txtFilePath_ = nullptr;
+    DriveList* Drive1_ = nullptr;
+    FolderList* Dir1_ = nullptr;
+    QLineEdit* txtCloseTime_ = nullptr;
+    QLineEdit* txtBranchID_ = nullptr;
+    QLineEdit* txtFileDelimiter_ = nullptr;
+    QLineEdit* txtScaleFactor_ = nullptr;
+    QRadioButton* optLogFileName_[3] = {};
+    QButtonGroup* logFileNameGroup_ = nullptr;
+    QCheckBox* chkRemoveincm_ = nullptr;
+    QCheckBox* chkRemoveLbKg_ = nullptr;
+    QCheckBox* chkManualEntryData_ = nullptr;
+    QCheckBox* chkConvertCMtoMM_ = nullptr;
+    QPushButton* cmdOK_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
 };
 
 }  // namespace brisolant
