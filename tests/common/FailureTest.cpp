@@ -7,13 +7,13 @@
 namespace brisolant {
 namespace {
 
-TEST(Failure, StatusTextIsNumberBlankDescription) {
+TEST(FailureTest, StatusTextIsNumberBlankDescription) {
     Failure failure(FailureCode::DataFileOpen, "/data/LOG-241.txt: Permission denied");
     EXPECT_EQ(StatusText(failure),
               "Status: 121 Cannot open the data file: /data/LOG-241.txt: Permission denied");
 }
 
-TEST(Failure, EveryCodeHasItsOwnDescription) {
+TEST(FailureTest, EveryCodeHasItsOwnDescription) {
     const FailureCode codes[] = {
         FailureCode::ScanLineEndMissing, FailureCode::ScanTooLong,
         FailureCode::NotANumber,         FailureCode::LocaleCannotReadNumbers,

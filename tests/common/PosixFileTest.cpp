@@ -14,13 +14,13 @@ bool IsOpenDescriptor(int fd) {
     return ::fcntl(fd, F_GETFD) != -1;
 }
 
-TEST(SystemErrorText, NamesThePathAndTheReason) {
+TEST(SystemErrorTextTest, NamesThePathAndTheReason) {
     EXPECT_EQ(SystemErrorText("/data/LOG-241.txt", ENOENT),
               "/data/LOG-241.txt: No such file or directory");
 }
 
 // A pipe that fills up takes part of the bytes and then refuses: the count says how many went.
-TEST(WriteAll, ReportsTheErrorAndHowManyBytesWentIntoAFullPipe) {
+TEST(WriteAllTest, ReportsTheErrorAndHowManyBytesWentIntoAFullPipe) {
     int ends[2];
     ASSERT_EQ(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
     const FileDescriptor reader(ends[0]);
@@ -39,7 +39,7 @@ TEST(WriteAll, ReportsTheErrorAndHowManyBytesWentIntoAFullPipe) {
     EXPECT_EQ(written, 8u);
 }
 
-TEST(FileDescriptor, ClosesWhatItOwnsOnceWhereverItWasMoved) {
+TEST(FileDescriptorTest, ClosesWhatItOwnsOnceWhereverItWasMoved) {
     int ends[2];
     ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
     {

@@ -409,9 +409,9 @@ const FramingCase kFramingCases[] = {
      kIdle},
 };
 
-class Framing : public CommHandlerTest, public ::testing::WithParamInterface<FramingCase> {};
+class FramingTest : public CommHandlerTest, public ::testing::WithParamInterface<FramingCase> {};
 
-TEST_P(Framing, HandsOnEachScanWholeAndCountsWhatIsDropped) {
+TEST_P(FramingTest, HandsOnEachScanWholeAndCountsWhatIsDropped) {
     const FramingCase& c = GetParam();
     for (const std::string& read : c.reads) {
         if (read == "@open") {
@@ -429,7 +429,7 @@ TEST_P(Framing, HandsOnEachScanWholeAndCountsWhatIsDropped) {
     EXPECT_EQ(view.panels[1], c.panel);
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, Framing, ::testing::ValuesIn(kFramingCases),
+INSTANTIATE_TEST_SUITE_P(Streams, FramingTest, ::testing::ValuesIn(kFramingCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CommHandlerTest, PortOpenedDropsAHalfReceivedBlock) {

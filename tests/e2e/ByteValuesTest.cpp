@@ -53,9 +53,9 @@ struct Sent {
     bool mustBeRecorded;  // a number field holding garbage may be refused, a text field not
 };
 
-using ByteValues = StartedProgramTest<>;
+using ByteValuesTest = StartedProgramTest<>;
 
-TEST_F(ByteValues, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
+TEST_F(ByteValuesTest, EveryByteInEveryValueFieldKeepsOneRecordPerLine) {
     ProgramUnderTest& program = *program_;
 
     std::vector<Sent> sent;

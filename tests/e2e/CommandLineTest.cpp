@@ -39,7 +39,7 @@ Outcome RunToEnd(const std::string& executable, const std::string& arguments) {
     return outcome;
 }
 
-TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
+TEST(CommandLineTest, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
     test::TempDir folder;
     const std::string program = folder.file("brisolant");
     fs::copy_file(BRISOLANT_EXE, program);
@@ -69,7 +69,7 @@ TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
 
 // Two stations on one PC: each instance runs on its own settings file, whatever lies beside
 // the program.
-TEST(CommandLine, ASettingsFileNamedOutrightDrivesPortAndDataFolder) {
+TEST(CommandLineTest, ASettingsFileNamedOutrightDrivesPortAndDataFolder) {
     std::string whyNot;
     const auto program = PrepareProgram({}, whyNot);
     if (!program) {

@@ -61,7 +61,7 @@ std::vector<std::string> RecordValues(const std::string& line) {
                              : std::vector<std::string>{};
 }
 
-TEST(DamagedScans, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRecordedOnce) {
+TEST(DamagedScansTest, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRecordedOnce) {
     std::string whyNot;
     const auto started = PrepareProgram({}, whyNot);
     if (!started) {
@@ -137,7 +137,7 @@ TEST(DamagedScans, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRecord
 
 // Qt and the framing both hold what arrives while the prompt waits for the operator; both are
 // bounded, so a station or a faulty line sending without pause cannot exhaust the memory.
-TEST(DamagedScans, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) {
+TEST(DamagedScansTest, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) {
     std::string whyNot;
     const auto started = PrepareProgram({{"ManualEntryData", "1"}}, whyNot);
     if (!started) {

@@ -74,9 +74,9 @@ void PrintTo(const DataFault& fault, std::ostream* out) {
     *out << fault.name;
 }
 
-using DataFileFault = StartedProgramTest<::testing::TestWithParam<DataFault>>;
+using DataFileFaultTest = StartedProgramTest<::testing::TestWithParam<DataFault>>;
 
-TEST_P(DataFileFault, TheScanAtTheFaultWaitsAndIsWrittenOnceTheFaultIsCleared) {
+TEST_P(DataFileFaultTest, TheScanAtTheFaultWaitsAndIsWrittenOnceTheFaultIsCleared) {
     ProgramUnderTest& program = *program_;
     Send(Scan(ParcelBarcode(1)));
     ASSERT_EQ(program.WaitForLines(1).size(), 1u) << program.Log();
@@ -108,7 +108,7 @@ TEST_P(DataFileFault, TheScanAtTheFaultWaitsAndIsWrittenOnceTheFaultIsCleared) {
               lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, DataFileFault, ::testing::ValuesIn(kFaults),
+INSTANTIATE_TEST_SUITE_P(Faults, DataFileFaultTest, ::testing::ValuesIn(kFaults),
                          [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -39,7 +39,7 @@ std::string NowDigits() {
     return text;
 }
 
-class DataFolderReturn : public StartedProgramTest<> {
+class DataFolderReturnTest : public StartedProgramTest<> {
   protected:
     std::string Folder() const {
         std::string folder = program_->DataFolder();
@@ -67,7 +67,7 @@ class DataFolderReturn : public StartedProgramTest<> {
     }
 };
 
-TEST_F(DataFolderReturn, ScansThatArriveWhileItIsAwayAreWrittenInOrderOnceItIsBack) {
+TEST_F(DataFolderReturnTest, ScansThatArriveWhileItIsAwayAreWrittenInOrderOnceItIsBack) {
     Send(Scan(ParcelBarcode(1)));
     ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
     fs::rename(Folder(), Aside());
@@ -84,7 +84,7 @@ TEST_F(DataFolderReturn, ScansThatArriveWhileItIsAwayAreWrittenInOrderOnceItIsBa
     }
 }
 
-TEST_F(DataFolderReturn, ScansStillWaitingWhenTheProgramIsKilledAreWrittenFirstAtTheNextStart) {
+TEST_F(DataFolderReturnTest, ScansStillWaitingWhenTheProgramIsKilledAreWrittenFirstAtTheNextStart) {
     Send(Scan(ParcelBarcode(1)));
     ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
     fs::rename(Folder(), Aside());

@@ -18,7 +18,7 @@ long BarcodeNumber(const std::string& barcode) {
     return barcode.starts_with("PCL") ? std::strtol(barcode.c_str() + 3, nullptr, 10) : -1;
 }
 
-TEST(KillDuringFlood, LeavesOnlyWholeLinesEachScanAtMostOnce) {
+TEST(KillDuringFloodTest, LeavesOnlyWholeLinesEachScanAtMostOnce) {
     constexpr int kRounds = 3;
     constexpr std::size_t kLinesPerRound = 150;
     std::string whyNot;

@@ -49,9 +49,9 @@ void ExpectIdles(ProgramUnderTest& program) {
     EXPECT_TRUE(program.IsRunning()) << program.Log();
 }
 
-using PortVanish = StartedProgramTest<>;
+using PortVanishTest = StartedProgramTest<>;
 
-TEST_F(PortVanish, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
+TEST_F(PortVanishTest, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
     ProgramUnderTest& program = *program_;
     const std::string device = program.Line().ProgramEnd();
     ASSERT_TRUE(program.Line().Write(Scan(ParcelBarcode(1))));
@@ -65,7 +65,7 @@ TEST_F(PortVanish, TheFarEndOfTheLineClosingLeavesTheProgramIdle) {
 
 // The program set to open its device through a link, as /dev/serial/by-id/... names a USB
 // adapter: the test makes and removes the link, or a station makes it for its own line.
-class PortVanishBehindLink : public ::testing::Test {
+class PortVanishBehindLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string whyNot;
@@ -80,7 +80,7 @@ class PortVanishBehindLink : public ::testing::Test {
     std::unique_ptr<ProgramUnderTest> program_;
 };
 
-TEST_F(PortVanishBehindLink, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
+TEST_F(PortVanishBehindLinkTest, AStationWhoseDeviceLinkGoesAwayLeavesTheProgramIdle) {
     const std::string log = folder_.file("station.log");
     ChildProcess station;
     ASSERT_TRUE(station.Start({STATION_EXE, "--scan", "metric", "--flood", "--count", "3",
@@ -129,7 +129,7 @@ double SecondsUntilOpen(ProgramUnderTest& program, const std::string& link,
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
 }
 
-TEST_F(PortVanishBehindLink, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorded) {
+TEST_F(PortVanishBehindLinkTest, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndItsScansRecorded) {
     ProgramUnderTest& program = *program_;
     fs::create_symlink(program.Line().ProgramEnd(), link_);
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
@@ -160,7 +160,7 @@ TEST_F(PortVanishBehindLink, ADeviceWhoseLinkIsRemovedAndMadeAgainIsOpenedAndIts
     }
 }
 
-TEST_F(PortVanishBehindLink, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
+TEST_F(PortVanishBehindLinkTest, AProgramStartedBeforeItsDeviceExistsOpensItWhenItAppears) {
     ProgramUnderTest& program = *program_;
     ASSERT_TRUE(program.Start()) << program.Log();
     ASSERT_TRUE(test::WaitUntil([&] { return Watches(program.Pid()) || !program.IsRunning(); }))

@@ -53,9 +53,9 @@ bool IsTime(const std::string& time) {
            IsDigits(time.substr(6, 2));
 }
 
-using ScanOverLine = StartedProgramTest<>;
+using ScanOverLineTest = StartedProgramTest<>;
 
-TEST_F(ScanOverLine, sampleScanBecomesTheExactRecordLine) {
+TEST_F(ScanOverLineTest, SampleScanBecomesTheExactRecordLine) {
     Send(Scan("1234567890"));
 
     const auto lines = program_->WaitForLines(1);
@@ -77,7 +77,7 @@ TEST_F(ScanOverLine, sampleScanBecomesTheExactRecordLine) {
     EXPECT_EQ(program_->RepliesSoFar(), "") << "a good scan draws no reply";
 }
 
-TEST_F(ScanOverLine, shortBlockDrawsExactlyOneNak) {
+TEST_F(ScanOverLineTest, ShortBlockDrawsExactlyOneNak) {
     Send(kStx + "     Device Number:      1\r\n\r\n");
     ASSERT_EQ(program_->WaitForReplies(1), std::string(1, kNak)) << program_->Log();
 
@@ -91,7 +91,7 @@ TEST_F(ScanOverLine, shortBlockDrawsExactlyOneNak) {
     EXPECT_EQ(program_->RepliesSoFar(), std::string(1, kNak));
 }
 
-TEST_F(ScanOverLine, twoScansInOneWriteGiveTwoLines) {
+TEST_F(ScanOverLineTest, TwoScansInOneWriteGiveTwoLines) {
     // Bytes after the first terminator are the next scan's start and must not be lost.
     Send(Scan("PCL000000001") + Scan("PCL000000002"));
 
@@ -102,7 +102,7 @@ TEST_F(ScanOverLine, twoScansInOneWriteGiveTwoLines) {
     EXPECT_EQ(program_->RepliesSoFar(), "");
 }
 
-TEST_F(ScanOverLine, scanSplitAcrossManySmallWritesIsRecordedOnce) {
+TEST_F(ScanOverLineTest, ScanSplitAcrossManySmallWritesIsRecordedOnce) {
     const std::string scan = Scan("PCL000000001");
     // Pieces of one to seven bytes; the last write is the second half of the terminator.
     const std::string body = scan.substr(0, scan.size() - 2);

@@ -100,9 +100,9 @@ void PrintTo(const SettingsFault& fault, std::ostream* out) {
     *out << fault.name;
 }
 
-class SettingsFileFault : public ::testing::TestWithParam<SettingsFault> {};
+class SettingsFileFaultTest : public ::testing::TestWithParam<SettingsFault> {};
 
-TEST_P(SettingsFileFault, TheProgramStartsAndKeepsRunning) {
+TEST_P(SettingsFileFaultTest, TheProgramStartsAndKeepsRunning) {
     std::string whyNot;
     const auto started = PrepareProgram({}, whyNot);
     if (!started) {
@@ -131,7 +131,7 @@ TEST_P(SettingsFileFault, TheProgramStartsAndKeepsRunning) {
     EXPECT_TRUE(program.IsRunning()) << program.Log();
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SettingsFileFault, ::testing::ValuesIn(kFaults),
+INSTANTIATE_TEST_SUITE_P(Faults, SettingsFileFaultTest, ::testing::ValuesIn(kFaults),
                          [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -26,7 +26,7 @@ int SoakSeconds() {
     return seconds > 0 ? seconds : 15;
 }
 
-TEST(Soak, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
+TEST(SoakTest, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
     std::string whyNot;
     const auto started = PrepareProgram({}, whyNot);
     if (!started) {

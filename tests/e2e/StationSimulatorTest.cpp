@@ -21,7 +21,7 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-TEST(StationSimulator, everyFloodedScanLandsOnceInOrderThroughNoiseAndResends) {
+TEST(StationSimulatorTest, EveryFloodedScanLandsOnceInOrderThroughNoiseAndResends) {
     constexpr int kScans = 60;
     constexpr int kShortEvery = 7;
     test::TempDir folder;

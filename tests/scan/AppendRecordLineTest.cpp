@@ -28,7 +28,7 @@ std::optional<FailureCode> AppendFailure(const std::string& folder, const std::s
     return test::FailureCodeOf([&] { AppendRecordLine(folder, fileName, "line"); });
 }
 
-TEST(AppendRecordLine, CreatesTheFileThenAppendsBytesUnchanged) {
+TEST(AppendRecordLineTest, CreatesTheFileThenAppendsBytesUnchanged) {
     TempDir dir;
     AppendRecordLine(dir.folder(), "LOG-241.txt", "first");
     AppendRecordLine(dir.folder(), "LOG-241.txt", "second \xe9\xff");
@@ -40,7 +40,7 @@ TEST(AppendRecordLine, CreatesTheFileThenAppendsBytesUnchanged) {
     EXPECT_EQ(info.st_mode & 0777, 0644u & ~mask);
 }
 
-TEST(AppendRecordLine, BadFileNameFailsWithoutTouchingTheDisk) {
+TEST(AppendRecordLineTest, BadFileNameFailsWithoutTouchingTheDisk) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "sub");
     for (const std::string& name :
@@ -52,7 +52,7 @@ TEST(AppendRecordLine, BadFileNameFailsWithoutTouchingTheDisk) {
     EXPECT_FALSE(std::filesystem::exists(dir.path().parent_path() / "LOG.txt"));
 }
 
-TEST(AppendRecordLine, OpenFailureNamesPathAndReason) {
+TEST(AppendRecordLineTest, OpenFailureNamesPathAndReason) {
     TempDir dir;
     const auto failure =
         test::FailureOf([&] { AppendRecordLine(dir.folder() + "missing/", "LOG.txt", "line"); });
@@ -64,20 +64,20 @@ TEST(AppendRecordLine, OpenFailureNamesPathAndReason) {
     EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
 }
 
-TEST(AppendRecordLine, FolderHoldingNulCannotNameAnotherFile) {
+TEST(AppendRecordLineTest, FolderHoldingNulCannotNameAnotherFile) {
     TempDir dir;
     const std::string folder = dir.folder() + "elsewhere" + std::string(1, '\0') + "/";
     EXPECT_EQ(AppendFailure(folder, "LOG.txt"), FailureCode::DataFileBadName);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "elsewhere"));
 }
 
-TEST(AppendRecordLine, FifoWithoutReaderFailsInsteadOfWaiting) {
+TEST(AppendRecordLineTest, FifoWithoutReaderFailsInsteadOfWaiting) {
     TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("LOG-241.txt").c_str(), 0644), 0);
     EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
 }
 
-TEST(AppendRecordLine, ReadOnlyFileFailsToOpen) {
+TEST(AppendRecordLineTest, ReadOnlyFileFailsToOpen) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root may write any file";
     }
@@ -90,7 +90,7 @@ TEST(AppendRecordLine, ReadOnlyFileFailsToOpen) {
 
 // A device takes the line without storing it (/dev/null) or fails it (/dev/full): either way
 // it is no data file, and the scan must not be counted as recorded.
-TEST(AppendRecordLine, DeviceInTheFilesPlaceIsRefused) {
+TEST(AppendRecordLineTest, DeviceInTheFilesPlaceIsRefused) {
     for (const char* device : {"null", "full"}) {
         TempDir dir;
         std::filesystem::create_symlink(std::string("/dev/") + device, dir.file("LOG.txt"));
@@ -105,7 +105,7 @@ TEST(AppendRecordLine, DeviceInTheFilesPlaceIsRefused) {
 
 // The file-size limit stops the write in the middle of the line; the half line must go again,
 // or the next scan's line would be glued to it. Run in a child so the limit stays there.
-TEST(AppendRecordLine, WriteCutShortLeavesNoPartialLine) {
+TEST(AppendRecordLineTest, WriteCutShortLeavesNoPartialLine) {
     TempDir dir;
     const std::string path = dir.file("LOG.txt");
     const std::string before = "kept line\r\n";
@@ -137,7 +137,7 @@ TEST(AppendRecordLine, WriteCutShortLeavesNoPartialLine) {
 
 // The scan counts only after its line is on the disk: the sync comes after the whole line and
 // before the file is let go.
-TEST(AppendRecordLine, LineIsSyncedBeforeTheFileIsClosed) {
+TEST(AppendRecordLineTest, LineIsSyncedBeforeTheFileIsClosed) {
     TempDir dir;
     FakeFileLayer files;
     AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
@@ -147,7 +147,7 @@ TEST(AppendRecordLine, LineIsSyncedBeforeTheFileIsClosed) {
 
 // Whatever step fails, the file is left as it was and released, so that the scan can be written
 // again later without a second copy.
-TEST(AppendRecordLine, FailedStepLeavesTheFileAsItWas) {
+TEST(AppendRecordLineTest, FailedStepLeavesTheFileAsItWas) {
     struct Case {
         const char* step;
         int error;
@@ -175,7 +175,7 @@ TEST(AppendRecordLine, FailedStepLeavesTheFileAsItWas) {
 
 // After a successful sync the line is on the disk: a failing close must not report it lost, or
 // it would be written a second time.
-TEST(AppendRecordLine, CloseFailureAfterTheSyncCountsTheLine) {
+TEST(AppendRecordLineTest, CloseFailureAfterTheSyncCountsTheLine) {
     TempDir dir;
     FakeFileLayer files;
     files.failures["close LOG.txt"] = EIO;

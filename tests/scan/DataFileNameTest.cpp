@@ -10,7 +10,7 @@ namespace {
 
 const LocaleFormat kUs = EnglishUnitedStates();
 
-TEST(DateAndTimeText, TwoDigitsWithLocaleSeparators) {
+TEST(DateAndTimeTextTest, TwoDigitsWithLocaleSeparators) {
     const LocalDateTime when{2007, 1, 5, 4, 5, 6};
     EXPECT_EQ(DateText(when, kUs), "2007/01/05");
     EXPECT_EQ(TimeText(when, kUs), "04:05:06");
@@ -34,9 +34,9 @@ void PrintTo(const NameCase& row, std::ostream* out) {
          << row.closeTime << ", type " << row.logFileType << ", branch \"" << row.branch << "\"";
 }
 
-class DataFileName : public testing::TestWithParam<NameCase> {};
+class DataFileNameTest : public testing::TestWithParam<NameCase> {};
 
-TEST_P(DataFileName, Composes) {
+TEST_P(DataFileNameTest, Composes) {
     const NameCase& row = GetParam();
     Settings settings;
     settings.CloseTime = row.closeTime;
@@ -48,7 +48,7 @@ TEST_P(DataFileName, Composes) {
 constexpr LocalDateTime kAug29{2007, 8, 29, 14, 3, 7};
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, DataFileName,
+    Cases, DataFileNameTest,
     testing::Values(
         NameCase{"DayNumber", kAug29, "00:00:00", 0, "B12", "LOG-241B12.txt"},
         NameCase{"CompactDate", kAug29, "00:00:00", 1, "B12", "LOG-20070829B12.txt"},
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
             "CloseTimeIsComparedAsText", {2007, 8, 30, 10, 0, 0}, "9:00", 0, "", "LOG-241.txt"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(DataFileNameDay, CloseTimeAndClockCompareInOneFormWhateverTheTimeSeparator) {
+TEST(DataFileNameDayTest, CloseTimeAndClockCompareInOneFormWhateverTheTimeSeparator) {
     // With "." as the separator, "02.30.00" sorts above "02:00:00" as plain text.
     struct Row {
         const char* name;
@@ -133,7 +133,7 @@ TEST(DataFileNameDay, CloseTimeAndClockCompareInOneFormWhateverTheTimeSeparator)
     }
 }
 
-TEST(DataFileNameDay, DoesNotMoveRecordDate) {
+TEST(DataFileNameDayTest, DoesNotMoveRecordDate) {
     // The file takes yesterday's day, the record keeps the real date.
     const LocalDateTime now{2007, 8, 30, 1, 30, 0};
     Settings settings;

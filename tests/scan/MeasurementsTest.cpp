@@ -91,10 +91,10 @@ TEST_F(MeasurementsTest, StrippingFollowsEachSettingAlone) {
 // Both decimal-comma locales must read the station's points: the one that groups with a
 // point (where "3.5" reads as 35) and the one that groups with a space (where it cannot be
 // read at all).
-class DecimalCommaLocale : public MeasurementsTest,
-                           public testing::WithParamInterface<LocaleFormat> {};
+class DecimalCommaLocaleTest : public MeasurementsTest,
+                               public testing::WithParamInterface<LocaleFormat> {};
 
-TEST_P(DecimalCommaLocale, PointsBecomeCommasAndNumbersStayTheSame) {
+TEST_P(DecimalCommaLocaleTest, PointsBecomeCommasAndNumbersStayTheSame) {
     settings.RemoveInCm = true;
     Convert(test::kSampleScan, GetParam());
     ExpectValues(11, 22.8, 13.6, 12.44);
@@ -106,7 +106,7 @@ TEST_P(DecimalCommaLocale, PointsBecomeCommasAndNumbersStayTheSame) {
     EXPECT_EQ(record.Width.Text(), Padded("22,8"));
 }
 
-TEST_P(DecimalCommaLocale, MetricConversionWritesLocaleDecimals) {
+TEST_P(DecimalCommaLocaleTest, MetricConversionWritesLocaleDecimals) {
     settings.ConvertCMtoMM = true;
     Convert(ScanWith("27.95 cm", "57.9 cm", "34.5 cm", "5.6444 kg", "5000"), GetParam());
     EXPECT_EQ(record.Length.Text(), Padded("279,5 mm"));
@@ -114,7 +114,7 @@ TEST_P(DecimalCommaLocale, MetricConversionWritesLocaleDecimals) {
     EXPECT_EQ(record.DimWeight.Text(), Padded("11166,30"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, DecimalCommaLocale,
+INSTANTIATE_TEST_SUITE_P(Locales, DecimalCommaLocaleTest,
                          testing::Values(DecimalCommaGroupingPoint(), DecimalCommaGroupingSpace()),
                          [](const auto& row) {
                              return row.param.grouping == "." ? std::string("GroupingPoint")
@@ -186,7 +186,7 @@ TEST_F(MeasurementsTest, UnitWordsInCapitalsAreNotRecognised) {
     EXPECT_EQ(record.Length.Text(), Padded("0"));
 }
 
-TEST(MeasurementsFailure, EndsTheConversion) {
+TEST(MeasurementsFailureTest, EndsTheConversion) {
     Settings converting;
     converting.ConvertCMtoMM = true;
     const struct {
@@ -222,7 +222,7 @@ TEST(MeasurementsFailure, EndsTheConversion) {
     }
 }
 
-TEST(DimVolume, OverflowIsAFailureNotInfinity) {
+TEST(DimVolumeTest, OverflowIsAFailureNotInfinity) {
     ScanRecord record;
     record.WidthValue = record.LengthValue = record.HeightValue = 1e200;
     EXPECT_EQ(test::FailureCodeOf([&] { DimVolume(record, EnglishUnitedStates()); }),

@@ -30,14 +30,14 @@ void PrintTo(const ReadCase& row, std::ostream* out) {
     PrintTo(row.locale, out);
 }
 
-class ToNumberReads : public testing::TestWithParam<ReadCase> {};
+class ToNumberReadsTest : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(ToNumberReads, Value) {
+TEST_P(ToNumberReadsTest, Value) {
     EXPECT_DOUBLE_EQ(ToNumber(GetParam().text, GetParam().locale), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, ToNumberReads,
+    Forms, ToNumberReadsTest,
     testing::Values(
         ReadCase{"Plain", kUs, "11.0", 11}, ReadCase{"Blanks", kUs, "  12.44  ", 12.44},
         ReadCase{"PlusSign", kUs, "+5", 5}, ReadCase{"MinusFraction", kUs, "-0.5", -0.5},
@@ -73,15 +73,15 @@ void PrintTo(const RejectCase& row, std::ostream* out) {
     PrintTo(row.locale, out);
 }
 
-class ToNumberRejects : public testing::TestWithParam<RejectCase> {};
+class ToNumberRejectsTest : public testing::TestWithParam<RejectCase> {};
 
-TEST_P(ToNumberRejects, AsNotANumber) {
+TEST_P(ToNumberRejectsTest, AsNotANumber) {
     EXPECT_EQ(test::FailureCodeOf([&] { ToNumber(GetParam().text, GetParam().locale); }),
               FailureCode::NotANumber);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, ToNumberRejects,
+    Forms, ToNumberRejectsTest,
     testing::Values(RejectCase{"Empty", kUs, ""}, RejectCase{"AllBlank", kUs, "   "},
                     RejectCase{"Letters", kUs, "abc"}, RejectCase{"UnitWord", kUs, "11.0 in"},
                     RejectCase{"TwoDecimalSeparators", kUs, "1.2.3"},
@@ -98,20 +98,20 @@ INSTANTIATE_TEST_SUITE_P(
                     RejectCase{"PointWhereNeitherSeparator", DecimalCommaGroupingSpace(), "3.5"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(ToNumber, FailureQuotesTheText) {
+TEST(ToNumberTest, FailureQuotesTheText) {
     const auto failure = test::FailureOf([] { ToNumber("in 11", kUs); });
     ASSERT_TRUE(failure) << "read";
     EXPECT_EQ(failure->description(), "A measurement is not a number: \"in 11\"");
 }
 
-TEST(ToNumber, OutOfRangeIsOverflow) {
+TEST(ToNumberTest, OutOfRangeIsOverflow) {
     for (const char* text : {"1e400", "-1e999", "1e-400"}) {
         EXPECT_EQ(test::FailureCodeOf([&] { ToNumber(text, kUs); }), FailureCode::NumberOverflow)
             << text;
     }
 }
 
-TEST(NumberText, FifteenDigitsWithoutTrailingZeros) {
+TEST(NumberTextTest, FifteenDigitsWithoutTrailingZeros) {
     const struct {
         double value;
         const char* text;
@@ -133,7 +133,7 @@ TEST(NumberText, FifteenDigitsWithoutTrailingZeros) {
     EXPECT_EQ(NumberText(1234.5, DecimalCommaGroupingPoint()), "1234,5");
 }
 
-TEST(FixedTwoText, RoundsHalvesAwayFromZero) {
+TEST(FixedTwoTextTest, RoundsHalvesAwayFromZero) {
     const struct {
         double value;
         const char* text;
@@ -155,7 +155,7 @@ TEST(FixedTwoText, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(FixedTwoText(26.5, DecimalCommaGroupingPoint()), "26,50");
 }
 
-TEST(GroupedText, WholeNumberGroupedByThrees) {
+TEST(GroupedTextTest, WholeNumberGroupedByThrees) {
     const struct {
         double value;
         const char* text;
@@ -176,7 +176,7 @@ TEST(GroupedText, WholeNumberGroupedByThrees) {
               "234");
 }
 
-TEST(NumberFormat, NonFiniteValuesAreOverflow) {
+TEST(NumberFormatTest, NonFiniteValuesAreOverflow) {
     const double values[] = {std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity(),
                              std::numeric_limits<double>::quiet_NaN()};

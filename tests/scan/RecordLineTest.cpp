@@ -17,7 +17,7 @@ std::string RecordLineOf(const std::string& scan, const Settings& settings,
     return ScanToRecordLine(scan, clock.Now(), settings, locale).recordLine;
 }
 
-TEST(RecordLine, SampleScanWithDefaultSettings) {
+TEST(RecordLineTest, SampleScanWithDefaultSettings) {
     const std::string line = RecordLineOf(test::kSampleScan, Settings{});
     EXPECT_EQ(line,
               "2007/08/29,14:03:07,1    ,11.0 in     ,22.8 in     ,13.6 in     ,12.44 lb    ,"
@@ -25,7 +25,7 @@ TEST(RecordLine, SampleScanWithDefaultSettings) {
     EXPECT_EQ(line.size(), 139u);
 }
 
-TEST(RecordLine, MetricScanConvertedAndStripped) {
+TEST(RecordLineTest, MetricScanConvertedAndStripped) {
     Settings settings;
     settings.ConvertCMtoMM = true;
     settings.RemoveInCm = true;
@@ -36,7 +36,7 @@ TEST(RecordLine, MetricScanConvertedAndStripped) {
 }
 
 // The decimal comma adds field boundaries under the default delimiter; the widths still hold.
-TEST(RecordLine, DecimalCommaLocaleWithStrippedUnits) {
+TEST(RecordLineTest, DecimalCommaLocaleWithStrippedUnits) {
     Settings settings;
     settings.RemoveInCm = true;
     EXPECT_EQ(RecordLineOf(test::kSampleScan, settings, test::DecimalCommaGroupingPoint()),
@@ -44,7 +44,7 @@ TEST(RecordLine, DecimalCommaLocaleWithStrippedUnits) {
               "26,31       ,110,7       ,1234567890                         ");
 }
 
-TEST(RecordLine, DelimiterIsWrittenAsItStands) {
+TEST(RecordLineTest, DelimiterIsWrittenAsItStands) {
     Settings settings;
     settings.FileDelimiter = " | ";
     const std::string wide = RecordLineOf(test::kSampleScan, settings);
@@ -56,7 +56,7 @@ TEST(RecordLine, DelimiterIsWrittenAsItStands) {
     EXPECT_EQ(joined.substr(0, 23), "2007/08/2914:03:071    ");
 }
 
-TEST(RecordLine, OnlyLineEndsInFieldsBecomeSpaces) {
+TEST(RecordLineTest, OnlyLineEndsInFieldsBecomeSpaces) {
     // "Device Number:" right before CR LF pulls the line feed into the field; a GS1 barcode
     // carries group separators (0x1D) that the file's readers parse, so they stay, as do tabs.
     const std::string scan =

@@ -113,7 +113,7 @@ TEST_F(ScanJournalTest, RewriteReplacesTheWholeJournal) {
     EXPECT_EQ(Load(), (std::deque<WaitingScan>{kScans[1], kScans[2]}));
 }
 
-TEST(JournalPathFor, LivesBesideTheSettingsFileNamedAfterIt) {
+TEST(JournalPathForTest, LivesBesideTheSettingsFileNamedAfterIt) {
     EXPECT_EQ(JournalPathFor("/opt/brisolant/Orvane.ini"), "/opt/brisolant/Orvane.journal");
     EXPECT_EQ(JournalPathFor("/home/op/.config/Orvane/Orvane.ini"),
               "/home/op/.config/Orvane/Orvane.journal");

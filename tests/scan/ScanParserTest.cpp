@@ -29,7 +29,7 @@ std::optional<FailureCode> ParseFailure(std::string_view text) {
     return test::FailureCodeOf([&] { Parse(text); });
 }
 
-TEST(ScanParser, SampleScanFillsEveryLabelledFieldPadded) {
+TEST(ScanParserTest, SampleScanFillsEveryLabelledFieldPadded) {
     const ScanRecord record = Parse(kSampleScan);
     EXPECT_EQ(record.DeviceNumber.Text(), "1    ");
     EXPECT_EQ(record.Length.Text(), Padded("11.0 in", 12));
@@ -43,7 +43,7 @@ TEST(ScanParser, SampleScanFillsEveryLabelledFieldPadded) {
     EXPECT_EQ(record.RecordDate.Text(), std::string(10, ' '));
 }
 
-TEST(ScanParser, MissingLabelLeavesOnlyItsFieldBlank) {
+TEST(ScanParserTest, MissingLabelLeavesOnlyItsFieldBlank) {
     std::string text = kSampleScan;
     text.erase(text.find("     Barcode:"), std::string("     Barcode: 1234567890\r\n").size());
     const ScanRecord record = Parse(text);
@@ -63,9 +63,9 @@ void PrintTo(const FieldCase& row, std::ostream* out) {
     *out << row.name << " " << testing::PrintToString(row.text);
 }
 
-class ScanParserField : public testing::TestWithParam<FieldCase> {};
+class ScanParserFieldTest : public testing::TestWithParam<FieldCase> {};
 
-TEST_P(ScanParserField, CutsTheValue) {
+TEST_P(ScanParserFieldTest, CutsTheValue) {
     const FieldCase& row = GetParam();
     const ScanRecord record = Parse(row.text);
     const FixedText& field = record.*row.field;
@@ -73,7 +73,7 @@ TEST_P(ScanParserField, CutsTheValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ScanParserField,
+    Cases, ScanParserFieldTest,
     testing::Values(
         // Letter case counts in labels.
         FieldCase{"LabelInCapitalsIsNotFound", "LENGTH:   11.0 in\r\n", &ScanRecord::Length, ""},
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                   &ScanRecord::DeviceNumber, "7"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(ScanParser, NoLineEndAfterValueFailsNamingTheLabel) {
+TEST(ScanParserTest, NoLineEndAfterValueFailsNamingTheLabel) {
     const auto failure = test::FailureOf([] { Parse("Length: 11 in\r\nBarcode: 123"); });
     ASSERT_TRUE(failure) << "no failure";
     EXPECT_EQ(failure->code(), FailureCode::ScanLineEndMissing);
@@ -107,7 +107,7 @@ TEST(ScanParser, NoLineEndAfterValueFailsNamingTheLabel) {
     EXPECT_EQ(ParseFailure("Device Number:\r"), FailureCode::ScanLineEndMissing);
 }
 
-TEST(ScanParser, PositionsBeyond32767Fail) {
+TEST(ScanParserTest, PositionsBeyond32767Fail) {
     // The label at position 32761 and its value start beyond the limit; then the label itself.
     EXPECT_EQ(ParseFailure(std::string(32760, '-') + "Device Number: 1\r\n"),
               FailureCode::ScanTooLong);
@@ -119,7 +119,7 @@ TEST(ScanParser, PositionsBeyond32767Fail) {
 }
 
 // Whatever bytes the line carries, the parser either fills fields or reports a failure.
-TEST(ScanParser, ArbitraryBytesNeverBreakIt) {
+TEST(ScanParserTest, ArbitraryBytesNeverBreakIt) {
     const std::string pieces[] = {
         "Device Number:",    "Length:", "Barcode:", "\r\n", "\r", "\n", " ", "in",
         std::string(1, '\0')};

@@ -18,7 +18,7 @@ using test::RecordingMessages;
 using test::TempDir;
 using test::WriteFile;
 
-class ProfileFile : public ::testing::Test {
+class ProfileFileTest : public ::testing::Test {
   protected:
     std::string Read(const std::string& section, const std::string& key,
                      const std::string& defaultValue = "dflt") {
@@ -40,7 +40,7 @@ class ProfileFile : public ::testing::Test {
     RecordingMessages messages;
 };
 
-TEST_F(ProfileFile, ReadingAMissingFileGivesTheDefaultAndCreatesNothing) {
+TEST_F(ProfileFileTest, ReadingAMissingFileGivesTheDefaultAndCreatesNothing) {
     EXPECT_EQ(Read("SETTINGS", "FilePath", "/"), "/");
     EXPECT_FALSE(fs::exists(path));
     // A path through a regular file is as missing as any other.
@@ -49,7 +49,7 @@ TEST_F(ProfileFile, ReadingAMissingFileGivesTheDefaultAndCreatesNothing) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(ProfileFile, ReadingLeavesTheFileAsItWas) {
+TEST_F(ProfileFileTest, ReadingLeavesTheFileAsItWas) {
     WriteFile(path, "[S]\nk= \"v\" \n");
     const auto before = fs::last_write_time(path);
     EXPECT_EQ(Read("s", "K"), "v");
@@ -58,7 +58,7 @@ TEST_F(ProfileFile, ReadingLeavesTheFileAsItWas) {
     EXPECT_EQ(fs::last_write_time(path), before);
 }
 
-TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsAReadFailure) {
+TEST_F(ProfileFileTest, AFolderInPlaceOfTheFileIsAReadFailure) {
     fs::create_directory(path);
     EXPECT_EQ(Read("S", "k"), "");
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -67,7 +67,7 @@ TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsAReadFailure) {
               "Error: 301. Cannot read the settings file: " + path + ": Is a directory");
 }
 
-TEST_F(ProfileFile, AFileWithoutReadPermissionIsAReadFailure) {
+TEST_F(ProfileFileTest, AFileWithoutReadPermissionIsAReadFailure) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "the superuser reads every file";
     }
@@ -79,20 +79,20 @@ TEST_F(ProfileFile, AFileWithoutReadPermissionIsAReadFailure) {
               "Error: 301. Cannot read the settings file: " + path + ": Permission denied");
 }
 
-TEST_F(ProfileFile, WritingCreatesTheFileWithHeaderAndEntry) {
+TEST_F(ProfileFileTest, WritingCreatesTheFileWithHeaderAndEntry) {
     EXPECT_TRUE(Write("SETTINGS", "FilePath", "/data/"));
     EXPECT_EQ(ReadFile(path), "[SETTINGS]\r\nFilePath=/data/\r\n");
     EXPECT_EQ(Read("SETTINGS", "FilePath"), "/data/");
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(ProfileFile, WritingAKeyStoredInOtherCaseLeavesOneEntry) {
+TEST_F(ProfileFileTest, WritingAKeyStoredInOtherCaseLeavesOneEntry) {
     WriteFile(path, "[settings]\r\nremove_incm=0\r\nFlowControl=0\r\n");
     EXPECT_TRUE(Write("SETTINGS", "Remove_InCm", "1"));
     EXPECT_EQ(ReadFile(path), "[settings]\r\nremove_incm=1\r\nFlowControl=0\r\n");
 }
 
-TEST_F(ProfileFile, WritingWhereNoFolderCanBeWrittenIsRefusedSilently) {
+TEST_F(ProfileFileTest, WritingWhereNoFolderCanBeWrittenIsRefusedSilently) {
     WriteFile(dir.file("plain"), "x");
     const std::string places[] = {dir.file("missing/Orvane.ini"), dir.file("plain/Orvane.ini"),
                                   "/proc/Orvane.ini", ""};
@@ -103,7 +103,7 @@ TEST_F(ProfileFile, WritingWhereNoFolderCanBeWrittenIsRefusedSilently) {
     EXPECT_EQ(ReadFile(dir.file("plain")), "x");
 }
 
-TEST_F(ProfileFile, WritingIntoAReadOnlyFolderIsRefusedSilently) {
+TEST_F(ProfileFileTest, WritingIntoAReadOnlyFolderIsRefusedSilently) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "the superuser writes into every folder";
     }
@@ -114,7 +114,7 @@ TEST_F(ProfileFile, WritingIntoAReadOnlyFolderIsRefusedSilently) {
 }
 
 // A common set-up: the program in a protected folder, its settings file opened to operators.
-TEST_F(ProfileFile, AWritableFileInAFolderClosedToWritingIsRewrittenInPlace) {
+TEST_F(ProfileFileTest, AWritableFileInAFolderClosedToWritingIsRewrittenInPlace) {
     WriteFile(path, "[S]\r\nk=1\r\nlong=" + std::string(100, 'x') + "\r\n");
     fs::permissions(path, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
                                              fs::perms::others_exec));
@@ -134,7 +134,7 @@ TEST_F(ProfileFile, AWritableFileInAFolderClosedToWritingIsRewrittenInPlace) {
 }
 
 // Even the superuser leaves a settings file alone that nobody may write.
-TEST_F(ProfileFile, AReadOnlyFileStaysReadOnlyAndUnchanged) {
+TEST_F(ProfileFileTest, AReadOnlyFileStaysReadOnlyAndUnchanged) {
     WriteFile(path, "[S]\r\nk=1\r\n");
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
     EXPECT_FALSE(Write("S", "k", "2"));
@@ -144,7 +144,7 @@ TEST_F(ProfileFile, AReadOnlyFileStaysReadOnlyAndUnchanged) {
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::group_read);
 }
 
-TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsAWriteFailure) {
+TEST_F(ProfileFileTest, AFolderInPlaceOfTheFileIsAWriteFailure) {
     fs::create_directory(path);
     EXPECT_FALSE(Write("S", "k", "v"));
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -154,14 +154,14 @@ TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsAWriteFailure) {
     EXPECT_TRUE(fs::is_directory(path));
 }
 
-TEST_F(ProfileFile, AValueWithALineEndIsRefusedRatherThanSplitIntoEntries) {
+TEST_F(ProfileFileTest, AValueWithALineEndIsRefusedRatherThanSplitIntoEntries) {
     WriteFile(path, "[S]\r\nk=1\r\n");
     EXPECT_FALSE(Write("S", "k", "2\r\n[T]\r\nx=evil"));
     EXPECT_EQ(ReadFile(path), "[S]\r\nk=1\r\n");
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(ProfileFile, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
+TEST_F(ProfileFileTest, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
     WriteFile(path, "[S]\r\nk=1\r\n");
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(path, mode);
@@ -170,7 +170,7 @@ TEST_F(ProfileFile, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Orvane.ini"});
 }
 
-TEST_F(ProfileFile, WritingThroughASymbolicLinkUpdatesItsTarget) {
+TEST_F(ProfileFileTest, WritingThroughASymbolicLinkUpdatesItsTarget) {
     const std::string target = dir.file("real.ini");
     WriteFile(target, "[S]\r\nk=1\r\n");
     fs::create_symlink(target, path);
@@ -180,7 +180,7 @@ TEST_F(ProfileFile, WritingThroughASymbolicLinkUpdatesItsTarget) {
 }
 
 // The disk fills up while the new content is written: the old file must survive whole.
-TEST_F(ProfileFile, AWriteThatFailsMidwayLeavesTheOldFileWhole) {
+TEST_F(ProfileFileTest, AWriteThatFailsMidwayLeavesTheOldFileWhole) {
     const std::string old = "[S]\r\nk=1\r\nother=keep\r\n";
     WriteFile(path, old);
     rlimit saved{};
@@ -202,7 +202,7 @@ TEST_F(ProfileFile, AWriteThatFailsMidwayLeavesTheOldFileWhole) {
               "Error: 302. Cannot write the settings file: " + path + ": File too large");
 }
 
-TEST_F(ProfileFile, BinaryJunkIsReadAndKeptAroundAStoredEntry) {
+TEST_F(ProfileFileTest, BinaryJunkIsReadAndKeptAroundAStoredEntry) {
     std::string junk(4096, '\0');
     for (std::size_t i = 0; i < junk.size(); ++i) {
         junk[i] = static_cast<char>(i * 7919 % 256);

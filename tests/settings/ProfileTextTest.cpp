@@ -19,7 +19,7 @@ struct ReadCase {
     std::optional<std::string> expected;
 };
 
-TEST(ProfileText, FindsValuesAsTheProfileFormatDefinesThem) {
+TEST(ProfileTextTest, FindsValuesAsTheProfileFormatDefinesThem) {
     const ReadCase cases[] = {
         {"plain entry", "[S]\r\nk=v\r\n", "S", "k", "v"},
         {"names in other letter case", "[settings]\r\nRemove_InCm=1\r\n", "SETTINGS", "Remove_incm",
@@ -55,20 +55,20 @@ TEST(ProfileText, FindsValuesAsTheProfileFormatDefinesThem) {
     }
 }
 
-TEST(ProfileText, ReadYieldsTheDefaultOnlyWhenTheEntryIsMissing) {
+TEST(ProfileTextTest, ReadYieldsTheDefaultOnlyWhenTheEntryIsMissing) {
     const std::optional<std::string> content = "[S]\r\nempty=\r\n";
     EXPECT_EQ(ProfileValueOrDefault(std::nullopt, "S", "k", "dflt"), "dflt");
     EXPECT_EQ(ProfileValueOrDefault(content, "S", "missing", "dflt"), "dflt");
     EXPECT_EQ(ProfileValueOrDefault(content, "S", "empty", "dflt"), "");
 }
 
-TEST(ProfileText, ReadCutsValuesTo255Characters) {
+TEST(ProfileTextTest, ReadCutsValuesTo255Characters) {
     const std::string value(300, 'x');
     EXPECT_EQ(ProfileValueOrDefault("[S]\r\nk=" + value + "\r\n", "S", "k", ""),
               std::string(255, 'x'));
 }
 
-TEST(ProfileText, HugeLinesAndFilesWithoutLineEndsAreRead) {
+TEST(ProfileTextTest, HugeLinesAndFilesWithoutLineEndsAreRead) {
     const std::string huge(100000, 'y');
     const std::string text = "[S]\r\n" + huge + "\r\nk=" + huge;
     EXPECT_EQ(FindProfileValue(text, "S", "k"), huge);
@@ -84,7 +84,7 @@ struct WriteCase {
     std::string after;
 };
 
-TEST(ProfileText, StoresEntriesAndLeavesEveryOtherLineAlone) {
+TEST(ProfileTextTest, StoresEntriesAndLeavesEveryOtherLineAlone) {
     const WriteCase cases[] = {
         {"empty text gets section and entry", "", "S", "k", "v", "[S]\r\nk=v\r\n"},
         {"existing entry updated in place", "[S]\r\na=1\r\nk=old\r\nb=2\r\n", "S", "k", "new",
@@ -122,7 +122,7 @@ TEST(ProfileText, StoresEntriesAndLeavesEveryOtherLineAlone) {
     }
 }
 
-TEST(ProfileText, OnlyEntriesThatKeepTheFileShapeCanBeStored) {
+TEST(ProfileTextTest, OnlyEntriesThatKeepTheFileShapeCanBeStored) {
     EXPECT_TRUE(CanStoreProfileValue("SETTINGS", "FileDelimiter", " "));
     EXPECT_TRUE(CanStoreProfileValue("SETTINGS", "BranchID", ""));
     EXPECT_TRUE(CanStoreProfileValue("SETTINGS", "FilePath", "/a=b/[c]/"));
@@ -138,7 +138,7 @@ TEST(ProfileText, OnlyEntriesThatKeepTheFileShapeCanBeStored) {
 }
 
 // Whatever bytes a damaged or foreign file holds, a stored entry reads back as written.
-TEST(ProfileText, StoredEntryReadsBackFromAnyBytes) {
+TEST(ProfileTextTest, StoredEntryReadsBackFromAnyBytes) {
     std::mt19937 random(20070829);
     const std::string alphabet = "[]=\r\n \t\"'Sk;x\0\xff"s;
     for (int round = 0; round < 300; ++round) {

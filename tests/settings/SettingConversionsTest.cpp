@@ -11,7 +11,7 @@ namespace {
 
 using test::FailureCodeOf;
 
-TEST(SettingConversions, BooleanTakesNumbersAndTheWordsTrueAndFalse) {
+TEST(SettingConversionsTest, BooleanTakesNumbersAndTheWordsTrueAndFalse) {
     const struct {
         const char* text;
         bool expected;
@@ -25,7 +25,7 @@ TEST(SettingConversions, BooleanTakesNumbersAndTheWordsTrueAndFalse) {
     }
 }
 
-TEST(SettingConversions, BooleanRejectsAnyOtherText) {
+TEST(SettingConversionsTest, BooleanRejectsAnyOtherText) {
     for (const char* text :
          {"", " ", "yes", "on", "Truee", "1x", "inf", "nan", "0x1", "+-1", "."}) {
         EXPECT_EQ(FailureCodeOf([&] { SettingBoolean(text); }), FailureCode::SettingTypeMismatch)
@@ -33,7 +33,7 @@ TEST(SettingConversions, BooleanRejectsAnyOtherText) {
     }
 }
 
-TEST(SettingConversions, IntegerRoundsHalvesToEven) {
+TEST(SettingConversionsTest, IntegerRoundsHalvesToEven) {
     const struct {
         const char* text;
         int expected;
@@ -49,14 +49,14 @@ TEST(SettingConversions, IntegerRoundsHalvesToEven) {
     }
 }
 
-TEST(SettingConversions, IntegerOutsideSixteenBitsOverflows) {
+TEST(SettingConversionsTest, IntegerOutsideSixteenBitsOverflows) {
     for (const char* text : {"32768", "40000", "-32769", "32767.5", "1e400", "-1e400"}) {
         EXPECT_EQ(FailureCodeOf([&] { SettingInteger(text); }), FailureCode::SettingOverflow)
             << text;
     }
 }
 
-TEST(SettingConversions, IntegerRejectsTextThatIsNoNumber) {
+TEST(SettingConversionsTest, IntegerRejectsTextThatIsNoNumber) {
     for (const char* text : {"", "True", "abc", "1,5", "nan", "inf", "--1", ".", "1 2"}) {
         EXPECT_EQ(FailureCodeOf([&] { SettingInteger(text); }), FailureCode::SettingTypeMismatch)
             << '"' << text << '"';

@@ -35,7 +35,7 @@ PlaceFacts Facts(bool writable, bool holdsSettings, std::string option = "",
             "/home/op",    "/etc/xdg/Orvane/Orvane.ini"};
 }
 
-TEST(SettingsPlace, FollowsTheProgramFolderOrTheUsersFolders) {
+TEST(SettingsPlaceTest, FollowsTheProgramFolderOrTheUsersFolders) {
     const std::string userIni = "/home/op/.config/Orvane/Orvane.ini";
     const std::string site = "/etc/xdg/Orvane/Orvane.ini";
     const std::string userData = "/home/op/.local/share/Orvane/";
@@ -65,7 +65,7 @@ TEST(SettingsPlace, FollowsTheProgramFolderOrTheUsersFolders) {
     }
 }
 
-class InstalledSettings : public ::testing::Test {
+class InstalledSettingsTest : public ::testing::Test {
   protected:
     Settings Load() {
         Settings settings;
@@ -79,7 +79,7 @@ class InstalledSettings : public ::testing::Test {
     RecordingMessages messages;
 };
 
-TEST_F(InstalledSettings, ReadingCreatesNothingAndRecordsGoToTheUsersDataFolder) {
+TEST_F(InstalledSettingsTest, ReadingCreatesNothingAndRecordsGoToTheUsersDataFolder) {
     const Settings s = Load();
     EXPECT_EQ(s.IniFilePath, place.iniFilePath);
     EXPECT_EQ(s.FilePath, place.defaultFilePath);
@@ -89,7 +89,7 @@ TEST_F(InstalledSettings, ReadingCreatesNothingAndRecordsGoToTheUsersDataFolder)
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(InstalledSettings, TheSitesFileFillsOnlyTheKeysTheUsersFileLacks) {
+TEST_F(InstalledSettingsTest, TheSitesFileFillsOnlyTheKeysTheUsersFileLacks) {
     fs::create_directories(dir.file("site"));
     fs::create_directories(dir.file("user"));
     WriteFile(place.siteDefaultsPath,
@@ -107,7 +107,7 @@ TEST_F(InstalledSettings, TheSitesFileFillsOnlyTheKeysTheUsersFileLacks) {
     EXPECT_FALSE(s.CreateFilePath);
 }
 
-TEST(SettingsPlaceFacts, ComeFromTheEnvironmentAndTheDisk) {
+TEST(SettingsPlaceFactsTest, ComeFromTheEnvironmentAndTheDisk) {
     TempDir dir;
     fs::create_directories(dir.file("xdg2/Orvane"));
     WriteFile(dir.file("xdg2/Orvane/Orvane.ini"), "");

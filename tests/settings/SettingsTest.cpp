@@ -29,7 +29,7 @@ const std::string kDefaultFile =
     "ScaleFactor=\r\nRemove_InCm=0\r\nRemove_LbKg=0\r\nManualEntryData=0\r\nFileDelimiter=,\r\n"
     "ConvertCMtoMM=0\r\nLogFileType=0\r\n";
 
-class SettingsFile : public ::testing::Test {
+class SettingsFileTest : public ::testing::Test {
   protected:
     Settings Load() {
         Settings settings;
@@ -47,11 +47,11 @@ class SettingsFile : public ::testing::Test {
     RecordingMessages messages;
 };
 
-TEST(SettingsFilePath, NamesTheFileInTheProgramFolder) {
+TEST(SettingsFilePathTest, NamesTheFileInTheProgramFolder) {
     EXPECT_EQ(SettingsFilePath("/opt/brisolant"), "/opt/brisolant/Orvane.ini");
 }
 
-TEST_F(SettingsFile, WithoutAFileEveryFieldTakesItsDefault) {
+TEST_F(SettingsFileTest, WithoutAFileEveryFieldTakesItsDefault) {
     Settings settings;
     settings.CommPort = "Comm 4";
     settings.FilePath = "/old/";
@@ -66,7 +66,7 @@ TEST_F(SettingsFile, WithoutAFileEveryFieldTakesItsDefault) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SettingsFile, LoadsTheKeysTheDialogWrites) {
+TEST_F(SettingsFileTest, LoadsTheKeysTheDialogWrites) {
     const Settings s = LoadFrom(
         "[COMMUNICATION]\r\nCommPort=Comm 3\r\nBaudRate=19200\r\nDataBits=7\r\nParity=Even\r\n"
         "StopBits=2\r\nFlowControl=1\r\n\r\n[SETTINGS]\r\nFilePath=/data\r\nCloseTime=06:00:00\r\n"
@@ -90,14 +90,14 @@ TEST_F(SettingsFile, LoadsTheKeysTheDialogWrites) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SettingsFile, TextFieldsKeepTheirTextUpTo255Characters) {
+TEST_F(SettingsFileTest, TextFieldsKeepTheirTextUpTo255Characters) {
     const std::string branch(300, 'b');
     const Settings s = LoadFrom("[SETTINGS]\r\nBranchID=" + branch + "\r\nCloseTime=\r\n");
     EXPECT_EQ(s.BranchID, branch.substr(0, 255));
     EXPECT_EQ(s.CloseTime, "");  // present but empty: not the default
 }
 
-TEST_F(SettingsFile, BooleanKeysTakeNumbersAndTrueOrFalse) {
+TEST_F(SettingsFileTest, BooleanKeysTakeNumbersAndTrueOrFalse) {
     const struct {
         const char* text;
         bool expected;
@@ -112,7 +112,7 @@ TEST_F(SettingsFile, BooleanKeysTakeNumbersAndTrueOrFalse) {
 }
 
 // A hand-edited key that does not convert takes its default; the rest of the file still loads.
-TEST_F(SettingsFile, ABooleanOfTheWrongKindIsReportedAndTakesItsDefault) {
+TEST_F(SettingsFileTest, ABooleanOfTheWrongKindIsReportedAndTakesItsDefault) {
     for (const std::string text : {"", "yes"}) {
         messages.shown.clear();
         const Settings s = LoadFrom("[SETTINGS]\r\nManualEntryData=" + text +
@@ -129,7 +129,7 @@ TEST_F(SettingsFile, ABooleanOfTheWrongKindIsReportedAndTakesItsDefault) {
     }
 }
 
-TEST_F(SettingsFile, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
+TEST_F(SettingsFileTest, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
     const struct {
         const char* text;
         int expected;
@@ -142,7 +142,7 @@ TEST_F(SettingsFile, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SettingsFile, ALogFileTypeOutOfRangeIsReportedAndTakesItsDefault) {
+TEST_F(SettingsFileTest, ALogFileTypeOutOfRangeIsReportedAndTakesItsDefault) {
     EXPECT_EQ(LoadFrom("[SETTINGS]\r\nLogFileType=40000\r\n").LogFileType, 0);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].title, "Settings");
@@ -151,7 +151,7 @@ TEST_F(SettingsFile, ALogFileTypeOutOfRangeIsReportedAndTakesItsDefault) {
               "default 0 is used.");
 }
 
-TEST_F(SettingsFile, AnUnreadableFileGivesOneMessageAndAllDefaults) {
+TEST_F(SettingsFileTest, AnUnreadableFileGivesOneMessageAndAllDefaults) {
     fs::create_directory(ini);
     const Settings s = Load();
     EXPECT_EQ(LoadedFields(s), LoadedFields(Settings{}));
@@ -161,14 +161,14 @@ TEST_F(SettingsFile, AnUnreadableFileGivesOneMessageAndAllDefaults) {
               "Error: 301. Cannot read the settings file: " + ini + ": Is a directory");
 }
 
-TEST_F(SettingsFile, SavingDefaultsCreatesBothSectionsWithEveryKeyInOrder) {
+TEST_F(SettingsFileTest, SavingDefaultsCreatesBothSectionsWithEveryKeyInOrder) {
     Save(DialogValuesFrom(Settings{}));
     EXPECT_EQ(ReadFile(ini), kDefaultFile);
     EXPECT_EQ(LoadedFields(Load()), LoadedFields(Settings{}));
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SettingsFile, SavedValuesLoadBack) {
+TEST_F(SettingsFileTest, SavedValuesLoadBack) {
     SettingsDialogValues values = DialogValuesFrom(Settings{});
     values.CommPort = "Comm 2";
     values.BaudRate = "115200";
@@ -193,7 +193,7 @@ TEST_F(SettingsFile, SavedValuesLoadBack) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SettingsFile, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone) {
+TEST_F(SettingsFileTest, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone) {
     const Settings loaded = LoadFrom(
         "[COMMUNICATION]\r\nFlowControl=1\r\n[SETTINGS]\r\nLogFileType=3\r\nScaleFactor=7\r\n");
     ASSERT_EQ(loaded.LogFileType, 3);
@@ -208,7 +208,7 @@ TEST_F(SettingsFile, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone) {
     EXPECT_EQ(Load().LogFileType, 3);
 }
 
-TEST_F(SettingsFile, ABlankDelimiterIsWrittenButReadsBackEmpty) {
+TEST_F(SettingsFileTest, ABlankDelimiterIsWrittenButReadsBackEmpty) {
     for (const std::string delimiter : {" ", "\t"}) {
         SettingsDialogValues values = DialogValuesFrom(Settings{});
         values.FileDelimiter = delimiter;
@@ -219,7 +219,7 @@ TEST_F(SettingsFile, ABlankDelimiterIsWrittenButReadsBackEmpty) {
 }
 
 // Each refused key is silent, but the dialog's OK must never lose every change without a word.
-TEST_F(SettingsFile, ASaveThatCannotBeStoredTellsTheOperatorOnce) {
+TEST_F(SettingsFileTest, ASaveThatCannotBeStoredTellsTheOperatorOnce) {
     WriteFile(dir.file("plain"), "x");
     const std::string place = dir.file("plain/Orvane.ini");
     SaveSettings(DialogValuesFrom(Settings{}), place, messages);
@@ -231,7 +231,7 @@ TEST_F(SettingsFile, ASaveThatCannotBeStoredTellsTheOperatorOnce) {
                   place);
 }
 
-TEST_F(SettingsFile, ASaveIntoTheUsersConfigurationMakesItsFolders) {
+TEST_F(SettingsFileTest, ASaveIntoTheUsersConfigurationMakesItsFolders) {
     const std::string nested = dir.file("config/Orvane/Orvane.ini");
     SaveSettings(DialogValuesFrom(Settings{}), nested, messages, true);
     EXPECT_EQ(ReadFile(nested), kDefaultFile);
@@ -239,7 +239,7 @@ TEST_F(SettingsFile, ASaveIntoTheUsersConfigurationMakesItsFolders) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST(DialogValuesFrom, ShowsTheRecordWithAPathBoxEndingInASeparator) {
+TEST(DialogValuesFromTest, ShowsTheRecordWithAPathBoxEndingInASeparator) {
     Settings settings;
     settings.FilePath = "/data";
     settings.BranchID = "B7";
@@ -256,7 +256,7 @@ TEST(DialogValuesFrom, ShowsTheRecordWithAPathBoxEndingInASeparator) {
     EXPECT_EQ(DialogValuesFrom(settings).FilePath, "/");
 }
 
-TEST(DialogValuesFrom, ChoosesAFileNameDateOnlyForZeroToTwo) {
+TEST(DialogValuesFromTest, ChoosesAFileNameDateOnlyForZeroToTwo) {
     const struct {
         std::int16_t stored;
         int shown;
