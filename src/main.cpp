@@ -12,6 +12,7 @@
 #include "window/qt/CommandLine.h"
 #include "window/qt/frmMain.h"
 
+namespace brisolant {
 namespace {
 
 // The folder of the running executable's real path, known before any QApplication exists.
@@ -30,7 +31,7 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
 }
 
 // Settings messages of a run without a window go to the error stream.
-class ConsoleMessages : public brisolant::MessagePresenter {
+class ConsoleMessages : public MessagePresenter {
   public:
     void ShowMessage(const std::string& title, const std::string& text) override {
         std::cerr << title << ": " << text << '\n';
@@ -38,17 +39,18 @@ class ConsoleMessages : public brisolant::MessagePresenter {
 };
 
 // "Brisolant 1.0.17", then where this run's settings file and data folder are.
-int PrintVersion(const brisolant::SettingsPlace& place) {
+int PrintVersion(const SettingsPlace& place) {
     ConsoleMessages messages;
-    brisolant::Settings settings;
-    brisolant::LoadSettings(settings, place, messages);
-    std::cout << brisolant::kAppTitle << ' ' << brisolant::VersionNumber() << '\n'
+    Settings settings;
+    LoadSettings(settings, place, messages);
+    std::cout << kAppTitle << ' ' << VersionNumber() << '\n'
               << "Settings: " << settings.IniFilePath << '\n'
               << "Data: " << settings.FilePath << '\n';
     return 0;
 }
 
 }  // namespace
+}  // namespace brisolant
 
 int main(int argc, char* argv[]) {
     // A data file at the size limit must fail the one append (and be reported), not end the
@@ -57,28 +59,29 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QString::fromLatin1(brisolant::kAppTitle));
     QCoreApplication::setApplicationVersion(QString::fromStdString(brisolant::VersionNumber()));
 
-    const CommandLine line = ParseCommandLine(ArgumentsOf(argc, argv));
+    const brisolant::CommandLine line =
+        brisolant::ParseCommandLine(brisolant::ArgumentsOf(argc, argv));
     switch (line.action) {
-        case CommandLine::Action::Refuse:
+        case brisolant::CommandLine::Action::Refuse:
             std::cerr << line.text.toLocal8Bit().constData() << '\n';
-            return kUsageExitCode;
-        case CommandLine::Action::ShowHelp:
+            return brisolant::kUsageExitCode;
+        case brisolant::CommandLine::Action::ShowHelp:
             std::cout << line.text.toLocal8Bit().constData();
             return 0;
-        case CommandLine::Action::ShowVersion:
-        case CommandLine::Action::Run:
+        case brisolant::CommandLine::Action::ShowVersion:
+        case brisolant::CommandLine::Action::Run:
             break;
     }
     const brisolant::SettingsPlace place =
         brisolant::ChooseSettingsPlace(brisolant::GatherPlaceFacts(
-            ProgramDir(), QFile::encodeName(line.settingsFile).toStdString()));
-    if (line.action == CommandLine::Action::ShowVersion) {
-        return PrintVersion(place);
+            brisolant::ProgramDir(), QFile::encodeName(line.settingsFile).toStdString()));
+    if (line.action == brisolant::CommandLine::Action::ShowVersion) {
+        return brisolant::PrintVersion(place);
     }
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
-    frmMain window(place);
+    brisolant::frmMain window(place);
     window.show();
     return QApplication::exec();
 }

@@ -18,6 +18,8 @@
 
 #include "window/qt/RecordListView.h"
 
+using brisolant::RecordListView;
+
 namespace {
 
 constexpr int kLines = 1'000'000;

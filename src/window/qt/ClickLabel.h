@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace brisolant {
+
 // A caption that reports a click of the left mouse button.
 class ClickLabel : public QLabel {
     Q_OBJECT
@@ -15,3 +17,5 @@ class ClickLabel : public QLabel {
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
+
+}  // namespace brisolant

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+namespace brisolant {
+
 namespace {
 
 // Options QApplication takes for itself; they are accepted here and left to it.
@@ -64,3 +66,5 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     return line;
 }
+
+}  // namespace brisolant

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace brisolant {
+
 // What the command line asks for. Parsed before any window exists, so that --help, --version and
 // a wrong option answer on a machine without a display.
 struct CommandLine {
@@ -19,3 +21,5 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 
 // The exit code of a refused command line.
 inline constexpr int kUsageExitCode = 2;
+
+}  // namespace brisolant

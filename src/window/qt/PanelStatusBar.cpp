@@ -5,6 +5,8 @@
 
 #include "window/qt/PanelLabel.h"
 
+namespace brisolant {
+
 namespace {
 constexpr int kDefaultPanelWidth = 96;  // one inch, until the repaint rule sets the widths
 constexpr int kGap = 2;
@@ -13,7 +15,7 @@ constexpr qsizetype kRememberedTexts = 16;
 
 PanelStatusBar::PanelStatusBar(QWidget* parent) : QWidget(parent) {
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
-        auto* label = new brisolant::PanelLabel(this);
+        auto* label = new PanelLabel(this);
         label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
         label->setTextFormat(Qt::PlainText);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -91,3 +93,5 @@ QString PanelStatusBar::Shortened(std::size_t i) {
     remembered.insert(m_texts[i], shown);
     return shown;
 }
+
+}  // namespace brisolant

@@ -7,6 +7,8 @@
 
 class QLabel;
 
+namespace brisolant {
+
 // A status bar of three text panels side by side, each as wide as the width it was given.
 // Panels that do not fit are clipped at the right edge; the bar never asks its window to grow.
 // A text too long for the visible part of its panel ends in "…"; every panel shows its whole
@@ -39,3 +41,5 @@ class PanelStatusBar : public QWidget {
     // between the same few texts, and measuring a text is the dear part of showing it.
     std::array<QHash<QString, QString>, 3> m_shortened;
 };
+
+}  // namespace brisolant

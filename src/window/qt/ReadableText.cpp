@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace brisolant {
+
 namespace {
 
 constexpr double kReadableContrast = 4.5;
@@ -37,3 +39,5 @@ QColor ReadableDimText(const QColor& background) {
     }
     return light ? QColor(Qt::black) : QColor(Qt::white);
 }
+
+}  // namespace brisolant

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace brisolant {
+
 namespace {
 
 constexpr int kMargin = 2;
@@ -163,3 +165,5 @@ void RecordListView::keyPressEvent(QKeyEvent* event) {
 void RecordListView::scrollContentsBy(int dx, int dy) {
     viewport()->scroll(dx, dy * RowHeight());
 }
+
+}  // namespace brisolant

@@ -5,6 +5,8 @@
 
 #include "window/RecordLines.h"
 
+namespace brisolant {
+
 // lstData: the lines of the data view, one row each in the fixed-pitch font. Every row is one
 // line high, so the view lays out nothing: it draws only the rows it shows, and adding a line
 // costs the same over a million rows as over ten. Scrolled to the last row, it follows new lines.
@@ -38,5 +40,7 @@ class RecordListView : public QAbstractScrollArea {
     int RowsInView() const;
     void UpdateScrollBars();
 
-    brisolant::RecordLines m_lines;
+    RecordLines m_lines;
 };
+
+}  // namespace brisolant

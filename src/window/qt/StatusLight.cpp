@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+namespace brisolant {
+
 StatusLight::StatusLight(QWidget* parent) : QWidget(parent) {
     FollowBackground();
 }
@@ -63,3 +65,5 @@ const QPixmap& StatusLight::Picture() {
     painter.drawEllipse(circle);
     return picture;
 }
+
+}  // namespace brisolant

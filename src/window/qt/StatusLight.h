@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cstdint>
 
+namespace brisolant {
+
 // A filled circle centred in its box, the box's shorter side as diameter. Each colour is drawn
 // once for the box's size and kept: the light changes twice a scan.
 class StatusLight : public QWidget {
@@ -31,3 +33,5 @@ class StatusLight : public QWidget {
     // The circle drawn in each colour shown so far, at the current size.
     QHash<std::uint32_t, QPixmap> m_pictures;
 };
+
+}  // namespace brisolant

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOption>
 
+namespace brisolant {
+
 namespace {
 // A box is drawn in a few states (enabled or not, focused or not); more than this means the
 // sizes or palettes changed, and the old pictures are of no more use.
@@ -57,3 +59,5 @@ const QPixmap& ValueBoxStyle::Picture(const QStyleOption& option, QPainter& pain
                         option.direction, ratio, picture});
     return m_panels.back().picture;
 }
+
+}  // namespace brisolant

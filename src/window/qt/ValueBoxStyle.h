@@ -4,6 +4,8 @@
 #include <QProxyStyle>
 #include <vector>
 
+namespace brisolant {
+
 // The application's style for the value boxes, with each box's frame and background drawn once
 // per size and state and kept as a pixmap: the boxes are redrawn at every scan, and the rounded,
 // anti-aliased frame is much of what that costs. Everything else is the application's style.
@@ -30,3 +32,5 @@ class ValueBoxStyle : public QProxyStyle {
 
     mutable std::vector<Panel> m_panels;
 };
+
+}  // namespace brisolant

@@ -18,22 +18,20 @@
 #include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 
-using brisolant::PixelsToTwips;
-using brisolant::Place;
-using brisolant::TwipsToPixels;
+namespace brisolant {
 
 frmMain::frmMain(const std::string& programDir, QWidget* parent)
-    : frmMain(brisolant::ProgramFolderPlace(programDir), parent) {}
+    : frmMain(ProgramFolderPlace(programDir), parent) {}
 
-frmMain::frmMain(brisolant::SettingsPlace place, QWidget* parent)
+frmMain::frmMain(SettingsPlace place, QWidget* parent)
     : QMainWindow(parent),
       m_prompt(this),
       m_messages(this),
       m_retryTimer([this] { Run([this] { m_logic->WriteWaitingScans(); }); }) {
     BuildElements();
-    m_logic = std::make_unique<brisolant::MainWindowLogic>(brisolant::MainWindowServices{
-        *this, m_comm, m_portWatch, m_pump, m_prompt, m_messages, m_clock,
-        brisolant::SystemLocaleFormat(), std::move(place), brisolant::PosixFiles(), m_retryTimer});
+    m_logic = std::make_unique<MainWindowLogic>(
+        MainWindowServices{*this, m_comm, m_portWatch, m_pump, m_prompt, m_messages, m_clock,
+                           SystemLocaleFormat(), std::move(place), PosixFiles(), m_retryTimer});
     ConnectCommands();
     Run([this] { m_logic->Form_Load(); });
 }
@@ -51,14 +49,14 @@ template <typename Step>
 void frmMain::Run(Step&& step) {
     try {
         step();
-    } catch (const brisolant::Failure& failure) {
-        SetPanelText(1, brisolant::StatusText(failure));
+    } catch (const Failure& failure) {
+        SetPanelText(1, StatusText(failure));
     }
 }
 
 void frmMain::ConnectCommands() {
     m_comm.SetEventHandler([this] { Run([this] { m_logic->Comm_OnComm(); }); });
-    m_comm.SetFailureHandler([this](const brisolant::Failure& failure) {
+    m_comm.SetFailureHandler([this](const Failure& failure) {
         Run([this, &failure] { m_logic->ReportPortFailure(failure); });
     });
     m_portWatch.SetHandler([this] { Run([this] { m_logic->PortMayBeBack(); }); });
@@ -78,7 +76,7 @@ void frmMain::ConnectCommands() {
 
 void frmMain::mnuSettings_Click() {
     {
-        brisolant::frmSettings dialog(m_logic->settings(), m_messages, this);
+        frmSettings dialog(m_logic->settings(), m_messages, this);
         dialog.exec();
     }
     // Confirmed or cancelled, the settings are read again and the port reopened.
@@ -95,8 +93,8 @@ void frmMain::CloseMenuBar() {
 
 void frmMain::mnuAbout_Click() {
     CloseMenuBar();
-    brisolant::frmAbout dialog(this);
-    const brisolant::Settings& settings = m_logic->settings();
+    frmAbout dialog(this);
+    const Settings& settings = m_logic->settings();
     dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
                          QString::fromStdString(settings.FilePath));
     dialog.exec();
@@ -133,7 +131,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::SetPanelText(int panel, const std::string& text) {
-    m_StatusBar->SetPanelText(panel, brisolant::FromStatusText(text));
+    m_StatusBar->SetPanelText(panel, FromStatusText(text));
 }
 
 void frmMain::SetPanelMinWidth(int panel, int twips) {
@@ -145,7 +143,7 @@ void frmMain::SetLightColour(std::uint32_t colour) {
 }
 
 void frmMain::SetDataReceivedText(const std::string& text) {
-    m_lblDataReceived->setText(brisolant::FromLatin1(text));
+    m_lblDataReceived->setText(FromLatin1(text));
 }
 
 void frmMain::SetDataReceivedVisible(bool visible) {
@@ -157,17 +155,17 @@ bool frmMain::DataReceivedVisible() const {
 }
 
 std::string frmMain::ErrorsText() const {
-    return brisolant::ToLatin1(m_lblErrors->text());
+    return ToLatin1(m_lblErrors->text());
 }
 
 void frmMain::SetErrorsText(const std::string& text) {
-    m_lblErrors->setText(brisolant::FromLatin1(text));
+    m_lblErrors->setText(FromLatin1(text));
 }
 
 void frmMain::SetDataText(int index, const std::string& text) {
     if (index >= 0 && index < static_cast<int>(m_txtData.size())) {
         QLineEdit* box = m_txtData[static_cast<std::size_t>(index)];
-        const QString shown = brisolant::FromLatin1(text);
+        const QString shown = FromLatin1(text);
         // Laying out a box's text is half of what a scan costs the window; most fields repeat.
         if (shown != box->text()) {
             box->setText(shown);
@@ -177,7 +175,7 @@ void frmMain::SetDataText(int index, const std::string& text) {
 }
 
 void frmMain::SetCounterText(const std::string& text) {
-    const QString shown = brisolant::FromLatin1(text);
+    const QString shown = FromLatin1(text);
     if (shown != m_txtCounter->text()) {
         m_txtCounter->setText(shown);
     }
@@ -247,3 +245,5 @@ int frmMain::OuterWidth() const {
 int frmMain::OuterHeight() const {
     return PixelsToTwips(*this, frameGeometry().height());
 }
+
+}  // namespace brisolant

@@ -18,6 +18,9 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+
+namespace brisolant {
+
 class ClickLabel;
 class PanelStatusBar;
 class RecordListView;
@@ -26,18 +29,18 @@ class StatusLight;
 // The main window: the last scan, the counter, the status light, the logo, the status bar and
 // the record list. It shows what the logic asks for and passes on what the operator and the
 // port do; all decisions are the logic's.
-class frmMain : public QMainWindow, public brisolant::MainWindowView {
+class frmMain : public QMainWindow, public MainWindowView {
     Q_OBJECT
 
   public:
     // A program in a folder of its own: "Orvane.ini" beside it.
     explicit frmMain(const std::string& programDir, QWidget* parent = nullptr);
-    explicit frmMain(brisolant::SettingsPlace place, QWidget* parent = nullptr);
+    explicit frmMain(SettingsPlace place, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    brisolant::MainWindowLogic& Logic() { return *m_logic; }
-    brisolant::SerialCommPort& Comm() { return m_comm; }
-    brisolant::QtPortWatch& PortWatch() { return m_portWatch; }
+    MainWindowLogic& Logic() { return *m_logic; }
+    SerialCommPort& Comm() { return m_comm; }
+    QtPortWatch& PortWatch() { return m_portWatch; }
 
     // MainWindowView.
     void SetPanelText(int panel, const std::string& text) override;
@@ -110,12 +113,14 @@ class frmMain : public QMainWindow, public brisolant::MainWindowView {
     int m_listTopTwips = 50;
     int m_listHeightTwips = 255;
 
-    brisolant::SerialCommPort m_comm;
-    brisolant::QtPortWatch m_portWatch;
-    brisolant::QtEventPump m_pump;
-    brisolant::QtInputPrompt m_prompt;
-    brisolant::QtMessagePresenter m_messages;
-    brisolant::SystemClock m_clock;
-    brisolant::QtRetryTimer m_retryTimer;
-    std::unique_ptr<brisolant::MainWindowLogic> m_logic;
+    SerialCommPort m_comm;
+    QtPortWatch m_portWatch;
+    QtEventPump m_pump;
+    QtInputPrompt m_prompt;
+    QtMessagePresenter m_messages;
+    SystemClock m_clock;
+    QtRetryTimer m_retryTimer;
+    std::unique_ptr<MainWindowLogic> m_logic;
 };
+
+}  // namespace brisolant

@@ -16,9 +16,7 @@
 #include "window/qt/ValueBoxStyle.h"
 #include "window/qt/frmMain.h"
 
-using brisolant::FitCaption;
-using brisolant::Place;
-using brisolant::TwipsToPixels;
+namespace brisolant {
 
 namespace {
 
@@ -214,3 +212,5 @@ void frmMain::BuildMenus() {
     m_mnuAbout = bar->addAction(QStringLiteral("&About"));
     m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 }
+
+}  // namespace brisolant
