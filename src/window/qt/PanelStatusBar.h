@@ -34,12 +34,12 @@ class PanelStatusBar : public QWidget {
     void ShowText(std::size_t i);
     QString Shortened(std::size_t i);
 
-    std::array<QLabel*, 3> m_panels{};
-    std::array<int, 3> m_widths{};
-    std::array<QString, 3> m_texts;
+    std::array<QLabel*, 3> panels_{};
+    std::array<int, 3> widths_{};
+    std::array<QString, 3> texts_;
     // The shown form of recent texts at the panels' present widths: panel 1 changes twice a scan
     // between the same few texts, and measuring a text is the dear part of showing it.
-    std::array<QHash<QString, QString>, 3> m_shortened;
+    std::array<QHash<QString, QString>, 3> shortened_;
 };
 
 }  // namespace brisolant

@@ -44,7 +44,7 @@ RecordListView::RecordListView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void RecordListView::Clear() {
-    m_lines.Clear();
+    lines_.Clear();
     UpdateScrollBars();
     viewport()->update();
 }
@@ -53,7 +53,7 @@ void RecordListView::AppendLine(const std::string& line) {
     const int row = RowCount();
     QScrollBar* bar = verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
-    m_lines.AppendLine(line);
+    lines_.AppendLine(line);
     UpdateScrollBars();
     if (following) {
         bar->setValue(bar->maximum());  // scrolls the rows in view and draws only the new one
@@ -65,20 +65,20 @@ void RecordListView::AppendLine(const std::string& line) {
 }
 
 void RecordListView::AppendFile(const std::string& path) {
-    m_lines.AppendFile(path);
+    lines_.AppendFile(path);
     UpdateScrollBars();
     viewport()->update();
 }
 
 int RecordListView::RowCount() const {
-    return ClampToInt(m_lines.size());
+    return ClampToInt(lines_.size());
 }
 
 QString RecordListView::RowText(int row) const {
     if (row < 0 || row >= RowCount()) {
         return {};
     }
-    return ShownText(m_lines.Lines(static_cast<std::size_t>(row), 1).front());
+    return ShownText(lines_.Lines(static_cast<std::size_t>(row), 1).front());
 }
 
 int RecordListView::TopRow() const {
@@ -100,7 +100,7 @@ void RecordListView::UpdateScrollBars() {
     vertical->setRange(0, std::max(RowCount() - inView, 0));
 
     const int textWidth =
-        ClampToInt(m_lines.Widest()) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        ClampToInt(lines_.Widest()) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
     QScrollBar* horizontal = horizontalScrollBar();
     horizontal->setPageStep(viewport()->width());
     horizontal->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('0')));
@@ -109,7 +109,7 @@ void RecordListView::UpdateScrollBars() {
 
 void RecordListView::paintEvent(QPaintEvent* event) {
     // A file replaced or cut short from outside is read afresh rather than shown as blank rows.
-    if (m_lines.Refresh()) {
+    if (lines_.Refresh()) {
         // No scrolling inside a paint: the rows in view are drawn whole right after this one.
         const QSignalBlocker vertical(verticalScrollBar());
         const QSignalBlocker horizontal(horizontalScrollBar());
@@ -126,7 +126,7 @@ void RecordListView::paintEvent(QPaintEvent* event) {
         return;
     }
     const auto lines =
-        m_lines.Lines(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
+        lines_.Lines(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
     const int left = kMargin - horizontalScrollBar()->value();

@@ -40,7 +40,7 @@ class RecordListView : public QAbstractScrollArea {
     int RowsInView() const;
     void UpdateScrollBars();
 
-    RecordLines m_lines;
+    RecordLines lines_;
 };
 
 }  // namespace brisolant

@@ -11,8 +11,8 @@ StatusLight::StatusLight(QWidget* parent) : QWidget(parent) {
 }
 
 void StatusLight::SetColour(std::uint32_t colour) {
-    if (colour != m_colour) {
-        m_colour = colour;
+    if (colour != colour_) {
+        colour_ = colour;
         update();
     }
 }
@@ -22,14 +22,14 @@ void StatusLight::paintEvent(QPaintEvent*) {
 }
 
 void StatusLight::resizeEvent(QResizeEvent*) {
-    m_pictures.clear();
+    pictures_.clear();
 }
 
 void StatusLight::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) {
         FollowBackground();
-        m_pictures.clear();
+        pictures_.clear();
     }
 }
 
@@ -37,19 +37,19 @@ void StatusLight::changeEvent(QEvent* event) {
 // change of colour repaints the light alone and not the window beneath it as well.
 void StatusLight::FollowBackground() {
     const QBrush& background = palette().brush(backgroundRole());
-    m_opaque = background.style() == Qt::SolidPattern && background.isOpaque();
-    setAttribute(Qt::WA_OpaquePaintEvent, m_opaque);
+    opaque_ = background.style() == Qt::SolidPattern && background.isOpaque();
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque_);
 }
 
 const QPixmap& StatusLight::Picture() {
     const qreal ratio = devicePixelRatioF();
-    QPixmap& picture = m_pictures[m_colour];
+    QPixmap& picture = pictures_[colour_];
     if (!picture.isNull() && qFuzzyCompare(picture.devicePixelRatio(), ratio)) {
         return picture;
     }
     picture = QPixmap(size() * ratio);
     picture.setDevicePixelRatio(ratio);
-    picture.fill(m_opaque ? palette().color(backgroundRole()) : QColor(Qt::transparent));
+    picture.fill(opaque_ ? palette().color(backgroundRole()) : QColor(Qt::transparent));
     const int diameter = std::min(width(), height()) - 1;
     if (diameter <= 0) {
         return picture;
@@ -59,9 +59,9 @@ const QPixmap& StatusLight::Picture() {
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(QColor(static_cast<int>(m_colour & 0xFF),
-                            static_cast<int>((m_colour >> 8) & 0xFF),
-                            static_cast<int>((m_colour >> 16) & 0xFF)));
+    painter.setBrush(QColor(static_cast<int>(colour_ & 0xFF),
+                            static_cast<int>((colour_ >> 8) & 0xFF),
+                            static_cast<int>((colour_ >> 16) & 0xFF)));
     painter.drawEllipse(circle);
     return picture;
 }

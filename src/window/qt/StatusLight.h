@@ -17,7 +17,7 @@ class StatusLight : public QWidget {
 
     // A colour value in the order 0x00BBGGRR.
     void SetColour(std::uint32_t colour);
-    std::uint32_t Colour() const { return m_colour; }
+    std::uint32_t Colour() const { return colour_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,10 +28,10 @@ class StatusLight : public QWidget {
     void FollowBackground();
     const QPixmap& Picture();
 
-    std::uint32_t m_colour = 0xFFFFFF;
-    bool m_opaque = false;
+    std::uint32_t colour_ = 0xFFFFFF;
+    bool opaque_ = false;
     // The circle drawn in each colour shown so far, at the current size.
-    QHash<std::uint32_t, QPixmap> m_pictures;
+    QHash<std::uint32_t, QPixmap> pictures_;
 };
 
 }  // namespace brisolant

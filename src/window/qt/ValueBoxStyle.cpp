@@ -30,15 +30,15 @@ const QPixmap& ValueBoxStyle::Picture(const QStyleOption& option, QPainter& pain
     const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(&option);
     const int lineWidth = frame != nullptr ? frame->lineWidth : 0;
     const qreal ratio = painter.device()->devicePixelRatioF();
-    for (const Panel& panel : m_panels) {
+    for (const Panel& panel : panels_) {
         if (panel.size == option.rect.size() && panel.state == option.state &&
             panel.palette == option.palette.cacheKey() && panel.lineWidth == lineWidth &&
             panel.direction == option.direction && qFuzzyCompare(panel.ratio, ratio)) {
             return panel.picture;
         }
     }
-    if (m_panels.size() >= kRememberedPanels) {
-        m_panels.clear();
+    if (panels_.size() >= kRememberedPanels) {
+        panels_.clear();
     }
     QPixmap picture(option.rect.size() * ratio);
     picture.setDevicePixelRatio(ratio);
@@ -55,9 +55,9 @@ const QPixmap& ValueBoxStyle::Picture(const QStyleOption& option, QPainter& pain
             QProxyStyle::drawPrimitive(PE_PanelLineEdit, &moved, &onPicture, widget);
         }
     }
-    m_panels.push_back({option.rect.size(), option.state, option.palette.cacheKey(), lineWidth,
-                        option.direction, ratio, picture});
-    return m_panels.back().picture;
+    panels_.push_back({option.rect.size(), option.state, option.palette.cacheKey(), lineWidth,
+                       option.direction, ratio, picture});
+    return panels_.back().picture;
 }
 
 }  // namespace brisolant

@@ -30,7 +30,7 @@ class ValueBoxStyle : public QProxyStyle {
     const QPixmap& Picture(const QStyleOption& option, QPainter& painter,
                            const QWidget* widget) const;
 
-    mutable std::vector<Panel> m_panels;
+    mutable std::vector<Panel> panels_;
 };
 
 }  // namespace brisolant

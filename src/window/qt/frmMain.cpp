@@ -25,24 +25,24 @@ frmMain::frmMain(const std::string& programDir, QWidget* parent)
 
 frmMain::frmMain(SettingsPlace place, QWidget* parent)
     : QMainWindow(parent),
-      m_prompt(this),
-      m_messages(this),
-      m_retryTimer([this] { Run([this] { m_logic->WriteWaitingScans(); }); }) {
+      prompt_(this),
+      messages_(this),
+      retryTimer_([this] { Run([this] { logic_->WriteWaitingScans(); }); }) {
     BuildElements();
-    m_logic = std::make_unique<MainWindowLogic>(
-        MainWindowServices{*this, m_comm, m_portWatch, m_pump, m_prompt, m_messages, m_clock,
-                           SystemLocaleFormat(), std::move(place), PosixFiles(), m_retryTimer});
+    logic_ = std::make_unique<MainWindowLogic>(
+        MainWindowServices{*this, comm_, portWatch_, pump_, prompt_, messages_, clock_,
+                           SystemLocaleFormat(), std::move(place), PosixFiles(), retryTimer_});
     ConnectCommands();
-    Run([this] { m_logic->Form_Load(); });
+    Run([this] { logic_->Form_Load(); });
 }
 
 frmMain::~frmMain() {
     // The port goes first, so that no event reaches a half-destroyed window.
-    m_comm.SetEventHandler(nullptr);
-    m_comm.SetFailureHandler(nullptr);
-    m_portWatch.SetHandler(nullptr);
-    m_portWatch.Stop();
-    m_comm.SetPortOpen(false);
+    comm_.SetEventHandler(nullptr);
+    comm_.SetFailureHandler(nullptr);
+    portWatch_.SetHandler(nullptr);
+    portWatch_.Stop();
+    comm_.SetPortOpen(false);
 }
 
 template <typename Step>
@@ -55,32 +55,32 @@ void frmMain::Run(Step&& step) {
 }
 
 void frmMain::ConnectCommands() {
-    m_comm.SetEventHandler([this] { Run([this] { m_logic->Comm_OnComm(); }); });
-    m_comm.SetFailureHandler([this](const Failure& failure) {
-        Run([this, &failure] { m_logic->ReportPortFailure(failure); });
+    comm_.SetEventHandler([this] { Run([this] { logic_->Comm_OnComm(); }); });
+    comm_.SetFailureHandler([this](const Failure& failure) {
+        Run([this, &failure] { logic_->ReportPortFailure(failure); });
     });
-    m_portWatch.SetHandler([this] { Run([this] { m_logic->PortMayBeBack(); }); });
-    connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
-    connect(m_mnuSettings, &QAction::triggered, this, &frmMain::mnuSettings_Click);
-    connect(m_mnuResetCounter, &QAction::triggered, this,
-            [this] { Run([this] { m_logic->mnuResetCounter_Click(); }); });
-    connect(m_mnuData, &QAction::triggered, this, &frmMain::mnuData_Click);
-    connect(m_mnuTest, &QAction::triggered, this, [this] {
+    portWatch_.SetHandler([this] { Run([this] { logic_->PortMayBeBack(); }); });
+    connect(mnuExit_, &QAction::triggered, this, &QWidget::close);
+    connect(mnuSettings_, &QAction::triggered, this, &frmMain::mnuSettings_Click);
+    connect(mnuResetCounter_, &QAction::triggered, this,
+            [this] { Run([this] { logic_->mnuResetCounter_Click(); }); });
+    connect(mnuData_, &QAction::triggered, this, &frmMain::mnuData_Click);
+    connect(mnuTest_, &QAction::triggered, this, [this] {
         CloseMenuBar();
-        Run([this] { m_logic->mnuTest_Click(); });
+        Run([this] { logic_->mnuTest_Click(); });
     });
-    connect(m_mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
-    connect(m_lblHiddenButton, &ClickLabel::clicked, this,
-            [this] { Run([this] { m_logic->lblHiddenButton_Click(); }); });
+    connect(mnuAbout_, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(lblHiddenButton_, &ClickLabel::clicked, this,
+            [this] { Run([this] { logic_->lblHiddenButton_Click(); }); });
 }
 
 void frmMain::mnuSettings_Click() {
     {
-        frmSettings dialog(m_logic->settings(), m_messages, this);
+        frmSettings dialog(logic_->settings(), messages_, this);
         dialog.exec();
     }
     // Confirmed or cancelled, the settings are read again and the port reopened.
-    Run([this] { m_logic->LoadSettingsAndOpenPort(); });
+    Run([this] { logic_->LoadSettingsAndOpenPort(); });
 }
 
 // Test and About sit on the menu bar itself, which keeps the clicked one highlighted until the
@@ -94,7 +94,7 @@ void frmMain::CloseMenuBar() {
 void frmMain::mnuAbout_Click() {
     CloseMenuBar();
     frmAbout dialog(this);
-    const Settings& settings = m_logic->settings();
+    const Settings& settings = logic_->settings();
     dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
                          QString::fromStdString(settings.FilePath));
     dialog.exec();
@@ -102,13 +102,13 @@ void frmMain::mnuAbout_Click() {
 
 void frmMain::mnuData_Click() {
     // Qt has already flipped the check mark; the logic decides what it becomes.
-    m_mnuData->setChecked(m_dataChecked);
-    Run([this] { m_logic->mnuData_Click(); });
+    mnuData_->setChecked(dataChecked_);
+    Run([this] { logic_->mnuData_Click(); });
 }
 
 void frmMain::Repaint() {
-    if (m_logic) {
-        Run([this] { m_logic->Repaint(); });
+    if (logic_) {
+        Run([this] { logic_->Repaint(); });
     }
 }
 
@@ -123,48 +123,48 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    m_portWatch.Stop();
-    m_comm.SetPortOpen(false);
-    Run([this] { m_logic->Form_Unload(); });
+    portWatch_.Stop();
+    comm_.SetPortOpen(false);
+    Run([this] { logic_->Form_Unload(); });
     event->accept();
     QCoreApplication::quit();
 }
 
 void frmMain::SetPanelText(int panel, const std::string& text) {
-    m_StatusBar->SetPanelText(panel, FromStatusText(text));
+    StatusBar_->SetPanelText(panel, FromStatusText(text));
 }
 
 void frmMain::SetPanelMinWidth(int panel, int twips) {
-    m_StatusBar->SetPanelWidth(panel, TwipsToPixels(*this, twips));
+    StatusBar_->SetPanelWidth(panel, TwipsToPixels(*this, twips));
 }
 
 void frmMain::SetLightColour(std::uint32_t colour) {
-    m_shpLight->SetColour(colour);
+    shpLight_->SetColour(colour);
 }
 
 void frmMain::SetDataReceivedText(const std::string& text) {
-    m_lblDataReceived->setText(FromLatin1(text));
+    lblDataReceived_->setText(FromLatin1(text));
 }
 
 void frmMain::SetDataReceivedVisible(bool visible) {
-    m_lblDataReceived->setVisible(visible);
+    lblDataReceived_->setVisible(visible);
 }
 
 bool frmMain::DataReceivedVisible() const {
-    return !m_lblDataReceived->isHidden();
+    return !lblDataReceived_->isHidden();
 }
 
 std::string frmMain::ErrorsText() const {
-    return ToLatin1(m_lblErrors->text());
+    return ToLatin1(lblErrors_->text());
 }
 
 void frmMain::SetErrorsText(const std::string& text) {
-    m_lblErrors->setText(FromLatin1(text));
+    lblErrors_->setText(FromLatin1(text));
 }
 
 void frmMain::SetDataText(int index, const std::string& text) {
-    if (index >= 0 && index < static_cast<int>(m_txtData.size())) {
-        QLineEdit* box = m_txtData[static_cast<std::size_t>(index)];
+    if (index >= 0 && index < static_cast<int>(txtData_.size())) {
+        QLineEdit* box = txtData_[static_cast<std::size_t>(index)];
         const QString shown = FromLatin1(text);
         // Laying out a box's text is half of what a scan costs the window; most fields repeat.
         if (shown != box->text()) {
@@ -176,62 +176,62 @@ void frmMain::SetDataText(int index, const std::string& text) {
 
 void frmMain::SetCounterText(const std::string& text) {
     const QString shown = FromLatin1(text);
-    if (shown != m_txtCounter->text()) {
-        m_txtCounter->setText(shown);
+    if (shown != txtCounter_->text()) {
+        txtCounter_->setText(shown);
     }
 }
 
 void frmMain::SetDataMenuEnabled(bool enabled) {
-    m_mnuData->setEnabled(enabled);
+    mnuData_->setEnabled(enabled);
 }
 
 void frmMain::SetDataMenuChecked(bool checked) {
-    m_dataChecked = checked;
-    m_mnuData->setChecked(checked);
+    dataChecked_ = checked;
+    mnuData_->setChecked(checked);
 }
 
 bool frmMain::DataMenuChecked() const {
-    return m_dataChecked;
+    return dataChecked_;
 }
 
 void frmMain::ClearList() {
-    m_lstData->Clear();
+    lstData_->Clear();
 }
 
 void frmMain::AppendListLine(const std::string& line) {
-    m_lstData->AppendLine(line);
+    lstData_->AppendLine(line);
 }
 
 void frmMain::AppendListFile(const std::string& path) {
-    m_lstData->AppendFile(path);
+    lstData_->AppendFile(path);
 }
 
 void frmMain::SetListVisible(bool visible) {
-    if (!visible && m_lstData->hasFocus()) {
+    if (!visible && lstData_->hasFocus()) {
         // Otherwise the focus passes on to the Barcode box, which selects all its text.
-        m_lstData->clearFocus();
+        lstData_->clearFocus();
     }
-    m_lstData->setVisible(visible);
+    lstData_->setVisible(visible);
 }
 
 void frmMain::SetListGeometry(int top, int width, int height) {
-    m_listTopTwips = top;
-    m_listWidthTwips = width;
-    m_listHeightTwips = height;
+    listTopTwips_ = top;
+    listWidthTwips_ = width;
+    listHeightTwips_ = height;
     PlaceList();
 }
 
 // The list's height comes from the window's outer height, title and menu bar included; it ends
 // above the status bar, so that its last row and its scroll bar stay in sight.
 void frmMain::PlaceList() {
-    const int top = TwipsToPixels(*this, m_listTopTwips);
-    const int room = std::max(m_lstData->parentWidget()->height() - top, 0);
-    m_lstData->setGeometry(0, top, TwipsToPixels(*this, m_listWidthTwips),
-                           std::min(TwipsToPixels(*this, m_listHeightTwips), room));
+    const int top = TwipsToPixels(*this, listTopTwips_);
+    const int room = std::max(lstData_->parentWidget()->height() - top, 0);
+    lstData_->setGeometry(0, top, TwipsToPixels(*this, listWidthTwips_),
+                          std::min(TwipsToPixels(*this, listHeightTwips_), room));
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (m_lstData != nullptr && watched == m_lstData->parentWidget() &&
+    if (lstData_ != nullptr && watched == lstData_->parentWidget() &&
         event->type() == QEvent::Resize) {
         PlaceList();
     }

@@ -38,9 +38,9 @@ class frmMain : public QMainWindow, public MainWindowView {
     explicit frmMain(SettingsPlace place, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    MainWindowLogic& Logic() { return *m_logic; }
-    SerialCommPort& Comm() { return m_comm; }
-    QtPortWatch& PortWatch() { return m_portWatch; }
+    MainWindowLogic& Logic() { return *logic_; }
+    SerialCommPort& Comm() { return comm_; }
+    QtPortWatch& PortWatch() { return portWatch_; }
 
     // MainWindowView.
     void SetPanelText(int panel, const std::string& text) override;
@@ -60,7 +60,7 @@ class frmMain : public QMainWindow, public MainWindowView {
     void AppendListLine(const std::string& line) override;
     void AppendListFile(const std::string& path) override;
     void SetListVisible(bool visible) override;
-    int ListWidth() const override { return m_listWidthTwips; }
+    int ListWidth() const override { return listWidthTwips_; }
     void SetListGeometry(int top, int width, int height) override;
     int OuterWidth() const override;
     int OuterHeight() const override;
@@ -91,36 +91,36 @@ class frmMain : public QMainWindow, public MainWindowView {
     template <typename Step>
     void Run(Step&& step);
 
-    std::array<QLineEdit*, 12> m_txtData{};
-    std::array<QLabel*, 12> m_lblData{};
-    QLineEdit* m_txtCounter = nullptr;
-    QLabel* m_lblCounter = nullptr;
-    StatusLight* m_shpLight = nullptr;
-    QLabel* m_lblDataReceived = nullptr;
-    QLabel* m_lblErrors = nullptr;
-    QLabel* m_Image1 = nullptr;
-    ClickLabel* m_lblHiddenButton = nullptr;
-    RecordListView* m_lstData = nullptr;
-    PanelStatusBar* m_StatusBar = nullptr;
-    QAction* m_mnuExit = nullptr;
-    QAction* m_mnuSettings = nullptr;
-    QAction* m_mnuResetCounter = nullptr;
-    QAction* m_mnuData = nullptr;
-    QAction* m_mnuTest = nullptr;
-    QAction* m_mnuAbout = nullptr;
-    bool m_dataChecked = false;
-    int m_listWidthTwips = 9465;
-    int m_listTopTwips = 50;
-    int m_listHeightTwips = 255;
+    std::array<QLineEdit*, 12> txtData_{};
+    std::array<QLabel*, 12> lblData_{};
+    QLineEdit* txtCounter_ = nullptr;
+    QLabel* lblCounter_ = nullptr;
+    StatusLight* shpLight_ = nullptr;
+    QLabel* lblDataReceived_ = nullptr;
+    QLabel* lblErrors_ = nullptr;
+    QLabel* Image1_ = nullptr;
+    ClickLabel* lblHiddenButton_ = nullptr;
+    RecordListView* lstData_ = nullptr;
+    PanelStatusBar* StatusBar_ = nullptr;
+    QAction* mnuExit_ = nullptr;
+    QAction* mnuSettings_ = nullptr;
+    QAction* mnuResetCounter_ = nullptr;
+    QAction* mnuData_ = nullptr;
+    QAction* mnuTest_ = nullptr;
+    QAction* mnuAbout_ = nullptr;
+    bool dataChecked_ = false;
+    int listWidthTwips_ = 9465;
+    int listTopTwips_ = 50;
+    int listHeightTwips_ = 255;
 
-    SerialCommPort m_comm;
-    QtPortWatch m_portWatch;
-    QtEventPump m_pump;
-    QtInputPrompt m_prompt;
-    QtMessagePresenter m_messages;
-    SystemClock m_clock;
-    QtRetryTimer m_retryTimer;
-    std::unique_ptr<MainWindowLogic> m_logic;
+    SerialCommPort comm_;
+    QtPortWatch portWatch_;
+    QtEventPump pump_;
+    QtInputPrompt prompt_;
+    QtMessagePresenter messages_;
+    SystemClock clock_;
+    QtRetryTimer retryTimer_;
+    std::unique_ptr<MainWindowLogic> logic_;
 };
 
 }  // namespace brisolant

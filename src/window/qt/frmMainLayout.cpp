@@ -96,10 +96,10 @@ void frmMain::BuildElements() {
     canvas->setObjectName(QStringLiteral("canvas"));
     column->addWidget(canvas, 1);
     canvas->installEventFilter(this);
-    m_StatusBar = new PanelStatusBar(client);
-    m_StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    m_StatusBar->setFixedHeight(TwipsToPixels(*this, kStatusBarHeight));
-    column->addWidget(m_StatusBar);
+    StatusBar_ = new PanelStatusBar(client);
+    StatusBar_->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar_->setFixedHeight(TwipsToPixels(*this, kStatusBarHeight));
+    column->addWidget(StatusBar_);
     setCentralWidget(client);
 
     BuildValueColumn(canvas);
@@ -118,99 +118,99 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
         caption->setFont(font);
         Place(caption, kCaptionLeft, row.captionTop, CaptionWidth(row.boxLeft),
               row.captionIndex == 0 ? 375 : kCaptionHeight);
-        m_lblData[static_cast<std::size_t>(row.captionIndex)] = caption;
+        lblData_[static_cast<std::size_t>(row.captionIndex)] = caption;
 
         FitCaption(caption);
 
         QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex), style);
         Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
-        m_txtData[static_cast<std::size_t>(row.boxIndex)] = box;
+        txtData_[static_cast<std::size_t>(row.boxIndex)] = box;
     }
 
     // The I.D. pair is never shown.
-    m_lblData[1] = Caption(canvas, QStringLiteral("lblData1"), QStringLiteral("I.D."));
-    m_lblData[1]->setFont(font);
-    Place(m_lblData[1], 5520, 2700, 2025, kCaptionHeight);
-    m_lblData[1]->hide();
-    m_txtData[1] = ValueBox(canvas, QStringLiteral("txtData1"), style);
-    Place(m_txtData[1], 7500, 2640, kBoxWidth, kBoxHeight);
-    m_txtData[1]->hide();
+    lblData_[1] = Caption(canvas, QStringLiteral("lblData1"), QStringLiteral("I.D."));
+    lblData_[1]->setFont(font);
+    Place(lblData_[1], 5520, 2700, 2025, kCaptionHeight);
+    lblData_[1]->hide();
+    txtData_[1] = ValueBox(canvas, QStringLiteral("txtData1"), style);
+    Place(txtData_[1], 7500, 2640, kBoxWidth, kBoxHeight);
+    txtData_[1]->hide();
 
-    m_lblCounter = Caption(canvas, QStringLiteral("lblCounter"), QStringLiteral("Counter"));
-    m_lblCounter->setFont(font);
-    Place(m_lblCounter, kCaptionLeft, 5220, CaptionWidth(1980), 405);
-    FitCaption(m_lblCounter);
-    m_txtCounter = ValueBox(canvas, QStringLiteral("txtCounter"), style);
-    Place(m_txtCounter, 1980, 5160, kBoxWidth, 435);
-    m_txtCounter->setEnabled(false);
+    lblCounter_ = Caption(canvas, QStringLiteral("lblCounter"), QStringLiteral("Counter"));
+    lblCounter_->setFont(font);
+    Place(lblCounter_, kCaptionLeft, 5220, CaptionWidth(1980), 405);
+    FitCaption(lblCounter_);
+    txtCounter_ = ValueBox(canvas, QStringLiteral("txtCounter"), style);
+    Place(txtCounter_, 1980, 5160, kBoxWidth, 435);
+    txtCounter_->setEnabled(false);
     // Drawn in the disabled style, yet readable: the style's own disabled grey on grey is not.
-    QPalette palette = m_txtCounter->palette();
+    QPalette palette = txtCounter_->palette();
     palette.setColor(QPalette::Disabled, QPalette::Text,
                      ReadableDimText(palette.color(QPalette::Disabled, QPalette::Base)));
-    m_txtCounter->setPalette(palette);
+    txtCounter_->setPalette(palette);
 }
 
 void frmMain::BuildOtherElements(QWidget* canvas) {
-    m_shpLight = new StatusLight(canvas);
-    m_shpLight->setObjectName(QStringLiteral("shpLight"));
-    Place(m_shpLight, 7320, 240, 2055, 1785);
+    shpLight_ = new StatusLight(canvas);
+    shpLight_->setObjectName(QStringLiteral("shpLight"));
+    Place(shpLight_, 7320, 240, 2055, 1785);
 
-    m_lblErrors = Caption(canvas, QStringLiteral("lblErrors"), QStringLiteral("0"));
-    Place(m_lblErrors, 7500, 2400, 1965, 225);
-    m_lblErrors->hide();
+    lblErrors_ = Caption(canvas, QStringLiteral("lblErrors"), QStringLiteral("0"));
+    Place(lblErrors_, 7500, 2400, 1965, 225);
+    lblErrors_->hide();
 
-    m_Image1 = new QLabel(canvas);
-    m_Image1->setObjectName(QStringLiteral("Image1"));
-    m_Image1->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));
-    m_Image1->setScaledContents(true);
-    Place(m_Image1, 4140, 3600, 5325, 1995);
+    Image1_ = new QLabel(canvas);
+    Image1_->setObjectName(QStringLiteral("Image1"));
+    Image1_->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));
+    Image1_->setScaledContents(true);
+    Place(Image1_, 4140, 3600, 5325, 1995);
 
-    m_lblHiddenButton = new ClickLabel(canvas);
-    m_lblHiddenButton->setObjectName(QStringLiteral("lblHiddenButton"));
-    m_lblHiddenButton->setAttribute(Qt::WA_TranslucentBackground);
-    Place(m_lblHiddenButton, 6300, 4260, 75, 75);
-    m_lblHiddenButton->raise();
+    lblHiddenButton_ = new ClickLabel(canvas);
+    lblHiddenButton_->setObjectName(QStringLiteral("lblHiddenButton"));
+    lblHiddenButton_->setAttribute(Qt::WA_TranslucentBackground);
+    Place(lblHiddenButton_, 6300, 4260, 75, 75);
+    lblHiddenButton_->raise();
 
     // Received text may hold anything the line carries: shown as plain text, never as markup.
-    m_lblDataReceived = Caption(canvas, QStringLiteral("lblDataReceived"), QString());
-    m_lblDataReceived->setAutoFillBackground(true);
-    m_lblDataReceived->setWordWrap(true);
-    Place(m_lblDataReceived, 4140, 720, 3255, 2775);
-    m_lblDataReceived->hide();
+    lblDataReceived_ = Caption(canvas, QStringLiteral("lblDataReceived"), QString());
+    lblDataReceived_->setAutoFillBackground(true);
+    lblDataReceived_->setWordWrap(true);
+    Place(lblDataReceived_, 4140, 720, 3255, 2775);
+    lblDataReceived_->hide();
 
-    m_lstData = new RecordListView(canvas);
-    m_lstData->setObjectName(QStringLiteral("lstData"));
-    Place(m_lstData, 0, 50, m_listWidthTwips, 255);
-    m_lstData->hide();
-    m_lstData->raise();
+    lstData_ = new RecordListView(canvas);
+    lstData_->setObjectName(QStringLiteral("lstData"));
+    Place(lstData_, 0, 50, listWidthTwips_, 255);
+    lstData_->hide();
+    lstData_->raise();
 }
 
 void frmMain::BuildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    m_mnuExit = file->addAction(QStringLiteral("E&xit"));
-    m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    mnuExit_ = file->addAction(QStringLiteral("E&xit"));
+    mnuExit_->setObjectName(QStringLiteral("mnuExit"));
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    m_mnuSettings = edit->addAction(QStringLiteral("&Settings"));
-    m_mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
+    mnuSettings_ = edit->addAction(QStringLiteral("&Settings"));
+    mnuSettings_->setObjectName(QStringLiteral("mnuSettings"));
     edit->addSeparator()->setObjectName(QStringLiteral("mnuLine"));
-    m_mnuResetCounter = edit->addAction(QStringLiteral("&Reset Counter"));
-    m_mnuResetCounter->setObjectName(QStringLiteral("mnuResetCounter"));
+    mnuResetCounter_ = edit->addAction(QStringLiteral("&Reset Counter"));
+    mnuResetCounter_->setObjectName(QStringLiteral("mnuResetCounter"));
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
-    m_mnuData = view->addAction(QStringLiteral("&Data"));
-    m_mnuData->setObjectName(QStringLiteral("mnuData"));
-    m_mnuData->setCheckable(true);
-    m_mnuData->setEnabled(false);
+    mnuData_ = view->addAction(QStringLiteral("&Data"));
+    mnuData_->setObjectName(QStringLiteral("mnuData"));
+    mnuData_->setCheckable(true);
+    mnuData_->setEnabled(false);
 
-    m_mnuTest = bar->addAction(QStringLiteral("&Test"));
-    m_mnuTest->setObjectName(QStringLiteral("mnuTest"));
-    m_mnuAbout = bar->addAction(QStringLiteral("&About"));
-    m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    mnuTest_ = bar->addAction(QStringLiteral("&Test"));
+    mnuTest_->setObjectName(QStringLiteral("mnuTest"));
+    mnuAbout_ = bar->addAction(QStringLiteral("&About"));
+    mnuAbout_->setObjectName(QStringLiteral("mnuAbout"));
 }
 
 }  // namespace brisolant

@@ -54,18 +54,18 @@ class RecordingMain : public frmMain {
 class MessageBoxCloser {
   public:
     MessageBoxCloser() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 texts.push_back(box->windowTitle().toStdString() + "|" + box->text().toStdString());
                 box->accept();
             }
         });
-        m_timer.start(10);
+        timer_.start(10);
     }
     std::vector<std::string> texts;
 
   private:
-    QTimer m_timer;
+    QTimer timer_;
 };
 
 class FaultsInWindow : public ::testing::Test {
