@@ -16,7 +16,7 @@ constexpr qsizetype kRememberedTexts = 16;
 PanelStatusBar::PanelStatusBar(QWidget* parent) : QWidget(parent) {
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         auto* label = new PanelLabel(this);
-        label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+        label->setObjectName(QStringLiteral("lblPanel%1").arg(i + 1));
         label->setTextFormat(Qt::PlainText);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setIndent(3);

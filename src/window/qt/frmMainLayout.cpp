@@ -88,12 +88,12 @@ void frmMain::BuildElements() {
 
     // The client area: the elements at fixed places, the status bar along the bottom edge.
     auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
+    client->setObjectName(QStringLiteral("fraClient"));
     auto* column = new QVBoxLayout(client);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     auto* canvas = new QWidget(client);
-    canvas->setObjectName(QStringLiteral("canvas"));
+    canvas->setObjectName(QStringLiteral("fraCanvas"));
     column->addWidget(canvas, 1);
     canvas->installEventFilter(this);
     StatusBar_ = new PanelStatusBar(client);

@@ -92,7 +92,7 @@ class FaultsInWindow : public ::testing::Test {
     QString Box(const char* name) const {
         return window->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
     }
-    QString Panel1() const { return window->findChild<QLabel*>("panel1")->toolTip(); }
+    QString Panel1() const { return window->findChild<QLabel*>("lblPanel1")->toolTip(); }
     void SendScan() { pty.Write("\x02" + CommHandler::TestScanText()); }
 
     PseudoTerminal pty;

@@ -58,7 +58,7 @@ class frmMainTest : public ::testing::Test {
     }
     // The panel's whole text, which its tooltip shows.
     QString Panel(int panel) const {
-        return Find<QLabel>(QStringLiteral("panel%1").arg(panel))->toolTip();
+        return Find<QLabel>(QStringLiteral("lblPanel%1").arg(panel))->toolTip();
     }
     QString Box(const QString& name) const { return Find<QLineEdit>(name)->text(); }
     QAction* Action(const char* name) const { return Find<QAction>(QString::fromLatin1(name)); }
@@ -147,7 +147,7 @@ TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
 
     // The repaint rule has sized the panels from the outer width and the list to fit.
     const int outer = w.OuterWidth();
-    EXPECT_EQ(Find<QLabel>("panel1")->width(), px(qRound(outer / 2.0)));
+    EXPECT_EQ(Find<QLabel>("lblPanel1")->width(), px(qRound(outer / 2.0)));
     EXPECT_EQ(Find<RecordListView>("lstData")->width(), px(outer - 150));
 }
 
@@ -224,7 +224,7 @@ TEST_F(frmMainTest, AStationThatComesBackIsOpenedAgainAndItsScansRecorded) {
 TEST_F(frmMainTest, ASecondWindowOnTheSamePortSaysWhoHoldsIt) {
     Open(pty.path());
     auto second = std::make_unique<frmMain>(program.path().string());
-    const QString panel = second->findChild<QLabel*>(QStringLiteral("panel1"))->toolTip();
+    const QString panel = second->findChild<QLabel*>(QStringLiteral("lblPanel1"))->toolTip();
     EXPECT_TRUE(panel.startsWith("Status: 210 The serial port is in use by another program: " +
                                  QString::fromStdString(pty.path()) + ", held by "))
         << panel.toStdString();
@@ -280,7 +280,7 @@ TEST_F(frmMainTest, ExitClosesThePortAndTheWindow) {
 // "…", and the tooltip holds it whole. A text that fits is shown as it is.
 TEST_F(frmMainTest, APanelTooNarrowForItsTextEndsInAnEllipsisAndShowsItWhole) {
     frmMain& w = Open(pty.path());
-    auto* panel1 = Find<QLabel>("panel1");
+    auto* panel1 = Find<QLabel>("lblPanel1");
     const std::string failure =
         "Status: 202 Cannot open the serial port: /dev/serial/by-id/"
         "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: No such file or directory";
