@@ -32,9 +32,9 @@ void PrintTo(const SplitCase& row, std::ostream* out) {
     *out << row.name << " " << testing::PrintToString(row.content);
 }
 
-class LineIndexSplit : public testing::TestWithParam<SplitCase> {};
+class LineIndexSplitTest : public testing::TestWithParam<SplitCase> {};
 
-TEST_P(LineIndexSplit, FindsEveryLineWithoutItsLineEnd) {
+TEST_P(LineIndexSplitTest, FindsEveryLineWithoutItsLineEnd) {
     test::TempDir dir;
     const std::string path = dir.file("LOG-241.txt");
     test::WriteFile(path, GetParam().content);
@@ -45,7 +45,7 @@ TEST_P(LineIndexSplit, FindsEveryLineWithoutItsLineEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, LineIndexSplit,
+    Cases, LineIndexSplitTest,
     testing::Values(SplitCase{"EmptyFileHasNoLines", "", {}},
                     SplitCase{"CrLfEndsALine", "one\r\ntwo\r\n", {"one", "two"}},
                     SplitCase{"LoneCrEndsALine", "one\rtwo\r", {"one", "two"}},
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The file is read in 1 MiB blocks: a CR LF cut by a block boundary is still one line end, and a
 // CR that ends a block ends its line even when the next block begins with another byte.
-TEST(LineIndex, LineEndSplitAcrossReadBlocks) {
+TEST(LineIndexTest, LineEndSplitAcrossReadBlocks) {
     test::TempDir dir;
     const std::string path = dir.file("big.txt");
     const std::size_t block = std::size_t{1} << 20;
@@ -75,7 +75,7 @@ TEST(LineIndex, LineEndSplitAcrossReadBlocks) {
     EXPECT_EQ(index.Line(2), "c\n");
 }
 
-TEST(LineIndex, ManyRecordLinesReadBackInAnyOrder) {
+TEST(LineIndexTest, ManyRecordLinesReadBackInAnyOrder) {
     test::TempDir dir;
     const std::string path = dir.file("LOG-241.txt");
     std::string content;
@@ -92,7 +92,7 @@ TEST(LineIndex, ManyRecordLinesReadBackInAnyOrder) {
     EXPECT_EQ(index.Line(12345).size(), 139u);
 }
 
-TEST(LineIndex, LineIsCutToTheBytesAskedFor) {
+TEST(LineIndexTest, LineIsCutToTheBytesAskedFor) {
     test::TempDir dir;
     const std::string path = dir.file("LOG-241.txt");
     test::WriteFile(path, "abcdef\r\nxy\r\nabc");
@@ -118,9 +118,9 @@ void PrintTo(const ChangeCase& row, std::ostream* out) {
     *out << row.name;
 }
 
-class LineIndexChange : public testing::TestWithParam<ChangeCase> {};
+class LineIndexChangeTest : public testing::TestWithParam<ChangeCase> {};
 
-TEST_P(LineIndexChange, TellsWhetherTheFileIsStillTheOneIndexed) {
+TEST_P(LineIndexChangeTest, TellsWhetherTheFileIsStillTheOneIndexed) {
     test::TempDir dir;
     const std::string path = dir.file("LOG-241.txt");
     test::WriteFile(path, "one\r\ntwo\r\n");
@@ -133,7 +133,7 @@ TEST_P(LineIndexChange, TellsWhetherTheFileIsStillTheOneIndexed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, LineIndexChange,
+    Cases, LineIndexChangeTest,
     testing::Values(ChangeCase{"Untouched", [](const std::string&, const test::TempDir&) {}, false},
                     ChangeCase{"LinesAppended",
                                [](const std::string& path, const test::TempDir&) {
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The index reads the file only while it is asked for lines: a removable drive can be taken
 // out and a replaced file's space freed while the view is on.
-TEST(LineIndex, HoldsNoDescriptorBetweenReads) {
+TEST(LineIndexTest, HoldsNoDescriptorBetweenReads) {
     test::TempDir dir;
     const std::string path = dir.file("LOG-241.txt");
     test::WriteFile(path, "one\r\ntwo\r\n");
@@ -176,7 +176,7 @@ TEST(LineIndex, HoldsNoDescriptorBetweenReads) {
     EXPECT_EQ(openFiles(), before);
 }
 
-TEST(LineIndex, FileThatCannotBeReadFailsWithItsPath) {
+TEST(LineIndexTest, FileThatCannotBeReadFailsWithItsPath) {
     test::TempDir dir;
     const std::string missing = dir.file("LOG-001.txt");
     const std::string fifo = dir.file("fifo");

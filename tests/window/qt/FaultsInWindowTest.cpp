@@ -68,7 +68,7 @@ class MessageBoxCloser {
     QTimer timer_;
 };
 
-class FaultsInWindow : public ::testing::Test {
+class FaultsInWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         EnsureQtApplication();
@@ -137,10 +137,10 @@ const DataFault kDataFaults[] = {
 const char* const kReasons[] = {"No such file or directory", "Not a directory", "Is a directory",
                                 "a character device"};
 
-class DataFaultsInWindow : public FaultsInWindow,
-                           public ::testing::WithParamInterface<DataFault> {};
+class DataFaultsInWindowTest : public FaultsInWindowTest,
+                               public ::testing::WithParamInterface<DataFault> {};
 
-TEST_P(DataFaultsInWindow, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnceItIsCleared) {
+TEST_P(DataFaultsInWindowTest, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnceItIsCleared) {
     const DataFault& fault = GetParam();
     const std::string filePath = data.folder() + fault.folder;
     const fs::path folder = fs::path(filePath).parent_path();
@@ -184,10 +184,10 @@ TEST_P(DataFaultsInWindow, TheScansWaitCountedInPanelOneAndAreWrittenInOrderOnce
     EXPECT_EQ(Panel1(), "Status: Waiting Idle");
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, DataFaultsInWindow, ::testing::ValuesIn(kDataFaults),
+INSTANTIATE_TEST_SUITE_P(Faults, DataFaultsInWindowTest, ::testing::ValuesIn(kDataFaults),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(FaultsInWindow, AVanishedPortIsReportedOnceAndTheTestCommandStillWrites) {
+TEST_F(FaultsInWindowTest, AVanishedPortIsReportedOnceAndTheTestCommandStillWrites) {
     WriteSettings(data.folder());
     RecordingMain& w = Open();
     pty.CloseMaster();
@@ -257,10 +257,10 @@ const SettingsFault kSettingsFaults[] = {
      "", "Status: 203 "},
 };
 
-class SettingsFaultsInWindow : public FaultsInWindow,
-                               public ::testing::WithParamInterface<SettingsFault> {};
+class SettingsFaultsInWindowTest : public FaultsInWindowTest,
+                                   public ::testing::WithParamInterface<SettingsFault> {};
 
-TEST_P(SettingsFaultsInWindow, TheWindowComesUpAndSaysWhatItCouldNotUse) {
+TEST_P(SettingsFaultsInWindowTest, TheWindowComesUpAndSaysWhatItCouldNotUse) {
     const SettingsFault& fault = GetParam();
     fault.make(settingsFile(), pty.path(), data.folder());
     MessageBoxCloser closer;
@@ -282,7 +282,7 @@ TEST_P(SettingsFaultsInWindow, TheWindowComesUpAndSaysWhatItCouldNotUse) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SettingsFaultsInWindow, ::testing::ValuesIn(kSettingsFaults),
+INSTANTIATE_TEST_SUITE_P(Faults, SettingsFaultsInWindowTest, ::testing::ValuesIn(kSettingsFaults),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // Types the answer into the next input box once it is up. It is looked for from timers, since
@@ -302,7 +302,7 @@ void AnswerPromptWhenItOpens(const QString& answer, int triesLeft = kTriesEvery1
 // The operator's answer to the manual-entry prompt carrying every character code from 0 to 255
 // and a few beyond Latin-1, 50 to a scan as the field holds: each record stays one line of
 // 190 characters, control characters blanked and the others written as "?".
-TEST_F(FaultsInWindow, OperatorTextWithEveryCharacterKeepsOneRecordPerLine) {
+TEST_F(FaultsInWindowTest, OperatorTextWithEveryCharacterKeepsOneRecordPerLine) {
     WriteSettings(data.folder(), "ManualEntryData=1\r\n");
     RecordingMain& w = Open();
     QString all;
