@@ -8,9 +8,10 @@
 # --paced RATE sends RATE scans a second instead of a flood, on a line set to 115200 baud: at
 # 40 a second each scan arrives in a read of its own, as at the line's real pace.
 # Station options after "--" go to the simulator, e.g. -- --short-every 50 --noise-every 7.
-# Reports scans per second, CPU time per scan and the share of one core (at the line's pace,
-# what the program costs beside a real station), whether every barcode is in the data file
-# exactly once and in order, then CPU time and resident memory while no data arrives.
+# Reports scans per second, CPU time per scan (and its part in the kernel) and the share of one
+# core (at the line's pace, what the program costs beside a real station), whether every
+# barcode is in the data file exactly once and in order, then CPU time and resident memory
+# while no data arrives.
 # BRISOLANT_LAUNCHER, when set, is a command the program is started under (bench/scan-profile.sh
 # uses it for callgrind); BRISOLANT_RUN_DIR names the folder the run uses instead of a new one.
 set -euo pipefail
@@ -46,6 +47,7 @@ remove_on_exit "$run"
 now() { date +%s.%N; }
 # utime + stime in clock ticks; the fields after the command name, which may hold blanks.
 cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+kernel_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $13 }'; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 hwm_kib() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
 ticks_per_second=$(getconf CLK_TCK)
@@ -80,6 +82,7 @@ until ls -l "/proc/$program_pid/fd" 2>/dev/null | grep -q -- "-> $port\$"; do
 done
 poll_start=$(now)
 start_ticks=$(cpu_ticks "$program_pid")
+start_kernel=$(kernel_ticks "$program_pid")
 
 deadline=$(($(date +%s) + timeout))
 while (($(data_bytes) < count * line_bytes)); do
@@ -92,6 +95,7 @@ while (($(data_bytes) < count * line_bytes)); do
 done
 poll_end=$(now)
 end_ticks=$(cpu_ticks "$program_pid")
+end_kernel=$(kernel_ticks "$program_pid")
 lines=$(data_lines)
 start_time=$(first_append)
 end_time=$(last_append)
@@ -124,7 +128,8 @@ peak_rss=$(hwm_kib "$program_pid")
 naks=$(grep -c NAK "$run/station.log" || true)
 
 awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
-    -v c0="$start_ticks" -v c1="$end_ticks" -v i0="$idle_start" -v i1="$idle_end" \
+    -v c0="$start_ticks" -v c1="$end_ticks" -v k0="$start_kernel" -v k1="$end_kernel" \
+    -v i0="$idle_start" -v i1="$idle_end" \
     -v hz="$ticks_per_second" -v idle="$idle" -v load_rss="$load_rss" -v idle_rss="$idle_rss" \
     -v peak_rss="$peak_rss" -v order="$out_of_order" -v dup="$duplicates" \
     -v missing="$missing" -v badlen="$bad_length" -v naks="$naks" \
@@ -138,6 +143,8 @@ awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
     printf "%-34s %.0f\n", "scans per second", rate
     printf "%-34s %.3f s\n", "CPU time under load", cpu
     printf "%-34s %.1f us\n", "CPU time per scan", lines ? 1e6 * cpu / lines : 0
+    printf "%-34s %.1f us (the syncs, the port)\n", "  of which in the kernel",
+        lines ? 1e6 * (k1 - k0) / hz / lines : 0
     printf "%-34s %.2f %% over %.1f s\n", "CPU share of one core",
         (wall > 0 ? 100 * cpu / wall : 0), wall
     printf "%-34s %d missing, %d duplicated, %d out of order, %d of wrong length\n",

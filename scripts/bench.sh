@@ -24,3 +24,9 @@ echo "== 100,000 scans flooded, then 30 s idle (bench/throughput.sh --count 1000
 bench/throughput.sh --count 100000
 echo "== 2,000 scans at 40 a second, a 115200-baud line's pace (bench/throughput.sh --count 2000 --paced 40)"
 bench/throughput.sh --count 2000 --paced 40 --idle 1
+echo "== Where a scan's instructions go at the line's pace (bench/scan-profile.sh)"
+if command -v valgrind >/dev/null; then
+    bench/scan-profile.sh
+else
+    echo "skipped: valgrind is not installed (apt-get install valgrind)"
+fi
