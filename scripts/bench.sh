@@ -2,8 +2,9 @@
 # Builds an optimised Brisolant (build/release) and runs every benchmark whose figure the
 # README gives: the scan path and the data-file append, the data view over a million records,
 # and the real program against the station simulator, flooded and at a 115200-baud line's pace,
-# with its idle cost. Prints the machine and the build first: figures from a machine that
-# other work is loading are not worth quoting.
+# with its idle cost, then, when valgrind is installed, where a scan's instructions go at the
+# line's pace. Prints the machine and the build first: figures from a machine that other work
+# is loading are not worth quoting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/release.sh
