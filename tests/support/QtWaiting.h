@@ -20,16 +20,11 @@ inline constexpr int kTriesEvery10Ms =
 // Runs the event loop until the condition holds or the patience runs out.
 template <typename Condition>
 bool PumpUntil(Condition done, std::chrono::seconds patience = kPatience) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
+    return LookUntil(std::move(done), patience, [] {
         QEventLoop loop;
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec();
-    }
-    return true;
+    });
 }
 
 // Runs the event loop until everything queued so far has been handled, and a few turns more
