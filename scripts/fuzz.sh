@@ -7,7 +7,8 @@
 # Usage: scripts/fuzz.sh [seconds-per-target] [--keep] [target...]
 #   seconds-per-target  how long each target runs (default 60)
 #   --keep              merge inputs that reach new coverage into tests/fuzz/corpus/<target>
-#   target              fuzz_scan_path, fuzz_framing, fuzz_profile (default: all of them)
+#   target              fuzz_scan_path, fuzz_framing, fuzz_profile, fuzz_journal (default:
+#                       all of them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +19,7 @@ for arg in "$@"; do
     case "$arg" in
         --keep) keep=1 ;;
         -h | --help)
-            sed -n '2,10p' "$0"
+            sed -n '2,11p' "$0"
             exit 0
             ;;
         *[!0-9]*) targets+=("$arg") ;;
@@ -26,7 +27,7 @@ for arg in "$@"; do
     esac
 done
 if ((${#targets[@]} == 0)); then
-    targets=(fuzz_scan_path fuzz_framing fuzz_profile)
+    targets=(fuzz_scan_path fuzz_framing fuzz_profile fuzz_journal)
 fi
 
 # Longest input each target is given. The scan path reaches positions near 32,767 through its

@@ -53,9 +53,14 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::JournalFull:
             return "Too many scans are waiting: new scans are being lost";
         case FailureCode::JournalDamaged:
-            return "The journal of waiting scans was damaged; its last, partial entry was dropped";
+            return "The journal of waiting scans was damaged";
+        case FailureCode::DataFolderNotAnswering:
+            return "The data folder does not answer";
         case FailureCode::JournalRead:
             return "Cannot read the journal of waiting scans";
+        case FailureCode::JournalMark:
+            return "Cannot record in the journal where the waiting scans go, so they are not "
+                   "written yet";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
         case FailureCode::PortNotOpen:

@@ -31,7 +31,9 @@ enum class FailureCode : int {
     JournalWrite = 127,
     JournalFull = 128,
     JournalDamaged = 129,
+    DataFolderNotAnswering = 130,
     JournalRead = 141,
+    JournalMark = 142,
     // Scan counting and reception
     CounterOverflow = 131,
     // Serial port

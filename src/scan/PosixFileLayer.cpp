@@ -10,13 +10,85 @@
 
 namespace brisolant {
 
-int PosixFileLayer::OpenForAppend(const std::string& path, bool create) {
+namespace {
+
+int OpenFile(const std::string& path, int flags) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    return fd >= 0 ? fd : -errno;
+}
+
+// Copies what `from` holds into the new file `to`, synced.
+int CopyFile(const std::string& from, const std::string& to) {
+    const FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!source.IsOpen()) {
+        return errno;
+    }
+    FileDescriptor target(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!target.IsOpen()) {
+        return errno;
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(source.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return errno;
+        }
+        if (got == 0) {
+            break;
+        }
+        std::size_t written = 0;
+        if (const int error =
+                WriteAll(target.Get(), {buffer, static_cast<std::size_t>(got)}, written)) {
+            return error;
+        }
+    }
+    if (::fdatasync(target.Get()) != 0) {
+        return errno;
+    }
+    return target.Close() == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+int PosixFileLayer::OpenForAppend(const std::string& path, const AppendOpening& how) {
     // Non-blocking, so that a FIFO without a reader in the file's place fails at once instead of
     // freezing the program; regular files are not affected.
-    const int flags =
-        O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (create ? O_CREAT : 0);
-    const int fd = ::open(path.c_str(), flags, 0644);
-    return fd >= 0 ? fd : -errno;
+    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                      (how.followLinks ? 0 : O_NOFOLLOW);
+    if (how.created != nullptr) {
+        *how.created = false;
+    }
+    int fd = OpenFile(path, flags);
+    // A file made here is known as new, so that its folder entry can be put on the disk too.
+    // Another program may make it in between: then it is opened as it is.
+    for (int attempt = 0; fd == -ENOENT && how.create && attempt < 3; ++attempt) {
+        fd = OpenFile(path, flags | O_CREAT | O_EXCL);
+        if (fd >= 0 && how.created != nullptr) {
+            *how.created = true;
+        } else if (fd == -EEXIST) {
+            fd = OpenFile(path, flags);
+        } else if (fd == -ENOENT) {
+            break;  // the folder is missing
+        }
+    }
+    return fd;
+}
+
+int PosixFileLayer::OpenForRead(const std::string& path, bool followLinks) {
+    return OpenFile(path,
+                    O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
 }
 
 ssize_t PosixFileLayer::Write(int fd, std::string_view bytes) {
@@ -25,6 +97,28 @@ ssize_t PosixFileLayer::Write(int fd, std::string_view bytes) {
         count = ::write(fd, bytes.data(), bytes.size());
     } while (count < 0 && errno == EINTR);
     return count >= 0 ? count : -errno;
+}
+
+int PosixFileLayer::ReadAt(int fd, off_t offset, std::size_t count, std::string& bytes) {
+    bytes.resize(count);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, count - done, offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            bytes.clear();
+            return errno;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return 0;
 }
 
 int PosixFileLayer::SyncData(int fd) {
@@ -39,9 +133,14 @@ int PosixFileLayer::Truncate(int fd, off_t size) {
     return ::ftruncate(fd, size) == 0 ? 0 : errno;
 }
 
-off_t PosixFileLayer::Size(int fd) {
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 ? status.st_size : -errno;
+int PosixFileLayer::Status(int fd, FileStatus& status) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return errno;
+    }
+    status.size = info.st_size;
+    status.mode = info.st_mode;
+    return 0;
 }
 
 int PosixFileLayer::Close(int fd) {
@@ -49,56 +148,27 @@ int PosixFileLayer::Close(int fd) {
     return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
 }
 
-int PosixFileLayer::ReadTail(const std::string& path, std::size_t count, std::string& bytes) {
-    bytes.clear();
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.Get() < 0) {
+int PosixFileLayer::SyncFolder(const std::string& folder) {
+    const FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!directory.IsOpen()) {
         return errno;
     }
-    const off_t size = Size(file.Get());
-    if (size < 0) {
-        return static_cast<int>(-size);
-    }
-    const auto total = static_cast<std::size_t>(size);
-    off_t offset = static_cast<off_t>(total > count ? total - count : 0);
-    bytes.resize(total - static_cast<std::size_t>(offset));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::pread(file.Get(), bytes.data() + done, bytes.size() - done, offset);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return errno;
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-        offset += got;
-    }
-    bytes.resize(done);
-    return 0;
+    return ::fsync(directory.Get()) == 0 ? 0 : errno;
 }
 
 int PosixFileLayer::ReplaceFile(const std::string& path, std::string_view bytes) {
     const std::string fresh = path + ".new";
     int error = 0;
     {
+        // A link left in the way by somebody else is not followed: its target is not ours.
+        ::unlink(fresh.c_str());
         const FileDescriptor file(
-            ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-        if (file.Get() < 0) {
+            ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+        if (!file.IsOpen()) {
             return errno;
         }
         std::size_t written = 0;
-        while (error == 0 && written < bytes.size()) {
-            const ssize_t count = Write(file.Get(), bytes.substr(written));
-            if (count > 0) {
-                written += static_cast<std::size_t>(count);
-            } else {
-                error = count < 0 ? static_cast<int>(-count) : EIO;
-            }
-        }
+        error = WriteAll(file.Get(), bytes, written);
         if (error == 0) {
             error = SyncData(file.Get());
         }
@@ -111,13 +181,19 @@ int PosixFileLayer::ReplaceFile(const std::string& path, std::string_view bytes)
         return error;
     }
     // The new name lasts only once the folder itself is on the disk.
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.Get() >= 0) {
-        (void)::fsync(directory.Get());
-    }
+    (void)SyncFolder(FolderOf(path));
     return 0;
+}
+
+int PosixFileLayer::KeepCopy(const std::string& path, const std::string& copy) {
+    int error = ::link(path.c_str(), copy.c_str()) == 0 ? 0 : errno;
+    if (error == EPERM || error == EXDEV || error == EMLINK || error == ENOTSUP) {
+        error = CopyFile(path, copy);
+    }
+    if (error == 0) {
+        (void)SyncFolder(FolderOf(copy));
+    }
+    return error;
 }
 
 FileLayer& PosixFiles() {

@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "common/Failure.h"
-#include "common/FolderCreation.h"
 #include "scan/DataFile.h"
+#include "scan/DataFileAppender.h"
 #include "scan/Measurements.h"
 #include "scan/NumberFormat.h"
 #include "scan/ScanPipeline.h"
@@ -12,13 +12,6 @@
 namespace brisolant {
 
 namespace {
-
-// Faults of the folder or the file that go away when the folder is back or the file is put
-// right: the scan waits for them. A bad file name never recovers.
-bool DataFileMayRecover(FailureCode code) {
-    return code == FailureCode::DataFileOpen || code == FailureCode::DataFileWrite ||
-           code == FailureCode::DataFileNotRegular;
-}
 
 constexpr const char* kManualEntryTitle = "Manual Entry";
 constexpr const char* kManualEntryPrompt =
@@ -35,8 +28,7 @@ ScanProcessor::ScanProcessor(MainWindowState& state, MainWindowView& view, Input
       settings_(settings),
       clock_(clock),
       locale_(locale),
-      files_(files),
-      pending_(files, retryTimer) {}
+      writer_(files, clock, retryTimer) {}
 
 bool ScanProcessor::ProcessScan(std::string& text) {
     try {
@@ -61,70 +53,68 @@ void ScanProcessor::ProcessSteps(const std::string& text) {
     if (settings_.ManualEntryData) {
         AddManualEntry(line, prompt_.Ask(kManualEntryTitle, kManualEntryPrompt), settings_);
     }
-    if (settings_.CreateFilePath) {
-        // The user's own data folder is made at first need; a folder the settings name is
-        // the operator's to make. A failure here shows as the append's.
-        CreateFolderPath(settings_.FilePath);
-    }
-    Record({settings_.FilePath, state_.DataFileName, std::move(line)});
+    Record(std::move(line));
 }
 
 void ScanProcessor::OpenJournal(const std::string& path) {
-    try {
-        pending_.OpenJournal(path);
-    } catch (const Failure& failure) {
-        view_.SetPanelText(1, StatusText(failure));
-    }
-    (void)WriteWaitingScans();
+    writer_.OpenJournal(path);
+    (void)TakeNews();
+}
+
+bool ScanProcessor::SetDestination() {
+    writer_.SetDestination({settings_.FilePath, settings_.CreateFilePath});
+    return TakeNews();
 }
 
 bool ScanProcessor::WriteWaitingScans() {
-    if (pending_.Count() == 0) {
+    writer_.Retry();
+    return TakeNews();
+}
+
+// The line goes behind any that wait, so that the file keeps the order of arrival. A scan that
+// can never be written (its name holds "/") must not hold up the scans behind it.
+void ScanProcessor::Record(std::string line) {
+    if (!IsUsableFileName(state_.DataFileName)) {
+        throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(state_.DataFileName) + "\"");
+    }
+    if (outstanding_ >= RecordStore::kLimit) {
+        const std::optional<Failure> cause = StatusFailure(status_);
+        throw Failure(FailureCode::JournalFull,
+                      std::to_string(outstanding_) + " waiting" +
+                          (cause ? "; " + cause->description() : std::string()));
+    }
+    writer_.Submit(state_.DataFileName, std::move(line));
+    ++submitted_;
+    ++outstanding_;
+    (void)TakeNews(false);
+    if (const std::optional<Failure> failure = StatusFailure(status_)) {
+        throw *failure;
+    }
+}
+
+// Counts what was written, shows what went wrong (why scans wait only when `showWaiting`).
+// Returns true when scans waited and now none does.
+bool ScanProcessor::TakeNews(bool showWaiting) {
+    WriterNews news = writer_.TakeNews();
+    for (const Failure& notice : news.notices) {
+        view_.SetPanelText(1, StatusText(notice));
+    }
+    const bool wasTroubled = status_.Troubled();
+    if (news.status) {
+        status_ = std::move(*news.status);
+    }
+    // Scans handed over after the writer told this are on their way too.
+    outstanding_ = news.queued + static_cast<std::size_t>(submitted_ - news.received);
+    for (const WrittenRecord& record : news.written) {
+        CountWrittenRecord(record);
+    }
+    if (const std::optional<Failure> failure = StatusFailure(status_)) {
+        if (showWaiting) {
+            view_.SetPanelText(1, StatusText(*failure));
+        }
         return false;
     }
-    try {
-        pending_.WriteOut([this](const WaitingScan& scan) { CountWrittenRecord(scan); });
-        return true;
-    } catch (const Failure& failure) {
-        view_.SetPanelText(1, StatusText(WaitingFailure(failure)));
-    }
-    return false;
-}
-
-// Waiting scans go first, so that the file keeps the order of arrival.
-void ScanProcessor::Record(WaitingScan scan) {
-    try {
-        pending_.WriteOut([this](const WaitingScan& written) { CountWrittenRecord(written); });
-        AppendRecordLine(scan.folder, scan.fileName, scan.line, files_);
-    } catch (const Failure& failure) {
-        // A name that can never be opened would hold up every scan behind it.
-        if (DataFileMayRecover(failure.code())) {
-            KeepWaiting(std::move(scan), failure);
-        }
-        throw;
-    }
-    CountWrittenRecord(scan);
-}
-
-void ScanProcessor::KeepWaiting(WaitingScan scan, const Failure& cause) {
-    try {
-        pending_.Keep(std::move(scan));
-    } catch (const Failure& failure) {
-        if (failure.code() != FailureCode::JournalFull) {
-            throw;
-        }
-        throw Failure(FailureCode::JournalFull,
-                      std::to_string(pending_.Count()) + " waiting; " + cause.description());
-    }
-    throw WaitingFailure(cause);
-}
-
-Failure ScanProcessor::WaitingFailure(const Failure& cause) const {
-    if (!DataFileMayRecover(cause.code())) {
-        return cause;
-    }
-    return Failure(FailureCode::ScansWaiting,
-                   std::to_string(pending_.Count()) + " waiting; " + cause.description());
+    return wasTroubled && news.notices.empty();
 }
 
 // The window shows the texts as parsed and converted, unit words included.
@@ -142,7 +132,7 @@ void ScanProcessor::ShowRecord(const ScanRecord& record) {
     view_.SetDataText(11, DimVolume(record, locale_));
 }
 
-void ScanProcessor::CountWrittenRecord(const WaitingScan& scan) {
+void ScanProcessor::CountWrittenRecord(const WrittenRecord& record) {
     if (state_.ScanCounter == std::numeric_limits<std::int32_t>::max()) {
         throw Failure(FailureCode::CounterOverflow);
     }
@@ -150,11 +140,10 @@ void ScanProcessor::CountWrittenRecord(const WaitingScan& scan) {
     view_.SetCounterText(GroupedText(state_.ScanCounter, locale_));
     view_.SetDataMenuEnabled(true);
     // The open list shows the current data file; a waiting scan may belong to an earlier one.
-    const std::string path = scan.folder + scan.fileName;
-    if (view_.DataMenuChecked() && path == settings_.FilePath + state_.DataFileName) {
-        view_.AppendListLine(scan.line);
+    if (view_.DataMenuChecked() && record.path == settings_.FilePath + state_.DataFileName) {
+        view_.AppendListLine(record.line);
     }
-    view_.SetPanelText(2, "File: " + path);
+    view_.SetPanelText(2, "File: " + record.path);
 }
 
 }  // namespace brisolant

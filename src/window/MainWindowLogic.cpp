@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "device/PortSetup.h"
-#include "scan/ScanJournal.h"
+#include "scan/RecordJournal.h"
 
 namespace brisolant {
 
@@ -43,10 +43,17 @@ void MainWindowLogic::Form_Unload() {
     if (waiting == 0) {
         return;
     }
-    services_.messages.ShowMessage(
-        "Waiting Scans", std::to_string(waiting) + (waiting == 1 ? " scan is" : " scans are") +
-                             " not in the data file yet. They are kept and will be written when "
-                             "the program starts again.");
+    const std::size_t lost = scan_processor_.KeepWaitingScans();
+    std::string text =
+        std::to_string(waiting) + (waiting == 1 ? " scan is not in the data file yet. "
+                                                : " scans are not in the data file yet. ");
+    if (lost == 0) {
+        text += waiting == 1 ? "It is kept and will be written when the program starts again."
+                             : "They are kept and will be written when the program starts again.";
+    } else {
+        text += std::to_string(lost) + " of them could not be kept in the journal and are lost.";
+    }
+    services_.messages.ShowMessage("Waiting Scans", text);
 }
 
 void MainWindowLogic::WriteWaitingScans() {
@@ -57,6 +64,8 @@ void MainWindowLogic::WriteWaitingScans() {
 
 void MainWindowLogic::LoadSettingsAndOpenPort() {
     LoadSettings(settings_, services_.place, services_.messages);
+    // Waiting scans go to the folder named now: a corrected folder releases them.
+    (void)scan_processor_.SetDestination();
     MainWindowView& view = services_.view;
     CommPort& comm = services_.comm;
     // Without a port the program still records test scans and shows its data; the operator

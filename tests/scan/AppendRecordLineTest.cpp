@@ -136,13 +136,21 @@ TEST(AppendRecordLineTest, WriteCutShortLeavesNoPartialLine) {
 }
 
 // The scan counts only after its line is on the disk: the sync comes after the whole line and
-// before the file is let go.
+// before the file is let go. A file made for the line lasts a power cut only once its folder's
+// entry is on the disk too.
 TEST(AppendRecordLineTest, LineIsSyncedBeforeTheFileIsClosed) {
     TempDir dir;
     FakeFileLayer files;
     AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
-    EXPECT_EQ(files.steps, (std::vector<std::string>{"open LOG.txt", "write LOG.txt",
-                                                     "sync LOG.txt", "close LOG.txt"}));
+    const std::string folder = dir.path().filename().string();
+    EXPECT_EQ(files.steps,
+              (std::vector<std::string>{"open LOG.txt", "stat LOG.txt", "write LOG.txt",
+                                        "sync LOG.txt", "syncfolder " + folder, "close LOG.txt"}));
+    files.steps.clear();
+    AppendRecordLine(dir.folder(), "LOG.txt", "line", files);
+    EXPECT_EQ(files.steps,
+              (std::vector<std::string>{"open LOG.txt", "stat LOG.txt", "write LOG.txt",
+                                        "sync LOG.txt", "close LOG.txt"}));
 }
 
 // Whatever step fails, the file is left as it was and released, so that the scan can be written

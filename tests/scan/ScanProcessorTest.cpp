@@ -28,7 +28,10 @@ const std::string kTestScanLine =
 
 class ScanProcessorTest : public ::testing::Test {
   protected:
-    ScanProcessorTest() { settings.FilePath = folder.folder(); }
+    ScanProcessorTest() {
+        settings.FilePath = folder.folder();
+        (void)processor.SetDestination();
+    }
 
     void Process(std::string text = CommHandler::TestScanText()) { processor.ProcessScan(text); }
     std::string DataFile() const { return ReadFile(folder.file("LOG-241.txt")); }
@@ -115,6 +118,7 @@ TEST_F(ScanProcessorTest, FailedConversionWritesNothingAndKeepsThePreviousScanSh
 
 TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothingUntilItIsWritten) {
     settings.FilePath = folder.folder() + "missing/";
+    (void)processor.SetDestination();
     settings.ManualEntryData = true;
     view.dataMenuEnabled = false;
     Process();
@@ -133,6 +137,7 @@ TEST_F(ScanProcessorTest, FailedAppendShowsTheScanButCountsNothingUntilItIsWritt
 // folder the settings name is never made.
 TEST_F(ScanProcessorTest, OnlyTheUsersOwnDataFolderIsMadeAtFirstNeed) {
     settings.FilePath = folder.folder() + "share/Orvane/";
+    (void)processor.SetDestination();
     Process();
     EXPECT_EQ(view.panels[1].rfind(
                   "Status: 126 Scans are waiting to be written: 1 waiting; Cannot open ", 0),
@@ -141,6 +146,7 @@ TEST_F(ScanProcessorTest, OnlyTheUsersOwnDataFolderIsMadeAtFirstNeed) {
     EXPECT_FALSE(std::filesystem::exists(settings.FilePath));
 
     settings.CreateFilePath = true;
+    (void)processor.SetDestination();
     Process();
     EXPECT_EQ(ReadFile(settings.FilePath + "LOG-241.txt"),
               kTestScanLine + "\r\n" + kTestScanLine + "\r\n")
@@ -167,6 +173,7 @@ TEST_F(ScanProcessorTest, ScansWaitForTheFolderAndAreWrittenInOrderWithTheirOwnT
     const std::string aside = folder.file("aside");
     std::filesystem::create_directory(folder.path() / "data");
     settings.FilePath = folder.folder() + "data/";
+    (void)processor.SetDestination();
     std::filesystem::rename(settings.FilePath, aside);
     view.dataMenuEnabled = false;
     for (int n = 1; n <= 3; ++n) {
@@ -213,6 +220,7 @@ TEST_F(ScanProcessorTest, NewScanQueuesBehindTheWaitingOnes) {
         SCOPED_TRACE(c.name);
         TempDir dataDir;
         settings.FilePath = dataDir.folder();
+        (void)processor.SetDestination();
         std::filesystem::rename(dataDir.path(), folder.file("aside"));
         clock.now.second = 1;
         Process();
@@ -245,8 +253,12 @@ TEST_F(ScanProcessorTest, ScanWithAnImpossibleFileNameDoesNotWait) {
 
 TEST_F(ScanProcessorTest, EveryRecordIsSyncedBeforeItCounts) {
     Process();
-    EXPECT_EQ(files.steps, (std::vector<std::string>{"open LOG-241.txt", "write LOG-241.txt",
-                                                     "sync LOG-241.txt", "close LOG-241.txt"}));
+    const std::string folderName = folder.path().filename().string();
+    EXPECT_EQ(files.steps,
+              (std::vector<std::string>{"open LOG-241.txt", "stat LOG-241.txt", "write LOG-241.txt",
+                                        "sync LOG-241.txt", "syncfolder " + folderName,
+                                        "close LOG-241.txt"}))
+        << "a new file's folder entry is synced too";
     EXPECT_EQ(view.counter, "1");
     files.steps.clear();
     files.failures["sync LOG-241.txt"] = EIO;

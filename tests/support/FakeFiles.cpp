@@ -4,7 +4,10 @@ namespace brisolant::test {
 
 namespace {
 
-std::string NameOf(const std::string& path) {
+std::string NameOf(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
@@ -15,7 +18,10 @@ int FakeFileLayer::Step(const std::string& what, const std::string& path) {
     const std::string step = what + " " + NameOf(path);
     steps.push_back(step);
     const auto failure = failures.find(step);
-    return failure == failures.end() ? 0 : failure->second;
+    if (failure != failures.end()) {
+        return failure->second;
+    }
+    return inject ? inject(step) : 0;
 }
 
 bool FakeFileLayer::CrashIsDue() const {
@@ -33,17 +39,23 @@ void FakeFileLayer::CrashHere() {
     }
 }
 
-int FakeFileLayer::OpenForAppend(const std::string& path, bool create) {
-    const int error = Step("open", path);
-    CrashHere();
-    if (error != 0) {
-        return -error;
-    }
-    const int fd = PosixFileLayer::OpenForAppend(path, create);
+int FakeFileLayer::Opened(int fd, const std::string& path) {
     if (fd >= 0) {
         paths_[fd] = path;
     }
     return fd;
+}
+
+int FakeFileLayer::OpenForAppend(const std::string& path, const AppendOpening& how) {
+    const int error = Step("open", path);
+    CrashHere();
+    return error != 0 ? -error : Opened(PosixFileLayer::OpenForAppend(path, how), path);
+}
+
+int FakeFileLayer::OpenForRead(const std::string& path, bool followLinks) {
+    const int error = Step("openread", path);
+    CrashHere();
+    return error != 0 ? -error : Opened(PosixFileLayer::OpenForRead(path, followLinks), path);
 }
 
 ssize_t FakeFileLayer::Write(int fd, std::string_view bytes) {
@@ -53,6 +65,12 @@ ssize_t FakeFileLayer::Write(int fd, std::string_view bytes) {
         CrashHere();
     }
     return error != 0 ? -error : PosixFileLayer::Write(fd, bytes);
+}
+
+int FakeFileLayer::ReadAt(int fd, off_t offset, std::size_t count, std::string& bytes) {
+    const int error = Step("read", paths_[fd]);
+    CrashHere();
+    return error != 0 ? error : PosixFileLayer::ReadAt(fd, offset, count, bytes);
 }
 
 int FakeFileLayer::SyncData(int fd) {
@@ -67,10 +85,10 @@ int FakeFileLayer::Truncate(int fd, off_t size) {
     return error != 0 ? error : PosixFileLayer::Truncate(fd, size);
 }
 
-off_t FakeFileLayer::Size(int fd) {
-    const int error = Step("size", paths_[fd]);
+int FakeFileLayer::Status(int fd, FileStatus& status) {
+    const int error = Step("stat", paths_[fd]);
     CrashHere();
-    return error != 0 ? -error : PosixFileLayer::Size(fd);
+    return error != 0 ? error : PosixFileLayer::Status(fd, status);
 }
 
 int FakeFileLayer::Close(int fd) {
@@ -81,16 +99,22 @@ int FakeFileLayer::Close(int fd) {
     return error != 0 ? error : result;
 }
 
-int FakeFileLayer::ReadTail(const std::string& path, std::size_t count, std::string& bytes) {
-    const int error = Step("read", path);
+int FakeFileLayer::SyncFolder(const std::string& folder) {
+    const int error = Step("syncfolder", folder);
     CrashHere();
-    return error != 0 ? error : PosixFileLayer::ReadTail(path, count, bytes);
+    return error != 0 ? error : PosixFileLayer::SyncFolder(folder);
 }
 
 int FakeFileLayer::ReplaceFile(const std::string& path, std::string_view bytes) {
     const int error = Step("replace", path);
     CrashHere();
     return error != 0 ? error : PosixFileLayer::ReplaceFile(path, bytes);
+}
+
+int FakeFileLayer::KeepCopy(const std::string& path, const std::string& copy) {
+    const int error = Step("keep", path);
+    CrashHere();
+    return error != 0 ? error : PosixFileLayer::KeepCopy(path, copy);
 }
 
 }  // namespace brisolant::test

@@ -3,6 +3,7 @@
 // A file layer over the real files that logs every operation and can fail or "crash" at any of
 // them, and a retry timer that only records whether it runs.
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -26,22 +27,28 @@ class SimulatedCrash : public std::runtime_error {
     SimulatedCrash() : std::runtime_error("simulated crash") {}
 };
 
-// Steps read "open NAME", "write NAME", "sync NAME", "truncate NAME", "size NAME",
-// "close NAME", "read NAME" and "replace NAME", NAME being the file's name without its folder.
+// Steps read "open NAME" (for appending), "openread NAME", "write NAME", "read NAME",
+// "sync NAME", "truncate NAME", "stat NAME", "close NAME", "syncfolder NAME", "replace NAME" and
+// "keep NAME", NAME being the file's name without its folder (a folder's own last name).
 class FakeFileLayer : public PosixFileLayer {
   public:
-    int OpenForAppend(const std::string& path, bool create) override;
+    int OpenForAppend(const std::string& path, const AppendOpening& how) override;
+    int OpenForRead(const std::string& path, bool followLinks) override;
     ssize_t Write(int fd, std::string_view bytes) override;
+    int ReadAt(int fd, off_t offset, std::size_t count, std::string& bytes) override;
     int SyncData(int fd) override;
     int Truncate(int fd, off_t size) override;
-    off_t Size(int fd) override;
+    int Status(int fd, FileStatus& status) override;
     int Close(int fd) override;
-    int ReadTail(const std::string& path, std::size_t count, std::string& bytes) override;
+    int SyncFolder(const std::string& folder) override;
     int ReplaceFile(const std::string& path, std::string_view bytes) override;
+    int KeepCopy(const std::string& path, const std::string& copy) override;
 
     std::vector<std::string> steps;
     // A step's text mapped to the error it fails with, every time it comes.
     std::map<std::string, int> failures;
+    // Asked at every step not in `failures`: the error to fail with, or 0.
+    std::function<int(const std::string& step)> inject;
     // The number of the step (counted from 0) at which SimulatedCrash is thrown; a write that
     // crashes leaves half its bytes in the file first. Negative: never.
     long crashAt = -1;
@@ -51,6 +58,7 @@ class FakeFileLayer : public PosixFileLayer {
     int Step(const std::string& what, const std::string& path);
     bool CrashIsDue() const;
     void CrashHere();
+    int Opened(int fd, const std::string& path);
     std::map<int, std::string> paths_;
 };
 

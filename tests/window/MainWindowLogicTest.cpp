@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "scan/ScanJournal.h"
+#include "scan/RecordJournal.h"
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/TestSupport.h"
@@ -182,7 +182,7 @@ TEST_F(MainWindowLogicTest, ResetCounterWritesPlainZeroAndResetsNothingElse) {
 TEST_F(MainWindowLogicTest, ScansAnEarlierRunKeptAreWrittenFirstAndWaitingOnesAnnouncedAtExit) {
     WriteSettings("CommPort=/dev/pts/7\r\n");
     const std::string journal = programDir.file("Orvane.journal");
-    WriteFile(journal, JournalEntry({dataDir.folder(), "LOG-241.txt", "kept line"}));
+    WriteFile(journal, ScanRecordText(1, "LOG-241.txt", "kept line"));
     logic.Form_Load();
     EXPECT_EQ(ReadFile(dataDir.file("LOG-241.txt")), "kept line\r\n");
     EXPECT_EQ(ReadFile(journal), "");
@@ -200,7 +200,7 @@ TEST_F(MainWindowLogicTest, ScansAnEarlierRunKeptAreWrittenFirstAndWaitingOnesAn
     EXPECT_EQ(messages.shown[0].text,
               "2 scans are not in the data file yet. They are kept and will be written when the "
               "program starts again.");
-    EXPECT_NE(ReadFile(journal).find(dataDir.folder()), std::string::npos);
+    EXPECT_NE(ReadFile(journal).find("1234567890"), std::string::npos);
 
     // The folder is back while the port is gone: the scans are written, but all is not well.
     std::filesystem::create_directory(dataDir.path());

@@ -1,0 +1,116 @@
+#include "scan/RecordJournal.h"
+
+#include <cerrno>
+
+#include "common/Failure.h"
+#include "common/PosixFile.h"
+
+namespace brisolant {
+
+namespace {
+
+constexpr std::size_t kReadPiece = 64 * 1024;
+
+}  // namespace
+
+RecordJournal::RecordJournal(FileLayer& files, std::string path)
+    : files_(files), path_(std::move(path)) {}
+
+JournalContents RecordJournal::Load(std::size_t limit) {
+    const int fd = files_.OpenForRead(path_, false);
+    if (fd == -ENOENT) {
+        return {};
+    }
+    if (fd < 0) {
+        throw Failure(FailureCode::JournalRead, SystemErrorText(path_, -fd));
+    }
+    JournalParser parser(limit);
+    std::string piece;
+    int error = 0;
+    for (off_t offset = 0;; offset += static_cast<off_t>(piece.size())) {
+        error = files_.ReadAt(fd, offset, kReadPiece, piece);
+        if (error != 0 || piece.empty()) {
+            break;
+        }
+        parser.Feed(piece);
+    }
+    (void)files_.Close(fd);
+    if (error != 0) {
+        throw Failure(FailureCode::JournalRead, SystemErrorText(path_, error));
+    }
+    return parser.Finish();
+}
+
+void RecordJournal::Append(std::string_view records) {
+    const int fd = files_.OpenForAppend(path_, {.create = true, .followLinks = false});
+    if (fd < 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, -fd));
+    }
+    FileStatus before;
+    int error = files_.Status(fd, before);
+    std::size_t written = 0;
+    while (error == 0 && written < records.size()) {
+        const ssize_t count = files_.Write(fd, records.substr(written));
+        if (count > 0) {
+            written += static_cast<std::size_t>(count);
+        } else {
+            error = count < 0 ? static_cast<int>(-count) : EIO;
+        }
+    }
+    if (error == 0) {
+        error = files_.SyncData(fd);
+    }
+    if (error != 0 && written > 0) {
+        // Records that did not count must not be found at the next start.
+        (void)files_.Truncate(fd, before.size);
+    }
+    // Once synced, the change is on the disk whatever close says.
+    (void)files_.Close(fd);
+    if (error != 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
+    }
+}
+
+void RecordJournal::Clear() {
+    const int fd = files_.OpenForAppend(path_, {.create = false, .followLinks = false});
+    if (fd == -ENOENT) {
+        return;
+    }
+    if (fd < 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, -fd));
+    }
+    int error = files_.Truncate(fd, 0);
+    if (error == 0) {
+        error = files_.SyncData(fd);
+    }
+    // Once synced, the change is on the disk whatever close says.
+    (void)files_.Close(fd);
+    if (error != 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
+    }
+}
+
+void RecordJournal::Rewrite(std::string_view records) {
+    if (const int error = files_.ReplaceFile(path_, records)) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
+    }
+}
+
+std::string RecordJournal::KeepAside(const std::string& suffix) {
+    const std::string aside = path_ + suffix;
+    if (const int error = files_.KeepCopy(path_, aside)) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(aside, error));
+    }
+    return aside;
+}
+
+std::string JournalPathFor(const std::string& settingsFile) {
+    constexpr std::string_view kSettingsEnding = ".ini";
+    std::string path = settingsFile;
+    if (path.ends_with(kSettingsEnding)) {
+        path.resize(path.size() - kSettingsEnding.size());
+    }
+    return path + ".journal";
+}
+
+}  // namespace brisolant

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "scan/FileLayer.h"
+#include "scan/JournalFormat.h"
+
+namespace brisolant {
+
+// The program's own file of scans on their way to their data files, so that they outlive the
+// program's end and a crash. Every change is appended and synced before it counts; the file is
+// emptied once nothing waits. It is never reached through a symbolic link, whose target would
+// be somebody else's file.
+class RecordJournal {
+  public:
+    RecordJournal(FileLayer& files, std::string path);
+
+    const std::string& path() const { return path_; }
+
+    // Reads the journal in pieces of bounded size; a missing journal holds nothing. Throws
+    // Failure(JournalRead) when it cannot be read.
+    JournalContents Load(std::size_t limit);
+
+    // Each throws Failure(JournalWrite) when the change cannot be made durable; a torn append
+    // is taken back, so that it cannot hide the next one.
+    void Append(std::string_view records);
+    void Clear();
+    // Puts `records` in place of everything the journal holds, at one stroke.
+    void Rewrite(std::string_view records);
+    // Keeps the journal as it is now under its name followed by `suffix`, and returns that name.
+    std::string KeepAside(const std::string& suffix);
+
+  private:
+    FileLayer& files_;
+    std::string path_;
+};
+
+// The journal lives beside the settings file, named after it: "Orvane.ini" keeps its waiting
+// scans in "Orvane.journal". Wherever the settings file is, the journal follows, away from the
+// data folder whose loss it bridges.
+std::string JournalPathFor(const std::string& settingsFile);
+
+}  // namespace brisolant

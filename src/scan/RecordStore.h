@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/Failure.h"
+#include "scan/DataFileAppender.h"
+#include "scan/FileLayer.h"
+#include "scan/RecordJournal.h"
+#include "scan/WriterNews.h"
+
+namespace brisolant {
+
+// Where record lines go: the folder the settings name now. A scan that waits keeps its own file
+// name (the day it arrived), and goes to the folder named when it is written.
+struct Destination {
+    std::string folder;
+    bool createFolder = false;  // the program's own default folder is made at first need
+
+    bool operator==(const Destination&) const = default;
+};
+
+// The scans on their way to their data files, oldest first, and the journal that keeps them
+// while they cannot be written. It decides what to write next and learns how it went; the
+// writing itself is RunAppendTask's, so that it can run where a hung disk holds up nothing else.
+//
+// A scan goes straight to its file while the files take them. Once a write fails or does not
+// finish in time, every scan not in its file is kept in the journal, and so is each new one until
+// the files take them again. Before a kept scan is written, the journal records the file and the
+// offset its line will start at; at the next start only such a place is looked at, so a scan is
+// taken as written only when its own write put it there.
+class RecordStore {
+  public:
+    // A day at the station's full rate.
+    static constexpr std::size_t kLimit = 100000;
+    // The most lines and bytes one write takes.
+    static constexpr std::size_t kTaskLines = 4096;
+    static constexpr std::size_t kTaskBytes = 1024 * 1024;
+
+    RecordStore(FileLayer& files, const Clock& clock);
+
+    // Takes the scans the journal at `path` kept from an earlier run; they go before any new one.
+    void OpenJournal(const std::string& path);
+    void SetDestination(Destination destination);
+    // A new scan, behind the others. False when kLimit scans wait: it is not taken.
+    bool Add(std::string fileName, std::string line);
+
+    // The next write to do, when one is due and none is running.
+    std::optional<AppendTask> NextTask();
+    // The running task has opened its file; its items from `first` on will start at `offset`.
+    // True once the journal records where its kept scans go, or they need no record.
+    bool BeginWrite(std::size_t first, std::uint64_t offset);
+    // The running task has not finished in time: keep everything in the journal meanwhile.
+    void TaskSlow(const Failure& why);
+    void TaskDone(const AppendOutcome& outcome);
+    // The time to try again after a failure has come.
+    void RetryDue() { retry_due_ = true; }
+    // The program ends: keeps in the journal what is not written. Returns how many scans could
+    // not be kept.
+    std::size_t KeepAll();
+
+    bool Busy() const { return busy_; }
+    // A write failed and the scans wait for the retry.
+    bool WaitingForRetry() const { return retry_pending_ && !busy_; }
+    std::size_t Count() const { return queue_.size(); }
+    WriterNews TakeNews();
+
+  private:
+    struct Queued {
+        std::uint64_t seq = 0;  // its journal entry's number, once journaled
+        std::string fileName;
+        std::string line;
+        std::optional<LinePlace> place;
+    };
+
+    void JournalQueue();
+    bool Persist(const std::string& records);
+    void MarkDone(std::uint64_t lastSeq);
+    void SetPlacesFromBegin();
+    void RewriteAfterDamage(const JournalContents& contents);
+    void Report();
+
+    FileLayer& files_;
+    const Clock& clock_;
+    std::optional<RecordJournal> journal_;
+    std::optional<Failure> journal_unusable_;  // it could not be read: nothing goes into it
+    std::deque<Queued> queue_;
+    std::size_t journaled_ = 0;  // the queue's first scans, whose entries are in the journal
+    std::uint64_t next_seq_ = 1;
+    std::uint64_t received_ = 0;  // scans taken by Add
+    std::optional<Destination> destination_;
+    std::set<std::string> appended_paths_;  // files whose end has been looked at in this run
+
+    bool busy_ = false;
+    std::size_t task_items_ = 0;
+    std::string task_path_;
+    std::optional<std::pair<std::size_t, std::uint64_t>> task_begun_;  // first item, offset
+    bool slow_ = false;
+    bool retry_pending_ = false;
+    bool retry_due_ = false;
+
+    std::optional<Failure> cause_;            // why the scans wait
+    std::optional<Failure> journal_failure_;  // why the journal cannot keep them
+    WriterNews news_;
+    std::optional<WriterStatus> reported_;
+};
+
+}  // namespace brisolant
