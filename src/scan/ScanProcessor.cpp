@@ -149,9 +149,10 @@ void ScanProcessor::CountWrittenRecord(const WaitingScan& scan) {
     ++state_.ScanCounter;
     view_.SetCounterText(GroupedText(state_.ScanCounter, locale_));
     view_.SetDataMenuEnabled(true);
-    // The open list shows the current data file; a waiting scan may belong to an earlier one.
+    // The open list shows the file as it was when it opened and every record written since,
+    // whichever file it went to: a waiting scan of an earlier file, or the next day's.
     const std::string path = scan.folder + scan.fileName;
-    if (view_.DataMenuChecked() && path == settings_.FilePath + state_.DataFileName) {
+    if (view_.DataMenuChecked()) {
         view_.AppendListLine(scan.line);
     }
     view_.SetPanelText(2, "File: " + path);

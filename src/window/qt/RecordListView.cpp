@@ -5,7 +5,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <algorithm>
 #include <climits>
 
@@ -108,14 +107,6 @@ void RecordListView::UpdateScrollBars() {
 }
 
 void RecordListView::paintEvent(QPaintEvent* event) {
-    // A file replaced or cut short from outside is read afresh rather than shown as blank rows.
-    if (lines_.Refresh()) {
-        // No scrolling inside a paint: the rows in view are drawn whole right after this one.
-        const QSignalBlocker vertical(verticalScrollBar());
-        const QSignalBlocker horizontal(horizontalScrollBar());
-        UpdateScrollBars();
-        viewport()->update();
-    }
     const int height = RowHeight();
     const QRect area = event->rect();
     const int firstInArea = std::max(area.top() / height, 0);
