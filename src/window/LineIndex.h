@@ -37,6 +37,8 @@ class LineIndex {
 
   private:
     void Build();
+    // Records where the next line starts, which is where the one before it ends.
+    void AddStart(std::uint64_t start);
     std::string LineAt(std::size_t i, std::size_t maxBytes) const;
 
     std::string path_;
