@@ -3,9 +3,9 @@
 #include <QAbstractScrollArea>
 #include <string>
 
-class QTimer;
-
 #include "window/RecordLines.h"
+
+class QTimer;
 
 namespace brisolant {
 
