@@ -5,20 +5,23 @@
 # still draws every scan. Once scans flow, the instructions of the next SECONDS are counted and
 # divided by the scans handled meanwhile.
 #
-#   bench/scan-profile.sh [--seconds N]
+#   bench/scan-profile.sh [--seconds N] [--view-open]
 #
 # Instructions do not vary with the machine's load, so they compare two builds where a time
 # would not; they leave out the kernel's share (the sync of each record line, the port's reads
-# and writes), which bench/throughput.sh --paced 40 includes. Needs valgrind.
+# and writes), which bench/throughput.sh --paced 40 includes. --view-open counts scans with
+# View > Data switched on (see bench/throughput.sh). Needs valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/release.sh
 
 seconds=20
+view=()
 while (($#)); do
     case "$1" in
         --seconds) seconds=$2; shift 2 ;;
-        -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
+        --view-open) view=(--view-open); shift ;;
+        -h | --help) sed -n '2,13p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -32,13 +35,15 @@ remove_on_exit "$work"
 mkdir "$work/run"
 BRISOLANT_RUN_DIR="$work/run" KEEP_RUN=1 \
     BRISOLANT_LAUNCHER="valgrind --tool=callgrind --callgrind-out-file=$work/callgrind.out" \
-    bench/throughput.sh --count $((5 * (seconds + 60))) --paced 5 --idle 1 --timeout 3600 \
+    bench/throughput.sh --count $((5 * (seconds + 60))) --paced 5 "${view[@]}" --idle 1 \
+    --timeout 3600 \
     >"$work/throughput.log" 2>&1 &
 benchmark_pid=$!
 
 lines() { cat "$work"/run/data/LOG-*.txt 2>/dev/null | wc -l; }
-# Counting starts once the window has drawn a few scans: start-up is not a scan's cost.
-until (($(lines) >= 5)); do
+# Counting starts once forty scans are in: start-up is not a scan's cost, and an open data view
+# is full by then and scrolls with every new record.
+until (($(lines) >= 40)); do
     kill -0 "$benchmark_pid" 2>/dev/null || { cat "$work/throughput.log" >&2; exit 1; }
     sleep 0.5
 done
@@ -68,5 +73,7 @@ setting the value boxes' texts|QLineEdit::setText(
 drawing glyphs, in every widget|QRasterPaintEngine::alphaPenBlt(
 drawing the status panels|PanelLabel::paintEvent(
 drawing the status light|StatusLight::paintEvent(
+drawing the data view's rows|RecordListView::paintEvent(
+drawing scroll bars|QScrollBar::paintEvent(
 the record line and its append|ScanProcessor::Record(
 PARTS

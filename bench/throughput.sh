@@ -2,11 +2,13 @@
 # Throughput and idle cost of the real program: a Release build runs offscreen against the
 # station simulator flooding random parcels with unique, increasing barcodes.
 #
-#   bench/throughput.sh [--count N] [--paced RATE] [--idle SECONDS] [--timeout SECONDS]
-#                       [-- station options]
+#   bench/throughput.sh [--count N] [--paced RATE] [--view-open] [--idle SECONDS]
+#                       [--timeout SECONDS] [-- station options]
 #
 # --paced RATE sends RATE scans a second instead of a flood, on a line set to 115200 baud: at
 # 40 a second each scan arrives in a read of its own, as at the line's real pace.
+# --view-open switches View > Data on once the first record is written, as an operator would
+# (through a library of the benchmark build loaded into the program; the program is unchanged).
 # Station options after "--" go to the simulator, e.g. -- --short-every 50 --noise-every 7.
 # Reports scans per second, CPU time per scan (and its part in the kernel) and the share of one
 # core (at the line's pace, what the program costs beside a real station), whether every
@@ -24,19 +26,28 @@ baud=9600
 idle=30
 timeout=600
 station_options=()
+view_open=""
 while (($#)); do
     case "$1" in
         --) shift; station_options=("$@"); break ;;
         --count) count=$2; shift 2 ;;
         --paced) pace=(--rate "$2"); baud=115200; shift 2 ;;
+        --view-open) view_open=1; shift ;;
         --idle) idle=$2; shift 2 ;;
         --timeout) timeout=$2; shift 2 ;;
-        -h | --help) sed -n '2,16p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
 
-release_build build/release brisolant brisolant-station >/dev/null
+preload=""
+if [ -n "$view_open" ]; then
+    release_build build/release --benchmarks brisolant brisolant-station \
+        brisolant_open_data_view >/dev/null
+    preload=$PWD/build/release/bench/libbrisolant_open_data_view.so
+else
+    release_build build/release brisolant brisolant-station >/dev/null
+fi
 
 run=${BRISOLANT_RUN_DIR:-$(mktemp -d /tmp/brisolant-throughput.XXXXXX)}
 station_pid=""
@@ -74,7 +85,8 @@ mkdir -p "$run/data"
 cp build/release/brisolant "$run/brisolant"
 release_settings "$run/Orvane.ini" "$port" "$run/data/" "$baud"
 
-QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 ${BRISOLANT_LAUNCHER:-} "$run/brisolant" >"$run/program.log" 2>&1 &
+QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LD_PRELOAD=$preload ${BRISOLANT_LAUNCHER:-} \
+    "$run/brisolant" >"$run/program.log" 2>&1 &
 program_pid=$!
 until ls -l "/proc/$program_pid/fd" 2>/dev/null | grep -q -- "-> $port\$"; do
     kill -0 "$program_pid" 2>/dev/null || { cat "$run/program.log" >&2; exit 1; }

@@ -139,8 +139,9 @@ void ScanProcessor::CountWrittenRecord(const WrittenRecord& record) {
     ++state_.ScanCounter;
     view_.SetCounterText(GroupedText(state_.ScanCounter, locale_));
     view_.SetDataMenuEnabled(true);
-    // The open list shows the current data file; a waiting scan may belong to an earlier one.
-    if (view_.DataMenuChecked() && record.path == settings_.FilePath + state_.DataFileName) {
+    // The open list shows the file as it was when it opened and every record written since,
+    // whichever file it went to: a waiting scan of an earlier file, or the next day's.
+    if (view_.DataMenuChecked()) {
         view_.AppendListLine(record.line);
     }
     view_.SetPanelText(2, "File: " + record.path);

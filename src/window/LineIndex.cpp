@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 #include "common/Failure.h"
 #include "common/PosixFile.h"
@@ -18,7 +19,11 @@ namespace brisolant {
 
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+// Small enough to stay in the processor's cache between the read and the scan for line ends.
+constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
+// A record line and its CR LF, the shortest line a data file holds: the index is reserved for a
+// file of such lines, so that a year of records is indexed without growing and copying it.
+constexpr std::uint64_t kRecordLineBytes = 141;
 
 [[noreturn]] void ThrowRead(const std::string& path, const std::string& reason) {
     throw Failure(FailureCode::DataFileRead, path + ": " + reason);
@@ -46,33 +51,45 @@ std::size_t ReadAt(int fd, char* buffer, std::size_t count, std::uint64_t offset
     return done;
 }
 
-// Opens the file for reading; non-blocking, so that a FIFO in the data file's place fails instead
-// of hanging the window. Owns nothing, with errno set, on failure.
-FileDescriptor OpenForReading(const std::string& path) {
-    return FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+// The length of a line's text, from the bytes read at its place: `before` bytes (none or one)
+// ahead of the line, then the line, with its line end when `ended`. npos when the bytes are no
+// longer a line there, as after other text was written over the file in place: a line begins
+// after a CR, or after the LF of a CR LF but never on it, and holds no CR.
+std::size_t LineTextLength(std::string_view bytes, std::size_t before, bool ended) {
+    constexpr auto kNotALine = std::string_view::npos;
+    if (before == 1) {
+        const char previous = bytes[0];
+        if ((previous != '\r' && previous != '\n') ||
+            (previous == '\r' && bytes.size() > 1 && bytes[1] == '\n')) {
+            return kNotALine;
+        }
+    }
+    std::string_view line = bytes.substr(before);
+    if (ended) {
+        if (line.ends_with("\r\n")) {
+            line.remove_suffix(2);
+        } else if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        } else {
+            return kNotALine;
+        }
+    }
+    return line.find('\r') == std::string_view::npos ? line.size() : kNotALine;
 }
 
 }  // namespace
 
-LineIndex::LineIndex(std::string path) : path_(std::move(path)) {
-    const FileDescriptor file = OpenForReading(path_);
-    if (!file.IsOpen()) {
+LineIndex::LineIndex(std::string path)
+    : path_(std::move(path)), file_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    // Non-blocking, so that a FIFO in the data file's place fails instead of hanging the window.
+    if (!file_.IsOpen()) {
         ThrowRead(path_, errno);
     }
-    Build(file.Get());
+    Build();
 }
 
-bool LineIndex::Changed() const {
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) != 0) {
-        return true;
-    }
-    return static_cast<std::uint64_t>(info.st_dev) != device_ ||
-           static_cast<std::uint64_t>(info.st_ino) != inode_ || !S_ISREG(info.st_mode) ||
-           static_cast<std::uint64_t>(info.st_size) < starts_.back();
-}
-
-void LineIndex::Build(int fd) {
+void LineIndex::Build() {
+    const int fd = file_.Get();
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         ThrowRead(path_, errno);
@@ -83,14 +100,13 @@ void LineIndex::Build(int fd) {
     if (!S_ISREG(info.st_mode)) {
         ThrowRead(path_, "not a regular file");
     }
-    device_ = static_cast<std::uint64_t>(info.st_dev);
-    inode_ = static_cast<std::uint64_t>(info.st_ino);
 
-    const auto block = std::make_unique<char[]>(kBlockBytes);
+    const auto block = std::make_unique_for_overwrite<char[]>(kBlockBytes);
     std::uint64_t offset = 0;     // file position of block[0]
     std::uint64_t lineStart = 0;  // where the line being scanned begins
     bool pendingCr = false;       // the previous block ended with CR; an LF may follow
     try {
+        starts_.reserve(static_cast<std::uint64_t>(info.st_size) / kRecordLineBytes + 2);
         for (;;) {
             const ssize_t n = ::read(fd, block.get(), kBlockBytes);
             if (n < 0 && errno == EINTR) {
@@ -117,7 +133,7 @@ void LineIndex::Build(int fd) {
                 if (cr == nullptr) {
                     break;
                 }
-                starts_.push_back(lineStart);
+                AddStart(lineStart);
                 i = static_cast<std::size_t>(static_cast<const char*>(cr) - data) + 1;
                 if (i == size) {
                     pendingCr = true;
@@ -130,33 +146,29 @@ void LineIndex::Build(int fd) {
         }
         lastLineEnded_ = lineStart == offset;
         if (!lastLineEnded_) {
-            starts_.push_back(lineStart);
+            AddStart(lineStart);
         }
-        starts_.push_back(offset);
-        starts_.shrink_to_fit();
+        AddStart(offset);
     } catch (const std::bad_alloc&) {
         ThrowRead(path_, "the file has too many lines to show");
     } catch (const std::length_error&) {
         ThrowRead(path_, "the file has too many lines to show");
     }
     lineCount_ = starts_.size() - 1;
-    for (std::size_t i = 0; i < lineCount_; ++i) {
-        widest_ = std::max(widest_, starts_[i + 1] - starts_[i]);
+}
+
+void LineIndex::AddStart(std::uint64_t start) {
+    if (!starts_.empty()) {
+        widest_ = std::max(widest_, start - starts_.back());
     }
+    starts_.push_back(start);
 }
 
 std::vector<std::string> LineIndex::Lines(std::size_t first, std::size_t count,
                                           std::size_t maxBytes) const {
     std::vector<std::string> lines(count);
-    if (first >= lineCount_ || count == 0) {
-        return lines;
-    }
-    const FileDescriptor file = OpenForReading(path_);
-    if (!file.IsOpen()) {
-        return lines;
-    }
-    for (std::size_t i = 0; i < count && first + i < lineCount_; ++i) {
-        lines[i] = LineAt(file.Get(), first + i, maxBytes);
+    for (std::size_t i = 0; i < count && first < lineCount_ && i < lineCount_ - first; ++i) {
+        lines[i] = LineAt(first + i, maxBytes);
     }
     return lines;
 }
@@ -165,23 +177,24 @@ std::string LineIndex::Line(std::size_t i, std::size_t maxBytes) const {
     return Lines(i, 1, maxBytes).front();
 }
 
-std::string LineIndex::LineAt(int fd, std::size_t i, std::size_t maxBytes) const {
+std::string LineIndex::LineAt(std::size_t i, std::size_t maxBytes) const {
     const std::uint64_t begin = starts_[i];
     const std::uint64_t span = starts_[i + 1] - begin;
-    const bool ended = i + 1 < lineCount_ || lastLineEnded_;
-    // Two more than wanted, so that the line end of a line that fits can be told apart.
-    const std::uint64_t limit = maxBytes > SIZE_MAX - 2 ? SIZE_MAX : maxBytes + 2;
-    std::string text(static_cast<std::size_t>(std::min(span, limit)), '\0');
-    if (ReadAt(fd, text.data(), text.size(), begin) != text.size()) {
+    // The byte ahead comes along, to see that a line still begins here, and two more than
+    // wanted, so that the line end of a line that fits can be told apart.
+    const std::uint64_t before = begin > 0 ? 1 : 0;
+    const std::uint64_t limit = maxBytes > SIZE_MAX - 3 ? SIZE_MAX : maxBytes + 2 + before;
+    std::string bytes(static_cast<std::size_t>(std::min(before + span, limit)), '\0');
+    if (ReadAt(file_.Get(), bytes.data(), bytes.size(), begin - before) != bytes.size()) {
+        return {};  // cut away since
+    }
+    const bool whole = bytes.size() == before + span;
+    const std::size_t length = LineTextLength(bytes, static_cast<std::size_t>(before),
+                                              whole && (i + 1 < lineCount_ || lastLineEnded_));
+    if (length == std::string_view::npos) {
         return {};
     }
-    if (ended && text.size() == span) {
-        text.resize(text.size() - (text.back() == '\n' ? 2 : 1));
-    }
-    if (text.size() > maxBytes) {
-        text.resize(maxBytes);
-    }
-    return text;
+    return bytes.substr(static_cast<std::size_t>(before), std::min(length, maxBytes));
 }
 
 }  // namespace brisolant

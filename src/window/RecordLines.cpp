@@ -11,7 +11,6 @@ namespace brisolant {
 // A run of lines: the lines of one file (file set) or lines appended one by one.
 struct RecordLines::Segment {
     std::size_t first = 0;
-    std::string path;
     std::unique_ptr<LineIndex> file;
     std::vector<std::string> lines;
     std::size_t widest = 0;
@@ -44,8 +43,8 @@ void RecordLines::Clear() {
 }
 
 void RecordLines::AppendLine(const std::string& line) {
-    if (segments_.empty() || !segments_.back().path.empty()) {
-        segments_.push_back({size_, {}, nullptr, {}, 0});
+    if (segments_.empty() || segments_.back().file) {
+        segments_.push_back({size_, nullptr, {}, 0});
     }
     Segment& run = segments_.back();
     run.lines.push_back(line.substr(0, kMaxShownBytes));
@@ -56,41 +55,8 @@ void RecordLines::AppendLine(const std::string& line) {
 void RecordLines::AppendFile(const std::string& path) {
     auto file = std::make_unique<LineIndex>(path);
     const std::size_t widest = ShownWidth(file->Widest());
-    segments_.push_back({size_, path, std::move(file), {}, widest});
+    segments_.push_back({size_, std::move(file), {}, widest});
     size_ += segments_.back().size();
-}
-
-bool RecordLines::Refresh() {
-    bool reread = false;
-    for (Segment& segment : segments_) {
-        if (segment.path.empty() || (segment.file && !segment.file->Changed())) {
-            continue;
-        }
-        std::unique_ptr<LineIndex> file;
-        try {
-            file = std::make_unique<LineIndex>(segment.path);
-        } catch (const Failure&) {
-            // Gone or unreadable: it shows no lines until it is back.
-        }
-        if (!file && !segment.file) {
-            continue;
-        }
-        reread = true;
-        segment.widest = file ? ShownWidth(file->Widest()) : 0;
-        segment.file = std::move(file);
-    }
-    if (reread) {
-        Renumber();
-    }
-    return reread;
-}
-
-void RecordLines::Renumber() {
-    size_ = 0;
-    for (Segment& segment : segments_) {
-        segment.first = size_;
-        size_ += segment.size();
-    }
 }
 
 std::vector<std::string> RecordLines::Lines(std::size_t first, std::size_t count) const {

@@ -10,8 +10,10 @@ namespace brisolant {
 class LineIndex;
 
 // The lines of the data view: the lines of data files, indexed by their offsets and read only
-// when shown, each followed by the lines appended one by one since. Adding a line costs the same
-// however many there are, so a view of a million lines follows the station as one of ten does.
+// when shown, each followed by the lines appended one by one since. A file's lines stay those it
+// held when it was added, whatever happens to the file afterwards: the records written since
+// come as appended lines, never again from the file. Adding a line costs the same however many
+// there are, so a view of a million lines follows the station as one of ten does.
 class RecordLines {
   public:
     // A shown line holds at most this many bytes. A record is 139 or 190 characters; a file that
@@ -31,12 +33,9 @@ class RecordLines {
     // Adds one line at the end (8-bit text).
     void AppendLine(const std::string& line);
     // Adds every line of the file at the end: a line ends at CR or CR LF; a last line without a
-    // line end counts. Throws Failure(DataFileRead) when the file cannot be read.
+    // line end counts. The file stays open until Clear. Throws Failure(DataFileRead) when the
+    // file cannot be read.
     void AppendFile(const std::string& path);
-
-    // Reads again every file that was replaced, removed or cut shorter since it was read, so
-    // that the lines show the files as they are. True when any file was read again.
-    bool Refresh();
 
     // The texts of count lines from line first, each cut to kMaxShownBytes; lines past the end
     // are empty.
@@ -44,7 +43,6 @@ class RecordLines {
 
   private:
     struct Segment;
-    void Renumber();
 
     std::vector<Segment> segments_;
     std::size_t size_ = 0;

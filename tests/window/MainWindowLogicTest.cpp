@@ -253,6 +253,22 @@ TEST_F(DataViewTest, NewScanAddsExactlyOneLine) {
     EXPECT_EQ(view.list[2] + "\r\n", ReadFile(DataFile()).substr(2 * 141));
 }
 
+// The open view gets every record written since it opened, whichever file it went to: here a
+// scan that waited for the folder belongs to the day before the scan that brought it out.
+TEST_F(DataViewTest, RecordsOfAnyFileWrittenSinceTheViewOpenedAreAdded) {
+    logic.mnuData_Click();
+    const std::filesystem::path aside = dataDir.path().string() + "-away";
+    std::filesystem::rename(dataDir.path(), aside);
+    logic.mnuTest_Click();
+    std::filesystem::rename(aside, dataDir.path());
+    clock.now.day = 30;
+    logic.mnuTest_Click();
+
+    ASSERT_EQ(view.list.size(), 4u);
+    EXPECT_EQ(view.list[2] + "\r\n", ReadFile(dataDir.file("LOG-241.txt")).substr(2 * 141));
+    EXPECT_EQ(view.list[3] + "\r\n", ReadFile(dataDir.file("LOG-242.txt")));
+}
+
 TEST_F(DataViewTest, EmptyFileShowsAnEmptyList) {
     WriteFile(DataFile(), "");
     logic.mnuData_Click();

@@ -1,24 +1,32 @@
 #include "window/qt/RecordListView.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cmath>
 
 namespace brisolant {
 
 namespace {
 
 constexpr int kMargin = 2;
+constexpr std::chrono::milliseconds kRangeInterval{500};
 
-// The line as a row shows it: 8-bit text decoded as Latin-1, with control characters (a lone LF
-// is part of a line's text) drawn as spaces so that every row stays one line high.
-QString ShownText(const std::string& line) {
-    QString text = QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
+// The line as a row shows it, up to its first `columns` characters: 8-bit text decoded as
+// Latin-1, with control characters (a lone LF is part of a line's text) drawn as spaces so that
+// every row stays one line high.
+QString ShownText(const std::string& line, std::size_t columns = std::string::npos) {
+    QString text =
+        QString::fromLatin1(line.data(), static_cast<qsizetype>(std::min(line.size(), columns)));
     for (QChar& c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
             c = u' ';
@@ -31,33 +39,51 @@ int ClampToInt(std::size_t value) {
     return static_cast<int>(std::min<std::size_t>(value, INT_MAX));
 }
 
+// A scroll bar redraws itself whole for any change of its steps or range, even to the same
+// values, so only changes are made. A range that grows on a bar already shown leaves the area's
+// layout as it is, and the area is not told: laying its bars out again raises each over the
+// other, which draws both whole.
+void SetBar(QScrollBar& bar, int maximum, int pageStep, int singleStep) {
+    if (bar.pageStep() != pageStep || bar.singleStep() != singleStep) {
+        bar.setPageStep(pageStep);
+        bar.setSingleStep(singleStep);
+    }
+    const bool layoutStays = bar.maximum() > 0 && maximum >= bar.maximum();
+    const QSignalBlocker quiet(layoutStays ? &bar : nullptr);
+    bar.setRange(0, maximum);
+}
+
 }  // namespace
 
-RecordListView::RecordListView(QWidget* parent) : QAbstractScrollArea(parent) {
+RecordListView::RecordListView(QWidget* parent)
+    : QAbstractScrollArea(parent), rangeTimer_(new QTimer(this)) {
+    rangeTimer_->setObjectName(QStringLiteral("tmrScrollRange"));
+    rangeTimer_->setSingleShot(true);
+    rangeTimer_->setInterval(kRangeInterval);
+    connect(rangeTimer_, &QTimer::timeout, this, &RecordListView::RangeTimerEnded);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSizeF(9.75);
     setFont(font);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // Opaque as a whole, frame and scroll bars included, so that a change beneath the list
+    // never draws the list again over it.
+    setAutoFillBackground(true);
     verticalScrollBar()->setSingleStep(1);
     UpdateScrollBars();
 }
 
 void RecordListView::Clear() {
     lines_.Clear();
+    following_ = true;
     UpdateScrollBars();
     viewport()->update();
 }
 
 void RecordListView::AppendLine(const std::string& line) {
     const int row = RowCount();
-    QScrollBar* bar = verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
     lines_.AppendLine(line);
-    UpdateScrollBars();
-    if (following) {
-        bar->setValue(bar->maximum());  // scrolls the rows in view and draws only the new one
-    }
+    RowsChanged();  // when following, may scroll the rows in view
     const int shown = row - TopRow();
     if (shown >= 0 && shown <= RowsInView()) {
         viewport()->update(0, shown * RowHeight(), viewport()->width(), RowHeight());
@@ -93,29 +119,41 @@ int RecordListView::RowsInView() const {
     return viewport()->height() / RowHeight();
 }
 
+void RecordListView::RowsChanged() {
+    if (rangeTimer_->isActive()) {
+        rangePending_ = true;
+        return;
+    }
+    UpdateScrollBars();
+    rangeTimer_->start();
+}
+
+// Runs only while lines arrive: once a whole interval passes without one, it is not started
+// again.
+void RecordListView::RangeTimerEnded() {
+    if (rangePending_) {
+        UpdateScrollBars();
+        rangeTimer_->start();
+    }
+}
+
 void RecordListView::UpdateScrollBars() {
+    const QScopedValueRollback moving(updatingBars_, true);
+    rangePending_ = false;
     const int inView = std::max(RowsInView(), 1);
     QScrollBar* vertical = verticalScrollBar();
-    vertical->setPageStep(inView);
-    vertical->setRange(0, std::max(RowCount() - inView, 0));
+    SetBar(*vertical, std::max(RowCount() - inView, 0), inView, 1);
 
-    const int textWidth =
-        ClampToInt(lines_.Widest()) * fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    QScrollBar* horizontal = horizontalScrollBar();
-    horizontal->setPageStep(viewport()->width());
-    horizontal->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('0')));
-    horizontal->setRange(0, std::max(textWidth + 2 * kMargin - viewport()->width(), 0));
+    const int advance = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int textWidth = ClampToInt(lines_.Widest()) * advance;
+    SetBar(*horizontalScrollBar(), std::max(textWidth + 2 * kMargin - viewport()->width(), 0),
+           viewport()->width(), advance);
+    if (following_) {
+        vertical->setValue(vertical->maximum());
+    }
 }
 
 void RecordListView::paintEvent(QPaintEvent* event) {
-    // A file replaced or cut short from outside is read afresh rather than shown as blank rows.
-    if (lines_.Refresh()) {
-        // No scrolling inside a paint: the rows in view are drawn whole right after this one.
-        const QSignalBlocker vertical(verticalScrollBar());
-        const QSignalBlocker horizontal(horizontalScrollBar());
-        UpdateScrollBars();
-        viewport()->update();
-    }
     const int height = RowHeight();
     const QRect area = event->rect();
     const int firstInArea = std::max(area.top() / height, 0);
@@ -130,9 +168,14 @@ void RecordListView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
     const int left = kMargin - horizontalScrollBar()->value();
+    // Laying out a row's text is most of drawing it: the characters past the area's right edge
+    // are left out (one more for a glyph reaching in from beyond).
+    const qreal advance = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0'));
+    const auto columns = static_cast<std::size_t>(
+        std::max(std::ceil((area.right() + 1 - left) / std::max(advance, qreal{1})) + 1, qreal{0}));
     int baseline = firstInArea * height + fontMetrics().ascent();
     for (const std::string& line : lines) {
-        painter.drawText(left, baseline, ShownText(line));
+        painter.drawText(left, baseline, ShownText(line, columns));
         baseline += height;
     }
 }
@@ -161,9 +204,12 @@ void RecordListView::keyPressEvent(QKeyEvent* event) {
 }
 
 // The vertical scroll bar counts rows, the horizontal one pixels. Only the rows scrolled into
-// view are drawn again.
+// view are drawn again. Where the operator leaves the view decides whether it follows new lines.
 void RecordListView::scrollContentsBy(int dx, int dy) {
     viewport()->scroll(dx, dy * RowHeight());
+    if (!updatingBars_) {
+        following_ = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+    }
 }
 
 }  // namespace brisolant

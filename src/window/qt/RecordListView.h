@@ -5,11 +5,15 @@
 
 #include "window/RecordLines.h"
 
+class QTimer;
+
 namespace brisolant {
 
 // lstData: the lines of the data view, one row each in the fixed-pitch font. Every row is one
 // line high, so the view lays out nothing: it draws only the rows it shows, and adding a line
-// costs the same over a million rows as over ten. Scrolled to the last row, it follows new lines.
+// costs the same over a million rows as over ten. It opens at its last row and, as long as the
+// operator leaves it there, follows new lines; scrolled elsewhere, it stays. The scroll bars
+// follow new lines at most twice a second: drawing them is most of what a line costs.
 class RecordListView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -38,9 +42,20 @@ class RecordListView : public QAbstractScrollArea {
   private:
     int RowHeight() const;
     int RowsInView() const;
+    // The rows changed: the scroll bars follow at once if they have not moved lately, otherwise
+    // when the timer ends.
+    void RowsChanged();
+    void RangeTimerEnded();
+    // Sets the scroll bars' ranges to the rows held, and to the last row when following.
     void UpdateScrollBars();
 
     RecordLines lines_;
+    QTimer* rangeTimer_;
+    bool rangePending_ = false;
+    // At the last row: new lines keep it there.
+    bool following_ = true;
+    // The view, not the operator, is moving the scroll bars.
+    bool updatingBars_ = false;
 };
 
 }  // namespace brisolant

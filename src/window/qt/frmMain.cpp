@@ -13,6 +13,7 @@
 #include "common/qt/TwipsLayout.h"
 #include "settings/qt/frmSettings.h"
 #include "window/qt/ClickLabel.h"
+#include "window/qt/CoveredSiblings.h"
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/QtLocale.h"
 #include "window/qt/RecordListView.h"
@@ -212,6 +213,7 @@ void frmMain::SetListVisible(bool visible) {
         lstData_->clearFocus();
     }
     lstData_->setVisible(visible);
+    SuspendCoveredSiblings(*lstData_);
 }
 
 void frmMain::SetListGeometry(int top, int width, int height) {
@@ -228,6 +230,7 @@ void frmMain::PlaceList() {
     const int room = std::max(lstData_->parentWidget()->height() - top, 0);
     lstData_->setGeometry(0, top, TwipsToPixels(*this, listWidthTwips_),
                           std::min(TwipsToPixels(*this, listHeightTwips_), room));
+    SuspendCoveredSiblings(*lstData_);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QScrollBar>
+#include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "support/QtTestApp.h"
+#include "support/QtWaiting.h"
 #include "support/TestSupport.h"
 
 namespace brisolant::test {
@@ -32,6 +36,8 @@ class RecordListViewTest : public ::testing::Test {
         return path;
     }
 
+    QTimer* RangeTimer() const { return view->findChild<QTimer*>("tmrScrollRange"); }
+
     // The row drawn at the bottom edge of the view.
     int BottomRow() const {
         return view->TopRow() + view->viewport()->height() / view->fontMetrics().lineSpacing() - 1;
@@ -54,13 +60,10 @@ TEST_F(RecordListViewTest, RowsShowEightBitBytesAsLatin1AndControlCharactersAsSp
     EXPECT_EQ(view->RowText(3), QString());
 }
 
-// The End key reaches the last row of a long file; new lines then stay in view, while a view
-// scrolled elsewhere stays where the operator left it.
-TEST_F(RecordListViewTest, AViewAtTheLastRowFollowsNewLines) {
+// The view opens at the newest line and follows new lines while the operator leaves it at the
+// end; scrolled up to read, it stays where the operator left it until sent to the end again.
+TEST_F(RecordListViewTest, OpensAtTheNewestLineAndFollowsWhileLeftAtTheEnd) {
     view->AppendFile(WriteLines("LOG-241.txt", 5000, "line "));
-    EXPECT_EQ(view->TopRow(), 0);
-
-    PressKey(view.get(), Qt::Key_End);
     EXPECT_EQ(BottomRow(), 4999);
     EXPECT_EQ(view->RowText(BottomRow()), "line 4999");
 
@@ -70,8 +73,35 @@ TEST_F(RecordListViewTest, AViewAtTheLastRowFollowsNewLines) {
 
     PressKey(view.get(), Qt::Key_Home);
     view->AppendLine("newer");
+    ASSERT_TRUE(PumpUntil([&] { return !RangeTimer()->isActive(); }));
     EXPECT_EQ(view->TopRow(), 0);
     EXPECT_EQ(view->RowCount(), 5002);
+
+    PressKey(view.get(), Qt::Key_End);
+    view->AppendLine("newest");
+    ASSERT_TRUE(PumpUntil([&] { return BottomRow() == 5002; }));
+    EXPECT_EQ(view->RowText(BottomRow()), "newest");
+}
+
+// Drawing the scroll bars is most of what a new line costs: however fast lines come, the bars
+// follow them at most twice a second, the first line at once and the others together once the
+// interval is over; the timer that holds them back then stops.
+TEST_F(RecordListViewTest, TheScrollBarsFollowABurstOfLinesInTwoSteps) {
+    view->AppendFile(WriteLines("LOG-241.txt", 500, "line "));
+    QScrollBar* bar = view->verticalScrollBar();
+    const int end = bar->maximum();
+
+    for (int i = 0; i < 100; ++i) {
+        view->AppendLine("burst " + std::to_string(i));
+    }
+    EXPECT_EQ(bar->maximum(), end + 1);
+    EXPECT_EQ(view->RowText(BottomRow()), "burst 0");
+
+    ASSERT_TRUE(PumpUntil([&] { return bar->maximum() != end + 1; }));
+    EXPECT_EQ(bar->maximum(), end + 100);
+    EXPECT_EQ(view->RowText(BottomRow()), "burst 99");
+    ASSERT_TRUE(PumpUntil([&] { return !RangeTimer()->isActive(); }));
+    EXPECT_EQ(bar->maximum(), end + 100);
 }
 
 TEST_F(RecordListViewTest, TheScrollBarsReachTheLastRowAndTheWidestLine) {
@@ -83,22 +113,52 @@ TEST_F(RecordListViewTest, TheScrollBarsReachTheLastRowAndTheWidestLine) {
               view->fontMetrics().horizontalAdvance(view->RowText(99)));
 }
 
-// A data file replaced while the view is on is read afresh when the view is drawn: its rows
-// show the new file, never blank rows where the old one was longer.
-TEST_F(RecordListViewTest, AReplacedFileIsReadAfreshWhenDrawn) {
-    const std::string path = WriteLines("LOG-241.txt", 50, "old ");
-    view->AppendFile(path);
-    view->AppendLine("added");
-    PressKey(view.get(), Qt::Key_End);
+// Only the characters that reach into view are laid out: a long row is still drawn up to the
+// right edge, wherever it is scrolled to.
+TEST_F(RecordListViewTest, ALongRowIsDrawnUpToTheRightEdge) {
+    view->AppendLine(std::string(400, 'M'));
+    QScrollBar* bar = view->horizontalScrollBar();
+    const int advance = view->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    for (const int offset : {0, bar->maximum() / 2}) {
+        bar->setValue(offset);
+        const QImage row = view->viewport()->grab().toImage().copy(
+            view->viewport()->width() - advance, 0, advance, view->fontMetrics().lineSpacing());
+        bool ink = false;
+        for (int y = 0; y < row.height(); ++y) {
+            for (int x = 0; x < row.width(); ++x) {
+                ink = ink || qGray(row.pixel(x, y)) < 128;
+            }
+        }
+        EXPECT_TRUE(ink) << "scrolled to " << offset;
+    }
+}
 
-    WriteLines("copy", 3, "new ");
-    std::filesystem::rename(dir.file("copy"), path);
-    view->grab();  // draws the view, as the next repaint on screen does
+// A data file an editor saves while the view is on, or one removed and made again by the next
+// scan: the rows still show the file as it was when the view opened, then each record written
+// since, once, however often the view is drawn.
+TEST_F(RecordListViewTest, RowsShowTheFileAsOpenedThenEachNewRecordOnce) {
+    const std::string path = dir.file("LOG-241.txt");
+    const auto editorSave = [&] {
+        WriteFile(dir.file("saved"), ReadFile(path));
+        std::filesystem::rename(dir.file("saved"), path);
+    };
+    const auto removal = [&] { std::filesystem::remove(path); };
+    for (const auto& change : {std::function<void()>(editorSave), std::function<void()>(removal)}) {
+        view->Clear();
+        WriteFile(path, "D1\r\nD2\r\nD3\r\n");
+        view->AppendFile(path);
+        view->grab();
 
-    ASSERT_EQ(view->RowCount(), 4);
-    EXPECT_EQ(view->TopRow(), 0);
-    EXPECT_EQ(view->RowText(0), "new 0");
-    EXPECT_EQ(view->RowText(3), "added");
+        change();
+        WriteFile(path, ReadFile(path) + "D4\r\n");  // the next scan's record
+        view->AppendLine("D4");
+        view->grab();  // draws the view, as the next repaint on screen does
+
+        ASSERT_EQ(view->RowCount(), 4);
+        EXPECT_EQ(view->RowText(0), "D1");
+        EXPECT_EQ(view->RowText(2), "D3");
+        EXPECT_EQ(view->RowText(3), "D4");
+    }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <QPixmap>
 #include <QTimer>
 #include <filesystem>
+#include <map>
+#include <vector>
 
 #include "device/CommHandler.h"
 #include "support/FindControl.h"
@@ -25,6 +27,21 @@
 
 namespace brisolant::test {
 namespace {
+
+// Counts the paint events each watched widget receives.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(std::map<QObject*, int>& paints) : paints_(paints) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints_[watched];
+        }
+        return false;
+    }
+
+  private:
+    std::map<QObject*, int>& paints_;
+};
 
 // The main window over a program folder of its own, whose settings point the port at a
 // pseudo-terminal and the data files at a folder of their own.
@@ -329,6 +346,40 @@ TEST_F(frmMainTest, TheDataListEndsAboveTheStatusBar) {
     QApplication::processEvents();
     EXPECT_LE(bottomInWindow(), bar->mapTo(&w, QPoint(0, 0)).y());
     EXPECT_GT(list->height(), 0);
+}
+
+// The list covers most of the window: while it is open, what lies wholly beneath it is not
+// drawn, however often a scan changes it, and once it closes all of it is drawn as it then is.
+TEST_F(frmMainTest, WhatTheOpenDataViewCoversIsDrawnOnlyOnceItCloses) {
+    frmMain& w = Open(pty.path());
+    Action("mnuTest")->trigger();
+    Action("mnuData")->trigger();
+    auto* list = Find<RecordListView>("lstData");
+    ASSERT_TRUE(PumpUntil([&] { return list->RowCount() == 1; }));
+    EXPECT_TRUE(SaveScreenshot(w, "main-data-view"));
+
+    std::map<QObject*, int> paints;
+    PaintCounter counter(paints);
+    const std::vector<QWidget*> beneath{Find<QWidget>("shpLight"), Find<QWidget>("txtData0"),
+                                        Find<QWidget>("txtData3"), Find<QWidget>("lblData0")};
+    for (QWidget* widget : beneath) {
+        widget->installEventFilter(&counter);
+    }
+    Action("mnuTest")->trigger();
+    pty.Write("\x02" + CommHandler::TestScanText());
+    ASSERT_TRUE(PumpUntil([&] { return list->RowCount() == 3; }));
+    SettleEvents();
+    for (QWidget* widget : beneath) {
+        EXPECT_EQ(paints[widget], 0) << widget->objectName().toStdString();
+    }
+
+    Action("mnuData")->trigger();
+    for (QWidget* widget : beneath) {
+        EXPECT_TRUE(PumpUntil([&] { return paints[widget] > 0; }))
+            << widget->objectName().toStdString();
+    }
+    EXPECT_EQ(Box("txtCounter"), "3");
+    EXPECT_TRUE(SaveScreenshot(w, "main-after-data-view"));
 }
 
 // Switching the view off must not hand the focus to the Barcode box, which would select its
