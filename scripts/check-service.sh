@@ -55,8 +55,13 @@ skip() {
 unshare --mount --pid --fork --net --cgroup true 2>/dev/null ||
     skip "this machine gives no namespaces"
 
+# The container's cgroups go below one of this run's own, removed afterwards.
+hierarchy=$(findmnt -n -t cgroup2 -o TARGET | head -n 1)
+[ -n "$hierarchy" ] || skip "this machine has no cgroup2 hierarchy for the container"
+cgroup="$hierarchy/brisolant-check-$$"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'find "$cgroup" -depth -type d -exec rmdir {} + 2>/dev/null; rm -rf "$work"' EXIT
+mkdir "$cgroup"
 chmod 755 "$work"  # the service's account runs the probe from it
 cp "$package" "$work/brisolant.deb"
 cp scripts/lib/service-inside.sh "$work/inside.sh"
@@ -73,8 +78,11 @@ EOF
 
 started=$SECONDS
 status=0
-timeout 300 unshare --mount --pid --fork --uts --ipc --net --cgroup --propagation private \
-    "$(realpath "$0")" --boot "$work" >"$work/boot.log" 2>&1 || status=$?
+(
+    echo "$BASHPID" >"$cgroup/cgroup.procs"
+    exec timeout 300 unshare --mount --pid --fork --uts --ipc --net --cgroup \
+        --propagation private "$(realpath "$0")" --boot "$work"
+) >"$work/boot.log" 2>&1 || status=$?
 if [ "$status" -eq 3 ]; then
     skip "no overlay or cgroup2 file system for the container: $(tail -n 1 "$work/boot.log")"
 fi
