@@ -2,7 +2,8 @@
 # Shared by the scripts that build a Release of Brisolant and run it against the station
 # simulator. Sourced from the source tree's root, never run on its own.
 #
-#   release_build FOLDER [--benchmarks] [TARGET...]        configure quietly, then build
+#   release_build FOLDER [--benchmarks] [-DNAME=VALUE...] [TARGET...]
+#                                                          configure quietly, then build
 #   release_settings FILE PORT DATA_FOLDER BAUD [LINE...]  the settings file the program reads
 #   end_on_exit PID_VARIABLE...                            end those processes at the end
 #   remove_on_exit FOLDER                                  and remove it (KEEP_RUN keeps it)
@@ -11,7 +12,7 @@
 # the build prints goes to the caller's output. A new folder gets neither tests nor benchmarks
 # and ccache where there is one. An existing folder keeps the options it has, so that scripts
 # run one after the other never flip its cache and rebuild everything: --benchmarks only ever
-# turns the benchmarks on.
+# turns the benchmarks on. -D options are passed to every configure of the folder.
 release_build() {
     local folder=$1
     shift
@@ -26,6 +27,10 @@ release_build() {
         options+=(-DBRISOLANT_BENCHMARKS=ON)
         shift
     fi
+    while [[ "${1:-}" == -D* ]]; do
+        options+=("$1")
+        shift
+    done
     cmake -S . -B "$folder" "${options[@]}" >/dev/null
     local targets=()
     if (($#)); then targets=(--target "$@"); fi

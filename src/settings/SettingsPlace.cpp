@@ -65,6 +65,11 @@ std::string FirstSiteDefaults(const std::string& configDirs) {
     return "";
 }
 
+// The user's data folder for the program, "/" ended.
+std::string UserDataFolder(const PlaceFacts& facts) {
+    return BaseFolder(facts.dataHome, facts.home, "/.local/share") + kOwnFolder + "/";
+}
+
 std::string Absolute(const std::string& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
@@ -72,6 +77,23 @@ std::string Absolute(const std::string& path) {
 }
 
 }  // namespace
+
+std::string StationNameOf(const std::string& settingsFile) {
+    constexpr std::string_view kSettingsEnding = ".ini";
+    const std::string name = settingsFile.substr(settingsFile.rfind('/') + 1);
+    if (name == "." || name == "..") {
+        return "";
+    }
+    // The journal beside the file drops the same ending, so a file's station and journal agree.
+    // What is left must still name a folder of its own ("..ini" keeps its whole name).
+    if (name.ends_with(kSettingsEnding)) {
+        const std::string stem = name.substr(0, name.size() - kSettingsEnding.size());
+        if (!stem.empty() && stem != "." && stem != "..") {
+            return stem;
+        }
+    }
+    return name;
+}
 
 SettingsPlace ProgramFolderPlace(const std::string& programDir) {
     SettingsPlace place;
@@ -88,14 +110,18 @@ SettingsPlace ChooseSettingsPlace(const PlaceFacts& facts) {
         place.iniFilePath =
             BaseFolder(facts.configHome, facts.home, "/.config") + kOwnFolder + "/Orvane.ini";
         place.siteDefaultsPath = facts.siteDefaults;
-        place.defaultFilePath =
-            BaseFolder(facts.dataHome, facts.home, "/.local/share") + kOwnFolder + "/";
+        place.defaultFilePath = UserDataFolder(facts);
         place.createSettingsFolder = true;
         place.createDefaultFolder = true;
     }
     if (!facts.settingsOption.empty()) {
         place.iniFilePath = facts.settingsOption;
         place.createSettingsFolder = false;
+        place.stationName = StationNameOf(facts.settingsOption);
+        if (!place.stationName.empty()) {
+            place.defaultFilePath = UserDataFolder(facts) + place.stationName + "/";
+            place.createDefaultFolder = true;
+        }
     }
     return place;
 }

@@ -11,6 +11,7 @@ struct SettingsPlace {
     std::string defaultFilePath = "/";  // FilePath when no file sets one
     bool createSettingsFolder = false;  // a save makes the settings file's folder when missing
     bool createDefaultFolder = false;   // the default data folder is made at first need
+    std::string stationName;            // the named settings file's base name; empty without one
 };
 
 // What the choice depends on, gathered from the disk and the environment.
@@ -25,13 +26,20 @@ struct PlaceFacts {
     std::string siteDefaults;  // the first Orvane/Orvane.ini of the system's configuration folders
 };
 
+// The name a settings file gives its station: the file's name without a final ".ini"
+// ("/etc/brisolant/dock1.ini" and "dock1" both give "dock1"). Empty for a path that names no
+// file: "", one that ends in "/", ".", "..".
+std::string StationNameOf(const std::string& settingsFile);
+
 // The place of a program in a folder of its own: "Orvane.ini" beside it, records in "/".
 SettingsPlace ProgramFolderPlace(const std::string& programDir);
 
 // A program in a folder of its own (writable, or already holding "Orvane.ini") keeps the file
 // beside it and writes its records to "/" by default. An installed one keeps the file in the
 // user's configuration folder, takes a site's defaults, and writes its records to the user's data
-// folder. A file named on the command line replaces the settings file alone.
+// folder. A file named on the command line replaces the settings file, and its records go to a
+// data folder of their own, named after the file, in the user's data folder: two stations on one
+// PC never share a default data file.
 SettingsPlace ChooseSettingsPlace(const PlaceFacts& facts);
 
 // The facts for this run: the program folder as probed, the XDG variables of the environment

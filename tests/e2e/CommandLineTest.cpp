@@ -21,10 +21,14 @@ struct Outcome {
     std::string output;  // stdout and stderr together
 };
 
-// Runs the program to its end without any display at all.
-Outcome RunToEnd(const std::string& executable, const std::string& arguments) {
-    const std::string command = "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY " +
-                                executable + " " + arguments + " 2>&1";
+// Runs the program to its end without any display at all, with the user's data folder in
+// dataHome.
+Outcome RunToEnd(const std::string& executable, const std::string& dataHome,
+                 const std::string& arguments) {
+    const std::string command =
+        "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "
+        "XDG_DATA_HOME=" +
+        dataHome + " " + executable + " " + arguments + " 2>&1";
     Outcome outcome;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) {
@@ -51,24 +55,31 @@ TEST(CommandLineTest, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
     const Row rows[] = {
         {"--version", 0,
          "Brisolant 1.0.17\nSettings: " + folder.file("Orvane.ini") + "\nData: /\n"},
-        {"-v --settings /srv/two.ini", 0, "Settings: /srv/two.ini\n"},
+        // A station of its own records in a data folder of its own.
+        {"-v --settings /srv/two.ini", 0,
+         "Settings: /srv/two.ini\nData: " + folder.file("xdg/Orvane/two/") + "\n"},
+        {"--help", 0, "Usage: brisolant [options]\n"},
         {"--help", 0, "--settings <FILE>"},
+        {"--help-all", 0, "--platform <name>"},
         {"--bogus", 2, "Unknown option 'bogus'"},
         {"stray", 2, "unexpected argument 'stray'"},
         {"--settings", 2, "Missing value after '--settings'"},
         {"--settings=", 2, "--settings needs a file name"},
+        {"--settings /srv/", 2, "--settings needs a file name, not '/srv/'"},
     };
     for (const Row& row : rows) {
-        const Outcome outcome = RunToEnd(program, row.arguments);
+        const Outcome outcome = RunToEnd(program, folder.file("xdg"), row.arguments);
         EXPECT_EQ(outcome.exitCode, row.exitCode) << row.arguments << "\n" << outcome.output;
         EXPECT_NE(outcome.output.find(row.expected), std::string::npos) << row.arguments << "\n"
                                                                         << outcome.output;
     }
     EXPECT_FALSE(fs::exists(folder.file("Orvane.ini"))) << "answering creates no settings file";
+    EXPECT_FALSE(fs::exists(folder.file("xdg"))) << "nor a data folder";
 }
 
 // Two stations on one PC: each instance runs on its own settings file, whatever lies beside
-// the program.
+// the program, and a file that names no data folder records in one of its own, made when the
+// first scan comes.
 TEST(CommandLineTest, ASettingsFileNamedOutrightDrivesPortAndDataFolder) {
     std::string whyNot;
     const auto program = PrepareProgram({}, whyNot);
@@ -76,17 +87,27 @@ TEST(CommandLineTest, ASettingsFileNamedOutrightDrivesPortAndDataFolder) {
         GTEST_SKIP() << whyNot;
     }
     const std::string stationOne = program->Folder() + "station-one.ini";
-    fs::rename(program->SettingsFile(), stationOne);
+    test::WriteFile(stationOne,
+                    "[COMMUNICATION]\r\nCommPort=" + program->Line().ProgramEnd() + "\r\n");
     test::WriteFile(program->SettingsFile(), "[COMMUNICATION]\r\nCommPort=" + program->Folder() +
                                                  "no-such-port\r\n[SETTINGS]\r\nFilePath=" +
                                                  program->Folder() + "elsewhere/\r\n");
+    const std::string dataHome = program->Folder() + "xdg";
+    program->AddEnvironment("XDG_DATA_HOME=" + dataHome);
     program->AddArgument("--settings");
     program->AddArgument(stationOne);
     ASSERT_TRUE(program->StartAndWaitForPort()) << program->Log();
     ASSERT_TRUE(program->Line().Write(Scan("4711")));
-    const auto lines = program->WaitForLines(1);
-    ASSERT_EQ(lines.size(), 1u) << program->Log();
-    EXPECT_NE(lines[0].find("4711"), std::string::npos) << lines[0];
+    const std::string stationFolder = dataHome + "/Orvane/station-one";
+    std::string records;
+    test::WaitUntil([&] {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(stationFolder, error)) {
+            records = test::ReadFile(entry.path().string());
+        }
+        return records.find("4711") != std::string::npos;
+    });
+    EXPECT_NE(records.find("4711"), std::string::npos) << program->Log();
     EXPECT_FALSE(fs::exists(program->Folder() + "elsewhere"));
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "settings/Settings.h"
 #include "settings/SettingsPlace.h"
@@ -19,7 +20,7 @@ using test::WriteFile;
 
 auto Fields(const SettingsPlace& p) {
     return std::tie(p.iniFilePath, p.siteDefaultsPath, p.defaultFilePath, p.createSettingsFolder,
-                    p.createDefaultFolder);
+                    p.createDefaultFolder, p.stationName);
 }
 
 struct PlaceCase {
@@ -42,26 +43,56 @@ TEST(SettingsPlaceTest, FollowsTheProgramFolderOrTheUsersFolders) {
     const PlaceCase cases[] = {
         {"writable folder of its own",
          Facts(true, false),
-         {"/opt/b/Orvane.ini", "", "/", false, false}},
+         {"/opt/b/Orvane.ini", "", "/", false, false, ""}},
         {"protected folder already holding the file",
          Facts(false, true),
-         {"/opt/b/Orvane.ini", "", "/", false, false}},
-        {"installed", Facts(false, false), {userIni, site, userData, true, true}},
+         {"/opt/b/Orvane.ini", "", "/", false, false, ""}},
+        {"installed", Facts(false, false), {userIni, site, userData, true, true, ""}},
         {"installed with XDG folders set",
          Facts(false, false, "", "/cfg", "/dat"),
-         {"/cfg/Orvane/Orvane.ini", site, "/dat/Orvane/", true, true}},
+         {"/cfg/Orvane/Orvane.ini", site, "/dat/Orvane/", true, true, ""}},
         {"relative XDG folders count as unset",
          Facts(false, false, "", "cfg", "dat"),
-         {userIni, site, userData, true, true}},
+         {userIni, site, userData, true, true, ""}},
+        // A file named outright is a station of its own, with records of its own.
         {"file named on the command line, folder of its own",
          Facts(true, false, "/srv/one.ini"),
-         {"/srv/one.ini", "", "/", false, false}},
+         {"/srv/one.ini", "", userData + "one/", false, true, "one"}},
         {"file named on the command line, installed",
          Facts(false, false, "/srv/one.ini"),
-         {"/srv/one.ini", site, userData, false, true}},
+         {"/srv/one.ini", site, userData + "one/", false, true, "one"}},
+        {"file named on the command line, XDG data folder set",
+         Facts(false, false, "/srv/two", "", "/dat"),
+         {"/srv/two", site, "/dat/Orvane/two/", false, true, "two"}},
+        {"a folder named on the command line gives no station folder",
+         Facts(true, false, "/srv/.."),
+         {"/srv/..", "", "/", false, false, ""}},
     };
     for (const PlaceCase& c : cases) {
         EXPECT_EQ(Fields(ChooseSettingsPlace(c.facts)), Fields(c.expected)) << c.name;
+    }
+}
+
+TEST(SettingsPlaceTest, AStationIsNamedAfterItsSettingsFile) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/etc/brisolant/dock1.ini", "dock1"},
+        {"dock1.ini", "dock1"},
+        {"/home/op/dock1", "dock1"},
+        {"/srv/dock.1.ini", "dock.1"},
+        {"/srv/dock1.conf", "dock1.conf"},
+        {"/srv/DOCK1.INI", "DOCK1.INI"},  // the journal keeps this whole name too
+        // What is left of the name must still be a folder of its own.
+        {"/srv/.ini", ".ini"},
+        {"/srv/..ini", "..ini"},
+        {"/srv/...ini", "...ini"},
+        // Paths that name no file.
+        {"", ""},
+        {"/srv/", ""},
+        {"/srv/.", ""},
+        {"..", ""},
+    };
+    for (const auto& [path, name] : cases) {
+        EXPECT_EQ(StationNameOf(path), name) << path;
     }
 }
 
@@ -74,8 +105,12 @@ class InstalledSettingsTest : public ::testing::Test {
     }
 
     TempDir dir;
-    SettingsPlace place{dir.file("user/Orvane.ini"), dir.file("site/Orvane.ini"),
-                        dir.file("data/Orvane/"), true, true};
+    SettingsPlace place{dir.file("user/Orvane.ini"),
+                        dir.file("site/Orvane.ini"),
+                        dir.file("data/Orvane/"),
+                        true,
+                        true,
+                        ""};
     RecordingMessages messages;
 };
 

@@ -1,42 +1,77 @@
 #include "window/qt/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+
+#include "settings/SettingsPlace.h"
 
 namespace brisolant {
 
 namespace {
 
-// Options QApplication takes for itself; they are accepted here and left to it.
-void AddToolkitOptions(QCommandLineParser& parser) {
-    const char* const withValue[] = {
-        "platform", "platformpluginpath", "platformtheme", "plugin",      "style",  "stylesheet",
-        "display",  "qwindowgeometry",    "qwindowtitle",  "qwindowicon", "session"};
-    for (const char* name : withValue) {
-        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
+// Options QApplication takes for itself; they are accepted here and left to it. --help-all
+// lists them.
+struct ToolkitOption {
+    const char* name;
+    const char* valueName;  // nullptr for an option without a value
+    const char* description;
+};
+
+constexpr ToolkitOption kToolkitOptions[] = {
+    {"platform", "name", "Window system to use (xcb, wayland, offscreen, ...)."},
+    {"platformpluginpath", "folder", "Folder to load window system plugins from."},
+    {"platformtheme", "name", "Platform theme to use."},
+    {"plugin", "name", "An extra input plugin to load."},
+    {"style", "name", "Widget style to use (Fusion, Windows, ...)."},
+    {"stylesheet", "file", "Style sheet to apply."},
+    {"display", "name", "X display to show the window on."},
+    {"qwindowgeometry", "geometry", "Size and place of the window (800x600+0+0)."},
+    {"qwindowtitle", "title", "Caption of the window."},
+    {"qwindowicon", "file", "Icon of the window."},
+    {"session", "id", "Session to restore."},
+    {"reverse", nullptr, "Lay the window out from right to left."},
+};
+
+constexpr const char* kSettings = "settings";
+
+void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
+    parser.setApplicationDescription(
+        QStringLiteral("Records the scans of a parcel dimensioning and weighing station."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kSettings),
+        QStringLiteral("Run on this settings file instead of the usual one, one instance per "
+                       "station. The caption shows the file's name, and records go to a data "
+                       "folder of that name unless the file sets one."),
+        QStringLiteral("FILE")));
+    for (const ToolkitOption& toolkit : kToolkitOptions) {
+        QCommandLineOption option(
+            QString::fromLatin1(toolkit.name), QString::fromLatin1(toolkit.description),
+            toolkit.valueName ? QString::fromLatin1(toolkit.valueName) : QString());
+        if (!listToolkitOptions) {
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+        }
         parser.addOption(option);
     }
-    QCommandLineOption reverse(QStringLiteral("reverse"));
-    reverse.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(reverse);
+}
+
+// Without an application object Qt cannot name the program in its usage line, so the line is
+// written here.
+QString HelpText(const QString& programName, bool listToolkitOptions) {
+    QCommandLineParser parser;
+    DescribeOptions(parser, listToolkitOptions);
+    const QString text = parser.helpText();
+    return QStringLiteral("Usage: %1 [options]").arg(programName) + text.mid(text.indexOf(u'\n'));
 }
 
 }  // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Records the scans of a parcel dimensioning and weighing station."));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption settings(
-        QStringLiteral("settings"),
-        QStringLiteral("Run on this settings file instead of the usual one, so that one PC can "
-                       "run one instance per station, each with its own file."),
-        QStringLiteral("FILE"));
-    parser.addOption(settings);
-    AddToolkitOptions(parser);
+    DescribeOptions(parser, false);
 
     CommandLine line;
     const QString program = arguments.isEmpty() ? QStringLiteral("brisolant") : arguments.first();
@@ -52,16 +87,21 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                     parser.positionalArguments().first() + QStringLiteral("'") + tryHelp;
         return line;
     }
-    if (parser.isSet(settings) && parser.value(settings).isEmpty()) {
+    const QString settings = parser.value(QString::fromLatin1(kSettings));
+    if (parser.isSet(QString::fromLatin1(kSettings)) &&
+        StationNameOf(QFile::encodeName(settings).toStdString()).empty()) {
         line.action = CommandLine::Action::Refuse;
-        line.text = program + QStringLiteral(": --settings needs a file name") + tryHelp;
+        line.text = program + QStringLiteral(": --settings needs a file name, not '") + settings +
+                    QStringLiteral("'") + tryHelp;
         return line;
     }
-    line.settingsFile = parser.value(settings);
-    if (parser.isSet(help)) {
+    line.settingsFile = settings;
+    const bool helpAll = parser.isSet(QStringLiteral("help-all"));
+    if (helpAll || parser.isSet(QStringLiteral("help"))) {
         line.action = CommandLine::Action::ShowHelp;
-        line.text = parser.helpText();
-    } else if (parser.isSet(version)) {
+        const QString name = QFileInfo(program).fileName();
+        line.text = HelpText(name.isEmpty() ? QStringLiteral("brisolant") : name, helpAll);
+    } else if (parser.isSet(QStringLiteral("version"))) {
         line.action = CommandLine::Action::ShowVersion;
     }
     return line;

@@ -16,7 +16,7 @@ struct CommandLine {
 };
 
 // Parses the arguments (the program's name first). Qt's own window options (-platform, -style,
-// and a few more) are let through for QApplication.
+// and a few more) are let through for QApplication; --help-all lists them.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
 // The exit code of a refused command line.

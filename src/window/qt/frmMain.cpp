@@ -29,7 +29,7 @@ frmMain::frmMain(SettingsPlace place, QWidget* parent)
       prompt_(this),
       messages_(this),
       retryTimer_([this] { Run([this] { logic_->WriteWaitingScans(); }); }) {
-    BuildElements();
+    BuildElements(place.stationName);
     logic_ = std::make_unique<MainWindowLogic>(
         MainWindowServices{*this, comm_, portWatch_, pump_, prompt_, messages_, clock_,
                            SystemLocaleFormat(), std::move(place), PosixFiles(), retryTimer_});

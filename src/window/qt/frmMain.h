@@ -73,7 +73,7 @@ class frmMain : public QMainWindow, public MainWindowView {
 
   private:
     // frmMainLayout.cpp: the elements, their geometry and fonts, and the menus.
-    void BuildElements();
+    void BuildElements(const std::string& stationName);
     void BuildValueColumn(QWidget* canvas);
     void BuildOtherElements(QWidget* canvas);
     void BuildMenus();

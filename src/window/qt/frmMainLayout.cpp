@@ -1,5 +1,6 @@
 // The main window's elements: captions, geometry in twips, fonts, initial state and menus.
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,8 +83,16 @@ QLineEdit* ValueBox(QWidget* parent, const QString& name, QStyle* style) {
 
 }  // namespace
 
-void frmMain::BuildElements() {
-    setWindowTitle(QStringLiteral("Orvane Brisolant"));
+void frmMain::BuildElements(const std::string& stationName) {
+    // Two stations on one PC are told apart by their settings files' names. "[*]" is Qt's
+    // placeholder for a modified mark; doubled, it shows as written.
+    QString caption = QStringLiteral("Orvane Brisolant");
+    if (!stationName.empty()) {
+        caption += QStringLiteral(" \u2014 ") +
+                   QFile::decodeName(stationName.c_str())
+                       .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    }
+    setWindowTitle(caption);
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
 
     // The client area: the elements at fixed places, the status bar along the bottom edge.

@@ -11,8 +11,10 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QTimer>
+#include <QWindow>
 #include <filesystem>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "device/CommHandler.h"
@@ -128,6 +130,25 @@ TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     for (const char* enabled :
          {"mnuExit", "mnuSettings", "mnuResetCounter", "mnuTest", "mnuAbout"}) {
         EXPECT_TRUE(Action(enabled)->isEnabled()) << enabled;
+    }
+}
+
+// Two stations on one PC: the caption the window system shows names each one's settings file.
+TEST_F(frmMainTest, TheCaptionNamesTheStationOfASettingsFileNamedOutright) {
+    WriteSettings(pty.path());
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "Orvane Brisolant"},
+        {"dock1", "Orvane Brisolant \u2014 dock1"},
+        {"bay [*] 2", "Orvane Brisolant \u2014 bay [*] 2"},  // not Qt's modified mark
+    };
+    for (const auto& [station, caption] : cases) {
+        SettingsPlace place = ProgramFolderPlace(program.path().string());
+        place.stationName = station;
+        window = std::make_unique<frmMain>(place);
+        window->show();
+        ASSERT_NE(window->windowHandle(), nullptr);
+        EXPECT_EQ(window->windowHandle()->title().toStdString(), caption) << station;
+        window.reset();
     }
 }
 
