@@ -14,23 +14,43 @@ std::string NameOf(std::string path) {
 
 }  // namespace
 
+std::vector<std::string> FakeFileLayer::Steps() const {
+    std::lock_guard lock(mutex_);
+    return steps;
+}
+
 int FakeFileLayer::Step(const std::string& what, const std::string& path) {
     const std::string step = what + " " + NameOf(path);
-    steps.push_back(step);
-    const auto failure = failures.find(step);
-    if (failure != failures.end()) {
-        return failure->second;
+    {
+        std::lock_guard lock(mutex_);
+        steps.push_back(step);
+        const auto failure = failures.find(step);
+        if (failure != failures.end()) {
+            return failure->second;
+        }
     }
     return inject ? inject(step) : 0;
 }
 
+std::string FakeFileLayer::PathOf(int fd) {
+    std::lock_guard lock(mutex_);
+    return paths_[fd];
+}
+
+void FakeFileLayer::Forget(int fd) {
+    std::lock_guard lock(mutex_);
+    paths_.erase(fd);
+}
+
 bool FakeFileLayer::CrashIsDue() const {
+    std::lock_guard lock(mutex_);
     return crashAt >= 0 && static_cast<long>(steps.size()) - 1 == crashAt;
 }
 
 void FakeFileLayer::CrashHere() {
     if (CrashIsDue()) {
         // A dying process releases its files.
+        std::lock_guard lock(mutex_);
         for (const auto& open : paths_) {
             (void)PosixFileLayer::Close(open.first);
         }
@@ -41,6 +61,7 @@ void FakeFileLayer::CrashHere() {
 
 int FakeFileLayer::Opened(int fd, const std::string& path) {
     if (fd >= 0) {
+        std::lock_guard lock(mutex_);
         paths_[fd] = path;
     }
     return fd;
@@ -59,7 +80,7 @@ int FakeFileLayer::OpenForRead(const std::string& path, bool followLinks) {
 }
 
 ssize_t FakeFileLayer::Write(int fd, std::string_view bytes) {
-    const int error = Step("write", paths_[fd]);
+    const int error = Step("write", PathOf(fd));
     if (CrashIsDue()) {
         (void)PosixFileLayer::Write(fd, bytes.substr(0, bytes.size() / 2));
         CrashHere();
@@ -68,33 +89,33 @@ ssize_t FakeFileLayer::Write(int fd, std::string_view bytes) {
 }
 
 int FakeFileLayer::ReadAt(int fd, off_t offset, std::size_t count, std::string& bytes) {
-    const int error = Step("read", paths_[fd]);
+    const int error = Step("read", PathOf(fd));
     CrashHere();
     return error != 0 ? error : PosixFileLayer::ReadAt(fd, offset, count, bytes);
 }
 
 int FakeFileLayer::SyncData(int fd) {
-    const int error = Step("sync", paths_[fd]);
+    const int error = Step("sync", PathOf(fd));
     CrashHere();
     return error != 0 ? error : PosixFileLayer::SyncData(fd);
 }
 
 int FakeFileLayer::Truncate(int fd, off_t size) {
-    const int error = Step("truncate", paths_[fd]);
+    const int error = Step("truncate", PathOf(fd));
     CrashHere();
     return error != 0 ? error : PosixFileLayer::Truncate(fd, size);
 }
 
 int FakeFileLayer::Status(int fd, FileStatus& status) {
-    const int error = Step("stat", paths_[fd]);
+    const int error = Step("stat", PathOf(fd));
     CrashHere();
     return error != 0 ? error : PosixFileLayer::Status(fd, status);
 }
 
 int FakeFileLayer::Close(int fd) {
-    const int error = Step("close", paths_[fd]);
+    const int error = Step("close", PathOf(fd));
     const int result = PosixFileLayer::Close(fd);
-    paths_.erase(fd);
+    Forget(fd);
     CrashHere();
     return error != 0 ? error : result;
 }

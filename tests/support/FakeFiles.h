@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,7 +45,9 @@ class FakeFileLayer : public PosixFileLayer {
     int ReplaceFile(const std::string& path, std::string_view bytes) override;
     int KeepCopy(const std::string& path, const std::string& copy) override;
 
+    // Taken from the writer's threads too: read it only while they rest, or through Steps().
     std::vector<std::string> steps;
+    std::vector<std::string> Steps() const;
     // A step's text mapped to the error it fails with, every time it comes.
     std::map<std::string, int> failures;
     // Asked at every step not in `failures`: the error to fail with, or 0.
@@ -59,6 +62,10 @@ class FakeFileLayer : public PosixFileLayer {
     bool CrashIsDue() const;
     void CrashHere();
     int Opened(int fd, const std::string& path);
+    std::string PathOf(int fd);
+    void Forget(int fd);
+
+    mutable std::mutex mutex_;
     std::map<int, std::string> paths_;
 };
 

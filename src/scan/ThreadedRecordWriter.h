@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "common/Clock.h"
+#include "scan/FileLayer.h"
+#include "scan/RecordStore.h"
+#include "scan/RecordWriter.h"
+
+namespace brisolant {
+
+// Tells the window's thread that the writer has news for it. Called on the writer's thread, so
+// it must only hand the word over (a queued call), never touch the window itself.
+class WriterWakeup {
+  public:
+    virtual ~WriterWakeup() = default;
+    virtual void NewsWaiting() = 0;
+};
+
+struct WriterTiming {
+    // A write that has not finished by then is taken for a hung disk: every scan not in its
+    // file goes into the journal meanwhile.
+    std::chrono::milliseconds slowAfter{500};
+    // How long scans that could not be written wait before the next try (a new scan tries at
+    // once).
+    std::chrono::milliseconds retryAfter{2000};
+};
+
+struct StopOutcome {
+    std::size_t unwritten = 0;  // scans not in their files when the writer stopped
+    std::size_t unkept = 0;     // of those, the ones the journal could not keep either
+};
+
+// Writes record lines on threads of its own, so that neither the line nor the window ever
+// waits for a disk. Its thread owns the queue and the journal and writes the lines that queued
+// while the previous write ran together, one sync per file; a second thread does the data-file
+// calls, so that a data folder that hangs holds up neither the journal nor the scans behind it.
+class ThreadedRecordWriter : public RecordWriter {
+  public:
+    ThreadedRecordWriter(FileLayer& files, const Clock& clock, WriterWakeup& wakeup,
+                         WriterTiming timing = {});
+    ~ThreadedRecordWriter() override;
+    ThreadedRecordWriter(const ThreadedRecordWriter&) = delete;
+    ThreadedRecordWriter& operator=(const ThreadedRecordWriter&) = delete;
+
+    // Starts the threads; the scans kept in the journal at `journalPath` go first.
+    void Start(const std::string& journalPath);
+    void SetDestination(Destination destination) override;
+    void Submit(std::string fileName, std::string line) override;
+    WriterNews TakeNews() override;
+    // Gives the writer up to `patience` to write what waits, then keeps the rest in the journal
+    // and stops. What is still written after that is not reported.
+    StopOutcome Stop(std::chrono::milliseconds patience);
+
+  private:
+    struct Mailbox;
+
+    FileLayer& files_;
+    const Clock& clock_;
+    WriterWakeup& wakeup_;
+    WriterTiming timing_;
+    std::shared_ptr<Mailbox> mailbox_;
+    std::thread writer_;
+    std::thread appender_;
+    bool stopped_ = false;
+};
+
+}  // namespace brisolant

@@ -1,0 +1,205 @@
+#include "scan/ThreadedRecordWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "scan/InlineRecordWriter.h"
+#include "support/FakeFiles.h"
+#include "support/TestSupport.h"
+#include "support/Waiting.h"
+
+namespace brisolant {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeClock;
+using test::FakeFileLayer;
+using test::FakeRetryTimer;
+using test::ReadFile;
+using test::TempDir;
+using test::WaitUntil;
+
+// Holds whichever thread reaches the chosen file step until the test lets it go, as a share that
+// stops answering does.
+class Hold {
+  public:
+    void At(FakeFileLayer& files, std::string step) {
+        files.inject = [this, step = std::move(step)](const std::string& now) {
+            if (now == step) {
+                std::unique_lock lock(mutex_);
+                ++held_;
+                released_.wait(lock, [this] { return open_; });
+            }
+            return 0;
+        };
+    }
+    bool WaitHeld() {
+        return WaitUntil([this] {
+            std::lock_guard lock(mutex_);
+            return held_ > 0;
+        });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        released_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    int held_ = 0;
+    bool open_ = false;
+};
+
+class CountingWakeup : public WriterWakeup {
+  public:
+    void NewsWaiting() override { ++calls; }
+    std::atomic<int> calls = 0;
+};
+
+class ThreadedRecordWriterTest : public ::testing::Test {
+  protected:
+    ThreadedRecordWriterTest() {
+        fs::create_directory(Folder());
+        writer.SetDestination({Folder()});
+    }
+    ~ThreadedRecordWriterTest() override { hold.Release(); }
+
+    std::string Folder() const { return dir.folder() + "data/"; }
+    std::string DataFile() const { return Folder() + "LOG-241.txt"; }
+    std::string Journal() const { return dir.file("Orvane.journal"); }
+
+    // Gathers the news until the condition holds of it.
+    template <typename Condition>
+    bool NewsUntil(Condition done) {
+        return WaitUntil([&] {
+            news.Append(writer.TakeNews());
+            return done();
+        });
+    }
+    std::size_t WrittenCount() const { return news.written.size(); }
+    std::vector<std::string> WrittenLines() const {
+        std::vector<std::string> lines;
+        for (const WrittenRecord& record : news.written) {
+            lines.push_back(record.line);
+        }
+        return lines;
+    }
+    static long Count(const std::vector<std::string>& steps, const std::string& step) {
+        return std::count(steps.begin(), steps.end(), step);
+    }
+
+    TempDir dir;
+    FakeFileLayer files;
+    FakeClock clock;
+    CountingWakeup wakeup;
+    Hold hold;
+    WriterNews news;
+    ThreadedRecordWriter writer{
+        files, clock, wakeup, {std::chrono::milliseconds(100), std::chrono::milliseconds(100)}};
+};
+
+// A scan counts only once its line is on the disk; the lines that queue while a sync runs go
+// in together, in order, with one sync.
+TEST_F(ThreadedRecordWriterTest, LinesCountAfterTheirSyncAndQueuedOnesShareTheNext) {
+    hold.At(files, "sync LOG-241.txt");
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "scan 1");
+    ASSERT_TRUE(hold.WaitHeld());
+    for (int n = 2; n <= 50; ++n) {
+        writer.Submit("LOG-241.txt", "scan " + std::to_string(n));
+    }
+    EXPECT_EQ(writer.TakeNews().written.size(), 0u) << "nothing counts before its sync";
+    hold.Release();
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 50; }));
+    std::string expected;
+    for (int n = 1; n <= 50; ++n) {
+        expected += "scan " + std::to_string(n) + "\r\n";
+    }
+    EXPECT_EQ(ReadFile(DataFile()), expected);
+    EXPECT_EQ(WrittenLines().front(), "scan 1");
+    EXPECT_EQ(WrittenLines().back(), "scan 50");
+    EXPECT_LE(Count(files.Steps(), "sync LOG-241.txt"), 3) << "one sync for the queued lines";
+    EXPECT_GE(wakeup.calls, 1);
+}
+
+// While the data folder hangs, the scan in flight and every one behind it are kept in the journal
+// on the local disk; when the write completes none of them is written twice.
+TEST_F(ThreadedRecordWriterTest, ScansBehindAHungWriteAreKeptAndWrittenOnce) {
+    hold.At(files, "write LOG-241.txt");
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "in flight");
+    ASSERT_TRUE(hold.WaitHeld());
+    writer.Submit("LOG-241.txt", "behind it");
+    ASSERT_TRUE(NewsUntil([&] {
+        return news.status && news.status->cause &&
+               news.status->cause->code() == FailureCode::DataFolderNotAnswering;
+    }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadFile(Journal()).find("behind it") != std::string::npos; }));
+    EXPECT_NE(ReadFile(Journal()).find("in flight"), std::string::npos);
+
+    // Were the program killed now, the next start would write each once.
+    TempDir copy;
+    fs::copy(dir.path(), copy.path(), fs::copy_options::recursive);
+    {
+        FakeRetryTimer timer;
+        PosixFileLayer real;
+        InlineRecordWriter nextRun(real, clock, timer);
+        nextRun.SetDestination({copy.folder() + "data/"});
+        nextRun.OpenJournal(copy.file("Orvane.journal"));
+        EXPECT_EQ(ReadFile(copy.folder() + "data/LOG-241.txt"), "in flight\r\nbehind it\r\n");
+    }
+
+    hold.Release();
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 2; }));
+    EXPECT_EQ(ReadFile(DataFile()), "in flight\r\nbehind it\r\n");
+    ASSERT_TRUE(NewsUntil([&] { return news.status && !news.status->Troubled(); }));
+    EXPECT_EQ(ReadFile(Journal()), "");
+}
+
+// At the end the writer gets its patience; what a hung folder holds up stays in the journal.
+TEST_F(ThreadedRecordWriterTest, StoppingKeepsWhatAHungWriteHoldsUp) {
+    hold.At(files, "open LOG-241.txt");
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "held");
+    ASSERT_TRUE(hold.WaitHeld());
+    writer.Submit("LOG-241.txt", "behind");
+    const StopOutcome outcome = writer.Stop(std::chrono::milliseconds(0));
+    EXPECT_EQ(outcome.unwritten, 2u);
+    EXPECT_EQ(outcome.unkept, 0u);
+    hold.Release();
+    // The held thread finds the writer gone and writes nothing.
+    ASSERT_TRUE(WaitUntil([&] { return Count(files.Steps(), "close LOG-241.txt") == 1; }));
+    EXPECT_EQ(ReadFile(DataFile()), "");
+    FakeRetryTimer timer;
+    PosixFileLayer real;
+    InlineRecordWriter nextRun(real, clock, timer);
+    nextRun.SetDestination({Folder()});
+    nextRun.OpenJournal(Journal());
+    EXPECT_EQ(ReadFile(DataFile()), "held\r\nbehind\r\n");
+}
+
+// Scans that wait for a folder are tried again after a while, without a new scan.
+TEST_F(ThreadedRecordWriterTest, WaitingScansAreTriedAgainByThemselves) {
+    fs::remove(Folder());
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "waits");
+    ASSERT_TRUE(NewsUntil([&] { return news.status && news.status->cause; }));
+    EXPECT_EQ(news.status->cause->code(), FailureCode::DataFileOpen);
+    fs::create_directory(Folder());
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 1; }));
+    EXPECT_EQ(ReadFile(DataFile()), "waits\r\n");
+    EXPECT_EQ(writer.Stop(std::chrono::seconds(5)).unwritten, 0u);
+}
+
+}  // namespace
+}  // namespace brisolant
