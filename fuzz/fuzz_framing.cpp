@@ -8,9 +8,9 @@
 //   failures it must still keep its bounds.
 // - structured: valid scans with unique barcodes between noise that holds no STX, CR or LF,
 //   cut into arbitrary reads, some arriving during a yield or while a scan is processed, some
-//   damaged (cut off part-way or one byte lost; never two in a row). Every intact scan must
-//   reach the sink exactly once, whole, and in order, and nothing handed on may hold text of
-//   two scans.
+//   damaged (cut off part-way or one byte lost, in a row or not). Every intact scan must reach
+//   the sink exactly once, whole, and in order; a scan that lost only its STX must still reach
+//   it; and nothing handed on may hold text of two scans.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -122,16 +122,72 @@ struct Rig {
     std::size_t inFlight = 0;  // bytes of the reads whose runs have not returned yet
 };
 
-// The framing as written down plainly, for runs without nesting: a block ends at the first
-// terminator; the text before its last STX is a cut-off scan, dropped and counted; after the port
-// opens, a test or the buffer's bound, the text before the next STX is the end of a lost scan,
-// dropped and counted too once the line is known to send STX; a short block is dropped with a NAK
-// the first time (and everything received with it, since the station resends) and an ACK from
-// the eleventh on; a complete one is handed on from after its STX, and what follows a handed-on
-// or later rejected block stays for the next.
+// The station's layout as the model reads it: line by line.
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kFirstLabel = "Device Number:";
+
+struct TextLine {
+    std::size_t start;
+    std::string_view text;
+};
+
+// The text cut at every CR LF; the last line is what follows the last CR LF.
+std::vector<TextLine> Lines(std::string_view text) {
+    std::vector<TextLine> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find(kLineEnd); end != std::string_view::npos;
+         end = text.find(kLineEnd, start)) {
+        lines.push_back({start, text.substr(start, end - start)});
+        start = end + kLineEnd.size();
+    }
+    lines.push_back({start, text.substr(start)});
+    return lines;
+}
+
+// Where the scan openings in the text begin: a line that ends in dashes, followed by a line
+// that begins, after its spaces, with the first label. An opening begins at its first dash.
+std::vector<std::size_t> Openings(std::string_view text) {
+    const std::vector<TextLine> lines = Lines(text);
+    std::vector<std::size_t> openings;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        const std::string_view dashes = lines[i].text;
+        const std::string_view next = lines[i + 1].text;
+        const std::size_t label = next.find_first_not_of(' ');
+        if (dashes.empty() || dashes.back() != '-' || label == std::string_view::npos ||
+            !next.substr(label).starts_with(kFirstLabel)) {
+            continue;
+        }
+        const std::size_t before = dashes.find_last_not_of('-');
+        openings.push_back(lines[i].start + (before == std::string_view::npos ? 0 : before + 1));
+    }
+    return openings;
+}
+
+// Whether the text begins, after spaces, with a scan opening.
+bool BeginsWithOpening(std::string_view text) {
+    const std::vector<std::size_t> openings = Openings(text);
+    return !openings.empty() && openings.front() == text.find_first_not_of(' ');
+}
+
+// Whether the text holds a character scans are written in: printable ASCII, space included.
+bool HoldsScanText(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
+}
+
+// The framing as written down plainly, for runs without nesting. A block ends at the first
+// terminator. Every STX but the block's last starts a scan cut off, dropped, and counted when the
+// text up to the next STX holds anything of a scan (line noise and an empty text are no scan).
+// The text before the first STX is noise, dropped unseen. After the STX (or from the block's
+// start) a scan opens with its line of dashes and first label: with two openings, the text
+// before the last is dropped and counted, one for each opening but the last. After the port
+// opens, a test or the buffer's bound, a block without STX and without two openings is the end
+// of a lost scan, dropped and counted too, once the line is known to send STX: a scan handed
+// on whose STX is followed by its opening teaches that. A short block is dropped with a NAK the
+// first time (and everything received with it, since the station resends) and an ACK from the
+// eleventh on; a complete one is handed on from after its STX, and what follows a handed-on or
+// later rejected block stays for the next.
 struct FramingModel {
     void Receive(const std::string& chunk, bool testPreStep = false) {
-        stxSeen = stxSeen || chunk.find(kStx) != std::string::npos;
         buffer += chunk;
         Frame(testPreStep);
     }
@@ -149,23 +205,39 @@ struct FramingModel {
     }
 
     // Drops what lies before the scan of the block [0, blockEnd); false when no scan is left.
-    bool DropCutOff(std::size_t& blockEnd) {
+    // `taught`: the scan left begins with its opening right after its STX.
+    bool DropCutOff(std::size_t& blockEnd, bool& taught) {
         const bool tail = std::exchange(tailExpected, false) && stxSeen;
         const std::string block = buffer.substr(0, blockEnd);
-        const auto stxCount = std::count(block.begin(), block.end(), kStx);
-        if (stxCount == 0) {
-            if (tail) {
-                buffer.erase(0, blockEnd);
-                ++discarded;
+        std::vector<std::size_t> stx;
+        for (std::size_t at = 0; at < block.size(); ++at) {
+            if (block[at] == kStx) {
+                stx.push_back(at);
             }
-            return !tail;
         }
-        const std::size_t first = block.find(kStx);
-        const std::size_t last = block.rfind(kStx);
-        const std::size_t from = tail ? 0 : first;
-        discarded += stxCount - 1 + (tail && first > 0 ? 1 : 0);
-        buffer.erase(from, last - from);
-        blockEnd -= last - from;
+        if (stx.empty() && tail && Openings(block).size() < 2) {
+            buffer.erase(0, blockEnd);
+            ++discarded;
+            return false;
+        }
+        if (!stx.empty()) {
+            for (std::size_t i = 0; i + 1 < stx.size(); ++i) {
+                discarded += HoldsScanText(block.substr(stx[i] + 1, stx[i + 1] - stx[i] - 1));
+            }
+            const std::size_t from = tail ? 0 : stx.front();
+            buffer.erase(from, stx.back() - from);
+            blockEnd -= stx.back() - from;
+        }
+        const std::size_t left = buffer.substr(0, blockEnd).find(kStx);
+        const std::size_t start = left == std::string::npos ? 0 : left + 1;
+        const std::string scan = buffer.substr(start, blockEnd - start);
+        taught = left != std::string::npos && BeginsWithOpening(scan);
+        const std::vector<std::size_t> openings = Openings(scan);
+        if (openings.size() > 1) {
+            discarded += static_cast<long long>(openings.size()) - 1;
+            buffer.erase(start, openings.back());
+            blockEnd -= openings.back();
+        }
         return true;
     }
 
@@ -180,7 +252,8 @@ struct FramingModel {
                 return;
             }
             std::size_t blockEnd = terminator + kTerminator.size();
-            if (!testPreStep && !DropCutOff(blockEnd)) {
+            bool taught = false;
+            if (!testPreStep && !DropCutOff(blockEnd, taught)) {
                 if (buffer.empty()) {
                     return;
                 }
@@ -193,6 +266,7 @@ struct FramingModel {
                 }
                 continue;
             }
+            stxSeen = stxSeen || taught;
             std::string block = buffer.substr(0, blockEnd);
             buffer.erase(0, blockEnd);
             const std::size_t stx = block.find(kStx);
@@ -376,12 +450,13 @@ std::vector<std::size_t> MarksIn(const std::string& text) {
     return marks;
 }
 
-// One scan in the station's format, its barcode unique to `index` and every line marked.
+// One scan in the station's format, its barcode unique to `index` and every labelled line
+// marked; the line of dashes stays as the station sends it, since it opens the scan.
 std::string ScanBody(std::size_t index, std::uint8_t variant) {
     const std::string dimension = std::to_string(variant % 50) + "." + std::to_string(variant % 10);
     const char* const unit = (variant & 1) != 0 ? " cm" : " in";
+    std::string body = "     --------------------------\r\n";
     const std::string lines[] = {
-        "     --------------------------",
         "     Device Number:      " + std::to_string(variant % 8),
         "     Length:             " + dimension + unit,
         "     Width:              " + dimension + unit,
@@ -391,7 +466,6 @@ std::string ScanBody(std::size_t index, std::uint8_t variant) {
         "     Dimensional Factor: 110.7",
         "     Barcode: PKG" + std::to_string(index) + "-" + std::to_string(variant),
     };
-    std::string body;
     for (const std::string& line : lines) {
         body += line;
         body += Mark(index);
@@ -413,22 +487,24 @@ std::string Noise(std::string bytes) {
 void RunStructured(FuzzedDataProvider& in) {
     std::string stream;
     std::vector<std::string> expected;  // the intact scans, in order
+    std::vector<std::string> stxLost;   // the scans that lost their STX and nothing else
     const std::size_t scans = in.ConsumeIntegralInRange<std::size_t>(1, 12);
-    bool damagedBefore = false;
     for (std::size_t i = 0; i < scans; ++i) {
         stream += Noise(in.ConsumeRandomLengthString(64));
         const std::string body = ScanBody(i, in.ConsumeIntegral<std::uint8_t>());
         std::string sent = kStx + body;
-        // Two damaged scans in a row can join into one block that no rule can split again.
-        const int damage = damagedBefore ? 0 : in.ConsumeIntegralInRange<int>(0, 4);
+        const int damage = in.ConsumeIntegralInRange<int>(0, 4);
         if (damage == 3) {
             sent.resize(in.ConsumeIntegralInRange<std::size_t>(1, sent.size() - 1));
         } else if (damage == 4) {
-            sent.erase(in.ConsumeIntegralInRange<std::size_t>(0, sent.size() - 1), 1);
+            const auto lost = in.ConsumeIntegralInRange<std::size_t>(0, sent.size() - 1);
+            sent.erase(lost, 1);
+            if (lost == 0) {
+                stxLost.push_back(body);
+            }
         } else {
             expected.push_back(body);
         }
-        damagedBefore = damage >= 3;
         stream += sent;
     }
     stream += Noise(in.ConsumeRandomLengthString(64));
@@ -479,6 +555,14 @@ void RunStructured(FuzzedDataProvider& in) {
     }
     Require(intact.size() == expected.size(), "an intact scan was lost or handed on twice");
     Require(intact == expected, "an intact scan was handed on out of order");
+    // Handed on from its opening, after the end of a scan cut off, or whole with what came
+    // before it: its text from the line of dashes on ends what was handed on.
+    for (const std::string& body : stxLost) {
+        const std::string fromOpening = body.substr(body.find('-'));
+        Require(std::any_of(rig.sink.texts.begin(), rig.sink.texts.end(),
+                            [&](const std::string& text) { return text.ends_with(fromOpening); }),
+                "a scan that lost only its STX was not handed on");
+    }
     Require(rig.port.sent.empty(), "a scan was rejected");
 }
 

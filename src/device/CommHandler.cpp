@@ -1,13 +1,14 @@
 #include "device/CommHandler.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "common/Failure.h"
 #include "device/LineEventText.h"
+#include "device/ScanOpening.h"
 
 namespace brisolant {
 
@@ -38,6 +39,21 @@ std::string IncrementedCount(const std::string& text, int by = 1) {
     return std::to_string(count + by);
 }
 
+// The scans cut off in `text`, which runs from an STX up to (not including) the STX of the scan
+// handed on. Each STX starts a scan; the text up to the next one is a scan cut off when it holds
+// any of a scan's text, and line noise when it does not (an STX in a burst of noise, two STX in
+// a row).
+int CutOffScans(std::string_view text) {
+    int scans = 0;
+    for (std::size_t stx = text.find(kStx); stx != std::string_view::npos;) {
+        const std::size_t next = text.find(kStx, stx + 1);
+        const std::size_t length = next == std::string_view::npos ? next : next - stx - 1;
+        scans += HoldsScanText(text.substr(stx + 1, length)) ? 1 : 0;
+        stx = next;
+    }
+    return scans;
+}
+
 }  // namespace
 
 CommHandler::CommHandler(MainWindowState& state, MainWindowView& view, CommPort& comm,
@@ -58,7 +74,9 @@ void CommHandler::Comm_OnComm() {
         const int code = comm_.CommEvent();
         if (code == kEventReceive) {
             ReceiveStep();
-        } else if (code != kEventSend) {
+        } else if (code != kEventSend && !(state_.TestMode && failure_shown_)) {
+            // In a test the port's last event is old news, replaced by "Waiting Idle" below; it
+            // must not replace the failure of a test scan that could not be recorded.
             view_.SetPanelText(1, std::string(LineEventText(code)));
         }
         if (state_.TestMode && !failure_shown_) {
@@ -117,9 +135,7 @@ std::string CommHandler::TestScanText() {
 void CommHandler::HoldWhileProcessing() {
     const int code = comm_.CommEvent();
     if (code == kEventReceive) {
-        const std::string input = comm_.Input();
-        NoteStx(input);
-        held_input_ += input;
+        held_input_ += comm_.Input();
         if (held_input_.size() > kHeldInputLimit) {
             DropOldestHeldInput();
         }
@@ -150,15 +166,8 @@ void CommHandler::ReceiveStep() {
         }
         view_.SetLightColour(kLightRed);
     }
-    NoteStx(input);
     state_.ReceiveBuffer += input;
     Framing(false);
-}
-
-void CommHandler::NoteStx(const std::string& input) {
-    if (!stx_seen_ && input.find(kStx) != std::string::npos) {
-        stx_seen_ = true;
-    }
 }
 
 void CommHandler::Framing(bool testPreStep) {
@@ -190,50 +199,83 @@ bool CommHandler::FrameOneBlock(bool testPreStep) {
     }
     std::size_t blockEnd = terminator + kTerminator.size();
     // The sample scan has no STX, so the test takes no part in finding the ends of scans.
-    const bool tail = !testPreStep && std::exchange(tail_expected_, false) && stx_seen_;
-    if (!testPreStep && DropCutOffText(blockEnd, tail)) {
-        return !buffer.empty();
+    bool marksItsStart = false;
+    if (!testPreStep) {
+        const bool tail = std::exchange(tail_expected_, false) && stx_marks_scans_;
+        if (DropCutOffText(blockEnd, tail)) {
+            return !buffer.empty();
+        }
+        marksItsStart = OpensRightAfterStx(blockEnd);
+        DropEarlierScans(blockEnd);
     }
     if (blockEnd < kMinimumBlock) {
         RejectBlock(testPreStep, blockEnd);
         return !buffer.empty();
     }
+    stx_marks_scans_ = stx_marks_scans_ || marksItsStart;
     HandOff(blockEnd);
     return !buffer.empty();
 }
 
 // Every STX starts a scan, so in a block with several of them only the text from the last one
 // on is a scan: the text before it belongs to scans that were cut off, and handing it on would
-// mix one parcel's values with another's. When the start of the block was lost (`tail`), the
-// text before its first STX is the end of such a scan too. No NAK is sent for these: the
+// mix one parcel's values with another's. Text before the first STX is line noise and goes
+// unseen. When the start of the block was lost (`tail`), a block without STX is the end of such
+// a scan, unless it holds two openings (see DropEarlierScans). No NAK is sent for these: the
 // station would send the good scan that follows again. Returns true when nothing of the block
 // is left.
 bool CommHandler::DropCutOffText(std::size_t& blockEnd, bool tail) {
     std::string& buffer = state_.ReceiveBuffer;
-    const std::size_t last = buffer.rfind(kStx, blockEnd - 1);
+    const std::string_view block(buffer.data(), blockEnd);
+    const std::size_t last = block.rfind(kStx);
     if (last == std::string::npos) {
-        if (tail) {
-            buffer.erase(0, blockEnd);
-            searched_ = 0;
-            ReportDropped(FailureCode::ScanTailDropped, 1);
+        if (!tail || ScanOpenings(block).size() > 1) {
+            return false;
         }
-        return tail;
+        buffer.erase(0, blockEnd);
+        searched_ = 0;
+        ReportDropped(FailureCode::ScanTailDropped, 1);
+        return true;
     }
-    const std::size_t first = buffer.find(kStx);
+    const std::size_t first = block.find(kStx);
     const std::size_t from = tail ? 0 : first;
     if (from == last) {
         return false;
     }
-    const auto cutOff =
-        static_cast<int>(std::count(buffer.begin() + static_cast<std::ptrdiff_t>(first),
-                                    buffer.begin() + static_cast<std::ptrdiff_t>(last), kStx));
-    const int lostEnd = tail && first > 0 ? 1 : 0;
+    const int cutOff = CutOffScans(block.substr(first, last - first));
     buffer.erase(from, last - from);
     blockEnd -= last - from;
     searched_ = 0;
-    ReportDropped(cutOff > 0 ? FailureCode::ScanCutOff : FailureCode::ScanTailDropped,
-                  cutOff + lostEnd);
+    if (cutOff > 0) {
+        ReportDropped(FailureCode::ScanCutOff, cutOff);
+    }
     return false;
+}
+
+// Whether the block's STX stands right before the opening of its scan: a station that sends
+// such scans marks their starts with STX. A stray STX in noise ahead of a scan does not.
+bool CommHandler::OpensRightAfterStx(std::size_t blockEnd) const {
+    const std::string_view block(state_.ReceiveBuffer.data(), blockEnd);
+    const std::size_t stx = block.find(kStx);
+    return stx != std::string_view::npos && BeginsWithScanOpening(block.substr(stx + 1));
+}
+
+// A scan that lost its STX behind one that was cut off joins it in one block, which then holds
+// two openings: only the text from the last opening is a scan, and what comes before it belongs
+// to scans cut off. A block with one opening is left as it is.
+void CommHandler::DropEarlierScans(std::size_t& blockEnd) {
+    std::string& buffer = state_.ReceiveBuffer;
+    const std::size_t stx = std::string_view(buffer.data(), blockEnd).find(kStx);
+    const std::size_t start = stx == std::string::npos ? 0 : stx + 1;
+    const std::vector<std::size_t> openings =
+        ScanOpenings(std::string_view(buffer).substr(start, blockEnd - start));
+    if (openings.size() < 2) {
+        return;
+    }
+    buffer.erase(start, openings.back());
+    blockEnd -= openings.back();
+    searched_ = 0;
+    ReportDropped(FailureCode::ScanCutOff, static_cast<int>(openings.size() - 1));
 }
 
 // Dropped scans are counted with the discarded ones, and the failure stays in panel 1 until

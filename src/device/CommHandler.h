@@ -29,8 +29,9 @@ class CommHandler {
     void Comm_OnComm();
     // Replaces the buffer by the built-in sample scan and runs the handler in test mode.
     void InjectTestScan();
-    // The port was opened or reopened: anything half received is gone, and text that arrives
-    // before the next STX is the end of a scan whose start was lost.
+    // The port was opened or reopened: anything half received is gone, and on a line that marks
+    // its scans with STX, a block that comes without one is the end of a scan whose start was
+    // lost.
     void PortOpened();
 
     // The built-in sample scan: nine lines and the closing empty line, 290 characters, no STX.
@@ -40,10 +41,11 @@ class CommHandler {
     void HoldWhileProcessing();
     void DropOldestHeldInput();
     void ReceiveStep();
-    void NoteStx(const std::string& input);
     void Framing(bool testPreStep);
     bool FrameOneBlock(bool testPreStep);
     bool DropCutOffText(std::size_t& blockEnd, bool tail);
+    bool OpensRightAfterStx(std::size_t blockEnd) const;
+    void DropEarlierScans(std::size_t& blockEnd);
     void ReportDropped(FailureCode code, int scans);
     void RejectBlock(bool testPreStep, std::size_t blockEnd);
     void HandOff(std::size_t blockEnd);
@@ -56,11 +58,11 @@ class CommHandler {
     ScanSink& scans_;
     bool processing_ = false;  // a scan is being processed (the manual-entry prompt may be open)
     std::string held_input_;   // characters received while a scan was being processed
-    bool held_input_cut_ = false;  // the oldest held characters were dropped, or the port reopened
-    std::size_t searched_ = 0;     // the buffer's first characters that hold no terminator start
-    bool stx_seen_ = false;        // the station marks the start of its scans with STX
-    bool tail_expected_ = false;   // the start of the block now arriving was lost
-    bool failure_shown_ = false;   // panel 1 shows a failure of this run that must stay there
+    bool held_input_cut_ = false;   // the oldest held characters were dropped, or the port reopened
+    std::size_t searched_ = 0;      // the buffer's first characters that hold no terminator start
+    bool stx_marks_scans_ = false;  // a scan was handed on with an STX right before its opening
+    bool tail_expected_ = false;    // the start of the block now arriving was lost
+    bool failure_shown_ = false;    // panel 1 shows a failure of this run that must stay there
 };
 
 }  // namespace brisolant

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "station/ScanTexts.h"
@@ -332,12 +333,21 @@ struct FramingCase {
     std::string panel;  // panel 1 at the end
 };
 
-const std::string kScanA = BlockOfLength(60, 'a');
-const std::string kScanB = BlockOfLength(70, 'b');
-const std::string kHalfA = kStx + std::string(40, 'a');  // a scan that stopped part-way
-const std::string kTail = std::string(55, 't') + kEnd;   // the end of a scan whose start was lost
+// Scans in the station's layout; each opens with its line of dashes at character 5.
+// A failing row is named by its name, not by its bytes.
+void PrintTo(const FramingCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+const std::string kScanA = station::ScanText(station::SampleParcel("PCL-A"));
+const std::string kScanB = station::ScanText(station::SampleParcel("PCL-B"));
+const std::string kScanBFromOpening = kScanB.substr(5);
+const std::string kHalfA = kStx + kScanA.substr(0, 100);  // a scan that stopped part-way
+const std::string kTail = kScanA.substr(200);             // the end of a scan whose start was lost
+const std::string kNoise = "\xff\xf8\x00\x80\r\n";        // a device powering up: no scan text
 const std::string kSample = CommHandler::TestScanText();
 const std::string kIdle = "Status: Waiting Idle";
+const std::string kReceiving = "Status: Receiving Data";
 const std::string kCutOff = "Status: 103 A scan was cut off and dropped";
 const std::string kTailDropped = "Status: 104 The end of a lost scan was dropped";
 
@@ -350,7 +360,36 @@ const FramingCase kFramingCases[] = {
      "1",
      kCutOff},
     {"EveryCutOffScanIsCounted", {kHalfA + kHalfA + kStx + kScanB}, {kScanB}, "", "2", kCutOff},
+    {"ScanCutOffAfterItsFirstSpacesIsCounted",
+     {kStx + "  " + kStx + kScanB},
+     {kScanB},
+     "",
+     "1",
+     kCutOff},
     {"NoiseBeforeTheOnlyStxIsNoScan", {"~~~" + kStx + kScanB}, {kScanB}, "", "0", kIdle},
+    // An STX alone, or with line noise up to the next one, starts no scan worth an alarm: the
+    // operator would scan the parcel again and make a duplicate.
+    {"StxStxScanIsNoCutOffScan", {kStx + kStx + kScanB}, {kScanB}, "", "0", kIdle},
+    {"NoiseBetweenTwoStxIsNoCutOffScan", {kStx + kNoise + kStx + kScanB}, {kScanB}, "", "0", kIdle},
+    // A scan that lost its STX behind one that was cut off: two openings in one block.
+    {"CutOffScanBeforeOneThatLostItsStxIsDropped",
+     {kHalfA + kScanB},
+     {kScanBFromOpening},
+     "",
+     "1",
+     kCutOff},
+    {"ScanMissingItsLastLineFeedBeforeOneThatLostItsStx",
+     {kStx + kScanA.substr(0, kScanA.size() - 1) + kScanB},
+     {kScanBFromOpening},
+     "",
+     "1",
+     kCutOff},
+    {"ScanCutOffInItsOpeningLendsNoValues",
+     {kStx + kScanA.substr(0, 20) + kScanB},
+     {kScanA.substr(0, 20) + kScanB},
+     "",
+     "0",
+     kIdle},
     {"CutOffScanLeavingAShortBlockAsksForItAgain",
      {kHalfA + kStx + "x" + kEnd},
      {},
@@ -369,11 +408,24 @@ const FramingCase kFramingCases[] = {
      "",
      "1",
      kTailDropped},
+    // Text without a terminator before the first STX may as well be noise: no alarm for it.
     {"EndOfAScanRunningIntoACutOffOne",
      {kStx + kScanA, "@open", "tt" + kHalfA + kStx + kScanB},
      {kScanA, kScanB},
      "",
-     "2",
+     "1",
+     kCutOff},
+    {"NoiseBeforeTheStxAfterTheOpenIsNoAlarm",
+     {kStx + kScanA, "@open", kNoise + kStx + kScanB},
+     {kScanA, kScanB},
+     "",
+     "0",
+     kIdle},
+    {"EndOfAScanWithItsOpeningBeforeOneThatLostItsStx",
+     {kStx + kScanA, "@open", kScanA.substr(0, 100) + kScanB},
+     {kScanA, kScanBFromOpening},
+     "",
+     "1",
      kCutOff},
     {"ScanRightAfterTheOpenIsWhole",
      {kStx + kScanA, "@open", kStx + kScanB},
@@ -407,6 +459,20 @@ const FramingCase kFramingCases[] = {
      "",
      "0",
      kIdle},
+    // Only a scan with its STX right before its opening shows that the station sends STX; a
+    // stray one in noise ahead of a scan does not.
+    {"StrayStxInNoiseTeachesNothing",
+     {kNoise + kStx + kNoise + kScanA, "@open", kScanB},
+     {kNoise + kScanA, kScanB},
+     "",
+     "0",
+     kIdle},
+    {"ShortBlockAfterTheOpenWithoutStxGetsItsNak",
+     {kScanA, "@open", "tt" + kEnd},
+     {kScanA},
+     "\x15",
+     "0",
+     kReceiving},
 };
 
 class FramingTest : public CommHandlerTest, public ::testing::WithParamInterface<FramingCase> {};
@@ -536,8 +602,11 @@ TEST_F(TestScanTest, FailedTestScanKeepsItsFailureOnScreenUntilDataArrives) {
         std::string panel;
         std::uint32_t light;
     };
+    // Whatever the port's last event was: a line event, or none yet (code 0) on a fresh port.
     const Row rows[] = {
         {kEventSend, "", failure, kLightGreen},
+        {0, "", failure, kLightGreen},
+        {kEventCts, "", failure, kLightGreen},
         {kEventReceive, "", failure, kLightGreen},
         {kEventReceive, "ab", "Status: Receiving Data", kLightRed},
     };

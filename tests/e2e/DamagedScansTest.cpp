@@ -1,6 +1,7 @@
 // The real program on a line that drops bytes: damaged scans never lend their values to another
-// parcel's record, and every intact scan is recorded once with its own values. And a flood
-// while the manual-entry prompt is open does not take the program's memory.
+// parcel's record, and every intact scan, and every scan that lost only its STX, is recorded once
+// with its own values. And a flood while the manual-entry prompt is open does not take the
+// program's memory.
 
 #include <gtest/gtest.h>
 
@@ -70,10 +71,12 @@ TEST(DamagedScansTest, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRe
     ProgramUnderTest& program = *started;
     ASSERT_TRUE(program.StartAndWaitForPort()) << program.Log();
 
-    // Every twentieth parcel is damaged, the three kinds in turn: 30 of 600, never two in a row
-    // (two damaged scans in a row can join into one block that nothing can split again).
+    // Every twentieth parcel is damaged, the three kinds in turn: 30 of 600. And every
+    // hundredth, from the 55th, is cut off and the next one loses its STX: the two join into one
+    // block, from which the second must still be recorded alone.
     std::mt19937 random(20261210);
     std::set<long> damaged;
+    long stxLost = 0;
     std::string stream;
     for (long n = 1; n <= kParcels; ++n) {
         std::string scan = ParcelScan(n);
@@ -81,6 +84,12 @@ TEST(DamagedScansTest, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRe
             const auto damage = static_cast<Damage>(n / 20 % 3);
             scan = Damaged(scan, damage, random());
             damaged.insert(n);
+        } else if (n % 100 == 55) {
+            scan = Damaged(scan, Damage::CutOff, random());
+            damaged.insert(n);
+        } else if (n % 100 == 56) {
+            scan.erase(0, kStx.size());
+            ++stxLost;
         }
         stream += scan;
     }
@@ -131,8 +140,9 @@ TEST(DamagedScansTest, NoRecordCarriesAnotherParcelsValuesAndEveryIntactScanIsRe
     }
     EXPECT_EQ(BrokenLines(lines).size(), 0u);
     EXPECT_EQ(program.RepliesSoFar(), "") << "no NAK: the station would resend a good scan";
-    std::printf("damaged scans: %zu lines for %ld parcels, %zu of them damaged\n", lines.size(),
-                last, damaged.size());
+    std::printf(
+        "damaged scans: %zu lines for %ld parcels, %zu of them damaged and %ld more without STX\n",
+        lines.size(), last, damaged.size(), stxLost);
 }
 
 // Qt and the framing both hold what arrives while the prompt waits for the operator; both are

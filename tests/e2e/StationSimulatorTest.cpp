@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "e2e/ChildProcess.h"
 #include "e2e/ProgramUnderTest.h"
@@ -54,6 +57,46 @@ TEST(StationSimulatorTest, EveryFloodedScanLandsOnceInOrderThroughNoiseAndResend
     EXPECT_EQ(Occurrences(test::ReadFile(log), "NAK; resending"),
               static_cast<std::size_t>(kScans / kShortEvery))
         << test::ReadFile(log);
+}
+
+// A station that marks no scan with STX, and whose noise while powering up carries a stray one,
+// unplugged and plugged in again: the first scan after the replug is a scan like any other, not
+// the end of one whose start was lost.
+TEST(StationSimulatorTest, AStationWithoutStxKeepsEveryScanAcrossAReplug) {
+    test::TempDir folder;
+    const std::string link = folder.file("usb-station-port0");
+    std::string whyNot;
+    const auto program = PrepareProgram({{"CommPort", link}}, whyNot);
+    if (!program) {
+        GTEST_SKIP() << whyNot;
+    }
+    for (int round = 1; round <= 2; ++round) {
+        const std::string log = folder.file("station-" + std::to_string(round) + ".log");
+        std::vector<std::string> arguments = {STATION_EXE, "--no-stx",    "--flood", "--count",
+                                              "3",         "--wait-open", "--link",  link};
+        if (round == 1) {
+            arguments.push_back("--noise-first");
+        }
+        ChildProcess station;
+        ASSERT_TRUE(station.Start(arguments, EnvironmentWith({}), log)) << test::ReadFile(log);
+        ASSERT_TRUE(test::WaitUntil([&] {
+            return std::filesystem::is_symlink(link) || !station.IsRunning();
+        })) << test::ReadFile(log);
+        if (round == 1) {
+            ASSERT_TRUE(program->StartAndWaitForPort()) << program->Log();
+        }
+        const auto lines = program->WaitForLines(static_cast<std::size_t>(3 * round));
+        ASSERT_EQ(lines.size(), static_cast<std::size_t>(3 * round))
+            << program->Log() << test::ReadFile(log);
+        for (int i = 0; i < 3; ++i) {
+            char barcode[16];
+            std::snprintf(barcode, sizeof barcode, "PCL%09d", i + 1);
+            const std::string& line = lines[static_cast<std::size_t>(3 * (round - 1) + i)];
+            ASSERT_EQ(line.size(), 139u) << line;
+            EXPECT_EQ(line.substr(104, 12), barcode) << "round " << round << ", scan " << i + 1;
+        }
+        station.Stop();
+    }
 }
 
 }  // namespace

@@ -148,8 +148,10 @@ TEST_F(MainWindowLogicTest, ASettingsChangeEndsOrMovesTheWait) {
 // Whatever the line carried while the port was closed is lost, so a half block from before
 // and its end from after must not be joined into one scan.
 TEST_F(MainWindowLogicTest, ReopeningThePortDropsAHalfReceivedBlockAndItsEnd) {
+    WriteSettings("");
     logic.Form_Load();
-    port.Arrive("\x02" + std::string(60, 'a'));
+    // A station that marks its scans with STX: one whole scan, then half of the next.
+    port.Arrive("\x02" + CommHandler::TestScanText() + "\x02" + std::string(60, 'a'));
     logic.Comm_OnComm();
     logic.LoadSettingsAndOpenPort();
     EXPECT_EQ(port.closes, 1);
@@ -157,7 +159,7 @@ TEST_F(MainWindowLogicTest, ReopeningThePortDropsAHalfReceivedBlockAndItsEnd) {
     EXPECT_EQ(logic.state().ReceiveBuffer, "");
     port.Arrive(std::string(60, 'b') + "\r\n\r\n");
     logic.Comm_OnComm();
-    EXPECT_EQ(view.counter, "0");
+    EXPECT_EQ(view.counter, "1");
     EXPECT_EQ(view.errors, "1");
     EXPECT_EQ(view.panels[1], "Status: 104 The end of a lost scan was dropped");
 }

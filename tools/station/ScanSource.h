@@ -16,6 +16,7 @@ class ScanSource {
     // The next scan's text, without the STX.
     std::string NextScanText();
     std::string Noise() { return generator_.Noise(); }
+    std::string PowerUpNoise() { return generator_.PowerUpNoise(); }
 
   private:
     ScanKind kind_;

@@ -104,6 +104,18 @@ std::string ParcelGenerator::Noise() {
     return noise;
 }
 
+std::string ParcelGenerator::PowerUpNoise() {
+    // A glitch on an idle line reads as a start bit followed by ones, or as a break.
+    static constexpr unsigned char kGlitches[] = {0x00, 0x80, 0xc0, 0xe0, 0xf0,
+                                                  0xf8, 0xfc, 0xfe, 0xff};
+    std::string noise(1 + random_() % kMaxNoise, '\0');
+    for (char& byte : noise) {
+        byte = static_cast<char>(kGlitches[random_() % sizeof kGlitches]);
+    }
+    noise.insert(random_() % (noise.size() + 1), 1, kStx);
+    return noise + kLineEnd;
+}
+
 double ParcelGenerator::Uniform(double low, double high) {
     return std::uniform_real_distribution<double>(low, high)(random_);
 }

@@ -53,6 +53,9 @@ class ParcelGenerator {
     Parcel NextRandom();
     // At most kMaxNoise bytes that can never start or end a block: no STX, CR or LF.
     std::string Noise();
+    // What a line carries while a device powers up: a few bytes of glitches (0x00, 0xFF and
+    // the like, no text), a stray STX among them, then a stray CR LF.
+    std::string PowerUpNoise();
 
   private:
     double Uniform(double low, double high);

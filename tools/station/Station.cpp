@@ -76,10 +76,14 @@ void Station::QueueNextScan(double now) {
         holdUntil_ = 0;
     }
     ++sent_;
+    if (options_.noiseFirst && sent_ == 1) {
+        pending_ += source_.PowerUpNoise();
+    }
     if (options_.noiseEvery != 0 && sent_ % options_.noiseEvery == 0) {
         pending_ += source_.Noise();
     }
-    lastBlock_ = Block(source_.NextScanText());
+    const std::string text = source_.NextScanText();
+    lastBlock_ = options_.noStx ? text : Block(text);
     lastResent_ = false;
     const bool cutShort = options_.shortEvery != 0 && sent_ % options_.shortEvery == 0;
     pending_ += cutShort ? ShortBlock(lastBlock_) : lastBlock_;

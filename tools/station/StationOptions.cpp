@@ -104,6 +104,10 @@ StationOptions ParseStationOptions(const std::vector<std::string>& args) {
             options.shortEvery = reader.Whole(option, 0, kMaxCount);
         } else if (option == "--noise-every") {
             options.noiseEvery = reader.Whole(option, 0, kMaxCount);
+        } else if (option == "--noise-first") {
+            options.noiseFirst = true;
+        } else if (option == "--no-stx") {
+            options.noStx = true;
         } else if (option == "--link") {
             options.linkPath = reader.Value(option);
             if (options.linkPath.empty()) {
@@ -154,6 +158,11 @@ What to send:
                       brings the intact scan
   --noise-every K     put a few garbage bytes (no STX, CR or LF) before
                       every K-th scan
+  --noise-first       put a burst of noise before the first scan, as a
+                      device powering up sends: bytes such as 0x00 and 0xFF,
+                      one stray STX among them, and a stray CR LF
+  --no-stx            send every scan without its STX, as a station that
+                      marks no start
   --seed N            seed for random parcels and noise (default 1)
 
 Line and start:

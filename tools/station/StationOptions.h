@@ -17,6 +17,8 @@ struct StationOptions {
     long long count = 0;  // 0 = forever
     long long shortEvery = 0;
     long long noiseEvery = 0;
+    bool noiseFirst = false;
+    bool noStx = false;
     std::string linkPath;
     bool waitOpen = false;
     int waitPid = 0;  // 0 = any process
