@@ -22,12 +22,12 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "common/MainWindowState.h"
 #include "device/CommHandler.h"
 #include "support/FakeWindow.h"
 
@@ -59,7 +59,7 @@ void Require(bool condition, const char* what) {
 // manual-entry prompt is open.
 class RecordingSink : public ScanSink {
   public:
-    bool ProcessScan(std::string& text) override {
+    std::optional<Failure> ProcessScan(std::string& text) override {
         Require(depth_ == 0, "a scan was handed on while another was being processed");
         ++depth_;
         texts.push_back(text);
@@ -69,7 +69,7 @@ class RecordingSink : public ScanSink {
             next();
         }
         --depth_;
-        return true;
+        return std::nullopt;
     }
 
     std::vector<std::string> texts;
@@ -112,12 +112,14 @@ struct Rig {
         Require(state.RetryCount >= 0, "RetryCount went negative");
     }
 
-    MainWindowState state;
+    ReceiveState state;
     FakeView view;
+    brisolant::test::FakePortState portState;
+    LineStatus status{view, portState};
     FakePort port;
     FakePump pump;
     RecordingSink sink;
-    CommHandler handler{state, view, port, pump, sink};
+    CommHandler handler{state, status, port, pump, sink};
     std::size_t largestRead = 0;
     std::size_t inFlight = 0;  // bytes of the reads whose runs have not returned yet
 };

@@ -1,6 +1,5 @@
 #include "device/CommHandler.h"
 
-#include <cstdlib>
 #include <limits>
 #include <string_view>
 #include <utility>
@@ -34,11 +33,6 @@ std::string Bracketed(const std::string& buffer) {
     return text;
 }
 
-std::string IncrementedCount(const std::string& text, int by = 1) {
-    const long long count = std::strtoll(text.c_str(), nullptr, 10);
-    return std::to_string(count + by);
-}
-
 // The scans cut off in `text`, which runs from an STX up to (not including) the STX of the scan
 // handed on. Each STX starts a scan; the text up to the next one is a scan cut off when it holds
 // any of a scan's text, and line noise when it does not (an STX in a burst of noise, two STX in
@@ -56,9 +50,9 @@ int CutOffScans(std::string_view text) {
 
 }  // namespace
 
-CommHandler::CommHandler(MainWindowState& state, MainWindowView& view, CommPort& comm,
-                         EventPump& pump, ScanSink& scans)
-    : state_(state), view_(view), comm_(comm), pump_(pump), scans_(scans) {}
+CommHandler::CommHandler(ReceiveState& state, LineStatus& status, CommPort& comm, EventPump& pump,
+                         ScanSink& scans)
+    : state_(state), status_(status), comm_(comm), pump_(pump), scans_(scans) {}
 
 void CommHandler::Comm_OnComm() {
     try {
@@ -68,7 +62,7 @@ void CommHandler::Comm_OnComm() {
         }
         failure_shown_ = false;
         if (state_.TestMode) {
-            view_.SetLightColour(kLightRed);
+            status_.SetLightColour(kLightRed);
             Framing(true);
         }
         const int code = comm_.CommEvent();
@@ -77,15 +71,15 @@ void CommHandler::Comm_OnComm() {
         } else if (code != kEventSend && !(state_.TestMode && failure_shown_)) {
             // In a test the port's last event is old news, replaced by "Waiting Idle" below; it
             // must not replace the failure of a test scan that could not be recorded.
-            view_.SetPanelText(1, std::string(LineEventText(code)));
+            status_.ShowText(std::string(LineEventText(code)));
         }
         if (state_.TestMode && !failure_shown_) {
-            view_.SetPanelText(1, "Status: Waiting Idle");
+            status_.ShowIdle();
         }
     } catch (const Failure& failure) {
-        view_.SetPanelText(1, StatusText(failure));
+        status_.ShowFailure(failure);
     } catch (const std::exception& error) {
-        view_.SetPanelText(1, StatusText(Failure(FailureCode::Unexpected, error.what())));
+        status_.ShowFailure(Failure(FailureCode::Unexpected, error.what()));
     }
 }
 
@@ -140,7 +134,7 @@ void CommHandler::HoldWhileProcessing() {
             DropOldestHeldInput();
         }
     } else if (code != kEventSend) {
-        view_.SetPanelText(1, std::string(LineEventText(code)));
+        status_.ShowText(std::string(LineEventText(code)));
     }
 }
 
@@ -157,22 +151,22 @@ void CommHandler::ReceiveStep() {
     // with nothing arriving would hide that a parcel is missing.
     const bool keepFailure = state_.TestMode && failure_shown_;
     if (!keepFailure) {
-        view_.SetLightColour(kLightRed);
+        status_.SetLightColour(kLightRed);
     }
     std::string input = comm_.Input();
     if (keepFailure) {
         if (input.empty()) {
             return;
         }
-        view_.SetLightColour(kLightRed);
+        status_.SetLightColour(kLightRed);
     }
     state_.ReceiveBuffer += input;
     Framing(false);
 }
 
 void CommHandler::Framing(bool testPreStep) {
-    view_.SetPanelText(1, "Status: Receiving Data");
-    view_.SetDataReceivedText(Bracketed(state_.ReceiveBuffer));
+    status_.ShowText("Status: Receiving Data");
+    status_.ShowDataReceived(Bracketed(state_.ReceiveBuffer));
     pump_.Yield();
     while (FrameOneBlock(testPreStep)) {
     }
@@ -281,9 +275,9 @@ void CommHandler::DropEarlierScans(std::size_t& blockEnd) {
 // Dropped scans are counted with the discarded ones, and the failure stays in panel 1 until
 // the next data arrives, so that the operator scans the parcel again.
 void CommHandler::ReportDropped(FailureCode code, int scans) {
-    view_.SetPanelText(1, StatusText(Failure(code)));
-    view_.SetLightColour(kLightYellow);
-    view_.SetErrorsText(IncrementedCount(view_.ErrorsText(), scans));
+    status_.ShowFailure(Failure(code));
+    status_.SetLightColour(kLightYellow);
+    status_.CountDiscarded(scans);
     failure_shown_ = true;
 }
 
@@ -304,7 +298,7 @@ void CommHandler::RejectBlock(bool testPreStep, std::size_t blockEnd) {
         ++state_.RetryCount;
     }
     if (state_.RetryCount > kNakThreshold) {
-        view_.SetPanelText(1, "Not getting Correct Data");
+        status_.ShowText("Not getting Correct Data");
     } else {
         comm_.Output(kNak);
     }
@@ -315,9 +309,9 @@ void CommHandler::RejectBlock(bool testPreStep, std::size_t blockEnd) {
         if (!testPreStep) {
             comm_.Output(kAck);
         }
-        view_.SetPanelText(1, "Previous scan discarded");
-        view_.SetLightColour(kLightYellow);
-        view_.SetErrorsText(IncrementedCount(view_.ErrorsText()));
+        status_.ShowText("Previous scan discarded");
+        status_.SetLightColour(kLightYellow);
+        status_.CountDiscarded(1);
     }
 }
 
@@ -331,9 +325,9 @@ void CommHandler::HandOff(std::size_t blockEnd) {
         state_.ReceiveBuffer.erase(0, stx + 1);
     }
     processing_ = true;
-    bool recorded = false;
+    std::optional<Failure> failure;
     try {
-        recorded = scans_.ProcessScan(state_.ReceiveBuffer);
+        failure = scans_.ProcessScan(state_.ReceiveBuffer);
     } catch (...) {
         // The scan is gone either way; it must not be framed a second time.
         processing_ = false;
@@ -341,14 +335,17 @@ void CommHandler::HandOff(std::size_t blockEnd) {
         throw;
     }
     processing_ = false;
-    view_.SetLightColour(kLightGreen);
+    if (failure) {
+        status_.ShowFailure(*failure);
+    }
+    status_.SetLightColour(kLightGreen);
     TakeHeldInput(std::move(rest));
     // A scan that could not be recorded keeps its failure on screen until the next data arrives:
     // "Waiting Idle" over it would tell the operator all is well while a parcel is missing.
-    if (!recorded) {
+    if (failure) {
         failure_shown_ = true;
     } else if (!failure_shown_) {
-        view_.SetPanelText(1, "Status: Waiting Idle");
+        status_.ShowIdle();
     }
     state_.RetryCount = 0;
 }

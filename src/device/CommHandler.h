@@ -4,9 +4,10 @@
 #include <string>
 
 #include "common/Failure.h"
-#include "common/MainWindowState.h"
-#include "common/MainWindowView.h"
 #include "device/CommPort.h"
+#include "device/LineStatus.h"
+#include "device/LineStatusView.h"
+#include "device/ReceiveState.h"
 #include "scan/ScanSink.h"
 
 namespace brisolant {
@@ -22,7 +23,7 @@ class CommHandler {
     // Most text held while a scan is processed (about 3,000 scans); beyond it the oldest goes.
     static constexpr std::size_t kHeldInputLimit = 1024 * 1024;
 
-    CommHandler(MainWindowState& state, MainWindowView& view, CommPort& comm, EventPump& pump,
+    CommHandler(ReceiveState& state, LineStatus& status, CommPort& comm, EventPump& pump,
                 ScanSink& scans);
 
     // One run for each event the port reports, and once for the test scan.
@@ -51,8 +52,8 @@ class CommHandler {
     void HandOff(std::size_t blockEnd);
     void TakeHeldInput(std::string rest);
 
-    MainWindowState& state_;
-    MainWindowView& view_;
+    ReceiveState& state_;
+    LineStatus& status_;
     CommPort& comm_;
     EventPump& pump_;
     ScanSink& scans_;

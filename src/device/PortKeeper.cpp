@@ -1,9 +1,11 @@
 #include "device/PortKeeper.h"
 
+#include "device/PortSetup.h"
+
 namespace brisolant {
 
-PortKeeper::PortKeeper(CommPort& comm, PortStatusView& view, PortWatch& watch, CommHandler& handler)
-    : comm_(comm), view_(view), watch_(watch), handler_(handler) {}
+PortKeeper::PortKeeper(CommPort& comm, LineStatus& status, PortWatch& watch, CommHandler& handler)
+    : comm_(comm), status_(status), watch_(watch), handler_(handler) {}
 
 bool PortKeeper::ComesBack(FailureCode code) {
     switch (code) {
@@ -24,14 +26,29 @@ bool PortKeeper::NameComesBack(const std::string& device) {
     return !device.empty() && !device.starts_with("/dev/pts/");
 }
 
-void PortKeeper::Opened() {
-    if (failure_) {
-        Reopened();
+// Without a port the program still records test scans and shows its data; the operator sees
+// why the port is missing, and the device is opened as soon as it is there.
+void PortKeeper::Open(const Settings& settings) {
+    try {
+        if (comm_.PortOpen()) {
+            comm_.SetPortOpen(false);
+        }
+        device_.clear();
+        device_ = PortDevice(settings.CommPort);
+        comm_.SetCommPort(device_);
+        comm_.SetSettings(LineSettingsString(settings));
+        comm_.SetPortOpen(true);
+    } catch (const Failure& failure) {
+        Lost(failure);
+        return;
     }
+    Opened();
 }
 
 void PortKeeper::Lost(const Failure& failure) {
-    Show(failure);
+    failure_ = failure;
+    status_.ShowFailure(failure);
+    status_.PortChanged();
     const bool wait = ComesBack(failure.code()) && NameComesBack(device_);
     if (wait && (!watching_ || watched_ != device_)) {
         watch_.Start(device_);
@@ -52,34 +69,29 @@ void PortKeeper::TryReopen() {
         // A device that is still missing keeps the report of its going away; anything new
         // (no permission, another program holding it, settings it refuses) is shown.
         const bool stillGone = failure.code() == FailureCode::PortDeviceMissing &&
-                               *failure_ == FailureCode::PortVanished;
-        if (failure.code() != *failure_ && !stillGone) {
+                               failure_->code() == FailureCode::PortVanished;
+        if (failure.code() != failure_->code() && !stillGone) {
             Lost(failure);
         }
         return;
     }
-    Reopened();
+    Opened();
 }
 
-void PortKeeper::Show(const Failure& failure) {
-    failure_ = failure.code();
-    const std::string text = StatusText(failure);
-    view_.SetPortFailure(text);
-    view_.SetPanelText(1, text);
-    view_.SetLightColour(kLightGrey);
-}
-
-// Whatever was half received before the loss belongs to a scan that will not be finished.
-void PortKeeper::Reopened() {
+// Whatever was half received before the loss belongs to a scan that will not be finished. A port
+// that was closed lights green again; one reopened after the settings dialog keeps its light.
+void PortKeeper::Opened() {
+    const bool wasClosed = failure_.has_value();
     failure_.reset();
-    view_.SetPortFailure(std::nullopt);
     if (watching_) {
         watch_.Stop();
         watching_ = false;
     }
     handler_.PortOpened();
-    view_.SetPanelText(1, "Status: Waiting Idle");
-    view_.SetLightColour(kLightGreen);
+    status_.ShowIdle();
+    if (wasClosed) {
+        status_.SetLightColour(kLightGreen);
+    }
 }
 
 }  // namespace brisolant

@@ -176,10 +176,15 @@ void RecordStore::TaskDone(const AppendOutcome& outcome) {
         SetPlacesFromBegin();
     }
     const std::size_t done = outcome.alreadyThere + outcome.appended;
+    std::uint64_t at = outcome.appendOffset.value_or(0);
     for (std::size_t i = 0; i < done; ++i) {
         const Queued& scan = queue_[i];
-        news_.written.push_back(
-            {i < outcome.alreadyThere ? scan.place->path : task_path_, scan.line});
+        if (i < outcome.alreadyThere) {
+            news_.written.push_back({scan.place->path, scan.line, scan.place->offset});
+        } else {
+            news_.written.push_back({task_path_, scan.line, at});
+            at += scan.line.size() + 2;
+        }
     }
     const std::size_t journaledDone = std::min(done, journaled_);
     const std::uint64_t lastDone = journaledDone > 0 ? queue_[journaledDone - 1].seq : 0;

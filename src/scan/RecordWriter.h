@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "scan/RecordStore.h"
@@ -7,15 +9,25 @@
 
 namespace brisolant {
 
+struct StopOutcome {
+    std::size_t unwritten = 0;  // scans not in their files when the writer stopped
+    std::size_t unkept = 0;     // of those, the ones the journal could not keep either
+};
+
 // The writer of record lines as the window's thread sees it: lines are handed over in order,
 // and what became of them comes back as news.
 class RecordWriter {
   public:
     virtual ~RecordWriter() = default;
+    // Takes the scans kept in the journal at `journalPath`; they go before any new one.
+    virtual void Start(const std::string& journalPath) = 0;
     virtual void SetDestination(Destination destination) = 0;
     // Hands a finished record line over; it is written behind every line handed over before it.
     virtual void Submit(std::string fileName, std::string line) = 0;
     virtual WriterNews TakeNews() = 0;
+    // Gives the writer up to `patience` to write what waits, then keeps the rest in the journal
+    // and stops.
+    virtual StopOutcome Stop(std::chrono::milliseconds patience) = 0;
 };
 
 }  // namespace brisolant

@@ -3,61 +3,44 @@
 #include <string>
 
 #include "common/Clock.h"
-#include "common/Failure.h"
 #include "common/LocaleFormat.h"
-#include "common/MainWindowState.h"
-#include "common/MainWindowView.h"
-#include "scan/FileLayer.h"
-#include "scan/InlineRecordWriter.h"
-#include "scan/RetryTimer.h"
+#include "scan/InputPrompt.h"
+#include "scan/ScanDisplay.h"
 #include "scan/ScanRecord.h"
-#include "scan/ScanSink.h"
-#include "scan/WriterNews.h"
 #include "settings/Settings.h"
 
 namespace brisolant {
 
-// Turns one complete scan into a record line in the data file and shows it in the window.
-class ScanProcessor : public ScanSink {
+// A scan's record line and the data file it belongs to, ready to be written.
+struct FinishedRecord {
+    std::string fileName;
+    std::string line;
+};
+
+// Turns one complete scan into its record line: names the day's data file, stamps the date and
+// time, reads and converts the values, shows them, and asks for the operator's text when the
+// settings say so.
+class ScanProcessor {
   public:
-    ScanProcessor(MainWindowState& state, MainWindowView& view, InputPrompt& prompt,
-                  const Settings& settings, const Clock& clock, const LocaleFormat& locale,
-                  FileLayer& files, RetryTimer& retryTimer);
+    ScanProcessor(ScanDisplay& display, InputPrompt& prompt, const Settings& settings,
+                  const Clock& clock, const LocaleFormat& locale);
 
-    // Every failure of its steps is caught and shown in status panel 1; returns whether the
-    // record was written. A scan whose data file cannot take it waits with the others.
-    bool ProcessScan(std::string& text) override;
+    // Throws Failure when the scan cannot be read or its file can have no name; the values are
+    // shown once they are read, whatever comes after.
+    FinishedRecord Process(const std::string& text);
 
-    // Takes the scans the journal at `path` keeps from an earlier run and writes them out.
-    void OpenJournal(const std::string& path);
-    // The settings name the data folder: waiting scans go there from now on. Returns true when
-    // the scans that waited are now written.
-    bool SetDestination();
-    // Tries again to write the waiting scans (the retry timer's tick). Panel 1 shows the
-    // failure and the count while any wait. Returns true when this call wrote the last of them,
-    // so that the caller can say all is well if nothing else is amiss.
-    bool WriteWaitingScans();
-    std::size_t WaitingCount() const { return writer_.Count(); }
-    // The program ends: keeps what waits in the journal. Returns how many could not be kept.
-    std::size_t KeepWaitingScans() { return writer_.KeepAll(); }
+    // The current data file's name, without folder; set at the start of every scan.
+    const std::string& DataFileName() const { return data_file_name_; }
 
   private:
-    void ProcessSteps(const std::string& text);
     void ShowRecord(const ScanRecord& record);
-    void Record(std::string line);
-    bool TakeNews(bool showWaiting = true);
-    void CountWrittenRecord(const WrittenRecord& record);
 
-    MainWindowState& state_;
-    MainWindowView& view_;
+    ScanDisplay& display_;
     InputPrompt& prompt_;
     const Settings& settings_;
     const Clock& clock_;
     const LocaleFormat& locale_;
-    InlineRecordWriter writer_;
-    WriterStatus status_;          // the writer's, as last told
-    std::uint64_t submitted_ = 0;  // scans handed to the writer
-    std::size_t outstanding_ = 0;  // scans not yet in their files, as far as is known
+    std::string data_file_name_;
 };
 
 }  // namespace brisolant

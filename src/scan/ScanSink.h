@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "common/Failure.h"
 
 namespace brisolant {
 
@@ -8,9 +11,9 @@ namespace brisolant {
 class ScanSink {
   public:
     virtual ~ScanSink() = default;
-    // Takes the scan text; reports its own failures and returns normally. Returns false when the
-    // scan was not recorded, so that its failure stays on screen.
-    virtual bool ProcessScan(std::string& text) = 0;
+    // Takes the scan text and hands its record on to be written. Returns the failure that kept
+    // it from being recorded, for the caller to show and keep on screen.
+    virtual std::optional<Failure> ProcessScan(std::string& text) = 0;
 };
 
 }  // namespace brisolant

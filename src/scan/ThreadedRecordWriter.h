@@ -30,11 +30,6 @@ struct WriterTiming {
     std::chrono::milliseconds retryAfter{2000};
 };
 
-struct StopOutcome {
-    std::size_t unwritten = 0;  // scans not in their files when the writer stopped
-    std::size_t unkept = 0;     // of those, the ones the journal could not keep either
-};
-
 // Writes record lines on threads of its own, so that neither the line nor the window ever
 // waits for a disk. Its thread owns the queue and the journal and writes the lines that queued
 // while the previous write ran together, one sync per file; a second thread does the data-file
@@ -48,13 +43,12 @@ class ThreadedRecordWriter : public RecordWriter {
     ThreadedRecordWriter& operator=(const ThreadedRecordWriter&) = delete;
 
     // Starts the threads; the scans kept in the journal at `journalPath` go first.
-    void Start(const std::string& journalPath);
+    void Start(const std::string& journalPath) override;
     void SetDestination(Destination destination) override;
     void Submit(std::string fileName, std::string line) override;
     WriterNews TakeNews() override;
-    // Gives the writer up to `patience` to write what waits, then keeps the rest in the journal
-    // and stops. What is still written after that is not reported.
-    StopOutcome Stop(std::chrono::milliseconds patience);
+    // What is still written after the stop is not reported.
+    StopOutcome Stop(std::chrono::milliseconds patience) override;
 
   private:
     struct Mailbox;

@@ -14,6 +14,7 @@ namespace brisolant {
 struct WrittenRecord {
     std::string path;
     std::string line;
+    std::uint64_t offset = 0;  // where the line starts in the file
 
     bool operator==(const WrittenRecord&) const = default;
 };

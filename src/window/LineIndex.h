@@ -23,6 +23,9 @@ class LineIndex {
     explicit LineIndex(std::string path);
 
     std::size_t size() const { return lineCount_; }
+    const std::string& path() const { return path_; }
+    // How much of the file the lines cover: a line written at or beyond it is not among them.
+    std::uint64_t IndexedBytes() const { return starts_.empty() ? 0 : starts_.back(); }
     // The length in bytes of the longest line, its line end included.
     std::uint64_t Widest() const { return widest_; }
 

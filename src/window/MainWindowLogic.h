@@ -1,91 +1,49 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
-#include "common/Clock.h"
-#include "common/Failure.h"
-#include "common/LocaleFormat.h"
-#include "common/MainWindowState.h"
-#include "common/MainWindowView.h"
 #include "common/MessagePresenter.h"
-#include "device/CommHandler.h"
-#include "device/CommPort.h"
-#include "device/PortKeeper.h"
-#include "device/PortStatusView.h"
-#include "device/PortWatch.h"
-#include "scan/FileLayer.h"
-#include "scan/RetryTimer.h"
-#include "scan/ScanProcessor.h"
-#include "settings/Settings.h"
+#include "recorder/Recorder.h"
+#include "window/MainWindowView.h"
 
 namespace brisolant {
 
-// The platform pieces the main window's logic reaches the outside world through.
-struct MainWindowServices {
-    MainWindowView& view;
-    CommPort& comm;
-    PortWatch& portWatch;  // runs only while the port is closed
-    EventPump& pump;
-    InputPrompt& prompt;
-    MessagePresenter& messages;
-    const Clock& clock;
-    LocaleFormat locale;
-    SettingsPlace place;  // where the settings file and the default data folder are
-    FileLayer& files;
-    RetryTimer& retryTimer;  // asks for WriteWaitingScans while scans wait
-};
-
-// Everything the main window does, without any toolkit: start-up, the port handler, scan
-// processing and the menu commands. The Qt window implements MainWindowView and forwards its
-// notifications here.
+// The main window's own logic, without any toolkit: start and close, the commands, the data view
+// and the repaint. The recording is the recorder's; the window is a view of it.
 class MainWindowLogic {
   public:
-    explicit MainWindowLogic(MainWindowServices services);
+    // How long the writer may take to write what waits when the window closes.
+    static constexpr std::chrono::seconds kCloseWait{3};
+
+    MainWindowLogic(MainWindowView& view, RecorderServices recorder);
 
     // The window's load step: settings, port, panels, Data menu off, light green, counter 0.
-    void Form_Load();
-    // Reloads the settings and reopens the port; a port that cannot be opened is reported in
-    // panel 1 and the program goes on without it.
-    void LoadSettingsAndOpenPort();
-
-    // The window is closing: the operator learns how many scans wait for the next start.
+    void Form_Load() { recorder_.Start(); }
+    // The window is closing: what the writer cannot finish stays in the journal, and the
+    // operator learns how many scans wait for the next start.
     void Form_Unload();
-    // The retry timer ticked. Once the last waiting scan is written, panel 1 says all is well,
-    // unless the port is closed.
-    void WriteWaitingScans();
 
-    // The port reported an event.
-    void Comm_OnComm() { comm_handler_.Comm_OnComm(); }
-    // The port failed outside any handler run (for example an adapter was unplugged) and is
-    // closed.
-    void ReportPortFailure(const Failure& failure);
-    // The port watch fired: the device may be back.
-    void PortMayBeBack() { port_keeper_.TryReopen(); }
+    Recorder& recorder() { return recorder_; }
+    const Recorder& recorder() const { return recorder_; }
 
     // Commands.
-    void mnuResetCounter_Click();
+    void mnuResetCounter_Click() { recorder_.ResetCounter(); }
     void mnuData_Click();
-    void mnuTest_Click() { comm_handler_.InjectTestScan(); }
+    void mnuTest_Click() { recorder_.InjectTestScan(); }
     void lblHiddenButton_Click();
     // The window was repainted (shown, uncovered or resized).
     void Repaint();
 
-    const Settings& settings() const { return settings_; }
-    const MainWindowState& state() const { return state_; }
-    MainWindowState& state() { return state_; }
-
   private:
     void LayoutDataView();
 
-    MainWindowServices services_;
-    Settings settings_;
-    MainWindowState state_;
-    // Processing and reception write to the window through this, so that nothing they show
-    // says all is well while the port is closed.
-    PortStatusView port_view_;
-    ScanProcessor scan_processor_;
-    CommHandler comm_handler_;
-    PortKeeper port_keeper_;
+    MainWindowView& view_;
+    MessagePresenter& messages_;
+    Recorder recorder_;
 };
+
+// What the window says when it closes with scans not in their files; empty when none is.
+std::string WaitingScansMessage(const StopOutcome& outcome);
 
 }  // namespace brisolant

@@ -59,6 +59,13 @@ void RecordLines::AppendFile(const std::string& path) {
     size_ += segments_.back().size();
 }
 
+bool RecordLines::Holds(const std::string& path, std::uint64_t offset) const {
+    return std::any_of(segments_.begin(), segments_.end(), [&](const Segment& segment) {
+        return segment.file && segment.file->path() == path &&
+               offset < segment.file->IndexedBytes();
+    });
+}
+
 std::vector<std::string> RecordLines::Lines(std::size_t first, std::size_t count) const {
     std::vector<std::string> lines;
     lines.reserve(count);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ class RecordLines {
     // line end counts. The file stays open until Clear. Throws Failure(DataFileRead) when the
     // file cannot be read.
     void AppendFile(const std::string& path);
+
+    // Whether a file's lines include the line that starts at `offset` in the file at `path`.
+    bool Holds(const std::string& path, std::uint64_t offset) const;
 
     // The texts of count lines from line first, each cut to kMaxShownBytes; lines past the end
     // are empty.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -26,15 +27,15 @@ std::string BlockOfLength(std::size_t length, char fill = 'x') {
 
 class RecordingSink : public ScanSink {
   public:
-    bool ProcessScan(std::string& text) override {
+    std::optional<Failure> ProcessScan(std::string& text) override {
         scans.push_back(text);
         if (during) {
             during();
         }
-        return recorded;
+        return failure;
     }
     std::vector<std::string> scans;
-    bool recorded = true;
+    std::optional<Failure> failure;  // what keeps the scan from being recorded
     std::function<void()> during;
 };
 
@@ -52,12 +53,14 @@ class CommHandlerTest : public ::testing::Test {
         }
     }
 
-    MainWindowState state;
+    ReceiveState state;
     FakeView view;
+    test::FakePortState portState;
+    LineStatus status{view, portState};
     FakePort port;
     FakePump pump;
     RecordingSink sink;
-    CommHandler handler{state, view, port, pump, sink};
+    CommHandler handler{state, status, port, pump, sink};
 };
 
 TEST_F(CommHandlerTest, TerminatorSplitAcrossReadsCompletesBlockOnSecondRead) {
@@ -185,16 +188,14 @@ TEST_F(CommHandlerTest, RawLabelKeepsTheLastBlockAfterHandOff) {
 }
 
 TEST_F(CommHandlerTest, ScanThatWasNotRecordedKeepsItsFailureOnScreen) {
-    sink.recorded = false;
-    sink.during = [&] { view.SetPanelText(1, "Status: 121 Cannot open the data file"); };
+    sink.failure = Failure(FailureCode::DataFileOpen);
     Receive(BlockOfLength(60));
     EXPECT_EQ(view.panels[1], "Status: 121 Cannot open the data file");
     EXPECT_EQ(view.light, kLightGreen);
     EXPECT_EQ(state.RetryCount, 0);
     EXPECT_TRUE(state.ReceiveBuffer.empty());
 
-    sink.recorded = true;
-    sink.during = nullptr;
+    sink.failure.reset();
     Receive(BlockOfLength(60));
     EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
 }
@@ -610,8 +611,7 @@ TEST_F(TestScanTest, FailedTestScanKeepsItsFailureOnScreenUntilDataArrives) {
         {kEventReceive, "", failure, kLightGreen},
         {kEventReceive, "ab", "Status: Receiving Data", kLightRed},
     };
-    sink.recorded = false;
-    sink.during = [&] { view.SetPanelText(1, failure); };
+    sink.failure = Failure(FailureCode::DataFileOpen);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.event);
         port.event = row.event;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "support/FakeWindow.h"
@@ -20,12 +21,12 @@ const std::string kScan = "\x02" + CommHandler::TestScanText();
 
 class Scans : public ScanSink {
   public:
-    bool ProcessScan(std::string& text) override {
+    std::optional<Failure> ProcessScan(std::string& text) override {
         scans.push_back(text);
         if (during) {
             std::exchange(during, nullptr)();
         }
-        return true;
+        return std::nullopt;
     }
     std::vector<std::string> scans;
     std::function<void()> during;
@@ -33,10 +34,12 @@ class Scans : public ScanSink {
 
 class PortKeeperTest : public ::testing::Test {
   protected:
-    PortKeeperTest() {
-        port.open = true;
-        port.device = kDevice;
-        keeper.SetDevice(kDevice);
+    PortKeeperTest() { OpenOn(kDevice); }
+
+    void OpenOn(const std::string& device) {
+        Settings settings;
+        settings.CommPort = device;
+        keeper.Open(settings);
     }
 
     void Receive(const std::string& text) {
@@ -59,15 +62,15 @@ class PortKeeperTest : public ::testing::Test {
         return window.panels[1].starts_with("Status: " + std::to_string(static_cast<int>(code)));
     }
 
-    MainWindowState state;
+    ReceiveState state;
     FakeView window;
-    PortStatusView view{window};
+    LineStatus status{window, keeper};
     FakePort port;
     FakePump pump;
     Scans sink;
-    CommHandler handler{state, view, port, pump, sink};
+    CommHandler handler{state, status, port, pump, sink};
     FakeWatch watch;
-    PortKeeper keeper{port, view, watch, handler};
+    PortKeeper keeper{port, status, watch, handler};
 };
 
 TEST_F(PortKeeperTest, OnlyFailuresThatTheDeviceCanMendAreWaitedFor) {
@@ -98,7 +101,7 @@ TEST_F(PortKeeperTest, OnlyFailuresThatTheDeviceCanMendAreWaitedFor) {
 
 // The number of a closed pseudo-terminal is handed to the next terminal opened on the machine.
 TEST_F(PortKeeperTest, AVanishedPseudoTerminalIsNotWaitedFor) {
-    keeper.SetDevice("/dev/pts/3");
+    OpenOn("/dev/pts/3");
     Vanish();
     EXPECT_TRUE(PanelShows(FailureCode::PortVanished)) << window.panels[1];
     EXPECT_FALSE(watch.running);
@@ -133,6 +136,7 @@ TEST_F(PortKeeperTest, AReturningDeviceIsOpenedAgainAndWhatCameBeforeTheLossIsDr
 }
 
 TEST_F(PortKeeperTest, NothingSaysAllIsWellWhileThePortIsClosed) {
+    window.panelHistory.clear();
     // With a receive event last, the test scan's run also reads the closed port.
     for (const std::int16_t lastEvent : {std::int16_t{0}, std::int16_t{kEventReceive}}) {
         SCOPED_TRACE(lastEvent);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/InlineRecordWriter.h"
 #include "support/FakeFiles.h"
+#include "support/InlineRecordWriter.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::FakeClock;
 using test::FakeFileLayer;
-using test::FakeRetryTimer;
+using test::InlineRecordWriter;
 using test::ReadFile;
 using test::SimulatedCrash;
 using test::TempDir;
@@ -45,9 +45,9 @@ class RecordStoreTest : public ::testing::Test {
 
     // A run of the writer: the folder named, then the journal of the earlier run taken.
     std::unique_ptr<InlineRecordWriter> Start(const std::string& folder = "") {
-        auto writer = std::make_unique<InlineRecordWriter>(files, clock, timer);
+        auto writer = std::make_unique<InlineRecordWriter>(files, clock);
         writer->SetDestination({folder.empty() ? Folder() : folder});
-        writer->OpenJournal(Journal());
+        writer->Start(Journal());
         return writer;
     }
 
@@ -68,20 +68,19 @@ class RecordStoreTest : public ::testing::Test {
     TempDir dir;
     FakeFileLayer files;
     FakeClock clock;
-    FakeRetryTimer timer;
     WriterStatus status;
     std::vector<Failure> notices;
 };
 
 TEST_F(RecordStoreTest, ScansWaitInOrderAndAreWrittenOnceTheFolderIsBack) {
     auto writer = Start();
-    EXPECT_FALSE(timer.running) << "nothing waits, nothing ticks";
+    EXPECT_FALSE(writer->WaitingForRetry()) << "nothing waits, nothing ticks";
     FolderGoes();
     for (const char* line : {"scan 1", "scan 2", "scan 3"}) {
         writer->Submit("LOG-241.txt", line);
     }
     EXPECT_TRUE(Written(*writer).empty());
-    EXPECT_TRUE(timer.running);
+    EXPECT_TRUE(writer->WaitingForRetry());
     EXPECT_EQ(
         StatusText(*StatusFailure(status)),
         "Status: 126 Scans are waiting to be written: 3 waiting; Cannot open the data file: " +
@@ -95,7 +94,7 @@ TEST_F(RecordStoreTest, ScansWaitInOrderAndAreWrittenOnceTheFolderIsBack) {
     EXPECT_EQ(Written(*writer), (std::vector<std::string>{"scan 1", "scan 2", "scan 3"}));
     EXPECT_EQ(ReadFile(DataFile()), "before\r\nscan 1\r\nscan 2\r\nscan 3\r\n");
     EXPECT_FALSE(status.Troubled());
-    EXPECT_FALSE(timer.running);
+    EXPECT_FALSE(writer->WaitingForRetry());
     EXPECT_EQ(ReadFile(Journal()), "") << "an empty queue leaves an empty journal";
 }
 

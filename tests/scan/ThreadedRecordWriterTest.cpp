@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/InlineRecordWriter.h"
 #include "support/FakeFiles.h"
+#include "support/InlineRecordWriter.h"
 #include "support/TestSupport.h"
 #include "support/Waiting.h"
 
@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::FakeClock;
 using test::FakeFileLayer;
-using test::FakeRetryTimer;
+using test::InlineRecordWriter;
 using test::ReadFile;
 using test::TempDir;
 using test::WaitUntil;
@@ -151,11 +151,10 @@ TEST_F(ThreadedRecordWriterTest, ScansBehindAHungWriteAreKeptAndWrittenOnce) {
     TempDir copy;
     fs::copy(dir.path(), copy.path(), fs::copy_options::recursive);
     {
-        FakeRetryTimer timer;
         PosixFileLayer real;
-        InlineRecordWriter nextRun(real, clock, timer);
+        InlineRecordWriter nextRun(real, clock);
         nextRun.SetDestination({copy.folder() + "data/"});
-        nextRun.OpenJournal(copy.file("Orvane.journal"));
+        nextRun.Start(copy.file("Orvane.journal"));
         EXPECT_EQ(ReadFile(copy.folder() + "data/LOG-241.txt"), "in flight\r\nbehind it\r\n");
     }
 
@@ -180,11 +179,10 @@ TEST_F(ThreadedRecordWriterTest, StoppingKeepsWhatAHungWriteHoldsUp) {
     // The held thread finds the writer gone and writes nothing.
     ASSERT_TRUE(WaitUntil([&] { return Count(files.Steps(), "close LOG-241.txt") == 1; }));
     EXPECT_EQ(ReadFile(DataFile()), "");
-    FakeRetryTimer timer;
     PosixFileLayer real;
-    InlineRecordWriter nextRun(real, clock, timer);
+    InlineRecordWriter nextRun(real, clock);
     nextRun.SetDestination({Folder()});
-    nextRun.OpenJournal(Journal());
+    nextRun.Start(Journal());
     EXPECT_EQ(ReadFile(DataFile()), "held\r\nbehind\r\n");
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // A file layer over the real files that logs every operation and can fail or "crash" at any of
-// them, and a retry timer that only records whether it runs.
+// them.
 
 #include <functional>
 #include <map>
@@ -11,16 +11,8 @@
 #include <vector>
 
 #include "scan/FileLayer.h"
-#include "scan/RetryTimer.h"
 
 namespace brisolant::test {
-
-class FakeRetryTimer : public RetryTimer {
-  public:
-    void Start() override { running = true; }
-    void Stop() override { running = false; }
-    bool running = false;
-};
 
 // Thrown where the program would have died: the files stay as they are at that moment.
 class SimulatedCrash : public std::runtime_error {

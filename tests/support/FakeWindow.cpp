@@ -12,6 +12,8 @@ void FakeView::AppendListFile(const std::string& path) {
         throw Failure(FailureCode::DataFileRead, path);
     }
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    listFile = path;
+    listFileBytes = content.size();
     std::string line;
     for (std::size_t i = 0; i < content.size(); ++i) {
         if (content[i] == '\r') {

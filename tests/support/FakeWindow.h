@@ -5,36 +5,52 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/Failure.h"
-#include "common/MainWindowView.h"
 #include "device/CommPort.h"
+#include "device/LineStatus.h"
+#include "device/LineStatusView.h"
 #include "device/PortWatch.h"
+#include "scan/InputPrompt.h"
+#include "scan/ScanDisplay.h"
+#include "window/MainWindowView.h"
 
 namespace brisolant::test {
 
-class FakeView : public MainWindowView {
+class FakeView : public ScanDisplay, public LineStatusView, public MainWindowView {
   public:
-    void SetPanelText(int panel, const std::string& text) override {
-        panels[panel] = text;
-        panelHistory.push_back(text);
-    }
-    void SetPanelMinWidth(int panel, int twips) override { panelMinWidth[panel] = twips; }
-    void SetLightColour(std::uint32_t colour) override { light = colour; }
-    void SetDataReceivedText(const std::string& text) override { dataReceived = text; }
-    void SetDataReceivedVisible(bool visible) override { dataReceivedVisible = visible; }
-    bool DataReceivedVisible() const override { return dataReceivedVisible; }
-    std::string ErrorsText() const override { return errors; }
-    void SetErrorsText(const std::string& text) override { errors = text; }
+    // ScanDisplay.
     void SetDataText(int index, const std::string& text) override { data[index] = text; }
     void SetCounterText(const std::string& text) override { counter = text; }
+    void SetFileText(const std::string& text) override { SetPanelText(2, text); }
     void SetDataMenuEnabled(bool enabled) override { dataMenuEnabled = enabled; }
+    // Like the real list: shown only while the view is on, and not when its file holds it.
+    void AppendListRecord(const WrittenRecord& record) override {
+        if (dataMenuChecked && !(record.path == listFile && record.offset < listFileBytes)) {
+            list.push_back(record.line);
+        }
+    }
+
+    // LineStatusView.
+    void SetLightColour(std::uint32_t colour) override { light = colour; }
+    void SetStatusText(const std::string& text) override { SetPanelText(1, text); }
+    void SetConnectionText(const std::string& text) override { SetPanelText(3, text); }
+    void SetDataReceivedText(const std::string& text) override { dataReceived = text; }
+    void SetErrorCount(std::int64_t count) override { errors = std::to_string(count); }
+
+    // MainWindowView.
+    void SetPanelMinWidth(int panel, int twips) override { panelMinWidth[panel] = twips; }
+    void SetDataReceivedVisible(bool visible) override { dataReceivedVisible = visible; }
+    bool DataReceivedVisible() const override { return dataReceivedVisible; }
     void SetDataMenuChecked(bool checked) override { dataMenuChecked = checked; }
     bool DataMenuChecked() const override { return dataMenuChecked; }
-    void ClearList() override { list.clear(); }
-    void AppendListLine(const std::string& line) override { list.push_back(line); }
+    void ClearList() override {
+        list.clear();
+        listFile.clear();
+    }
     void AppendListFile(const std::string& path) override;
     void SetListVisible(bool visible) override { listVisible = visible; }
     int ListWidth() const override { return listWidth; }
@@ -45,6 +61,11 @@ class FakeView : public MainWindowView {
     }
     int OuterWidth() const override { return outerWidth; }
     int OuterHeight() const override { return outerHeight; }
+
+    void SetPanelText(int panel, const std::string& text) {
+        panels[panel] = text;
+        panelHistory.push_back(text);
+    }
 
     std::map<int, std::string> panels;
     std::vector<std::string> panelHistory;
@@ -58,6 +79,8 @@ class FakeView : public MainWindowView {
     bool dataMenuEnabled = true;
     bool dataMenuChecked = false;
     std::vector<std::string> list;
+    std::string listFile;             // the file the list shows
+    std::uint64_t listFileBytes = 0;  // how much of it
     bool listVisible = false;
     int listTop = 50, listWidth = 9465, listHeight = 255;
     int outerWidth = 9690, outerHeight = 6795;
@@ -95,6 +118,13 @@ class FakePort : public CommPort {
     std::string failNext;
     std::string device;
     std::string settings;
+};
+
+// Why the port is closed, as the test says.
+class FakePortState : public PortState {
+  public:
+    const std::optional<Failure>& ClosedBecause() const override { return closed; }
+    std::optional<Failure> closed;
 };
 
 // The watch for a closed port's device: records whether it runs and on what; the test fires

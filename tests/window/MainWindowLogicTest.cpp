@@ -7,6 +7,7 @@
 #include "scan/RecordJournal.h"
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
+#include "support/InlineRecordWriter.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
@@ -16,9 +17,9 @@ using test::FakeClock;
 using test::FakePort;
 using test::FakePrompt;
 using test::FakePump;
-using test::FakeRetryTimer;
 using test::FakeView;
 using test::FakeWatch;
+using test::InlineRecordWriter;
 using test::ReadFile;
 using test::RecordingMessages;
 using test::TempDir;
@@ -31,7 +32,11 @@ class MainWindowLogicTest : public ::testing::Test {
                                                      "[SETTINGS]\r\nFilePath=" + dataDir.folder() +
                                                      "\r\n" + settings);
     }
-    std::string DataFile() const { return dataDir.folder() + logic.state().DataFileName; }
+    std::string DataFile() const { return dataDir.folder() + logic.recorder().DataFileName(); }
+
+    MainWindowLogicTest() {
+        writer.newsWaiting = [this] { logic.recorder().TakeWriterNews(); };
+    }
 
     TempDir programDir;
     TempDir dataDir;
@@ -42,10 +47,20 @@ class MainWindowLogicTest : public ::testing::Test {
     FakePrompt prompt;
     RecordingMessages messages;
     FakeClock clock;
-    FakeRetryTimer retryTimer;
-    MainWindowLogic logic{{view, port, watch, pump, prompt, messages, clock, LocaleFormat{},
-                           ProgramFolderPlace(programDir.path().string()), PosixFiles(),
-                           retryTimer}};
+    InlineRecordWriter writer{PosixFiles(), clock};
+    MainWindowLogic logic{view,
+                          {view,
+                           view,
+                           port,
+                           watch,
+                           pump,
+                           prompt,
+                           messages,
+                           clock,
+                           LocaleFormat{},
+                           ProgramFolderPlace(programDir.path().string()),
+                           writer,
+                           {}}};
 };
 
 TEST_F(MainWindowLogicTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
@@ -77,7 +92,7 @@ TEST_F(MainWindowLogicTest, PortAndLineSettingsComeFromTheSettingsFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.communication);
         WriteSettings(c.communication);
-        logic.LoadSettingsAndOpenPort();
+        logic.recorder().LoadSettingsAndOpenPort();
         EXPECT_EQ(port.device, c.device);
         EXPECT_EQ(view.panels[3], "Connecton: " + c.line);
     }
@@ -111,10 +126,10 @@ TEST_F(MainWindowLogicTest, AProgramStartedBeforeItsDeviceOpensItWhenItAppears) 
     ASSERT_TRUE(watch.running);
     EXPECT_EQ(watch.device, "/dev/serial/by-id/usb-station");
 
-    logic.PortMayBeBack();
+    logic.recorder().PortMayBeBack();
     EXPECT_FALSE(port.open) << "still not there";
     port.refuseOpen = false;
-    logic.PortMayBeBack();
+    logic.recorder().PortMayBeBack();
     EXPECT_TRUE(port.open);
     EXPECT_EQ(port.settings, "19200,N,8,1");
     EXPECT_FALSE(watch.running);
@@ -129,17 +144,17 @@ TEST_F(MainWindowLogicTest, ASettingsChangeEndsOrMovesTheWait) {
     ASSERT_TRUE(watch.running);
 
     WriteSettings("CommPort=/dev/ttyUSB1\r\n");
-    logic.LoadSettingsAndOpenPort();
+    logic.recorder().LoadSettingsAndOpenPort();
     EXPECT_TRUE(watch.running);
     EXPECT_EQ(watch.device, "/dev/ttyUSB1");
 
     WriteSettings("CommPort=Comm 10\r\n");
-    logic.LoadSettingsAndOpenPort();
+    logic.recorder().LoadSettingsAndOpenPort();
     EXPECT_FALSE(watch.running) << "only a settings change mends a bad port number";
 
     port.refuseOpen = false;
     WriteSettings("CommPort=/dev/ttyUSB0\r\n");
-    logic.LoadSettingsAndOpenPort();
+    logic.recorder().LoadSettingsAndOpenPort();
     EXPECT_TRUE(port.open);
     EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
     EXPECT_EQ(view.light, kLightGreen);
@@ -152,13 +167,13 @@ TEST_F(MainWindowLogicTest, ReopeningThePortDropsAHalfReceivedBlockAndItsEnd) {
     logic.Form_Load();
     // A station that marks its scans with STX: one whole scan, then half of the next.
     port.Arrive("\x02" + CommHandler::TestScanText() + "\x02" + std::string(60, 'a'));
-    logic.Comm_OnComm();
-    logic.LoadSettingsAndOpenPort();
+    logic.recorder().Comm_OnComm();
+    logic.recorder().LoadSettingsAndOpenPort();
     EXPECT_EQ(port.closes, 1);
     EXPECT_EQ(port.opens, 2);
-    EXPECT_EQ(logic.state().ReceiveBuffer, "");
+    EXPECT_EQ(logic.recorder().Reception().ReceiveBuffer, "");
     port.Arrive(std::string(60, 'b') + "\r\n\r\n");
-    logic.Comm_OnComm();
+    logic.recorder().Comm_OnComm();
     EXPECT_EQ(view.counter, "1");
     EXPECT_EQ(view.errors, "1");
     EXPECT_EQ(view.panels[1], "Status: 104 The end of a lost scan was dropped");
@@ -179,39 +194,38 @@ TEST_F(MainWindowLogicTest, ResetCounterWritesPlainZeroAndResetsNothingElse) {
     EXPECT_EQ(ReadFile(DataFile()).size(), 4 * 141u);
 }
 
-// The journal beside the settings file hands over what an earlier run could not write: it goes
-// into the data file first and counts; what still waits at the end is announced.
-TEST_F(MainWindowLogicTest, ScansAnEarlierRunKeptAreWrittenFirstAndWaitingOnesAnnouncedAtExit) {
+TEST_F(MainWindowLogicTest, ClosingWithScansWaitingSaysHowManyAreKept) {
     WriteSettings("CommPort=/dev/pts/7\r\n");
-    const std::string journal = programDir.file("Orvane.journal");
-    WriteFile(journal, ScanRecordText(1, "LOG-241.txt", "kept line"));
     logic.Form_Load();
-    EXPECT_EQ(ReadFile(dataDir.file("LOG-241.txt")), "kept line\r\n");
-    EXPECT_EQ(ReadFile(journal), "");
-    EXPECT_EQ(view.counter, "1");
-    EXPECT_EQ(view.panels[1], "Status: Waiting Idle");
     logic.Form_Unload();
     EXPECT_TRUE(messages.shown.empty()) << "nothing waits, nothing to say";
-
     std::filesystem::remove_all(dataDir.path());
     logic.mnuTest_Click();
-    logic.mnuTest_Click();
-    EXPECT_TRUE(retryTimer.running);
     logic.Form_Unload();
     ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Waiting Scans");
     EXPECT_EQ(messages.shown[0].text,
-              "2 scans are not in the data file yet. They are kept and will be written when the "
+              "1 scan is not in the data file yet. It is kept and will be written when the "
               "program starts again.");
-    EXPECT_NE(ReadFile(journal).find("1234567890"), std::string::npos);
+}
 
-    // The folder is back while the port is gone: the scans are written, but all is not well.
-    std::filesystem::create_directory(dataDir.path());
-    port.open = false;
-    view.panels[1] = "Status: 207 The serial port has gone away";
-    logic.WriteWaitingScans();
-    EXPECT_EQ(view.counter, "3");
-    EXPECT_EQ(view.panels[1], "Status: 207 The serial port has gone away");
-    EXPECT_FALSE(retryTimer.running);
+TEST(WaitingScansMessageTest, SaysHowManyWaitAndWhetherTheyAreKept) {
+    struct Row {
+        StopOutcome outcome;
+        std::string text;
+    };
+    const Row rows[] = {
+        {{0, 0}, ""},
+        {{2, 0},
+         "2 scans are not in the data file yet. They are kept and will be written when the "
+         "program starts again."},
+        {{3, 1},
+         "3 scans are not in the data file yet. 1 of them could not be kept in the journal and "
+         "is lost."},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(WaitingScansMessage(row.outcome), row.text);
+    }
 }
 
 TEST_F(MainWindowLogicTest, HiddenButtonTogglesTheRawText) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/MainWindowView.h"
+#include "device/LineStatusView.h"
 
 namespace brisolant {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/MainWindowView.h"
+#include "scan/InputPrompt.h"
 
 class QWidget;
 

@@ -90,6 +90,13 @@ void RecordListView::AppendLine(const std::string& line) {
     }
 }
 
+void RecordListView::AppendRecord(const std::string& path, std::uint64_t offset,
+                                  const std::string& line) {
+    if (!lines_.Holds(path, offset)) {
+        AppendLine(line);
+    }
+}
+
 void RecordListView::AppendFile(const std::string& path) {
     lines_.AppendFile(path);
     UpdateScrollBars();

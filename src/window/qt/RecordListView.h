@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <cstdint>
 #include <string>
 
 #include "window/RecordLines.h"
@@ -23,6 +24,9 @@ class RecordListView : public QAbstractScrollArea {
     void Clear();
     // Adds one line at the end (8-bit text).
     void AppendLine(const std::string& line);
+    // Adds a record written to the file at `path` from `offset` on, unless the file's lines
+    // shown already hold it (it was written just before the view read the file).
+    void AppendRecord(const std::string& path, std::uint64_t offset, const std::string& line);
     // Adds every line of the file at the end; throws Failure(DataFileRead) when it cannot be read.
     void AppendFile(const std::string& path);
 

@@ -25,14 +25,20 @@ frmMain::frmMain(const std::string& programDir, QWidget* parent)
     : frmMain(ProgramFolderPlace(programDir), parent) {}
 
 frmMain::frmMain(SettingsPlace place, QWidget* parent)
-    : QMainWindow(parent),
-      prompt_(this),
-      messages_(this),
-      retryTimer_([this] { Run([this] { logic_->WriteWaitingScans(); }); }) {
+    : QMainWindow(parent), prompt_(this), messages_(this), writer_(PosixFiles(), clock_, wakeup_) {
     BuildElements(place.stationName);
-    logic_ = std::make_unique<MainWindowLogic>(
-        MainWindowServices{*this, comm_, portWatch_, pump_, prompt_, messages_, clock_,
-                           SystemLocaleFormat(), std::move(place), PosixFiles(), retryTimer_});
+    logic_ = std::make_unique<MainWindowLogic>(*this, RecorderServices{*this,
+                                                                       *this,
+                                                                       comm_,
+                                                                       portWatch_,
+                                                                       pump_,
+                                                                       prompt_,
+                                                                       messages_,
+                                                                       clock_,
+                                                                       SystemLocaleFormat(),
+                                                                       std::move(place),
+                                                                       writer_,
+                                                                       {}});
     ConnectCommands();
     Run([this] { logic_->Form_Load(); });
 }
@@ -51,16 +57,19 @@ void frmMain::Run(Step&& step) {
     try {
         step();
     } catch (const Failure& failure) {
-        SetPanelText(1, StatusText(failure));
+        recorder().ShowFailure(failure);
+    } catch (const std::exception& error) {
+        recorder().ShowFailure(Failure(FailureCode::Unexpected, error.what()));
     }
 }
 
 void frmMain::ConnectCommands() {
-    comm_.SetEventHandler([this] { Run([this] { logic_->Comm_OnComm(); }); });
+    comm_.SetEventHandler([this] { Run([this] { recorder().Comm_OnComm(); }); });
     comm_.SetFailureHandler([this](const Failure& failure) {
-        Run([this, &failure] { logic_->ReportPortFailure(failure); });
+        Run([this, &failure] { recorder().PortFailed(failure); });
     });
-    portWatch_.SetHandler([this] { Run([this] { logic_->PortMayBeBack(); }); });
+    portWatch_.SetHandler([this] { Run([this] { recorder().PortMayBeBack(); }); });
+    wakeup_.SetHandler([this] { Run([this] { recorder().TakeWriterNews(); }); });
     connect(mnuExit_, &QAction::triggered, this, &QWidget::close);
     connect(mnuSettings_, &QAction::triggered, this, &frmMain::mnuSettings_Click);
     connect(mnuResetCounter_, &QAction::triggered, this,
@@ -77,11 +86,11 @@ void frmMain::ConnectCommands() {
 
 void frmMain::mnuSettings_Click() {
     {
-        frmSettings dialog(logic_->settings(), messages_, this);
+        frmSettings dialog(recorder().settings(), messages_, this);
         dialog.exec();
     }
     // Confirmed or cancelled, the settings are read again and the port reopened.
-    Run([this] { logic_->LoadSettingsAndOpenPort(); });
+    Run([this] { recorder().LoadSettingsAndOpenPort(); });
 }
 
 // Test and About sit on the menu bar itself, which keeps the clicked one highlighted until the
@@ -95,7 +104,7 @@ void frmMain::CloseMenuBar() {
 void frmMain::mnuAbout_Click() {
     CloseMenuBar();
     frmAbout dialog(this);
-    const Settings& settings = logic_->settings();
+    const Settings& settings = recorder().settings();
     dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
                          QString::fromStdString(settings.FilePath));
     dialog.exec();
@@ -131,8 +140,16 @@ void frmMain::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-void frmMain::SetPanelText(int panel, const std::string& text) {
-    StatusBar_->SetPanelText(panel, FromStatusText(text));
+void frmMain::SetStatusText(const std::string& text) {
+    StatusBar_->SetPanelText(1, FromStatusText(text));
+}
+
+void frmMain::SetFileText(const std::string& text) {
+    StatusBar_->SetPanelText(2, FromStatusText(text));
+}
+
+void frmMain::SetConnectionText(const std::string& text) {
+    StatusBar_->SetPanelText(3, FromStatusText(text));
 }
 
 void frmMain::SetPanelMinWidth(int panel, int twips) {
@@ -155,12 +172,8 @@ bool frmMain::DataReceivedVisible() const {
     return !lblDataReceived_->isHidden();
 }
 
-std::string frmMain::ErrorsText() const {
-    return ToLatin1(lblErrors_->text());
-}
-
-void frmMain::SetErrorsText(const std::string& text) {
-    lblErrors_->setText(FromLatin1(text));
+void frmMain::SetErrorCount(std::int64_t count) {
+    lblErrors_->setText(QString::number(count));
 }
 
 void frmMain::SetDataText(int index, const std::string& text) {
@@ -199,8 +212,10 @@ void frmMain::ClearList() {
     lstData_->Clear();
 }
 
-void frmMain::AppendListLine(const std::string& line) {
-    lstData_->AppendLine(line);
+void frmMain::AppendListRecord(const WrittenRecord& record) {
+    if (dataChecked_) {
+        lstData_->AppendRecord(record.path, record.offset, record.line);
+    }
 }
 
 void frmMain::AppendListFile(const std::string& path) {

@@ -6,14 +6,17 @@
 #include <string>
 
 #include "common/Clock.h"
-#include "common/MainWindowView.h"
 #include "common/qt/QtMessagePresenter.h"
+#include "device/LineStatusView.h"
 #include "device/qt/QtPortWatch.h"
 #include "device/qt/SerialCommPort.h"
+#include "recorder/qt/QtWriterWakeup.h"
+#include "scan/ScanDisplay.h"
+#include "scan/ThreadedRecordWriter.h"
 #include "window/MainWindowLogic.h"
+#include "window/MainWindowView.h"
 #include "window/qt/QtEventPump.h"
 #include "window/qt/QtInputPrompt.h"
-#include "window/qt/QtRetryTimer.h"
 
 class QAction;
 class QLabel;
@@ -27,9 +30,12 @@ class RecordListView;
 class StatusLight;
 
 // The main window: the last scan, the counter, the status light, the logo, the status bar and
-// the record list. It shows what the logic asks for and passes on what the operator and the
-// port do; all decisions are the logic's.
-class frmMain : public QMainWindow, public MainWindowView {
+// the record list. It shows what the recorder and the window's logic ask for and passes on what
+// the operator, the port and the writer do; all decisions are theirs.
+class frmMain : public QMainWindow,
+                public ScanDisplay,
+                public LineStatusView,
+                public MainWindowView {
     Q_OBJECT
 
   public:
@@ -39,25 +45,31 @@ class frmMain : public QMainWindow, public MainWindowView {
     ~frmMain() override;
 
     MainWindowLogic& Logic() { return *logic_; }
+    Recorder& recorder() { return logic_->recorder(); }
     SerialCommPort& Comm() { return comm_; }
     QtPortWatch& PortWatch() { return portWatch_; }
 
-    // MainWindowView.
-    void SetPanelText(int panel, const std::string& text) override;
-    void SetPanelMinWidth(int panel, int twips) override;
-    void SetLightColour(std::uint32_t colour) override;
-    void SetDataReceivedText(const std::string& text) override;
-    void SetDataReceivedVisible(bool visible) override;
-    bool DataReceivedVisible() const override;
-    std::string ErrorsText() const override;
-    void SetErrorsText(const std::string& text) override;
+    // ScanDisplay.
     void SetDataText(int index, const std::string& text) override;
     void SetCounterText(const std::string& text) override;
+    void SetFileText(const std::string& text) override;
     void SetDataMenuEnabled(bool enabled) override;
+    void AppendListRecord(const WrittenRecord& record) override;
+
+    // LineStatusView.
+    void SetLightColour(std::uint32_t colour) override;
+    void SetStatusText(const std::string& text) override;
+    void SetConnectionText(const std::string& text) override;
+    void SetDataReceivedText(const std::string& text) override;
+    void SetErrorCount(std::int64_t count) override;
+
+    // MainWindowView.
+    void SetPanelMinWidth(int panel, int twips) override;
+    void SetDataReceivedVisible(bool visible) override;
+    bool DataReceivedVisible() const override;
     void SetDataMenuChecked(bool checked) override;
     bool DataMenuChecked() const override;
     void ClearList() override;
-    void AppendListLine(const std::string& line) override;
     void AppendListFile(const std::string& path) override;
     void SetListVisible(bool visible) override;
     int ListWidth() const override { return listWidthTwips_; }
@@ -119,7 +131,8 @@ class frmMain : public QMainWindow, public MainWindowView {
     QtInputPrompt prompt_;
     QtMessagePresenter messages_;
     SystemClock clock_;
-    QtRetryTimer retryTimer_;
+    QtWriterWakeup wakeup_;
+    ThreadedRecordWriter writer_;
     std::unique_ptr<MainWindowLogic> logic_;
 };
 

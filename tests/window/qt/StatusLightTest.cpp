@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <cstdlib>
 
-#include "common/MainWindowView.h"
+#include "device/LineStatusView.h"
 #include "support/QtTestApp.h"
 
 namespace brisolant::test {

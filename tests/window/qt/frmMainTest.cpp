@@ -214,7 +214,7 @@ TEST_F(frmMainTest, WithoutAPortTheTestCommandStillWritesARecord) {
     EXPECT_TRUE(w.PortWatch().Running());
 
     Action("mnuTest")->trigger();
-    EXPECT_EQ(Box("txtCounter"), "1");
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
     ASSERT_EQ(DataFiles().size(), 1u);
     EXPECT_NE(DataFiles()[0].find("1234567890"), std::string::npos);
     // Nothing can arrive, so nothing may say all is well.
@@ -275,7 +275,7 @@ TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {
     Open(pty.path());
     Action("mnuTest")->trigger();
     Action("mnuTest")->trigger();
-    EXPECT_EQ(Box("txtCounter"), "2");
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "2"; }));
 
     Action("mnuResetCounter")->trigger();
     EXPECT_EQ(Box("txtCounter"), "0");
@@ -288,7 +288,7 @@ TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {
     EXPECT_FALSE(list->isHidden());
     EXPECT_EQ(list->RowCount(), 2);
     Action("mnuTest")->trigger();
-    EXPECT_EQ(list->RowCount(), 3);
+    ASSERT_TRUE(PumpUntil([&] { return list->RowCount() == 3; }));
     dataMenu->trigger();
     EXPECT_FALSE(dataMenu->isChecked());
     EXPECT_TRUE(list->isHidden());
@@ -323,7 +323,7 @@ TEST_F(frmMainTest, APanelTooNarrowForItsTextEndsInAnEllipsisAndShowsItWhole) {
         "Status: 202 Cannot open the serial port: /dev/serial/by-id/"
         "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: No such file or directory";
 
-    w.SetPanelText(1, failure);
+    w.SetStatusText(failure);
 
     EXPECT_EQ(panel1->toolTip().toStdString(), failure);
     EXPECT_TRUE(panel1->text().endsWith(QChar(0x2026))) << panel1->text().toStdString();
@@ -331,7 +331,7 @@ TEST_F(frmMainTest, APanelTooNarrowForItsTextEndsInAnEllipsisAndShowsItWhole) {
     EXPECT_LE(panel1->fontMetrics().horizontalAdvance(panel1->text()),
               panel1->contentsRect().width());
 
-    w.SetPanelText(1, "Status: Waiting Idle");
+    w.SetStatusText("Status: Waiting Idle");
     EXPECT_EQ(panel1->text(), "Status: Waiting Idle");
     EXPECT_EQ(panel1->toolTip(), "Status: Waiting Idle");
 }
@@ -355,6 +355,7 @@ TEST_F(frmMainTest, TheDisabledCounterIsReadable) {
 TEST_F(frmMainTest, TheDataListEndsAboveTheStatusBar) {
     frmMain& w = Open(pty.path());
     Action("mnuTest")->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
     Action("mnuData")->trigger();
     auto* list = Find<RecordListView>("lstData");
     auto* bar = Find<QWidget>("StatusBar");
@@ -374,6 +375,7 @@ TEST_F(frmMainTest, TheDataListEndsAboveTheStatusBar) {
 TEST_F(frmMainTest, WhatTheOpenDataViewCoversIsDrawnOnlyOnceItCloses) {
     frmMain& w = Open(pty.path());
     Action("mnuTest")->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
     Action("mnuData")->trigger();
     auto* list = Find<RecordListView>("lstData");
     ASSERT_TRUE(PumpUntil([&] { return list->RowCount() == 1; }));
@@ -408,6 +410,7 @@ TEST_F(frmMainTest, WhatTheOpenDataViewCoversIsDrawnOnlyOnceItCloses) {
 TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
     frmMain& w = Open(pty.path());
     Action("mnuTest")->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
     Action("mnuData")->trigger();
     QApplication::setActiveWindow(&w);
     auto* list = Find<RecordListView>("lstData");
@@ -493,6 +496,7 @@ TEST_F(frmMainTest, TheManualEntryAnswerReachesTheFileInLatin1) {
     });
     Action("mnuTest")->trigger();
     EXPECT_EQ(label, "Enter any addtional information to this record\n50 Character maximum");
+    ASSERT_TRUE(PumpUntil([&] { return Box("txtCounter") == "1"; }));
     ASSERT_EQ(DataFiles().size(), 1u);
     EXPECT_NE(DataFiles()[0].find("caf\xE9 ?"), std::string::npos);
 }

@@ -1,14 +1,14 @@
-#include "scan/InlineRecordWriter.h"
+#include "support/InlineRecordWriter.h"
 
 #include "scan/DataFileAppender.h"
 
-namespace brisolant {
+namespace brisolant::test {
 
-InlineRecordWriter::InlineRecordWriter(FileLayer& files, const Clock& clock, RetryTimer& timer)
-    : files_(files), timer_(timer), store_(files, clock) {}
+InlineRecordWriter::InlineRecordWriter(FileLayer& files, const Clock& clock)
+    : files_(files), store_(files, clock) {}
 
-void InlineRecordWriter::OpenJournal(const std::string& path) {
-    store_.OpenJournal(path);
+void InlineRecordWriter::Start(const std::string& journalPath) {
+    store_.OpenJournal(journalPath);
     Drive();
 }
 
@@ -22,6 +22,11 @@ void InlineRecordWriter::Submit(std::string fileName, std::string line) {
     Drive();
 }
 
+StopOutcome InlineRecordWriter::Stop(std::chrono::milliseconds) {
+    const std::size_t unkept = store_.KeepAll();
+    return {store_.Count(), unkept};
+}
+
 void InlineRecordWriter::Retry() {
     store_.RetryDue();
     Drive();
@@ -33,11 +38,9 @@ void InlineRecordWriter::Drive() {
             return store_.BeginWrite(first, at);
         }));
     }
-    if (store_.WaitingForRetry()) {
-        timer_.Start();
-    } else {
-        timer_.Stop();
+    if (newsWaiting) {
+        newsWaiting();
     }
 }
 
-}  // namespace brisolant
+}  // namespace brisolant::test

@@ -1,0 +1,59 @@
+#include "device/LineStatus.h"
+
+namespace brisolant {
+
+LineStatus::LineStatus(LineStatusView& view, const PortState& port) : view_(view), port_(port) {}
+
+void LineStatus::SetLightColour(std::uint32_t colour) {
+    light_ = colour;
+    // Red (receiving) is left by a test scan whose run then reads the closed port; nothing is
+    // being received either way.
+    view_.SetLightColour(port_.ClosedBecause() ? kLightGrey : colour);
+}
+
+void LineStatus::ShowText(const std::string& text) {
+    idle_ = false;
+    view_.SetStatusText(text);
+}
+
+void LineStatus::ShowFailure(const Failure& failure) {
+    idle_ = false;
+    const std::optional<Failure>& closed = port_.ClosedBecause();
+    // A handler that reads the closed port (the Test command after a receive event) reports it
+    // as not open; the reason it is closed says more.
+    const bool saysNotOpen = failure.code() == FailureCode::PortNotOpen;
+    view_.SetStatusText(StatusText(closed && saysNotOpen ? *closed : failure));
+}
+
+void LineStatus::ShowIdle() {
+    idle_ = true;
+    if (const std::optional<Failure>& closed = port_.ClosedBecause()) {
+        view_.SetStatusText(StatusText(*closed));
+    } else if (writer_trouble_) {
+        view_.SetStatusText(StatusText(*writer_trouble_));
+    } else {
+        view_.SetStatusText("Status: Waiting Idle");
+    }
+}
+
+void LineStatus::ShowConnection(const std::string& lineSettings) {
+    view_.SetConnectionText("Connecton: " + lineSettings);
+}
+
+void LineStatus::CountDiscarded(int scans) {
+    discarded_ += scans;
+    view_.SetErrorCount(discarded_);
+}
+
+void LineStatus::PortChanged() {
+    SetLightColour(light_);
+}
+
+void LineStatus::SetWriterTrouble(std::optional<Failure> trouble) {
+    writer_trouble_ = std::move(trouble);
+    if (idle_) {
+        ShowIdle();
+    }
+}
+
+}  // namespace brisolant

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/Failure.h"
+#include "device/LineStatusView.h"
+
+namespace brisolant {
+
+// Why the port is closed, as the one that keeps it open knows it.
+class PortState {
+  public:
+    virtual ~PortState() = default;
+    // The failure that keeps the port closed; none while it is open.
+    virtual const std::optional<Failure>& ClosedBecause() const = 0;
+};
+
+// Panel 1, the light, the raw text and the discarded-scan count, with the rule that nothing says
+// all is well while it is not: "idle" shows why the port is closed, or why scans wait for their
+// data file, before "Status: Waiting Idle", and the light is grey while the port is closed.
+class LineStatus {
+  public:
+    LineStatus(LineStatusView& view, const PortState& port);
+
+    void SetLightColour(std::uint32_t colour);
+    // Panel 1 as it stands: a line event, "Status: Receiving Data", "Not getting Correct Data".
+    void ShowText(const std::string& text);
+    // "Status: " + number + " " + description. A port that is not open says why it is closed.
+    void ShowFailure(const Failure& failure);
+    // Nothing is happening on the line.
+    void ShowIdle();
+    void ShowDataReceived(const std::string& text) { view_.SetDataReceivedText(text); }
+    void ShowConnection(const std::string& lineSettings);
+    // Scans were discarded.
+    void CountDiscarded(int scans);
+
+    // The port opened or closed: the panel and the light follow when they show the port's state.
+    void PortChanged();
+    // Why scans wait for their data file (none once they are written).
+    void SetWriterTrouble(std::optional<Failure> trouble);
+    const std::optional<Failure>& WriterTrouble() const { return writer_trouble_; }
+
+  private:
+    LineStatusView& view_;
+    const PortState& port_;
+    std::optional<Failure> writer_trouble_;
+    bool idle_ = false;  // panel 1 shows what idle shows
+    std::uint32_t light_ = kLightGreen;
+    std::int64_t discarded_ = 0;
+};
+
+}  // namespace brisolant

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brisolant {
+
+// Colours of the status light, 0x00BBGGRR.
+constexpr std::uint32_t kLightRed = 255;
+constexpr std::uint32_t kLightGreen = 65280;
+constexpr std::uint32_t kLightYellow = 65535;
+// While the port is closed: nothing can arrive, so the light must not say all is well.
+constexpr std::uint32_t kLightGrey = 0x808080;
+
+// What the line's state shows the operator: the status light, status panels 1 and 3, the raw
+// text received (lblDataReceived) and the count of discarded scans (lblErrors). Texts are in the
+// program's 8-bit character set.
+class LineStatusView {
+  public:
+    virtual ~LineStatusView() = default;
+    virtual void SetLightColour(std::uint32_t colour) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual void SetConnectionText(const std::string& text) = 0;
+    virtual void SetDataReceivedText(const std::string& text) = 0;
+    virtual void SetErrorCount(std::int64_t count) = 0;
+};
+
+// Lets pending window and port events run before going on.
+class EventPump {
+  public:
+    virtual ~EventPump() = default;
+    virtual void Yield() = 0;
+};
+
+}  // namespace brisolant

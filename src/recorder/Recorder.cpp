@@ -1,0 +1,108 @@
+#include "recorder/Recorder.h"
+
+#include "device/PortSetup.h"
+#include "scan/NumberFormat.h"
+#include "scan/RecordJournal.h"
+#include "scan/RecordStore.h"
+
+namespace brisolant {
+
+Recorder::Recorder(RecorderServices services)
+    : services_(std::move(services)),
+      status_(services_.line, keeper_),
+      processor_(services_.scans, services_.prompt, settings_, services_.clock, services_.locale),
+      handler_(receive_, status_, services_.comm, services_.pump, *this),
+      keeper_(services_.comm, status_, services_.portWatch, handler_) {}
+
+void Recorder::Start() {
+    LoadSettingsAndOpenPort();
+    services_.scans.SetDataMenuEnabled(false);
+    status_.SetLightColour(kLightGreen);
+    counter_.Reset();
+    services_.scans.SetCounterText("0");
+    services_.writer.Start(services_.journalPath.empty() ? JournalPathFor(settings_.IniFilePath)
+                                                         : services_.journalPath);
+}
+
+void Recorder::LoadSettingsAndOpenPort() {
+    LoadSettings(settings_, services_.place, services_.messages);
+    // Waiting scans go to the folder named now: a corrected folder releases them.
+    services_.writer.SetDestination({settings_.FilePath, settings_.CreateFilePath});
+    keeper_.Open(settings_);
+    services_.scans.SetFileText("File: " + settings_.FilePath + processor_.DataFileName());
+    CommPort& comm = services_.comm;
+    status_.ShowConnection(comm.PortOpen() ? comm.Settings() : LineSettingsString(settings_));
+}
+
+StopOutcome Recorder::Stop(std::chrono::milliseconds patience) {
+    const StopOutcome outcome = services_.writer.Stop(patience);
+    TakeWriterNews();
+    return outcome;
+}
+
+std::optional<Failure> Recorder::ProcessScan(std::string& text) {
+    try {
+        Record(processor_.Process(text));
+    } catch (const Failure& failure) {
+        return failure;
+    } catch (const std::exception& error) {
+        return Failure(FailureCode::Unexpected, error.what());
+    }
+    return std::nullopt;
+}
+
+// The line goes behind any that wait, so that the file keeps the order of arrival. A day at
+// full rate may wait; beyond that new scans are refused, the kept ones stay.
+void Recorder::Record(FinishedRecord record) {
+    if (outstanding_ >= RecordStore::kLimit) {
+        std::string detail = std::to_string(outstanding_) + " waiting";
+        if (writer_status_.cause) {
+            detail += "; " + writer_status_.cause->description();
+        }
+        throw Failure(FailureCode::JournalFull, detail);
+    }
+    ++submitted_;
+    ++outstanding_;
+    services_.writer.Submit(std::move(record.fileName), std::move(record.line));
+}
+
+void Recorder::TakeWriterNews() {
+    WriterNews news = services_.writer.TakeNews();
+    if (news.Empty() && news.received == 0) {
+        return;
+    }
+    // Lines handed over after the writer told this are on their way too.
+    outstanding_ = news.queued + static_cast<std::size_t>(submitted_ - news.received);
+    for (const WrittenRecord& record : news.written) {
+        Count(record);
+    }
+    for (const Failure& notice : news.notices) {
+        status_.ShowFailure(notice);
+    }
+    if (news.status) {
+        writer_status_ = std::move(*news.status);
+        status_.SetWriterTrouble(StatusFailure(writer_status_));
+    }
+}
+
+// A record counts once its line is on the disk.
+void Recorder::Count(const WrittenRecord& record) {
+    try {
+        counter_.Count();
+    } catch (const Failure& failure) {
+        status_.ShowFailure(failure);
+        return;
+    }
+    ScanDisplay& scans = services_.scans;
+    scans.SetCounterText(GroupedText(counter_.Value(), services_.locale));
+    scans.SetDataMenuEnabled(true);
+    scans.AppendListRecord(record);
+    scans.SetFileText("File: " + record.path);
+}
+
+void Recorder::ResetCounter() {
+    counter_.Reset();
+    services_.scans.SetCounterText("0");
+}
+
+}  // namespace brisolant

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/Clock.h"
+#include "common/Failure.h"
+#include "common/LocaleFormat.h"
+#include "common/MessagePresenter.h"
+#include "device/CommHandler.h"
+#include "device/CommPort.h"
+#include "device/LineStatus.h"
+#include "device/LineStatusView.h"
+#include "device/PortKeeper.h"
+#include "device/PortWatch.h"
+#include "device/ReceiveState.h"
+#include "recorder/ScanCounter.h"
+#include "scan/InputPrompt.h"
+#include "scan/RecordWriter.h"
+#include "scan/ScanDisplay.h"
+#include "scan/ScanProcessor.h"
+#include "scan/ScanSink.h"
+#include "settings/Settings.h"
+#include "settings/SettingsPlace.h"
+
+namespace brisolant {
+
+// What the recorder reaches the outside world through.
+struct RecorderServices {
+    ScanDisplay& scans;
+    LineStatusView& line;
+    CommPort& comm;
+    PortWatch& portWatch;  // runs only while the port is closed
+    EventPump& pump;
+    InputPrompt& prompt;
+    MessagePresenter& messages;  // the settings file's messages
+    const Clock& clock;
+    LocaleFormat locale;
+    SettingsPlace place;  // where the settings file and the default data folder are
+    RecordWriter& writer;
+    std::string journalPath;  // empty: beside the settings file
+};
+
+// Records the station's scans: owns the settings, the receive handler, the scan processor, the
+// port and the counter, and hands each finished record line to the writer, which reports back
+// once it is on the disk. A window is one view of it; a program without one is another.
+class Recorder : public ScanSink {
+  public:
+    explicit Recorder(RecorderServices services);
+
+    // The start: settings, port and panels; Data menu off, light green, counter 0; then the
+    // writer, which writes what an earlier run kept first.
+    void Start();
+    // Reloads the settings, names the data folder to the writer and reopens the port.
+    void LoadSettingsAndOpenPort();
+    // Gives the writer up to `patience` to write what waits; the rest stays in the journal.
+    StopOutcome Stop(std::chrono::milliseconds patience);
+
+    // The port reported an event.
+    void Comm_OnComm() { handler_.Comm_OnComm(); }
+    void InjectTestScan() { handler_.InjectTestScan(); }
+    // The port failed outside any handler run (an adapter unplugged) and is closed.
+    void PortFailed(const Failure& failure) { keeper_.Lost(failure); }
+    // The port watch fired: the device may be back.
+    void PortMayBeBack() { keeper_.TryReopen(); }
+    // The writer has news: written records count, and panel 1 says why scans wait.
+    void TakeWriterNews();
+    void ResetCounter();
+    // A failure of one of the window's own commands, shown in panel 1.
+    void ShowFailure(const Failure& failure) { status_.ShowFailure(failure); }
+
+    std::optional<Failure> ProcessScan(std::string& text) override;
+
+    const Settings& settings() const { return settings_; }
+    const std::string& DataFileName() const { return processor_.DataFileName(); }
+    const ScanCounter& Counter() const { return counter_; }
+    const ReceiveState& Reception() const { return receive_; }
+
+  private:
+    void Record(FinishedRecord record);
+    void Count(const WrittenRecord& record);
+
+    RecorderServices services_;
+    Settings settings_;
+    ReceiveState receive_;
+    LineStatus status_;
+    ScanProcessor processor_;
+    CommHandler handler_;
+    PortKeeper keeper_;
+    WriterStatus writer_status_;
+    ScanCounter counter_;
+    std::uint64_t submitted_ = 0;  // record lines handed to the writer
+    std::size_t outstanding_ = 0;  // of those and the journal's, the ones not yet written
+};
+
+}  // namespace brisolant

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace brisolant {
+
+// The main window's own operations that its logic uses: the status panels' widths, the raw-text
+// caption's visibility, the Data menu and the record list, and the window's outer size. Sizes are
+// in twips (1/1440 inch).
+class MainWindowView {
+  public:
+    virtual ~MainWindowView() = default;
+
+    virtual void SetPanelMinWidth(int panel, int twips) = 0;
+
+    // lblDataReceived: the raw text received, shown only on request.
+    virtual void SetDataReceivedVisible(bool visible) = 0;
+    virtual bool DataReceivedVisible() const = 0;
+
+    // mnuData ("&Data").
+    virtual void SetDataMenuEnabled(bool enabled) = 0;
+    virtual void SetDataMenuChecked(bool checked) = 0;
+    virtual bool DataMenuChecked() const = 0;
+
+    // lstData.
+    virtual void ClearList() = 0;
+    // Adds every line of the file at the end of the list (a line ends at CR or CR LF; a last
+    // line without a line end counts). Throws Failure(DataFileRead) when the file cannot be read.
+    virtual void AppendListFile(const std::string& path) = 0;
+    virtual void SetListVisible(bool visible) = 0;
+    virtual int ListWidth() const = 0;
+    virtual void SetListGeometry(int top, int width, int height) = 0;
+
+    // The window's outer size, frame, title and menu bar included.
+    virtual int OuterWidth() const = 0;
+    virtual int OuterHeight() const = 0;
+};
+
+}  // namespace brisolant

@@ -1,0 +1,41 @@
+#pragma once
+
+// A writer that does the disk work on the caller's thread, before each call returns, so that
+// tests see each step at once. The real writer's store and appender do the work.
+
+#include <functional>
+#include <string>
+
+#include "common/Clock.h"
+#include "scan/FileLayer.h"
+#include "scan/RecordStore.h"
+#include "scan/RecordWriter.h"
+
+namespace brisolant::test {
+
+class InlineRecordWriter : public RecordWriter {
+  public:
+    InlineRecordWriter(FileLayer& files, const Clock& clock);
+
+    void Start(const std::string& journalPath) override;
+    void SetDestination(Destination destination) override;
+    void Submit(std::string fileName, std::string line) override;
+    WriterNews TakeNews() override { return store_.TakeNews(); }
+    StopOutcome Stop(std::chrono::milliseconds patience) override;
+
+    // The time to try again has come (the real writer keeps it itself).
+    void Retry();
+    bool WaitingForRetry() const { return store_.WaitingForRetry(); }
+    std::size_t Count() const { return store_.Count(); }
+
+    // Called whenever there is news, as the real writer wakes the window's thread.
+    std::function<void()> newsWaiting;
+
+  private:
+    void Drive();
+
+    FileLayer& files_;
+    RecordStore store_;
+};
+
+}  // namespace brisolant::test
