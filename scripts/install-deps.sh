@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
     dpkg-dev desktop-file-utils appstream lintian man-db systemd adduser
+    python3-fusepy fuse3
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/FakeFiles.h"
+#include "support/FileHold.h"
 #include "support/InlineRecordWriter.h"
 #include "support/TestSupport.h"
 #include "support/Waiting.h"
@@ -21,43 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::FakeClock;
 using test::FakeFileLayer;
+using test::Hold;
 using test::InlineRecordWriter;
 using test::ReadFile;
 using test::TempDir;
 using test::WaitUntil;
-
-// Holds whichever thread reaches the chosen file step until the test lets it go, as a share that
-// stops answering does.
-class Hold {
-  public:
-    void At(FakeFileLayer& files, std::string step) {
-        files.inject = [this, step = std::move(step)](const std::string& now) {
-            if (now == step) {
-                std::unique_lock lock(mutex_);
-                ++held_;
-                released_.wait(lock, [this] { return open_; });
-            }
-            return 0;
-        };
-    }
-    bool WaitHeld() {
-        return WaitUntil([this] {
-            std::lock_guard lock(mutex_);
-            return held_ > 0;
-        });
-    }
-    void Release() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        released_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable released_;
-    int held_ = 0;
-    bool open_ = false;
-};
 
 class CountingWakeup : public WriterWakeup {
   public:

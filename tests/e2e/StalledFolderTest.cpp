@@ -1,0 +1,189 @@
+// The data folder stops answering, as a share whose server is lost does: the line is served all
+// the same, the scans behind the hung write are kept in the journal, and once the folder answers
+// again (or the program is killed meanwhile and started again) each is in the file once.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/ChildProcess.h"
+#include "e2e/ProgramUnderTest.h"
+#include "e2e/StationText.h"
+#include "support/TestSupport.h"
+#include "support/Waiting.h"
+
+namespace brisolant::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WaitUntil;
+using test::WriteFile;
+
+// A FUSE folder over a backing folder that hangs while its control file exists.
+class StalledFolder {
+  public:
+    StalledFolder() {
+        fs::create_directory(Backing());
+        fs::create_directory(Mount());
+    }
+    ~StalledFolder() {
+        Answer();
+        ::umount2(Mount().c_str(), MNT_DETACH);
+    }
+
+    // Mounts it; empty, or why it cannot be had here.
+    std::string Mounted() {
+        const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (fuse < 0) {
+            return "no usable /dev/fuse";
+        }
+        ::close(fuse);
+        if (!process_.Start({"/usr/bin/python3", STALLFS_SCRIPT, Backing(), Mount(), Control()},
+                            EnvironmentWith({}), dir_.file("stallfs.log"))) {
+            return "the FUSE folder did not start";
+        }
+        const bool up = WaitUntil([&] {
+            return !process_.IsRunning() ||
+                   ReadFile("/proc/self/mounts").find(Mount()) != std::string::npos;
+        });
+        if (!up || !process_.IsRunning()) {
+            return "no FUSE folder here (python3-fusepy and libfuse2 are needed): " +
+                   ReadFile(dir_.file("stallfs.log"));
+        }
+        return {};
+    }
+
+    // From now on these calls (all when none is named) wait until Answer.
+    void Hang(const std::string& calls = "") { WriteFile(Control(), calls); }
+    void Answer() { fs::remove(Control()); }
+
+    // How many syncs of a file have completed so far.
+    std::size_t Syncs() const {
+        const std::string log = ReadFile(dir_.file("stallfs.log"));
+        std::size_t count = 0;
+        for (std::size_t at = log.find("fsync "); at != std::string::npos;
+             at = log.find("fsync ", at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+
+    std::string Mount() const { return dir_.folder() + "mnt"; }
+    std::string Backing() const { return dir_.folder() + "backing"; }
+    // The records as they are on the disk beneath the folder, which the test can read while the
+    // folder hangs.
+    std::vector<std::string> Lines() const {
+        std::string text;
+        for (const auto& entry : fs::directory_iterator(Backing())) {
+            text += ReadFile(entry.path().string());
+        }
+        return SplitLines(text);
+    }
+
+  private:
+    std::string Control() const { return dir_.file("hang"); }
+
+    TempDir dir_;
+    ChildProcess process_;
+};
+
+class StalledFolderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const std::string whyNot = folder_.Mounted(); !whyNot.empty()) {
+            GTEST_SKIP() << whyNot;
+        }
+        std::string whyNot;
+        program_ = PrepareProgram({{"FilePath", folder_.Mount() + "/"}}, whyNot);
+        if (!program_) {
+            GTEST_SKIP() << whyNot;
+        }
+        ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    }
+    // A program with a call in the hung folder can end only once the folder answers.
+    void TearDown() override { folder_.Answer(); }
+
+    void Send(const std::string& bytes) { ASSERT_TRUE(program_->Line().Write(bytes)); }
+    void SendParcel(long number) { Send(Scan(ParcelBarcode(number))); }
+    // Waits until the line of the parcel is on the disk and synced.
+    void SendParcelAndWaitForItsSync(long number) {
+        const std::size_t syncs = folder_.Syncs();
+        SendParcel(number);
+        ASSERT_TRUE(WaitUntil([&] { return folder_.Syncs() > syncs; })) << program_->Log();
+    }
+    bool WaitForBackingLines(std::size_t count) {
+        return WaitUntil([&] { return folder_.Lines().size() >= count; });
+    }
+    // Waits until the journal on the local disk keeps the parcel.
+    bool Kept(long number) {
+        return WaitUntil([&] {
+            return ReadFile(program_->Folder() + "Orvane.journal").find(ParcelBarcode(number)) !=
+                   std::string::npos;
+        });
+    }
+    void ExpectParcelsOnceInOrder(std::size_t count) {
+        const std::vector<std::string> lines = folder_.Lines();
+        ASSERT_EQ(lines.size(), count) << program_->Log();
+        for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(BarcodeOf(lines[i]), ParcelBarcode(static_cast<long>(i) + 1)) << lines[i];
+        }
+    }
+
+    StalledFolder folder_;
+    std::unique_ptr<ProgramUnderTest> program_;
+};
+
+TEST_F(StalledFolderTest, TheLineIsServedAndTheScansKeptWhileTheFolderHangs) {
+    SendParcelAndWaitForItsSync(1);
+
+    folder_.Hang();
+    SendParcel(2);
+    ASSERT_TRUE(Kept(2)) << program_->Log();
+    program_->Line().TakeReplies();
+    Send(kShortBlock);
+    EXPECT_EQ(program_->WaitForReplies(1), std::string(1, kNak)) << "the line is served";
+    SendParcel(3);
+    ASSERT_TRUE(Kept(3)) << program_->Log();
+    EXPECT_EQ(folder_.Lines().size(), 1u);
+
+    folder_.Answer();
+    ASSERT_TRUE(WaitForBackingLines(3)) << program_->Log();
+    ExpectParcelsOnceInOrder(3);
+    EXPECT_TRUE(WaitUntil([&] { return ReadFile(program_->Folder() + "Orvane.journal").empty(); }));
+}
+
+// The write of parcel 2 reaches the disk but its sync hangs; the program is killed meanwhile.
+// The journal holds where that write began, so the next start finds it there and writes it no
+// second time, and writes parcel 3, which never left the journal.
+TEST_F(StalledFolderTest, AProgramKilledWhileTheFolderHangsWritesEachScanOnceAtItsNextStart) {
+    SendParcelAndWaitForItsSync(1);
+
+    folder_.Hang("fsync");
+    SendParcel(2);
+    ASSERT_TRUE(WaitForBackingLines(2)) << "the write went through, its sync hangs";
+    ASSERT_TRUE(Kept(2)) << program_->Log();
+    SendParcel(3);
+    ASSERT_TRUE(Kept(3)) << program_->Log();
+    // Killed, the program ends only when its hung sync returns.
+    ::kill(program_->Pid(), SIGKILL);
+    folder_.Answer();
+    program_->Kill();
+
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    SendParcel(4);
+    ASSERT_TRUE(WaitForBackingLines(4)) << program_->Log();
+    ExpectParcelsOnceInOrder(4);
+}
+
+}  // namespace
+}  // namespace brisolant::e2e
