@@ -168,11 +168,24 @@ auto ConvertedOr(Convert convert, std::string_view text, std::string_view defaul
     }
 }
 
+// The keys whose entry is longer than a read holds: each is cut, and reported.
+int LongEntries(const std::optional<std::string>& content) {
+    int count = 0;
+    for (const SettingKey& key : SettingKeys()) {
+        if (content && key.IsRead()) {
+            const auto value = FindProfileValue(*content, key.section, key.readName);
+            count += value && value->size() > kProfileValueLimit ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 // Every loaded field holds what the in-memory read of its key gives, converted, or its default
-// when the text does not convert, with one message for each such key.
+// when the text does not convert, with one message for each such key and one for each entry
+// the read cut.
 void CheckLoaded(const Settings& settings, const std::optional<std::string>& content,
                  int messagesShown) {
-    int failures = 0;
+    int failures = LongEntries(content);
     for (const SettingKey& key : SettingKeys()) {
         if (!key.IsRead()) {
             continue;
@@ -214,14 +227,15 @@ void CheckDiskStore(const std::string& path, const std::string& section, const s
 }
 
 // The settings dialog opened on the loaded record and closed with OK: the next load gives the
-// same record, but for what the profile read itself trims.
+// same record, but for what the profile read itself trims and cuts. Only a cut is reported (the
+// path box adds a separator to a folder of 255 characters).
 void CheckSaveAndReload(const Settings& loaded, const std::string& folder) {
     CountingMessages messages;
     const SettingsDialogValues values = DialogValuesFrom(loaded);
     SaveSettings(values, loaded.IniFilePath, messages);
+    Require(messages.shown == 0, "saving showed a message");
     Settings reloaded;
     LoadSettings(reloaded, folder, messages);
-    Require(messages.shown == 0, "saving and reloading showed a message");
     const std::string* const texts[][2] = {
         {&values.CommPort, &reloaded.CommPort},           {&values.BaudRate, &reloaded.BaudRate},
         {&values.DataBits, &reloaded.DataBits},           {&values.Parity, &reloaded.Parity},
@@ -229,9 +243,12 @@ void CheckSaveAndReload(const Settings& loaded, const std::string& folder) {
         {&values.CloseTime, &reloaded.CloseTime},         {&values.BranchID, &reloaded.BranchID},
         {&values.FileDelimiter, &reloaded.FileDelimiter},
     };
+    int cut = 0;
     for (const auto& pair : texts) {
         Require(*pair[1] == Cut(AsRead(*pair[0])), "a saved text reloads otherwise", *pair[1]);
+        cut += AsRead(*pair[0]).size() > kProfileValueLimit ? 1 : 0;
     }
+    Require(messages.shown == cut, "reloading showed other messages than for the cut texts");
     Require(reloaded.RemoveInCm == loaded.RemoveInCm && reloaded.RemoveLbKg == loaded.RemoveLbKg &&
                 reloaded.ManualEntryData == loaded.ManualEntryData &&
                 reloaded.ConvertCMtoMM == loaded.ConvertCMtoMM,

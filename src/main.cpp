@@ -1,12 +1,20 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "about/Version.h"
+#include "common/FolderCreation.h"
+#include "common/qt/EndSignals.h"
+#include "common/qt/QtMessagePresenter.h"
+#include "scan/JournalLock.h"
+#include "scan/RecordJournal.h"
+#include "settings/FailureMessage.h"
 #include "settings/Settings.h"
 #include "settings/SettingsPlace.h"
 #include "window/qt/CommandLine.h"
@@ -49,6 +57,26 @@ int PrintVersion(const SettingsPlace& place) {
     return 0;
 }
 
+// The exit code of a copy that finds another running on its settings file.
+constexpr int kAlreadyRunningExitCode = 3;
+
+// Takes the lock of the journal before anything can touch the journal or the port. An installed
+// program's own folder is made for it on the first run, as a save of the settings would.
+JournalLock LockJournal(const SettingsPlace& place) {
+    const std::string journal = JournalPathFor(place.iniFilePath);
+    if (place.createSettingsFolder) {
+        CreateFolderPath(std::filesystem::path(journal).parent_path().string());
+    }
+    return JournalLock(journal);
+}
+
+// The program ends through its event loop, as File > Exit ends it but without a message box; what
+// the writer cannot finish stays in the journal for the next start.
+void EndOnSignal(int signal) {
+    std::cerr << kAppTitle << ": ending on " << EndSignals::Name(signal) << '\n';
+    QCoreApplication::exit(0);
+}
+
 }  // namespace
 }  // namespace brisolant
 
@@ -79,9 +107,33 @@ int main(int argc, char* argv[]) {
         return brisolant::PrintVersion(place);
     }
 
+    const brisolant::JournalLock lock = brisolant::LockJournal(place);
+    std::optional<std::string> lockMessage;
+    if (const auto problem = lock.Problem(place.iniFilePath)) {
+        lockMessage = brisolant::FailureMessageText(*problem);
+        brisolant::ConsoleMessages().ShowMessage(brisolant::kAppTitle, *lockMessage);
+    }
+
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    const brisolant::EndSignals endSignals(brisolant::EndOnSignal);
+    if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
+        brisolant::QtMessagePresenter(nullptr).ShowMessage(brisolant::kAppTitle, *lockMessage);
+        return brisolant::kAlreadyRunningExitCode;
+    }
     brisolant::frmMain window(place);
+    if (lockMessage) {
+        // Once the window is up: the program records meanwhile.
+        QTimer::singleShot(0, &window, [&window, &lockMessage] {
+            brisolant::QtMessagePresenter(&window).ShowMessage(brisolant::kAppTitle, *lockMessage);
+        });
+    }
     window.show();
-    return QApplication::exec();
+    // A signal that came while the window was made has ended its message boxes already.
+    const int exitCode = endSignals.Received() != 0 ? 0 : QApplication::exec();
+    if (endSignals.Received() != 0) {
+        brisolant::ConsoleMessages console;
+        window.EndAfterSignal(console);
+    }
+    return exitCode;
 }

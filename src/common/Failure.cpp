@@ -95,6 +95,13 @@ std::string_view FailureDescription(FailureCode code) {
             return "A setting has a value of the wrong kind";
         case FailureCode::SettingOverflow:
             return "A setting is out of range";
+        case FailureCode::SettingTooLong:
+            return "A setting is too long to be read whole";
+        case FailureCode::AlreadyRunning:
+            return "The program already runs on this settings file; this copy ends";
+        case FailureCode::RunLockUnavailable:
+            return "Cannot lock the journal of waiting scans, so a second copy of the program on "
+                   "this settings file would not be stopped";
         case FailureCode::Unexpected:
             return "Unexpected failure";
     }

@@ -53,6 +53,10 @@ enum class FailureCode : int {
     SettingsNotSaved = 303,
     SettingTypeMismatch = 311,
     SettingOverflow = 312,
+    SettingTooLong = 313,
+    // The program's run
+    AlreadyRunning = 401,
+    RunLockUnavailable = 402,
     // Anything the program did not foresee (out of memory, for example)
     Unexpected = 901,
 };

@@ -188,10 +188,16 @@ std::string ProfileValueOrDefault(const std::optional<std::string>& content,
         value = FindProfileValue(*content, section, key);
     }
     std::string result = value ? std::move(*value) : std::string(defaultValue);
-    if (result.size() > kProfileValueLimit) {
-        result.resize(kProfileValueLimit);
-    }
+    CutToProfileLimit(result);
     return result;
+}
+
+bool CutToProfileLimit(std::string& text) {
+    if (text.size() <= kProfileValueLimit) {
+        return false;
+    }
+    text.resize(kProfileValueLimit);
+    return true;
 }
 
 bool CanStoreProfileValue(std::string_view section, std::string_view key, std::string_view value) {

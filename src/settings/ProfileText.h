@@ -21,6 +21,10 @@ std::string_view TrimProfileBlanks(std::string_view text);
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key);
 
+// Cuts the text to the kProfileValueLimit characters a profile read holds; true when it was
+// longer.
+bool CutToProfileLimit(std::string& text);
+
 // What a profile read yields from a file's content (nothing when there is no file): the entry's
 // value, or else the default, cut to kProfileValueLimit characters.
 std::string ProfileValueOrDefault(const std::optional<std::string>& content,

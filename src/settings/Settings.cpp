@@ -1,6 +1,8 @@
 #include "settings/Settings.h"
 
+#include <initializer_list>
 #include <optional>
+#include <string_view>
 #include <type_traits>
 
 #include "common/Failure.h"
@@ -61,6 +63,46 @@ void StoreSetting(Settings& settings, const SettingKey& key, const std::string& 
         key.field);
 }
 
+// Where a load looks for a key's text, in order.
+struct SettingsSource {
+    const std::optional<std::string>& content;  // nothing when there is no file
+    const std::string& path;
+};
+
+// A text the read cut no longer says what it said (a folder becomes another folder), so the
+// operator is told, and which file to shorten it in.
+void ReportCut(const SettingKey& key, const std::string& where, std::size_t length,
+               MessagePresenter& messages) {
+    const std::string detail = "[" + std::string(key.section) + "] " + std::string(key.writeName) +
+                               " " + where + " holds " + std::to_string(length) +
+                               " characters; only the first " + std::to_string(kProfileValueLimit) +
+                               " are used.";
+    ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingTooLong, detail));
+}
+
+// The key's text as a profile read gives it: the first source's entry, else the default, cut to
+// what a read holds.
+std::string ReadKeyText(const SettingKey& key, std::initializer_list<SettingsSource> sources,
+                        std::string_view defaultText, MessagePresenter& messages) {
+    for (const SettingsSource& source : sources) {
+        if (!source.content) {
+            continue;
+        }
+        if (auto value = FindProfileValue(*source.content, key.section, key.readName)) {
+            const std::size_t length = value->size();
+            if (CutToProfileLimit(*value)) {
+                ReportCut(key, "in " + source.path, length, messages);
+            }
+            return std::move(*value);
+        }
+    }
+    std::string text(defaultText);
+    if (CutToProfileLimit(text)) {
+        ReportCut(key, "by default", defaultText.size(), messages);
+    }
+    return text;
+}
+
 bool IsFilePath(const SettingKey& key) {
     const auto* member = std::get_if<std::string Settings::*>(&key.field);
     return member && *member == &Settings::FilePath;
@@ -97,15 +139,13 @@ void LoadSettings(Settings& settings, const SettingsPlace& place, MessagePresent
     const std::optional<std::string> siteDefaults =
         place.siteDefaultsPath.empty() ? std::nullopt
                                        : ReadSettingsFile(place.siteDefaultsPath, messages);
+    const SettingsSource own{content, settings.IniFilePath};
+    const SettingsSource site{siteDefaults, place.siteDefaultsPath};
     for (const SettingKey& key : SettingKeys()) {
         if (key.IsRead()) {
             const std::string_view builtIn =
                 IsFilePath(key) ? std::string_view(place.defaultFilePath) : key.defaultText;
-            const std::string fallback =
-                ProfileValueOrDefault(siteDefaults, key.section, key.readName, builtIn);
-            StoreSetting(settings, key,
-                         ProfileValueOrDefault(content, key.section, key.readName, fallback),
-                         messages);
+            StoreSetting(settings, key, ReadKeyText(key, {own, site}, builtIn, messages), messages);
         }
     }
     settings.CreateIniFolder = place.createSettingsFolder;

@@ -37,7 +37,9 @@ std::string SettingsFilePath(const std::string& programDir);
 // Sets IniFilePath and refills every loaded field from the settings file, key by key: a key the
 // file lacks is taken from the site's defaults, else its default (for FilePath, the place's
 // default folder). A Boolean or integer key whose text does not convert keeps its default; the
-// operator is told which key held what, and the load goes on with the next key.
+// operator is told which key held what, and the load goes on with the next key. A value longer
+// than a profile read holds (255 characters) is cut to it, and the operator is told which key in
+// which file.
 void LoadSettings(Settings& settings, const SettingsPlace& place, MessagePresenter& messages);
 // The same for a program in a folder of its own.
 void LoadSettings(Settings& settings, const std::string& programDir, MessagePresenter& messages);

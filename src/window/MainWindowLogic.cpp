@@ -20,10 +20,10 @@ int Twips(float value) {
 MainWindowLogic::MainWindowLogic(MainWindowView& view, RecorderServices recorder)
     : view_(view), messages_(recorder.messages), recorder_(std::move(recorder)) {}
 
-void MainWindowLogic::Form_Unload() {
+void MainWindowLogic::Unload(MessagePresenter& messages) {
     const std::string text = WaitingScansMessage(recorder_.Stop(kCloseWait));
     if (!text.empty()) {
-        messages_.ShowMessage("Waiting Scans", text);
+        messages.ShowMessage("Waiting Scans", text);
     }
 }
 

@@ -22,7 +22,9 @@ class MainWindowLogic {
     void Form_Load() { recorder_.Start(); }
     // The window is closing: what the writer cannot finish stays in the journal, and the
     // operator learns how many scans wait for the next start.
-    void Form_Unload();
+    void Form_Unload() { Unload(messages_); }
+    // The same without a window to show it in: a signal ends the program.
+    void Unload(MessagePresenter& messages);
 
     Recorder& recorder() { return recorder_; }
     const Recorder& recorder() const { return recorder_; }

@@ -40,6 +40,7 @@ bool ChildProcess::Start(const std::vector<std::string>& arguments,
         posix_spawn(&pid_, argumentCopy[0].c_str(), &actions, nullptr,
                     Pointers(argumentCopy).data(), Pointers(environmentCopy).data());
     posix_spawn_file_actions_destroy(&actions);
+    status_ = -1;
     if (failure != 0) {
         pid_ = -1;
         test::WriteFile(logPath, "cannot start " + arguments[0] + ": " + std::strerror(failure));
@@ -52,11 +53,24 @@ bool ChildProcess::IsRunning() {
     if (pid_ <= 0) {
         return false;
     }
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        Ended(status);
         return false;
     }
     return true;
+}
+
+void ChildProcess::Ended(int status) {
+    status_ = status;
+    pid_ = -1;
+}
+
+std::optional<int> ChildProcess::ExitCode() const {
+    if (pid_ > 0 || status_ < 0 || !WIFEXITED(status_)) {
+        return std::nullopt;
+    }
+    return WEXITSTATUS(status_);
 }
 
 void ChildProcess::Stop() {
@@ -66,8 +80,9 @@ void ChildProcess::Stop() {
     kill(pid_, SIGTERM);
     if (!test::WaitUntil([this] { return !IsRunning(); }, std::chrono::seconds(10))) {
         kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        Ended(status);
     }
 }
 
@@ -76,8 +91,9 @@ void ChildProcess::Kill() {
         return;
     }
     kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    Ended(status);
 }
 
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& replaced) {

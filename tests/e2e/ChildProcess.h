@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,14 @@ class ChildProcess {
     // SIGKILL, and waits until it is gone.
     void Kill();
     pid_t Pid() const { return pid_; }
+    // The code it ended with through exit(); nothing while it runs or when a signal ended it.
+    std::optional<int> ExitCode() const;
 
   private:
+    void Ended(int status);
+
     pid_t pid_ = -1;
+    int status_ = -1;
 };
 
 // The inherited environment, less the named variables, plus the given ones ("NAME=value").

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -76,6 +77,7 @@ class ProgramUnderTest {
     void AddEnvironment(const std::string& variable) { environment_.push_back(variable); }
     bool IsRunning() { return process_.IsRunning(); }
     pid_t Pid() const { return process_.Pid(); }
+    std::optional<int> ExitCode() const { return process_.ExitCode(); }
     // SIGTERM, then SIGKILL when it lingers.
     void Stop() { process_.Stop(); }
     // SIGKILL at once, as a power cut or the OOM killer would end it; the program can be

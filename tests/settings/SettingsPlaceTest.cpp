@@ -142,6 +142,17 @@ TEST_F(InstalledSettingsTest, TheSitesFileFillsOnlyTheKeysTheUsersFileLacks) {
     EXPECT_FALSE(s.CreateFilePath);
 }
 
+// The message names the file that holds the long value, so the operator knows which to edit.
+TEST_F(InstalledSettingsTest, ALongValueInTheSitesFileIsReportedWithThatFile) {
+    fs::create_directories(dir.file("site"));
+    WriteFile(place.siteDefaultsPath, "[SETTINGS]\r\nFilePath=" + std::string(256, 'f') + "\r\n");
+    EXPECT_EQ(Load().FilePath, std::string(255, 'f'));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find("FilePath in " + place.siteDefaultsPath + " holds 256"),
+              std::string::npos)
+        << messages.shown[0].text;
+}
+
 TEST(SettingsPlaceFactsTest, ComeFromTheEnvironmentAndTheDisk) {
     TempDir dir;
     fs::create_directories(dir.file("xdg2/Orvane"));

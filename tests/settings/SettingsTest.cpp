@@ -91,10 +91,25 @@ TEST_F(SettingsFileTest, LoadsTheKeysTheDialogWrites) {
 }
 
 TEST_F(SettingsFileTest, TextFieldsKeepTheirTextUpTo255Characters) {
-    const std::string branch(300, 'b');
+    const std::string branch(255, 'b');
     const Settings s = LoadFrom("[SETTINGS]\r\nBranchID=" + branch + "\r\nCloseTime=\r\n");
-    EXPECT_EQ(s.BranchID, branch.substr(0, 255));
+    EXPECT_EQ(s.BranchID, branch);
     EXPECT_EQ(s.CloseTime, "");  // present but empty: not the default
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A read holds 255 characters. A longer folder, cut, is another folder: the records would go
+// there without a word.
+TEST_F(SettingsFileTest, AValueLongerThanAReadHoldsIsCutAndReported) {
+    const std::string folder = "/" + std::string(298, 'f') + "/";
+    const Settings s = LoadFrom("[SETTINGS]\r\nFilePath=" + folder + "\r\nBranchID=B1\r\n");
+    EXPECT_EQ(s.FilePath, folder.substr(0, 255));
+    EXPECT_EQ(s.BranchID, "B1");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Settings");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 313. A setting is too long to be read whole: [SETTINGS] FilePath in " + ini +
+                  " holds 300 characters; only the first 255 are used.");
 }
 
 TEST_F(SettingsFileTest, BooleanKeysTakeNumbersAndTrueOrFalse) {

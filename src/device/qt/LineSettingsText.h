@@ -18,9 +18,9 @@ struct LineSettings {
 };
 
 // Nothing when the text is not of that form.
-std::optional<LineSettings> ParseLineSettings(std::string_view text);
+[[nodiscard]] std::optional<LineSettings> ParseLineSettings(std::string_view text);
 
 // The settings in that form, the parity letter in capitals.
-std::string LineSettingsText(const LineSettings& settings);
+[[nodiscard]] std::string LineSettingsText(const LineSettings& settings);
 
 }  // namespace brisolant

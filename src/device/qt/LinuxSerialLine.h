@@ -19,13 +19,14 @@ class LinuxSerialLine {
 
     // Makes the driver keep bytes with a parity or framing error, marked as \377 \0 X, and
     // check parity on input. Qt's own setting drops such bytes silently.
-    static bool EnableParityMarking(int fd);
+    [[nodiscard]] static bool EnableParityMarking(int fd);
 
     // Nothing when the device cannot count line events (a pseudo-terminal cannot).
-    static std::optional<Counters> ReadCounters(int fd);
+    [[nodiscard]] static std::optional<Counters> ReadCounters(int fd);
 
     // The event codes for every count that rose, modem lines first.
-    static std::vector<std::int16_t> EventsBetween(const Counters& before, const Counters& after);
+    [[nodiscard]] static std::vector<std::int16_t> EventsBetween(const Counters& before,
+                                                                 const Counters& after);
 };
 
 }  // namespace brisolant

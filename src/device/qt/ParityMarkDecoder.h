@@ -11,7 +11,7 @@ namespace brisolant {
 // across two reads is held until its rest arrives.
 class ParityMarkDecoder {
   public:
-    std::string Decode(std::string_view raw);
+    [[nodiscard]] std::string Decode(std::string_view raw);
     // Forgets a held partial mark (the input was discarded).
     void Reset() { pending_.clear(); }
 

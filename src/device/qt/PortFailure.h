@@ -18,10 +18,11 @@ struct OpenRefusal {
 
 // The failure for a port that would not open, worded so the operator knows what to do: a
 // device that is not there, a user outside the dialout group, another program on the port.
-Failure OpenFailure(const std::string& device, const OpenRefusal& refusal);
+[[nodiscard]] Failure OpenFailure(const std::string& device, const OpenRefusal& refusal);
 
 // Looks up what the system says about a refused open of the device named portName.
-OpenRefusal ExplainRefusal(const std::string& device, const QString& portName,
-                           QSerialPort::SerialPortError error, const QString& errorText);
+[[nodiscard]] OpenRefusal ExplainRefusal(const std::string& device, const QString& portName,
+                                         QSerialPort::SerialPortError error,
+                                         const QString& errorText);
 
 }  // namespace brisolant

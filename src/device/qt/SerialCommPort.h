@@ -29,19 +29,21 @@ class SerialCommPort : public QObject, public CommPort {
         on_failure_ = std::move(handler);
     }
 
-    std::int16_t CommEvent() const override { return event_; }
-    std::string Input() override;
+    [[nodiscard]] std::int16_t CommEvent() const override { return event_; }
+    [[nodiscard]] std::string Input() override;
     void Output(std::string_view text) override;
     void DiscardInput() override;
-    bool PortOpen() const override { return port_.isOpen(); }
+    [[nodiscard]] bool PortOpen() const override { return port_.isOpen(); }
     void SetPortOpen(bool open) override;
     void SetCommPort(const std::string& device) override { device_ = device; }
     void SetSettings(const std::string& lineSettings) override;
-    std::string Settings() const override;
+    [[nodiscard]] std::string Settings() const override;
 
-    const std::string& Device() const { return device_; }
+    [[nodiscard]] const std::string& Device() const { return device_; }
     // Bytes the port has received and the handler not yet read.
-    qint64 BytesWaiting() const { return port_.isOpen() ? port_.bytesAvailable() : 0; }
+    [[nodiscard]] qint64 BytesWaiting() const {
+        return port_.isOpen() ? port_.bytesAvailable() : 0;
+    }
 
   private:
     void Open();

@@ -16,7 +16,9 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "common/RunGuarded.h"
 #include "common/qt/TwipsLayout.h"
+#include "settings/FailureMessage.h"
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
 #include "settings/qt/PortChoices.h"
@@ -353,7 +355,9 @@ void frmSettings::txtFilePath_Change() {
 }
 
 void frmSettings::cmdOK_Click() {
-    SaveSettings(Values(), iniFilePath_, messages_, createIniFolder_);
+    RunGuarded(
+        [this] { SaveSettings(Values(), iniFilePath_, messages_, createIniFolder_); },
+        [this](const Failure& failure) { ShowFailureMessage(messages_, "Settings", failure); });
     accept();
 }
 

@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <algorithm>
+#include <utility>
 
 #include "about/qt/frmAbout.h"
+#include "common/RunGuarded.h"
 #include "common/qt/Latin1Text.h"
 #include "common/qt/TwipsLayout.h"
 #include "settings/qt/frmSettings.h"
@@ -54,13 +56,8 @@ frmMain::~frmMain() {
 
 template <typename Step>
 void frmMain::Run(Step&& step) {
-    try {
-        step();
-    } catch (const Failure& failure) {
-        recorder().ShowFailure(failure);
-    } catch (const std::exception& error) {
-        recorder().ShowFailure(Failure(FailureCode::Unexpected, error.what()));
-    }
+    RunGuarded(std::forward<Step>(step),
+               [this](const Failure& failure) { recorder().ShowFailure(failure); });
 }
 
 void frmMain::ConnectCommands() {
@@ -85,10 +82,10 @@ void frmMain::ConnectCommands() {
 }
 
 void frmMain::mnuSettings_Click() {
-    {
+    Run([this] {
         frmSettings dialog(recorder().settings(), messages_, this);
         dialog.exec();
-    }
+    });
     // Confirmed or cancelled, the settings are read again and the port reopened.
     Run([this] { recorder().LoadSettingsAndOpenPort(); });
 }
@@ -103,11 +100,13 @@ void frmMain::CloseMenuBar() {
 
 void frmMain::mnuAbout_Click() {
     CloseMenuBar();
-    frmAbout dialog(this);
-    const Settings& settings = recorder().settings();
-    dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
-                         QString::fromStdString(settings.FilePath));
-    dialog.exec();
+    Run([this] {
+        frmAbout dialog(this);
+        const Settings& settings = recorder().settings();
+        dialog.ShowLocations(QString::fromStdString(settings.IniFilePath),
+                             QString::fromStdString(settings.FilePath));
+        dialog.exec();
+    });
 }
 
 void frmMain::mnuData_Click() {
@@ -132,12 +131,21 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     Repaint();
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void frmMain::ClosePort() {
     portWatch_.Stop();
     comm_.SetPortOpen(false);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    ClosePort();
     Run([this] { logic_->Form_Unload(); });
     event->accept();
     QCoreApplication::quit();
+}
+
+void frmMain::EndAfterSignal(MessagePresenter& console) {
+    ClosePort();
+    Run([this, &console] { logic_->Unload(console); });
 }
 
 void frmMain::SetStatusText(const std::string& text) {

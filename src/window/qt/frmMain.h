@@ -48,6 +48,9 @@ class frmMain : public QMainWindow,
     Recorder& recorder() { return logic_->recorder(); }
     SerialCommPort& Comm() { return comm_; }
     QtPortWatch& PortWatch() { return portWatch_; }
+    // A signal ended the event loop: the port closes, the writer has its few seconds, and what
+    // still waits is told on the console, since nobody may be there to close a message box.
+    void EndAfterSignal(MessagePresenter& console);
 
     // ScanDisplay.
     void SetDataText(int index, const std::string& text) override;
@@ -81,6 +84,7 @@ class frmMain : public QMainWindow,
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void ClosePort();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -98,8 +102,8 @@ class frmMain : public QMainWindow,
     void mnuData_Click();
     void Repaint();
     void PlaceList();
-    // Runs a step of the logic; a failure that escapes it is shown in panel 1, never thrown
-    // through Qt.
+    // Runs a step of the logic; a failure that escapes it, or anything else thrown (out of
+    // memory), is shown in panel 1, never thrown through Qt.
     template <typename Step>
     void Run(Step&& step);
 

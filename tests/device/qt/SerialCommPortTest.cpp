@@ -104,7 +104,7 @@ TEST_F(SerialCommPortTest, BadSettingsAndMissingDevicesFailWithTheirOwnNumbers) 
 
 TEST_F(SerialCommPortTest, OperationsOnAClosedPortFail) {
     using test::FailureCodeOf;
-    EXPECT_EQ(FailureCodeOf([this] { port.Input(); }), FailureCode::PortNotOpen);
+    EXPECT_EQ(FailureCodeOf([this] { (void)port.Input(); }), FailureCode::PortNotOpen);
     EXPECT_EQ(FailureCodeOf([this] { port.Output("\x15"); }), FailureCode::PortNotOpen);
     EXPECT_EQ(FailureCodeOf([this] { port.DiscardInput(); }), FailureCode::PortNotOpen);
 }

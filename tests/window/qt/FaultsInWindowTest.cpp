@@ -251,7 +251,8 @@ const SettingsFault kSettingsFaults[] = {
      [](const std::string& path, const std::string&, const std::string& folder) {
          WriteFile(path, SettingsFor(std::string(100000, 'x'), folder, ""));
      },
-     "", "Status: 203 "},
+     "Settings|Error: 313. A setting is too long to be read whole: [COMMUNICATION] CommPort in ",
+     "Status: 203 "},
 };
 
 class SettingsFaultsInWindowTest : public FaultsInWindowTest,

@@ -1,0 +1,87 @@
+#include "common/qt/EndSignals.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <atomic>
+#include <cerrno>
+#include <utility>
+
+namespace brisolant {
+
+namespace {
+
+// The pipe's writing end: all the handler may touch.
+std::atomic<int> signalPipe{-1};
+
+void WriteSignal(int signal) {
+    const int savedErrno = errno;
+    const char number = static_cast<char>(signal);
+    // A full pipe already holds enough to end the program.
+    (void)!::write(signalPipe.load(), &number, 1);
+    errno = savedErrno;
+}
+
+}  // namespace
+
+EndSignals::EndSignals(std::function<void(int)> onSignal, QObject* parent)
+    : QObject(parent), on_signal_(std::move(onSignal)) {
+    // Without a pipe the signals keep their default action, which ends the program at once.
+    if (::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    signalPipe = pipe_[1];
+    notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &EndSignals::Read);
+    struct sigaction action {};
+    action.sa_handler = WriteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        ::sigaction(kSignals[i], &action, &earlier_[i]);
+    }
+}
+
+EndSignals::~EndSignals() {
+    if (pipe_[0] < 0) {
+        return;
+    }
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        ::sigaction(kSignals[i], &earlier_[i], nullptr);
+    }
+    signalPipe = -1;
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+}
+
+const char* EndSignals::Name(int signal) {
+    switch (signal) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        case SIGINT:
+            return "SIGINT";
+        default:
+            return "a signal";
+    }
+}
+
+void EndSignals::Read() {
+    char numbers[16];
+    ssize_t count = 0;
+    while ((count = ::read(pipe_[0], numbers, sizeof numbers)) > 0) {
+        for (ssize_t i = 0; i < count; ++i) {
+            const int signal = numbers[i];
+            if (received_ == 0) {
+                received_ = signal;
+            }
+            if (on_signal_) {
+                on_signal_(signal);
+            }
+        }
+    }
+}
+
+}  // namespace brisolant

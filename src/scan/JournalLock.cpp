@@ -1,0 +1,121 @@
+#include "scan/JournalLock.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace brisolant {
+
+namespace {
+
+// Opens the lock file, creating it when missing. A lock needs no write access: another user's
+// lock file, or one made in advance in a folder the user may not write, is opened to read.
+// O_NONBLOCK: something other than a file in its place must not hold the start.
+int OpenLockFile(const std::string& path, bool& writable, int& error) {
+    constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0644);
+    writable = fd >= 0;
+    if (fd < 0) {
+        error = errno;
+        fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    }
+    return fd;
+}
+
+void WriteOwnProcessId(int fd) {
+    const std::string text = std::to_string(::getpid()) + "\n";
+    std::size_t written = 0;
+    // Should it fail, the lock still holds; a second copy just cannot name this one.
+    if (::ftruncate(fd, 0) == 0) {
+        (void)WriteAll(fd, text, written);
+    }
+}
+
+bool Runs(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// The process the lock file names, when it still runs: a holder that could not write its own id
+// leaves an earlier holder's in the file.
+pid_t NamedHolder(int fd) {
+    char text[24] = {};
+    const ssize_t count = ::pread(fd, text, sizeof text, 0);
+    pid_t pid = 0;
+    if (count <= 0 || std::from_chars(text, text + count, pid).ec != std::errc() || pid <= 0) {
+        return 0;
+    }
+    return Runs(pid) ? pid : 0;
+}
+
+// "brisolant (process 4242)", as the system names the process.
+std::string HolderText(pid_t pid) {
+    if (pid == 0) {
+        return "another process";
+    }
+    const std::string process = "process " + std::to_string(pid);
+    const FileDescriptor comm(
+        ::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
+    char name[64] = {};
+    const ssize_t count = comm.IsOpen() ? ::read(comm.Get(), name, sizeof name) : -1;
+    std::string_view text(name, count > 0 ? static_cast<std::size_t>(count) : 0);
+    while (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+    }
+    return text.empty() ? process : std::string(text) + " (" + process + ")";
+}
+
+}  // namespace
+
+std::string JournalLockPath(const std::string& journalPath) {
+    return journalPath + ".lock";
+}
+
+JournalLock::JournalLock(const std::string& journalPath) : path_(JournalLockPath(journalPath)) {
+    Take();
+}
+
+void JournalLock::Take() {
+    bool writable = false;
+    int openError = 0;
+    FileDescriptor file(OpenLockFile(path_, writable, openError));
+    if (!file.IsOpen()) {
+        error_ = openError;
+        return;
+    }
+    if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            state_ = State::HeldElsewhere;
+            holder_ = NamedHolder(file.Get());
+        } else {
+            error_ = errno;
+        }
+        return;
+    }
+    if (writable) {
+        WriteOwnProcessId(file.Get());
+    }
+    file_ = std::move(file);
+    state_ = State::Held;
+}
+
+std::optional<Failure> JournalLock::Problem(const std::string& settingsFile) const {
+    switch (state_) {
+        case State::Held:
+            return std::nullopt;
+        case State::HeldElsewhere:
+            return Failure(FailureCode::AlreadyRunning,
+                           settingsFile + ", held by " + HolderText(holder_));
+        case State::Unavailable:
+            break;
+    }
+    return Failure(FailureCode::RunLockUnavailable, SystemErrorText(path_, error_));
+}
+
+}  // namespace brisolant

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+
+#include "common/Failure.h"
+#include "common/PosixFile.h"
+
+namespace brisolant {
+
+// The lock a running program holds on its journal of waiting scans for its whole run, so that a
+// second copy on the same settings file cannot write the same waiting scans out a second time.
+// It is an flock on a file beside the journal, which names the holder's process id. The kernel
+// lets go of it when the process ends, however it ends, so a crash leaves no stale lock; the
+// file itself stays.
+class JournalLock {
+  public:
+    enum class State {
+        Held,           // this program holds it
+        HeldElsewhere,  // another process holds it
+        Unavailable,    // the lock file cannot be opened (a read-only folder, say): nothing held
+    };
+
+    // Tries once to take the lock of the journal at journalPath; never waits.
+    explicit JournalLock(const std::string& journalPath);
+
+    [[nodiscard]] State state() const { return state_; }
+    // The lock file.
+    [[nodiscard]] const std::string& path() const { return path_; }
+    // The process that holds the lock elsewhere, as the lock file names it; 0 when it names none
+    // that runs.
+    [[nodiscard]] pid_t holder() const { return holder_; }
+    // Why this program does not hold the lock, told so the operator can act: which process runs
+    // on the settings file, or why the lock file cannot be opened. Nothing when it is held.
+    [[nodiscard]] std::optional<Failure> Problem(const std::string& settingsFile) const;
+
+  private:
+    void Take();
+
+    std::string path_;
+    FileDescriptor file_;
+    State state_ = State::Unavailable;
+    pid_t holder_ = 0;
+    int error_ = 0;
+};
+
+// The lock file of the journal at journalPath: beside it, named after it ("Orvane.journal" is
+// locked through "Orvane.journal.lock").
+std::string JournalLockPath(const std::string& journalPath);
+
+}  // namespace brisolant

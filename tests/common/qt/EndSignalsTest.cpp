@@ -1,0 +1,42 @@
+#include "common/qt/EndSignals.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <vector>
+
+#include "support/QtTestApp.h"
+#include "support/QtWaiting.h"
+
+namespace brisolant::test {
+namespace {
+
+// The handler the process has for the signal.
+void (*HandlerOf(int signal))(int) {
+    struct sigaction current {};
+    ::sigaction(signal, nullptr, &current);
+    return current.sa_handler;
+}
+
+// Each signal that ends a program reaches the event loop's thread as a call, and nothing else:
+// the handler itself only writes to a pipe.
+TEST(EndSignalsTest, EachEndingSignalComesThroughTheEventLoop) {
+    EnsureQtApplication();
+    for (const int signal : EndSignals::kSignals) {
+        ASSERT_EQ(HandlerOf(signal), SIG_DFL) << EndSignals::Name(signal);
+        std::vector<int> received;
+        {
+            EndSignals ending([&received](int number) { received.push_back(number); });
+            ASSERT_EQ(::raise(signal), 0);
+            ASSERT_TRUE(PumpUntil([&] { return !received.empty(); })) << EndSignals::Name(signal);
+            SettleEvents();
+            EXPECT_EQ(received, std::vector<int>{signal});
+            EXPECT_EQ(ending.Received(), signal);
+        }
+        EXPECT_EQ(HandlerOf(signal), SIG_DFL) << "the default was not restored";
+    }
+    EXPECT_STREQ(EndSignals::Name(SIGHUP), "SIGHUP");
+}
+
+}  // namespace
+}  // namespace brisolant::test
