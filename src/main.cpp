@@ -12,6 +12,7 @@
 #include "common/FolderCreation.h"
 #include "common/qt/EndSignals.h"
 #include "common/qt/QtMessagePresenter.h"
+#include "headless/qt/RunHeadless.h"
 #include "scan/JournalLock.h"
 #include "scan/RecordJournal.h"
 #include "settings/FailureMessage.h"
@@ -61,10 +62,9 @@ int PrintVersion(const SettingsPlace& place) {
 constexpr int kAlreadyRunningExitCode = 3;
 
 // Takes the lock of the journal before anything can touch the journal or the port. An installed
-// program's own folder is made for it on the first run, as a save of the settings would.
-JournalLock LockJournal(const SettingsPlace& place) {
-    const std::string journal = JournalPathFor(place.iniFilePath);
-    if (place.createSettingsFolder) {
+// program's own folder, or the state folder named, is made for it on the first run.
+JournalLock LockJournal(const SettingsPlace& place, const std::string& journal, bool ownFolder) {
+    if (place.createSettingsFolder || ownFolder) {
         CreateFolderPath(std::filesystem::path(journal).parent_path().string());
     }
     return JournalLock(journal);
@@ -107,11 +107,19 @@ int main(int argc, char* argv[]) {
         return brisolant::PrintVersion(place);
     }
 
-    const brisolant::JournalLock lock = brisolant::LockJournal(place);
+    const std::string stateDir = QFile::encodeName(line.stateDir).toStdString();
+    const std::string journal = brisolant::JournalPathFor(place.iniFilePath, stateDir);
+    const brisolant::JournalLock lock = brisolant::LockJournal(place, journal, !stateDir.empty());
     std::optional<std::string> lockMessage;
     if (const auto problem = lock.Problem(place.iniFilePath)) {
         lockMessage = brisolant::FailureMessageText(*problem);
         brisolant::ConsoleMessages().ShowMessage(brisolant::kAppTitle, *lockMessage);
+    }
+    if (line.headless) {
+        if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
+            return brisolant::kAlreadyRunningExitCode;
+        }
+        return brisolant::RunHeadless(argc, argv, place, journal);
     }
 
     QApplication app(argc, argv);

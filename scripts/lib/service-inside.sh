@@ -45,30 +45,12 @@ if systemctl start brisolant@nosuch 2>/dev/null; then fail "brisolant@nosuch sta
 [ "$(property brisolant@nosuch ExecMainStartTimestampMonotonic)" = 0 ] ||
     fail "brisolant@nosuch ran its program"
 
-# The unit as shipped runs the packaged program with the station's files. Until the program
-# has its headless mode, it refuses the option, and the unit's start fails on that.
-if systemctl start brisolant@dock1 2>/dev/null; then
-    echo "brisolant@dock1 as shipped: $(property brisolant@dock1 ActiveState)"
-else
-    journalctl --no-pager -u brisolant@dock1 | grep -q "Unknown options\?: headless" ||
-        fail "brisolant@dock1 as shipped failed for another reason"
-    echo "brisolant@dock1 as shipped: the program has no --headless yet"
-fi
-systemctl stop brisolant@dock1 2>/dev/null
-systemctl reset-failed brisolant@dock1 2>/dev/null
-
-# The window program drawn offscreen stands in for the headless mode, under the unit's
-# account, sandbox and restart policy. Its journal follows the settings file, so the file is
-# copied into the state folder, the one folder besides the data folder it may write. As the
-# same user in the same sandbox, a probe tries the folders it must and must not write.
+# The unit as shipped runs the packaged program headless with the station's files, under its
+# account, sandbox and restart policy. As the same user in the same sandbox, a probe tries the
+# folders it must and must not write.
 mkdir -p /etc/systemd/system/brisolant@dock1.service.d
-cat >/etc/systemd/system/brisolant@dock1.service.d/stand-in.conf <<'EOF'
+cat >/etc/systemd/system/brisolant@dock1.service.d/probe.conf <<'EOF'
 [Service]
-Type=simple
-Environment=QT_QPA_PLATFORM=offscreen
-ExecStartPre=+/bin/cp /etc/brisolant/%i.ini /var/lib/brisolant/%i/%i.ini
-ExecStart=
-ExecStart=/usr/bin/brisolant --settings /var/lib/brisolant/%i/%i.ini
 ExecStartPost=/test/probe.sh /var/lib/brisolant/%i/probe.txt
 EOF
 cat >/test/probe.sh <<'EOF'
@@ -86,13 +68,25 @@ EOF
 chmod 755 /test/probe.sh
 touch /tmp/outside-file
 systemctl daemon-reload
-systemctl start brisolant@dock1 || fail "the stand-in did not start"
+# Type=notify: the start returns once the program says it is ready, its port open or waited for.
+systemctl start brisolant@dock1 || fail "brisolant@dock1 did not start"
+[ "$(property brisolant@dock1 ActiveState)" = active ] || fail "brisolant@dock1 is not active"
 
 records() { grep -qs 1234567890 /srv/brisolant/dock1/LOG-*.txt; }
 wait_for records || fail "no record reached /srv/brisolant/dock1"
 record=$(ls /srv/brisolant/dock1/LOG-*.txt)
 [ "$(stat -c %U "$record")" = brisolant ] || fail "the data file is not the account's"
 echo "recorded: $record, $(stat -c '%U:%G %A' "$record")"
+
+# systemctl status shows panel 1, the log holds the records, and the watchdog is fed.
+idle() { [ "$(property brisolant@dock1 StatusText)" = "Status: Waiting Idle" ]; }
+wait_for idle || fail "the status is not panel 1's: $(property brisolant@dock1 StatusText)"
+journalctl --no-pager -u brisolant@dock1 | grep -q "Recorded: .*1234567890" ||
+    fail "the log holds no record line"
+[ "$(property brisolant@dock1 WatchdogUSec)" != 0 ] || fail "no watchdog"
+[ -e /var/lib/brisolant/dock1/dock1.journal.lock ] ||
+    fail "the journal's lock is not in the state folder"
+echo "status: $(property brisolant@dock1 StatusText); watchdog $(property brisolant@dock1 WatchdogUSec)"
 
 probe=/var/lib/brisolant/dock1/probe.txt
 [ "$(stat -c %U /var/lib/brisolant/dock1)" = brisolant ] || fail "the state folder is not the account's"
@@ -115,4 +109,6 @@ echo "restarted after SIGKILL: main process $pid, now $(property brisolant@dock1
 
 systemctl stop brisolant@dock1 || fail "the service did not stop"
 [ "$(property brisolant@dock1 ActiveState)" = inactive ] || fail "the service is still running"
+[ "$(property brisolant@dock1 ExecMainStatus)" = 0 ] ||
+    fail "SIGTERM ended it with $(property brisolant@dock1 ExecMainStatus), not 0"
 echo "service checked"

@@ -102,6 +102,10 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::RunLockUnavailable:
             return "Cannot lock the journal of waiting scans, so a second copy of the program on "
                    "this settings file would not be stopped";
+        case FailureCode::PromptWithoutWindow:
+            return "ManualEntryData is set, but without a window nobody answers its prompt, which "
+                   "would hold every scan; set ManualEntryData=0 to record this station without a "
+                   "window";
         case FailureCode::Unexpected:
             return "Unexpected failure";
     }

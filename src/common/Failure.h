@@ -57,6 +57,7 @@ enum class FailureCode : int {
     // The program's run
     AlreadyRunning = 401,
     RunLockUnavailable = 402,
+    PromptWithoutWindow = 403,
     // Anything the program did not foresee (out of memory, for example)
     Unexpected = 901,
 };

@@ -165,7 +165,7 @@ void CommHandler::ReceiveStep() {
 }
 
 void CommHandler::Framing(bool testPreStep) {
-    status_.ShowText("Status: Receiving Data");
+    status_.ShowText(kReceivingStatusText);
     status_.ShowDataReceived(Bracketed(state_.ReceiveBuffer));
     pump_.Yield();
     while (FrameOneBlock(testPreStep)) {

@@ -32,7 +32,7 @@ void LineStatus::ShowIdle() {
     } else if (writer_trouble_) {
         view_.SetStatusText(StatusText(*writer_trouble_));
     } else {
-        view_.SetStatusText("Status: Waiting Idle");
+        view_.SetStatusText(kIdleStatusText);
     }
 }
 

@@ -12,6 +12,10 @@ constexpr std::uint32_t kLightYellow = 65535;
 // While the port is closed: nothing can arrive, so the light must not say all is well.
 constexpr std::uint32_t kLightGrey = 0x808080;
 
+// Panel 1 while nothing is happening on the line, and while a scan comes in.
+inline constexpr const char* kIdleStatusText = "Status: Waiting Idle";
+inline constexpr const char* kReceivingStatusText = "Status: Receiving Data";
+
 // What the line's state shows the operator: the status light, status panels 1 and 3, the raw
 // text received (lblDataReceived) and the count of discarded scans (lblErrors). Texts are in the
 // program's 8-bit character set.

@@ -48,6 +48,9 @@ struct RecorderServices {
 // once it is on the disk. A window is one view of it; a program without one is another.
 class Recorder : public ScanSink {
   public:
+    // How long the writer may take, as the program ends, to write what waits.
+    static constexpr std::chrono::seconds kEndPatience{3};
+
     explicit Recorder(RecorderServices services);
 
     // The start: settings, port and panels; Data menu off, light green, counter 0; then the

@@ -104,13 +104,18 @@ std::string RecordJournal::KeepAside(const std::string& suffix) {
     return aside;
 }
 
-std::string JournalPathFor(const std::string& settingsFile) {
+std::string JournalPathFor(const std::string& settingsFile, const std::string& stateDir) {
     constexpr std::string_view kSettingsEnding = ".ini";
     std::string path = settingsFile;
     if (path.ends_with(kSettingsEnding)) {
         path.resize(path.size() - kSettingsEnding.size());
     }
-    return path + ".journal";
+    path += ".journal";
+    if (stateDir.empty()) {
+        return path;
+    }
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    return stateDir.ends_with('/') ? stateDir + name : stateDir + "/" + name;
 }
 
 }  // namespace brisolant

@@ -39,7 +39,8 @@ class RecordJournal {
 
 // The journal lives beside the settings file, named after it: "Orvane.ini" keeps its waiting
 // scans in "Orvane.journal". Wherever the settings file is, the journal follows, away from the
-// data folder whose loss it bridges.
-std::string JournalPathFor(const std::string& settingsFile);
+// data folder whose loss it bridges. A state folder, when given, holds it instead (a service
+// keeps its settings in /etc and its journal in /var/lib).
+std::string JournalPathFor(const std::string& settingsFile, const std::string& stateDir = {});
 
 }  // namespace brisolant

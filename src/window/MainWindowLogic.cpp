@@ -21,27 +21,10 @@ MainWindowLogic::MainWindowLogic(MainWindowView& view, RecorderServices recorder
     : view_(view), messages_(recorder.messages), recorder_(std::move(recorder)) {}
 
 void MainWindowLogic::Unload(MessagePresenter& messages) {
-    const std::string text = WaitingScansMessage(recorder_.Stop(kCloseWait));
+    const std::string text = WaitingScansMessage(recorder_.Stop(Recorder::kEndPatience));
     if (!text.empty()) {
         messages.ShowMessage("Waiting Scans", text);
     }
-}
-
-std::string WaitingScansMessage(const StopOutcome& outcome) {
-    const std::size_t waiting = outcome.unwritten;
-    if (waiting == 0) {
-        return {};
-    }
-    std::string text =
-        std::to_string(waiting) + (waiting == 1 ? " scan is not in the data file yet. "
-                                                : " scans are not in the data file yet. ");
-    if (outcome.unkept == 0) {
-        return text + (waiting == 1
-                           ? "It is kept and will be written when the program starts again."
-                           : "They are kept and will be written when the program starts again.");
-    }
-    return text + std::to_string(outcome.unkept) + " of them could not be kept in the journal " +
-           (outcome.unkept == 1 ? "and is lost." : "and are lost.");
 }
 
 void MainWindowLogic::mnuData_Click() {

@@ -5,6 +5,7 @@
 
 #include "common/MessagePresenter.h"
 #include "recorder/Recorder.h"
+#include "recorder/WaitingScansMessage.h"
 #include "window/MainWindowView.h"
 
 namespace brisolant {
@@ -13,9 +14,6 @@ namespace brisolant {
 // and the repaint. The recording is the recorder's; the window is a view of it.
 class MainWindowLogic {
   public:
-    // How long the writer may take to write what waits when the window closes.
-    static constexpr std::chrono::seconds kCloseWait{3};
-
     MainWindowLogic(MainWindowView& view, RecorderServices recorder);
 
     // The window's load step: settings, port, panels, Data menu off, light green, counter 0.
@@ -44,8 +42,5 @@ class MainWindowLogic {
     MessagePresenter& messages_;
     Recorder recorder_;
 };
-
-// What the window says when it closes with scans not in their files; empty when none is.
-std::string WaitingScansMessage(const StopOutcome& outcome);
 
 }  // namespace brisolant

@@ -61,6 +61,8 @@ TEST(CommandLineTest, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
         {"--help", 0, "Usage: brisolant [options]\n"},
         {"--help", 0, "--settings <FILE>"},
         {"--help-all", 0, "--platform <name>"},
+        {"--help", 0, "--headless"},
+        {"--state-dir /var/lib/x", 2, "--state-dir needs a folder, and --headless"},
         {"--bogus", 2, "Unknown option 'bogus'"},
         {"stray", 2, "unexpected argument 'stray'"},
         {"--settings", 2, "Missing value after '--settings'"},

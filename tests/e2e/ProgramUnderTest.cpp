@@ -263,7 +263,11 @@ ProgramUnderTest::ProgramUnderTest(const std::vector<SettingOverride>& overrides
 bool ProgramUnderTest::Start() {
     std::vector<std::string> arguments{executable_};
     arguments.insert(arguments.end(), arguments_.begin(), arguments_.end());
-    return process_.Start(arguments, ProgramEnvironment(environment_), folder_.file("program.log"));
+    std::vector<std::string> environment = ProgramEnvironment(environment_);
+    for (const std::string& removed : removed_) {
+        std::erase_if(environment, [&](const std::string& v) { return v.starts_with(removed); });
+    }
+    return process_.Start(arguments, environment, folder_.file("program.log"));
 }
 
 bool ProgramUnderTest::StartAndWaitForPort() {

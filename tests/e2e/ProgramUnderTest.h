@@ -75,6 +75,8 @@ class ProgramUnderTest {
     void AddArgument(const std::string& argument) { arguments_.push_back(argument); }
     // A variable ("NAME=value") for the program's environment from the next start on.
     void AddEnvironment(const std::string& variable) { environment_.push_back(variable); }
+    // A variable the program's environment lacks from the next start on.
+    void RemoveEnvironment(const std::string& name) { removed_.push_back(name + "="); }
     bool IsRunning() { return process_.IsRunning(); }
     pid_t Pid() const { return process_.Pid(); }
     std::optional<int> ExitCode() const { return process_.ExitCode(); }
@@ -110,6 +112,7 @@ class ProgramUnderTest {
     std::string replies_;
     std::vector<std::string> arguments_;
     std::vector<std::string> environment_;
+    std::vector<std::string> removed_;
     ChildProcess process_;
 };
 

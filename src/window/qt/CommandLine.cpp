@@ -34,6 +34,8 @@ constexpr ToolkitOption kToolkitOptions[] = {
 };
 
 constexpr const char* kSettings = "settings";
+constexpr const char* kHeadless = "headless";
+constexpr const char* kStateDir = "state-dir";
 
 void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
     parser.setApplicationDescription(
@@ -47,6 +49,17 @@ void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
                        "station. The caption shows the file's name, and records go to a data "
                        "folder of that name unless the file sets one."),
         QStringLiteral("FILE")));
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kHeadless),
+        QStringLiteral("Record without a window, as a service does: needs no display, logs each "
+                       "record and each change of status on standard error, and ends cleanly "
+                       "on SIGTERM, SIGINT or SIGHUP. Refuses a settings file with "
+                       "ManualEntryData set.")));
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kStateDir),
+        QStringLiteral("With --headless: keep the journal of waiting scans in this folder "
+                       "instead of beside the settings file."),
+        QStringLiteral("DIR")));
     for (const ToolkitOption& toolkit : kToolkitOptions) {
         QCommandLineOption option(
             QString::fromLatin1(toolkit.name), QString::fromLatin1(toolkit.description),
@@ -96,6 +109,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return line;
     }
     line.settingsFile = settings;
+    line.headless = parser.isSet(QString::fromLatin1(kHeadless));
+    line.stateDir = parser.value(QString::fromLatin1(kStateDir));
+    if (parser.isSet(QString::fromLatin1(kStateDir)) &&
+        (!line.headless || line.stateDir.isEmpty())) {
+        line.action = CommandLine::Action::Refuse;
+        line.text =
+            program + QStringLiteral(": --state-dir needs a folder, and --headless") + tryHelp;
+        return line;
+    }
     const bool helpAll = parser.isSet(QStringLiteral("help-all"));
     if (helpAll || parser.isSet(QStringLiteral("help"))) {
         line.action = CommandLine::Action::ShowHelp;

@@ -11,8 +11,10 @@ struct CommandLine {
     enum class Action { Run, ShowHelp, ShowVersion, Refuse };
 
     Action action = Action::Run;
-    QString settingsFile;  // --settings FILE; empty when not given
-    QString text;          // the help text, or for Refuse the message
+    QString settingsFile;   // --settings FILE; empty when not given
+    bool headless = false;  // --headless
+    QString stateDir;       // --state-dir DIR, only with --headless; empty when not given
+    QString text;           // the help text, or for Refuse the message
 };
 
 // Parses the arguments (the program's name first). Qt's own window options (-platform, -style,

@@ -12,12 +12,12 @@
 #include "about/qt/frmAbout.h"
 #include "common/RunGuarded.h"
 #include "common/qt/Latin1Text.h"
+#include "common/qt/QtLocale.h"
 #include "common/qt/TwipsLayout.h"
 #include "settings/qt/frmSettings.h"
 #include "window/qt/ClickLabel.h"
 #include "window/qt/CoveredSiblings.h"
 #include "window/qt/PanelStatusBar.h"
-#include "window/qt/QtLocale.h"
 #include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 
@@ -27,31 +27,18 @@ frmMain::frmMain(const std::string& programDir, QWidget* parent)
     : frmMain(ProgramFolderPlace(programDir), parent) {}
 
 frmMain::frmMain(SettingsPlace place, QWidget* parent)
-    : QMainWindow(parent), prompt_(this), messages_(this), writer_(PosixFiles(), clock_, wakeup_) {
+    : QMainWindow(parent), prompt_(this), messages_(this) {
     BuildElements(place.stationName);
-    logic_ = std::make_unique<MainWindowLogic>(*this, RecorderServices{*this,
-                                                                       *this,
-                                                                       comm_,
-                                                                       portWatch_,
-                                                                       pump_,
-                                                                       prompt_,
-                                                                       messages_,
-                                                                       clock_,
-                                                                       SystemLocaleFormat(),
-                                                                       std::move(place),
-                                                                       writer_,
-                                                                       {}});
+    logic_ = std::make_unique<MainWindowLogic>(
+        *this, platform_.Services({*this, *this, pump_, prompt_, messages_}, std::move(place), {}));
     ConnectCommands();
     Run([this] { logic_->Form_Load(); });
 }
 
 frmMain::~frmMain() {
-    // The port goes first, so that no event reaches a half-destroyed window.
-    comm_.SetEventHandler(nullptr);
-    comm_.SetFailureHandler(nullptr);
-    portWatch_.SetHandler(nullptr);
-    portWatch_.Stop();
-    comm_.SetPortOpen(false);
+    // The port's events end first, so that none reaches a half-destroyed window.
+    platform_.Disconnect();
+    platform_.ClosePort();
 }
 
 template <typename Step>
@@ -61,12 +48,7 @@ void frmMain::Run(Step&& step) {
 }
 
 void frmMain::ConnectCommands() {
-    comm_.SetEventHandler([this] { Run([this] { recorder().Comm_OnComm(); }); });
-    comm_.SetFailureHandler([this](const Failure& failure) {
-        Run([this, &failure] { recorder().PortFailed(failure); });
-    });
-    portWatch_.SetHandler([this] { Run([this] { recorder().PortMayBeBack(); }); });
-    wakeup_.SetHandler([this] { Run([this] { recorder().TakeWriterNews(); }); });
+    platform_.Connect(recorder(), [this](const std::function<void()>& step) { Run(step); });
     connect(mnuExit_, &QAction::triggered, this, &QWidget::close);
     connect(mnuSettings_, &QAction::triggered, this, &frmMain::mnuSettings_Click);
     connect(mnuResetCounter_, &QAction::triggered, this,
@@ -131,20 +113,15 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     Repaint();
 }
 
-void frmMain::ClosePort() {
-    portWatch_.Stop();
-    comm_.SetPortOpen(false);
-}
-
 void frmMain::closeEvent(QCloseEvent* event) {
-    ClosePort();
+    platform_.ClosePort();
     Run([this] { logic_->Form_Unload(); });
     event->accept();
     QCoreApplication::quit();
 }
 
 void frmMain::EndAfterSignal(MessagePresenter& console) {
-    ClosePort();
+    platform_.ClosePort();
     Run([this, &console] { logic_->Unload(console); });
 }
 

@@ -5,17 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "common/Clock.h"
 #include "common/qt/QtMessagePresenter.h"
 #include "device/LineStatusView.h"
-#include "device/qt/QtPortWatch.h"
-#include "device/qt/SerialCommPort.h"
-#include "recorder/qt/QtWriterWakeup.h"
+#include "device/qt/QtEventPump.h"
+#include "recorder/qt/RecorderPlatform.h"
 #include "scan/ScanDisplay.h"
-#include "scan/ThreadedRecordWriter.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
-#include "window/qt/QtEventPump.h"
 #include "window/qt/QtInputPrompt.h"
 
 class QAction;
@@ -46,8 +42,8 @@ class frmMain : public QMainWindow,
 
     MainWindowLogic& Logic() { return *logic_; }
     Recorder& recorder() { return logic_->recorder(); }
-    SerialCommPort& Comm() { return comm_; }
-    QtPortWatch& PortWatch() { return portWatch_; }
+    SerialCommPort& Comm() { return platform_.Comm(); }
+    QtPortWatch& PortWatch() { return platform_.PortWatch(); }
     // A signal ended the event loop: the port closes, the writer has its few seconds, and what
     // still waits is told on the console, since nobody may be there to close a message box.
     void EndAfterSignal(MessagePresenter& console);
@@ -84,7 +80,6 @@ class frmMain : public QMainWindow,
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void ClosePort();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -129,14 +124,12 @@ class frmMain : public QMainWindow,
     int listTopTwips_ = 50;
     int listHeightTwips_ = 255;
 
-    SerialCommPort comm_;
-    QtPortWatch portWatch_;
     QtEventPump pump_;
     QtInputPrompt prompt_;
     QtMessagePresenter messages_;
-    SystemClock clock_;
-    QtWriterWakeup wakeup_;
-    ThreadedRecordWriter writer_;
+    // Before the logic, which records through it, and after it on the way out: the port and
+    // its events end before the window does.
+    RecorderPlatform platform_;
     std::unique_ptr<MainWindowLogic> logic_;
 };
 

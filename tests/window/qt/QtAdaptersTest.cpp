@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/qt/Latin1Text.h"
-#include "window/qt/QtLocale.h"
+#include "common/qt/QtLocale.h"
 
 namespace brisolant {
 namespace {

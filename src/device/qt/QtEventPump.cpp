@@ -1,4 +1,4 @@
-#include "window/qt/QtEventPump.h"
+#include "device/qt/QtEventPump.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "window/qt/QtLocale.h"
+#include "common/qt/QtLocale.h"
 
 #include <string>
 

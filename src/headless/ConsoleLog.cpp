@@ -1,0 +1,75 @@
+#include "headless/ConsoleLog.h"
+
+#include <cstdio>
+
+#include "scan/WriterNews.h"
+
+namespace brisolant {
+
+namespace {
+
+std::string TimeText(const LocalDateTime& time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second);
+    return text;
+}
+
+// A record line without its line end and the blanks that fill its last field.
+std::string Trimmed(std::string line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+}  // namespace
+
+ConsoleLog::ConsoleLog(std::ostream& out, const Clock& clock, ServiceManager& manager)
+    : out_(out), clock_(clock), manager_(manager) {}
+
+void ConsoleLog::Write(const std::string& text) {
+    out_ << TimeText(clock_.Now()) << ' ' << Utf8FromLatin1(text) << '\n' << std::flush;
+}
+
+void ConsoleLog::WriteWhenNew(std::string& shown, const std::string& text) {
+    if (text != shown) {
+        shown = text;
+        Write(text);
+    }
+}
+
+// "Receiving Data" shows for every scan and is gone a moment later: it is no news.
+void ConsoleLog::SetStatusText(const std::string& text) {
+    if (text == kReceivingStatusText || text == status_) {
+        return;
+    }
+    status_ = text;
+    Write(text);
+    manager_.Status(Utf8FromLatin1(text));
+}
+
+void ConsoleLog::AppendListRecord(const WrittenRecord& record) {
+    Write("Recorded: " + Trimmed(record.line));
+}
+
+void ConsoleLog::ShowMessage(const std::string& title, const std::string& text) {
+    Write(title + ": " + text);
+}
+
+std::string Utf8FromLatin1(const std::string& text) {
+    std::string utf8;
+    utf8.reserve(text.size());
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x80) {
+            utf8 += byte;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (code >> 6));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+}  // namespace brisolant

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "scan/RecordWriter.h"
+
+namespace brisolant {
+
+// What the program says when it ends with scans not in their files; empty when none is.
+std::string WaitingScansMessage(const StopOutcome& outcome);
+
+}  // namespace brisolant

@@ -1,0 +1,46 @@
+#include "recorder/qt/RecorderPlatform.h"
+
+#include <utility>
+
+#include "common/qt/QtLocale.h"
+#include "scan/FileLayer.h"
+
+namespace brisolant {
+
+RecorderPlatform::RecorderPlatform() : writer_(PosixFiles(), clock_, wakeup_) {}
+
+RecorderPlatform::~RecorderPlatform() {
+    Disconnect();
+    ClosePort();
+}
+
+void RecorderPlatform::Disconnect() {
+    comm_.SetEventHandler(nullptr);
+    comm_.SetFailureHandler(nullptr);
+    portWatch_.SetHandler(nullptr);
+    wakeup_.SetHandler(nullptr);
+}
+
+RecorderServices RecorderPlatform::Services(const Views& views, SettingsPlace place,
+                                            std::string journalPath) {
+    return RecorderServices{views.scans,      views.line, comm_,
+                            portWatch_,       views.pump, views.prompt,
+                            views.messages,   clock_,     SystemLocaleFormat(),
+                            std::move(place), writer_,    std::move(journalPath)};
+}
+
+void RecorderPlatform::Connect(Recorder& recorder, StepRunner run) {
+    comm_.SetEventHandler([&recorder, run] { run([&recorder] { recorder.Comm_OnComm(); }); });
+    comm_.SetFailureHandler([&recorder, run](const Failure& failure) {
+        run([&recorder, &failure] { recorder.PortFailed(failure); });
+    });
+    portWatch_.SetHandler([&recorder, run] { run([&recorder] { recorder.PortMayBeBack(); }); });
+    wakeup_.SetHandler([&recorder, run] { run([&recorder] { recorder.TakeWriterNews(); }); });
+}
+
+void RecorderPlatform::ClosePort() {
+    portWatch_.Stop();
+    comm_.SetPortOpen(false);
+}
+
+}  // namespace brisolant

@@ -1,0 +1,125 @@
+// The program without a window, as the service runs it: no display, a log on standard error,
+// a clean end on SIGTERM, one copy per settings file, and its journal where --state-dir says.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "e2e/ChildProcess.h"
+#include "e2e/ProgramUnderTest.h"
+#include "e2e/StationText.h"
+#include "support/TestSupport.h"
+#include "support/Waiting.h"
+
+namespace brisolant::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WaitUntil;
+
+class HeadlessTest : public ::testing::Test {
+  protected:
+    // The program prepared to run headless with no display variable at all; false to skip.
+    bool Prepare(const std::vector<SettingOverride>& overrides = {}) {
+        program_ = PrepareProgram(overrides, whyNot_);
+        if (!program_) {
+            return false;
+        }
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+            program_->RemoveEnvironment(name);
+        }
+        program_->AddArgument("--headless");
+        return true;
+    }
+    bool Ended() {
+        return WaitUntil([&] { return !program_->IsRunning(); });
+    }
+    void SendParcel(long number) {
+        ASSERT_TRUE(program_->Line().Write(Scan(ParcelBarcode(number))));
+    }
+    bool LogHas(const std::string& text) {
+        return WaitUntil([&] { return program_->Log().find(text) != std::string::npos; });
+    }
+
+    std::string whyNot_;
+    std::unique_ptr<ProgramUnderTest> program_;
+};
+
+TEST_F(HeadlessTest, RecordsWithoutADisplayLogsEachRecordAndEndsCleanlyOnSigterm) {
+    if (!Prepare()) {
+        GTEST_SKIP() << whyNot_;
+    }
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    SendParcel(1);
+    SendParcel(2);
+    ASSERT_EQ(program_->WaitForLines(2).size(), 2u) << program_->Log();
+    EXPECT_TRUE(LogHas("Recorded: ")) << program_->Log();
+    EXPECT_TRUE(LogHas(ParcelBarcode(2) + "\n")) << "one line per record, its blanks trimmed";
+    EXPECT_EQ(program_->Log().find("Receiving Data"), std::string::npos) << program_->Log();
+
+    ASSERT_EQ(::kill(program_->Pid(), SIGTERM), 0);
+    ASSERT_TRUE(Ended()) << program_->Log();
+    EXPECT_EQ(program_->ExitCode(), 0) << program_->Log();
+}
+
+TEST_F(HeadlessTest, RefusesToStartWithManualEntryData) {
+    if (!Prepare({{"ManualEntryData", "1"}})) {
+        GTEST_SKIP() << whyNot_;
+    }
+    ASSERT_TRUE(program_->Start());
+    ASSERT_TRUE(Ended()) << program_->Log();
+    EXPECT_EQ(program_->ExitCode(), 4) << program_->Log();
+    EXPECT_NE(program_->Log().find("Error: 403. ManualEntryData is set"), std::string::npos)
+        << program_->Log();
+}
+
+// A second copy on the same settings file names the first and ends; the first records on, each
+// scan once.
+TEST_F(HeadlessTest, ASecondCopyOnTheSameSettingsFileNamesTheFirstAndEnds) {
+    if (!Prepare()) {
+        GTEST_SKIP() << whyNot_;
+    }
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    ChildProcess second;
+    const std::string secondLog = program_->Folder() + "second.log";
+    ASSERT_TRUE(second.Start({program_->Folder() + "brisolant", "--headless"},
+                             EnvironmentWith({"QT_QPA_PLATFORM=offscreen"}), secondLog));
+    ASSERT_TRUE(WaitUntil([&] { return !second.IsRunning(); })) << ReadFile(secondLog);
+    EXPECT_EQ(second.ExitCode(), 3) << ReadFile(secondLog);
+    EXPECT_NE(ReadFile(secondLog).find("(process " + std::to_string(program_->Pid()) + ")"),
+              std::string::npos)
+        << ReadFile(secondLog);
+
+    SendParcel(1);
+    ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
+}
+
+// The journal sits in the state folder, made when missing, not beside the settings file.
+TEST_F(HeadlessTest, KeepsItsJournalInTheStateFolder) {
+    if (!Prepare({{"FilePath", "/nonexistent/brisolant-data/"}})) {
+        GTEST_SKIP() << whyNot_;
+    }
+    const std::string stateDir = program_->Folder() + "state/dock";
+    program_->AddArgument("--state-dir");
+    program_->AddArgument(stateDir);
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    SendParcel(1);
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadFile(stateDir + "/Orvane.journal").find(ParcelBarcode(1)) != std::string::npos;
+    })) << program_->Log();
+    EXPECT_TRUE(LogHas("Status: 12")) << "panel 1 says why the scan waits";
+    EXPECT_FALSE(fs::exists(program_->Folder() + "Orvane.journal"));
+
+    ASSERT_EQ(::kill(program_->Pid(), SIGTERM), 0);
+    ASSERT_TRUE(Ended()) << program_->Log();
+    EXPECT_EQ(program_->ExitCode(), 0);
+    EXPECT_TRUE(LogHas("1 scan is not in the data file yet")) << program_->Log();
+}
+
+}  // namespace
+}  // namespace brisolant::e2e
