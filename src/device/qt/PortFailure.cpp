@@ -1,5 +1,6 @@
 #include "device/qt/PortFailure.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -14,25 +15,34 @@ std::string Text(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
+bool Runs(qint64 pid) {
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 // Qt Serial Port locks a port with a file "LCK.." + its name ('/' as '_') in the first of the
-// usual lock folders it may write to; the file names the process that holds it.
-QString LockHolder(const QString& portName) {
+// usual lock folders it may write to; the file names the process that holds it. Qt removes the
+// file of a process that has ended, unless it may not: another user's file in a folder that
+// keeps each user's files, as a program of another user killed leaves it.
+void FindLockHolder(const QString& portName, OpenRefusal& refusal) {
     QString name = portName;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     const QString folders[] = {QStringLiteral("/var/lock"), QStringLiteral("/run/lock"),
                                QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
                                QDir::tempPath()};
     for (const QString& folder : folders) {
-        QLockFile lock(folder + QStringLiteral("/LCK..") + name);
+        const QString path = folder + QStringLiteral("/LCK..") + name;
+        QLockFile lock(path);
         qint64 pid = 0;
         QString host;
         QString program;
         if (lock.getLockInfo(&pid, &host, &program) && pid > 0) {
-            return (program.isEmpty() ? QStringLiteral("a program") : program) +
-                   QStringLiteral(" (process %1)").arg(pid);
+            refusal.holder = (program.isEmpty() ? QStringLiteral("a program") : program) +
+                             QStringLiteral(" (process %1)").arg(pid);
+            refusal.holderEnded = !Runs(pid);
+            refusal.lockFile = path;
+            return;
         }
     }
-    return {};
 }
 
 }  // namespace
@@ -44,6 +54,12 @@ Failure OpenFailure(const std::string& device, const OpenRefusal& refusal) {
         case QSerialPort::PermissionError:
             if (refusal.accessDenied) {
                 return Failure(FailureCode::PortPermissionDenied, device);
+            }
+            if (refusal.holderEnded) {
+                return Failure(FailureCode::PortInUse,
+                               device + ": its lock file " + Text(refusal.lockFile) + " names " +
+                                   Text(refusal.holder) +
+                                   ", which no longer runs; remove that stale lock file");
             }
             if (!refusal.holder.isEmpty()) {
                 return Failure(FailureCode::PortInUse,
@@ -57,11 +73,11 @@ Failure OpenFailure(const std::string& device, const OpenRefusal& refusal) {
 
 OpenRefusal ExplainRefusal(const std::string& device, const QString& portName,
                            QSerialPort::SerialPortError error, const QString& errorText) {
-    OpenRefusal refusal{error, errorText, false, {}};
+    OpenRefusal refusal{error, errorText, false, {}, false, {}};
     if (error == QSerialPort::PermissionError) {
         refusal.accessDenied = access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
         if (!refusal.accessDenied) {
-            refusal.holder = LockHolder(portName);
+            FindLockHolder(portName, refusal);
         }
     }
     return refusal;

@@ -14,6 +14,8 @@ struct OpenRefusal {
     QString errorText;          // Qt's error string
     bool accessDenied = false;  // the user may not read and write the device node
     QString holder;             // the process that holds the port's lock file, if any
+    bool holderEnded = false;   // the lock file names a process that no longer runs
+    QString lockFile;           // the lock file that names the holder
 };
 
 // The failure for a port that would not open, worded so the operator knows what to do: a
