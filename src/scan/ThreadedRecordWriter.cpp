@@ -32,6 +32,9 @@ struct ThreadedRecordWriter::Mailbox {
     std::optional<bool> go;
     bool quit = false;
     bool appending = false;
+    // Whether a new scan must wake the writer: not while a batch is being written at its usual
+    // pace, since the writer takes every scan that queued meanwhile when the batch is done.
+    bool wantsScans = true;
     // For the window's thread.
     WriterNews news;
     std::optional<StopOutcome> stopped;
@@ -79,6 +82,7 @@ class WriterLoop {
             return !box_.scans.empty() || box_.destination || box_.opened || box_.done ||
                    (box_.stopBy && !stopBy_);
         };
+        box_.wantsScans = !store_.Busy() || slow_told_ || stopBy_.has_value();
         if (const std::optional<SteadyClock::time_point> deadline = Deadline()) {
             box_.writerWake.wait_until(lock, *deadline, ready);
         } else {
@@ -265,8 +269,11 @@ void ThreadedRecordWriter::SetDestination(Destination destination) {
 
 void ThreadedRecordWriter::Submit(std::string fileName, std::string line) {
     std::lock_guard lock(mailbox_->mutex);
+    const bool wake = mailbox_->wantsScans && mailbox_->scans.empty();
     mailbox_->scans.emplace_back(std::move(fileName), std::move(line));
-    mailbox_->writerWake.notify_one();
+    if (wake) {
+        mailbox_->writerWake.notify_one();
+    }
 }
 
 WriterNews ThreadedRecordWriter::TakeNews() {
