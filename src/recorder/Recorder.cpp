@@ -73,8 +73,8 @@ void Recorder::TakeWriterNews() {
     }
     // Lines handed over after the writer told this are on their way too.
     outstanding_ = news.queued + static_cast<std::size_t>(submitted_ - news.received);
-    for (const WrittenRecord& record : news.written) {
-        Count(record);
+    if (!news.written.empty()) {
+        CountWritten(news.written);
     }
     for (const Failure& notice : news.notices) {
         status_.ShowFailure(notice);
@@ -85,19 +85,26 @@ void Recorder::TakeWriterNews() {
     }
 }
 
-// A record counts once its line is on the disk.
-void Recorder::Count(const WrittenRecord& record) {
-    try {
-        counter_.Count();
-    } catch (const Failure& failure) {
-        status_.ShowFailure(failure);
-        return;
-    }
+// A record counts once its line is on the disk. The counter, the Data menu and panel 2 show
+// the last of the records written together; the list shows each.
+void Recorder::CountWritten(const std::vector<WrittenRecord>& records) {
     ScanDisplay& scans = services_.scans;
-    scans.SetCounterText(GroupedText(counter_.Value(), services_.locale));
-    scans.SetDataMenuEnabled(true);
-    scans.AppendListRecord(record);
-    scans.SetFileText("File: " + record.path);
+    const WrittenRecord* last = nullptr;
+    for (const WrittenRecord& record : records) {
+        try {
+            counter_.Count();
+        } catch (const Failure& failure) {
+            status_.ShowFailure(failure);
+            continue;
+        }
+        scans.AppendListRecord(record);
+        last = &record;
+    }
+    if (last != nullptr) {
+        scans.SetCounterText(GroupedText(counter_.Value(), services_.locale));
+        scans.SetDataMenuEnabled(true);
+        scans.SetFileText("File: " + last->path);
+    }
 }
 
 void Recorder::ResetCounter() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/Failure.h"
@@ -83,7 +84,7 @@ class Recorder : public ScanSink {
 
   private:
     void Record(FinishedRecord record);
-    void Count(const WrittenRecord& record);
+    void CountWritten(const std::vector<WrittenRecord>& records);
 
     RecorderServices services_;
     Settings settings_;
