@@ -58,15 +58,7 @@ for _ in $(seq 100); do
 done
 grep -q " $run/data " /proc/mounts || { cat "$run/stallfs.log" >&2; exit 1; }
 
-build/release/tools/brisolant-station --rate 40 --count "$count" --scan random --wait-open \
-    --short-every 20 >"$run/station.out" 2>"$run/station.log" &
-station_pid=$!
-for _ in $(seq 100); do
-    [ -s "$run/station.out" ] && break
-    sleep 0.1
-done
-port=$(head -n 1 "$run/station.out")
-[ -n "$port" ] || { echo "The station simulator did not start." >&2; exit 1; }
+start_station "$run" --rate 40 --count "$count" --scan random --wait-open --short-every 20
 
 cp build/release/brisolant "$run/brisolant"
 release_settings "$run/Orvane.ini" "$port" "$run/data/" 115200

@@ -71,15 +71,8 @@ data_lines() { cat "$run"/data/LOG-*.txt 2>/dev/null | wc -l; }
 first_append() { stat -c %.9W "$run"/data/LOG-*.txt | sort -n | head -n 1; }
 last_append() { stat -c %.9Y "$run"/data/LOG-*.txt | sort -n | tail -n 1; }
 
-build/release/tools/brisolant-station "${pace[@]}" --count "$count" --scan random --wait-open \
-    "${station_options[@]}" >"$run/station.out" 2>"$run/station.log" &
-station_pid=$!
-for _ in $(seq 100); do
-    [ -s "$run/station.out" ] && break
-    sleep 0.1
-done
-port=$(head -n 1 "$run/station.out")
-[ -n "$port" ] || { echo "The station simulator did not start." >&2; exit 1; }
+start_station "$run" "${pace[@]}" --count "$count" --scan random --wait-open \
+    "${station_options[@]}"
 
 mkdir -p "$run/data"
 cp build/release/brisolant "$run/brisolant"

@@ -5,6 +5,8 @@
 #   release_build FOLDER [--benchmarks] [-DNAME=VALUE...] [TARGET...]
 #                                                          configure quietly, then build
 #   release_settings FILE PORT DATA_FOLDER BAUD [LINE...]  the settings file the program reads
+#   start_station RUN_FOLDER OPTION...                     the simulator in the background:
+#                                                          sets station_pid and port
 #   end_on_exit PID_VARIABLE...                            end those processes at the end
 #   remove_on_exit FOLDER                                  and remove it (KEEP_RUN keeps it)
 
@@ -44,6 +46,22 @@ release_settings() {
     shift 4
     printf '%s\r\n' "[COMMUNICATION]" "CommPort=$port" "BaudRate=$baud" "DataBits=8" \
         "Parity=None" "StopBits=1" "[SETTINGS]" "FilePath=$data" "$@" >"$file"
+}
+
+# Starts build/release's station simulator with the options, its pseudo-terminal's name in
+# RUN_FOLDER/station.out and its log in RUN_FOLDER/station.log; sets station_pid, and port once
+# the simulator has said which terminal it plays on.
+start_station() {
+    local run=$1
+    shift
+    build/release/tools/brisolant-station "$@" >"$run/station.out" 2>"$run/station.log" &
+    station_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$run/station.out" ] && break
+        sleep 0.1
+    done
+    port=$(head -n 1 "$run/station.out")
+    [ -n "$port" ] || { echo "The station simulator did not start." >&2; exit 1; }
 }
 
 # When the script ends, however it ends, the processes whose ids the named variables hold by

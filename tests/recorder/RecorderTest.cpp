@@ -9,22 +9,16 @@
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/InlineRecordWriter.h"
+#include "support/RecorderFakes.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FakeClock;
 using test::FakeFileLayer;
-using test::FakePort;
-using test::FakePrompt;
-using test::FakePump;
-using test::FakeView;
-using test::FakeWatch;
 using test::InlineRecordWriter;
 using test::ReadFile;
-using test::RecordingMessages;
 using test::TempDir;
 using test::WriteFile;
 
@@ -35,7 +29,7 @@ const std::string kTestScanLine =
 
 // The recorder over a settings file of its own, a station on a fake port, and a writer that
 // writes at once on the test's thread.
-class RecorderTest : public ::testing::Test {
+class RecorderTest : public ::testing::Test, protected test::RecorderFakes {
   protected:
     RecorderTest() {
         writer.newsWaiting = [this] { recorder.TakeWriterNews(); };
@@ -73,27 +67,9 @@ class RecorderTest : public ::testing::Test {
     TempDir program;
     TempDir data;
     SettingsPlace place = OwnPlace();
-    FakeView view;
-    FakePort port;
-    FakeWatch watch;
-    FakePump pump;
-    FakePrompt prompt;
-    RecordingMessages messages;
-    FakeClock clock;
     FakeFileLayer files;
     InlineRecordWriter writer{files, clock};
-    Recorder recorder{{view,
-                       view,
-                       port,
-                       watch,
-                       pump,
-                       prompt,
-                       messages,
-                       clock,
-                       LocaleFormat{},
-                       place,
-                       writer,
-                       {}}};
+    Recorder recorder{Services(writer, place)};
 };
 
 TEST_F(RecorderTest, TestScanIsWrittenShownAndCounted) {

@@ -8,22 +8,16 @@
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/FileHold.h"
+#include "support/RecorderFakes.h"
 #include "support/TestSupport.h"
 #include "support/Waiting.h"
 
 namespace brisolant {
 namespace {
 
-using test::FakeClock;
 using test::FakeFileLayer;
-using test::FakePort;
-using test::FakePrompt;
-using test::FakePump;
-using test::FakeView;
-using test::FakeWatch;
 using test::Hold;
 using test::ReadFile;
-using test::RecordingMessages;
 using test::TempDir;
 using test::WaitUntil;
 using test::WriteFile;
@@ -36,7 +30,7 @@ class FlagWakeup : public WriterWakeup {
 
 // The recorder with the program's own writer, on threads, over a data folder that can stop
 // answering. The test's thread is the window's: it runs the handler and takes the writer's news.
-class RecorderThreadsTest : public ::testing::Test {
+class RecorderThreadsTest : public ::testing::Test, protected test::RecorderFakes {
   protected:
     RecorderThreadsTest() {
         WriteFile(program.file("Orvane.ini"),
@@ -65,29 +59,11 @@ class RecorderThreadsTest : public ::testing::Test {
 
     TempDir program;
     TempDir data;
-    FakeView view;
-    FakePort port;
-    FakeWatch watch;
-    FakePump pump;
-    FakePrompt prompt;
-    RecordingMessages messages;
-    FakeClock clock;
     FakeFileLayer files;
     Hold hold;
     FlagWakeup wakeup;
     ThreadedRecordWriter writer{files, clock, wakeup};
-    Recorder recorder{{view,
-                       view,
-                       port,
-                       watch,
-                       pump,
-                       prompt,
-                       messages,
-                       clock,
-                       LocaleFormat{},
-                       ProgramFolderPlace(program.path().string()),
-                       writer,
-                       {}}};
+    Recorder recorder{Services(writer, ProgramFolderPlace(program.path().string()))};
 };
 
 // While the data folder does not answer, the line is served as ever: the next scan is framed

@@ -8,24 +8,18 @@
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/InlineRecordWriter.h"
+#include "support/RecorderFakes.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
 namespace {
 
-using test::FakeClock;
-using test::FakePort;
-using test::FakePrompt;
-using test::FakePump;
-using test::FakeView;
-using test::FakeWatch;
 using test::InlineRecordWriter;
 using test::ReadFile;
-using test::RecordingMessages;
 using test::TempDir;
 using test::WriteFile;
 
-class MainWindowLogicTest : public ::testing::Test {
+class MainWindowLogicTest : public ::testing::Test, protected test::RecorderFakes {
   protected:
     void WriteSettings(const std::string& communication, const std::string& settings = "") {
         WriteFile(programDir.file("Orvane.ini"), "[COMMUNICATION]\r\n" + communication +
@@ -40,27 +34,8 @@ class MainWindowLogicTest : public ::testing::Test {
 
     TempDir programDir;
     TempDir dataDir;
-    FakeView view;
-    FakePort port;
-    FakeWatch watch;
-    FakePump pump;
-    FakePrompt prompt;
-    RecordingMessages messages;
-    FakeClock clock;
     InlineRecordWriter writer{PosixFiles(), clock};
-    MainWindowLogic logic{view,
-                          {view,
-                           view,
-                           port,
-                           watch,
-                           pump,
-                           prompt,
-                           messages,
-                           clock,
-                           LocaleFormat{},
-                           ProgramFolderPlace(programDir.path().string()),
-                           writer,
-                           {}}};
+    MainWindowLogic logic{view, Services(writer, ProgramFolderPlace(programDir.path().string()))};
 };
 
 TEST_F(MainWindowLogicTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
