@@ -33,7 +33,7 @@ frmMain::frmMain(SettingsPlace place, QWidget* parent)
                                                                        *this,
                                                                        comm_,
                                                                        portWatch_,
-                                                                       pump_,
+                                                                       heldPump_,
                                                                        prompt_,
                                                                        messages_,
                                                                        clock_,

@@ -15,6 +15,7 @@
 #include "scan/ThreadedRecordWriter.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
+#include "window/qt/PaintHoldingPump.h"
 #include "window/qt/QtEventPump.h"
 #include "window/qt/QtInputPrompt.h"
 
@@ -132,6 +133,7 @@ class frmMain : public QMainWindow,
     SerialCommPort comm_;
     QtPortWatch portWatch_;
     QtEventPump pump_;
+    PaintHoldingPump heldPump_{*this, pump_};
     QtInputPrompt prompt_;
     QtMessagePresenter messages_;
     SystemClock clock_;
