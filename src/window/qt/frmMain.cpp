@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 #include <algorithm>
 #include <utility>
 
@@ -19,6 +20,7 @@
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/QtLocale.h"
 #include "window/qt/RecordListView.h"
+#include "window/qt/ScreenFit.h"
 #include "window/qt/StatusLight.h"
 
 namespace brisolant {
@@ -123,6 +125,11 @@ void frmMain::Repaint() {
 
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (!event->spontaneous() && !fitted_) {
+        // The frame is known now: fitted again, the window is sure to be on its screen whole.
+        fitted_ = true;
+        FitIntoScreen(*this, screen()->availableGeometry());
+    }
     Repaint();
 }
 
@@ -246,20 +253,27 @@ void frmMain::SetListGeometry(int top, int width, int height) {
     PlaceList();
 }
 
+// What the window shows of the elements' canvas, which scrolls in a window too small for it.
+QWidget* frmMain::ListRoom() const {
+    return lstData_->parentWidget()->parentWidget();
+}
+
 // The list's height comes from the window's outer height, title and menu bar included; it ends
 // above the status bar, so that its last row and its scroll bar stay in sight.
 void frmMain::PlaceList() {
     const int top = TwipsToPixels(*this, listTopTwips_);
-    const int room = std::max(lstData_->parentWidget()->height() - top, 0);
+    const int room = std::max(ListRoom()->height() - top, 0);
     lstData_->setGeometry(0, top, TwipsToPixels(*this, listWidthTwips_),
                           std::min(TwipsToPixels(*this, listHeightTwips_), room));
     SuspendCoveredSiblings(*lstData_);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (lstData_ != nullptr && watched == lstData_->parentWidget() &&
-        event->type() == QEvent::Resize) {
+    if (lstData_ != nullptr && watched == ListRoom() && event->type() == QEvent::Resize) {
         PlaceList();
+    }
+    if (watched == txtCounter_ && event->type() == QEvent::PaletteChange) {
+        KeepCounterReadable();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -94,6 +94,7 @@ class frmMain : public QMainWindow,
     void BuildValueColumn(QWidget* canvas);
     void BuildOtherElements(QWidget* canvas);
     void BuildMenus();
+    void KeepCounterReadable();
 
     // frmMain.cpp: the commands.
     void ConnectCommands();
@@ -103,6 +104,7 @@ class frmMain : public QMainWindow,
     void mnuData_Click();
     void Repaint();
     void PlaceList();
+    QWidget* ListRoom() const;
     // Runs a step of the logic; a failure that escapes it, or anything else thrown (out of
     // memory), is shown in panel 1, never thrown through Qt.
     template <typename Step>
@@ -126,6 +128,7 @@ class frmMain : public QMainWindow,
     QAction* mnuTest_ = nullptr;
     QAction* mnuAbout_ = nullptr;
     bool dataChecked_ = false;
+    bool fitted_ = false;
     int listWidthTwips_ = 9465;
     int listTopTwips_ = 50;
     int listHeightTwips_ = 255;

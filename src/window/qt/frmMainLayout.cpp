@@ -6,13 +6,16 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "common/qt/ReadableText.h"
 #include "common/qt/TwipsLayout.h"
 #include "window/qt/ClickLabel.h"
 #include "window/qt/PanelStatusBar.h"
-#include "window/qt/ReadableText.h"
 #include "window/qt/RecordListView.h"
+#include "window/qt/ScreenFit.h"
 #include "window/qt/StatusLight.h"
 #include "window/qt/ValueBoxStyle.h"
 #include "window/qt/frmMain.h"
@@ -24,6 +27,10 @@ namespace {
 constexpr int kClientWidth = 9570;
 constexpr int kClientHeight = 6105;
 constexpr int kStatusBarHeight = 375;
+// The least of the elements the window keeps in sight: the captions and boxes of the rows down
+// to the device, and room for the scroll bars; the rest is scrolled to.
+constexpr int kMinViewWidth = 3945;
+constexpr int kMinViewHeight = 2160;
 
 // One row of the value column: a caption and the value box beside it. The captions of rows
 // 6 to 8 carry other indexes than their boxes.
@@ -101,10 +108,20 @@ void frmMain::BuildElements(const std::string& stationName) {
     auto* column = new QVBoxLayout(client);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    auto* canvas = new QWidget(client);
+    // On a screen too small for the whole window the elements scroll above the status bar.
+    auto* view = new QScrollArea(client);
+    view->setObjectName(QStringLiteral("fraView"));
+    view->setFrameShape(QFrame::NoFrame);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setWidgetResizable(true);
+    view->setMinimumSize(TwipsToPixels(*this, kMinViewWidth), TwipsToPixels(*this, kMinViewHeight));
+    auto* canvas = new QWidget;
     canvas->setObjectName(QStringLiteral("fraCanvas"));
-    column->addWidget(canvas, 1);
-    canvas->installEventFilter(this);
+    canvas->setMinimumSize(TwipsToPixels(*this, kClientWidth),
+                           TwipsToPixels(*this, kClientHeight - kStatusBarHeight));
+    view->setWidget(canvas);
+    column->addWidget(view, 1);
+    view->viewport()->installEventFilter(this);
     StatusBar_ = new PanelStatusBar(client);
     StatusBar_->setObjectName(QStringLiteral("StatusBar"));
     StatusBar_->setFixedHeight(TwipsToPixels(*this, kStatusBarHeight));
@@ -116,6 +133,7 @@ void frmMain::BuildElements(const std::string& stationName) {
     BuildMenus();
     resize(TwipsToPixels(*this, kClientWidth),
            menuBar()->sizeHint().height() + TwipsToPixels(*this, kClientHeight));
+    FitIntoScreen(*this, screen()->availableGeometry());
 }
 
 void frmMain::BuildValueColumn(QWidget* canvas) {
@@ -152,11 +170,19 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     txtCounter_ = ValueBox(canvas, QStringLiteral("txtCounter"), style);
     Place(txtCounter_, 1980, 5160, kBoxWidth, 435);
     txtCounter_->setEnabled(false);
-    // Drawn in the disabled style, yet readable: the style's own disabled grey on grey is not.
+    KeepCounterReadable();
+    txtCounter_->installEventFilter(this);
+}
+
+// The counter is drawn in the disabled style, yet readable: the style's own disabled grey on
+// grey is not. The grey follows the palette, the desktop's dark or light theme.
+void frmMain::KeepCounterReadable() {
     QPalette palette = txtCounter_->palette();
-    palette.setColor(QPalette::Disabled, QPalette::Text,
-                     ReadableDimText(palette.color(QPalette::Disabled, QPalette::Base)));
-    txtCounter_->setPalette(palette);
+    const QColor readable = ReadableDimText(palette.color(QPalette::Disabled, QPalette::Base));
+    if (palette.color(QPalette::Disabled, QPalette::Text) != readable) {
+        palette.setColor(QPalette::Disabled, QPalette::Text, readable);
+        txtCounter_->setPalette(palette);
+    }
 }
 
 void frmMain::BuildOtherElements(QWidget* canvas) {

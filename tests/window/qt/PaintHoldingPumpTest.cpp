@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QScrollArea>
 #include <QWidget>
 #include <algorithm>
 #include <cstdint>
@@ -57,8 +58,10 @@ class PaintHoldingTest : public MainWindowFixture {
     // The window opened on the terminal and drawn once; the log starts after that.
     PaintLog& OpenAndLog() {
         Open(pty.path());
-        log_ =
-            std::make_unique<PaintLog>(*Find<StatusLight>("shpLight"), *Find<QLabel>("lblPanel1"));
+        auto* light = Find<StatusLight>("shpLight");
+        // In a window fitted to a small screen the light may lie beyond the view at first.
+        Find<QScrollArea>("fraView")->ensureWidgetVisible(light);
+        log_ = std::make_unique<PaintLog>(*light, *Find<QLabel>("lblPanel1"));
         EXPECT_TRUE(PumpUntil([&] { return !log_->lights.empty(); }));
         SettleEvents();
         log_->lights.clear();

@@ -17,13 +17,13 @@
 #include <utility>
 #include <vector>
 
+#include "common/qt/ReadableText.h"
 #include "device/CommHandler.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/Screenshot.h"
 #include "support/TestSupport.h"
 #include "window/qt/MainWindowFixture.h"
-#include "window/qt/ReadableText.h"
 #include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 
