@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include "window/qt/RecordListView.h"
 #include "window/qt/ScreenFit.h"
 #include "window/qt/StatusLight.h"
+#include "window/qt/ValueBox.h"
 
 namespace brisolant {
 
@@ -193,21 +193,13 @@ void frmMain::SetErrorCount(std::int64_t count) {
 
 void frmMain::SetDataText(int index, const std::string& text) {
     if (index >= 0 && index < static_cast<int>(txtData_.size())) {
-        QLineEdit* box = txtData_[static_cast<std::size_t>(index)];
-        const QString shown = FromLatin1(text);
-        // Laying out a box's text is half of what a scan costs the window; most fields repeat.
-        if (shown != box->text()) {
-            box->setText(shown);
-            box->setCursorPosition(0);
-        }
+        // A box lays out and draws its text again only when it changes; most fields repeat.
+        txtData_[static_cast<std::size_t>(index)]->SetText(FromLatin1(text));
     }
 }
 
 void frmMain::SetCounterText(const std::string& text) {
-    const QString shown = FromLatin1(text);
-    if (shown != txtCounter_->text()) {
-        txtCounter_->setText(shown);
-    }
+    txtCounter_->SetText(FromLatin1(text));
 }
 
 void frmMain::SetDataMenuEnabled(bool enabled) {

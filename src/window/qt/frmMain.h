@@ -21,7 +21,6 @@
 
 class QAction;
 class QLabel;
-class QLineEdit;
 
 namespace brisolant {
 
@@ -29,6 +28,7 @@ class ClickLabel;
 class PanelStatusBar;
 class RecordListView;
 class StatusLight;
+class ValueBox;
 
 // The main window: the last scan, the counter, the status light, the logo, the status bar and
 // the record list. It shows what the recorder and the window's logic ask for and passes on what
@@ -110,9 +110,9 @@ class frmMain : public QMainWindow,
     template <typename Step>
     void Run(Step&& step);
 
-    std::array<QLineEdit*, 12> txtData_{};
+    std::array<ValueBox*, 12> txtData_{};
     std::array<QLabel*, 12> lblData_{};
-    QLineEdit* txtCounter_ = nullptr;
+    ValueBox* txtCounter_ = nullptr;
     QLabel* lblCounter_ = nullptr;
     StatusLight* shpLight_ = nullptr;
     QLabel* lblDataReceived_ = nullptr;

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
@@ -17,6 +16,7 @@
 #include "window/qt/RecordListView.h"
 #include "window/qt/ScreenFit.h"
 #include "window/qt/StatusLight.h"
+#include "window/qt/ValueBox.h"
 #include "window/qt/ValueBoxStyle.h"
 #include "window/qt/frmMain.h"
 
@@ -79,11 +79,12 @@ QLabel* Caption(QWidget* parent, const QString& name, const QString& text) {
     return label;
 }
 
-QLineEdit* ValueBox(QWidget* parent, const QString& name, QStyle* style) {
-    auto* box = new QLineEdit(parent);
+// A screen reader names each box by the caption beside it.
+ValueBox* MakeValueBox(QWidget* parent, const QString& name, const QLabel& caption, QStyle* style) {
+    auto* box = new ValueBox(parent);
     box->setObjectName(name);
+    box->setAccessibleName(caption.text());
     box->setStyle(style);
-    box->setReadOnly(true);
     box->setFont(ValueFont());
     return box;
 }
@@ -149,7 +150,8 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
 
         FitCaption(caption);
 
-        QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex), style);
+        ValueBox* box =
+            MakeValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex), *caption, style);
         Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
         txtData_[static_cast<std::size_t>(row.boxIndex)] = box;
     }
@@ -159,7 +161,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     lblData_[1]->setFont(font);
     Place(lblData_[1], 5520, 2700, 2025, kCaptionHeight);
     lblData_[1]->hide();
-    txtData_[1] = ValueBox(canvas, QStringLiteral("txtData1"), style);
+    txtData_[1] = MakeValueBox(canvas, QStringLiteral("txtData1"), *lblData_[1], style);
     Place(txtData_[1], 7500, 2640, kBoxWidth, kBoxHeight);
     txtData_[1]->hide();
 
@@ -167,7 +169,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     lblCounter_->setFont(font);
     Place(lblCounter_, kCaptionLeft, 5220, CaptionWidth(1980), 405);
     FitCaption(lblCounter_);
-    txtCounter_ = ValueBox(canvas, QStringLiteral("txtCounter"), style);
+    txtCounter_ = MakeValueBox(canvas, QStringLiteral("txtCounter"), *lblCounter_, style);
     Place(txtCounter_, 1980, 5160, kBoxWidth, 435);
     txtCounter_->setEnabled(false);
     KeepCounterReadable();

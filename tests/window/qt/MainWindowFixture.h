@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QLineEdit>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
+#include "window/qt/ValueBox.h"
 #include "window/qt/frmMain.h"
 
 namespace brisolant::test {
@@ -70,7 +70,7 @@ class MainWindowFixture : public ::testing::Test {
     QString Panel(int panel) const {
         return Find<QLabel>(QStringLiteral("lblPanel%1").arg(panel))->toolTip();
     }
-    QString Box(const QString& name) const { return Find<QLineEdit>(name)->text(); }
+    QString Box(const QString& name) const { return Find<ValueBox>(name)->Text(); }
     QAction* Action(const char* name) const { return Find<QAction>(QString::fromLatin1(name)); }
 
     // The data files written so far, whole.

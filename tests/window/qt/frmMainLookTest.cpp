@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
 
@@ -50,7 +49,7 @@ TEST_F(frmMainLookTest, TheCounterStaysReadableWhenThePaletteTurnsDark) {
     frmMain& w = Open(pty.path());
     const ApplicationPalette dark(DarkPalette());
     SettleEvents();
-    const QPalette counter = Find<QLineEdit>("txtCounter")->palette();
+    const QPalette counter = Find<ValueBox>("txtCounter")->palette();
     EXPECT_GE(ContrastRatio(counter.color(QPalette::Disabled, QPalette::Text),
                             counter.color(QPalette::Disabled, QPalette::Base)),
               4.5);

@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QTimer>
@@ -41,13 +40,12 @@ TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
     EXPECT_TRUE(w.Comm().PortOpen());
 
-    auto* counter = Find<QLineEdit>("txtCounter");
-    EXPECT_EQ(counter->text(), "0");
+    auto* counter = Find<ValueBox>("txtCounter");
+    EXPECT_EQ(counter->Text(), "0");
     EXPECT_FALSE(counter->isEnabled());
     for (int i = 0; i < 12; ++i) {
-        auto* box = Find<QLineEdit>(QStringLiteral("txtData%1").arg(i));
-        EXPECT_TRUE(box->isReadOnly()) << i;
-        EXPECT_TRUE(box->text().isEmpty()) << i;
+        auto* box = Find<ValueBox>(QStringLiteral("txtData%1").arg(i));
+        EXPECT_TRUE(box->Text().isEmpty()) << i;
     }
     for (const char* hidden : {"txtData1", "lblData1", "lblErrors", "lblDataReceived", "lstData"}) {
         EXPECT_TRUE(Find<QWidget>(hidden)->isHidden()) << hidden;
@@ -106,8 +104,9 @@ TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
           Row{"lblData11", "Dim Volume", "txtData11"},
           Row{"lblCounter", "Counter", "txtCounter"}}) {
         auto* caption = Find<QLabel>(row.caption);
-        auto* box = Find<QLineEdit>(row.box);
+        auto* box = Find<ValueBox>(row.box);
         EXPECT_EQ(caption->text(), row.text);
+        EXPECT_EQ(box->accessibleName(), row.text) << "what a screen reader calls the box";
         EXPECT_LT(std::abs(caption->geometry().center().y() - box->geometry().center().y()),
                   px(120))
             << row.caption;
@@ -274,7 +273,7 @@ TEST_F(frmMainTest, APanelTooNarrowForItsTextEndsInAnEllipsisAndShowsItWhole) {
 // The counter keeps the disabled style, in a grey that can be read on its box.
 TEST_F(frmMainTest, TheDisabledCounterIsReadable) {
     Open(pty.path());
-    auto* counter = Find<QLineEdit>("txtCounter");
+    auto* counter = Find<ValueBox>("txtCounter");
     const QPalette& palette = counter->palette();
 
     EXPECT_FALSE(counter->isEnabled());
@@ -340,8 +339,7 @@ TEST_F(frmMainTest, WhatTheOpenDataViewCoversIsDrawnOnlyOnceItCloses) {
     EXPECT_TRUE(SaveScreenshot(w, "main-after-data-view"));
 }
 
-// Switching the view off must not hand the focus to the Barcode box, which would select its
-// whole text.
+// Switching the view off must not hand the focus to the Barcode box.
 TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
     frmMain& w = Open(pty.path());
     Action("mnuTest")->trigger();
@@ -355,7 +353,7 @@ TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
     Action("mnuData")->trigger();
 
     EXPECT_TRUE(list->isHidden());
-    EXPECT_FALSE(Find<QLineEdit>("txtData0")->hasSelectedText());
+    EXPECT_FALSE(Find<ValueBox>("txtData0")->hasFocus());
 }
 
 // Acts on the next modal dialog once it is up. It is looked for from timers rather than a
