@@ -4,12 +4,15 @@
 #include <QAccessibleWidget>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QRawFont>
 #include <QStyleOptionFrame>
 #include <algorithm>
+#include <cmath>
 
 namespace brisolant {
 
@@ -55,6 +58,30 @@ QString Printable(QString text) {
         }
     }
     return text;
+}
+
+// How high the glyphs' ink reaches, top to bottom, measured as QFontMetrics::boundingRect
+// measures a text but from the layout at hand: measuring the text would shape it again.
+int InkHeight(const QTextLayout& layout) {
+    if (layout.lineCount() == 0) {
+        return 0;
+    }
+    const QTextLine line = layout.lineAt(0);
+    const qreal baseline = line.y() + line.ascent();
+    qreal top = 100000;
+    qreal bottom = 0;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            const QRectF box = font.boundingRect(glyphs[i]);
+            const qreal y = positions[i].y() - baseline + box.y();
+            top = std::min(top, y);
+            bottom = std::max(bottom, std::ceil(y) + box.height());
+        }
+    }
+    return top < bottom ? qRound(bottom - top) : 0;
 }
 
 QStyleOptionFrame PanelOption(const QWidget& box) {
@@ -116,7 +143,7 @@ void ValueBox::LayOut() {
     layout_.endLayout();
     ascent_ = qRound(line.ascent());
     const QFontMetrics metrics = fontMetrics();
-    lineHeight_ = std::max(metrics.boundingRect(text_).height(), metrics.height());
+    lineHeight_ = std::max(InkHeight(layout_), metrics.height());
 }
 
 void ValueBox::paintEvent(QPaintEvent*) {

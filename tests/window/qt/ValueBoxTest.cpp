@@ -58,6 +58,8 @@ TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
         QStringLiteral("PCL\x1d"
                        "0001 jg"));
     same("a group separator and descenders");
+    setText(QStringLiteral("\u00c5\u01fa\u1ec6 \u222b\u0e14\u0e39\u0e4b"));
+    same("ink above and below the line");
     box.resize(307, 28);
     edit.resize(307, 28);
     same("resized");
