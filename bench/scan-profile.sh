@@ -67,9 +67,9 @@ while IFS='|' read -r what function; do
             gsub(/ /, "", share); printf "  %-50s %6s\n", what, share }'
 done <<'PARTS'
 all drawing, both repaints|QWidgetRepaintManager::paintAndFlush()
-drawing the value boxes|QLineEdit::paintEvent(
-  of which measuring the text's ink|QFontMetrics::boundingRect(QString const&)
-setting the value boxes' texts|QLineEdit::setText(
+drawing the value boxes|ValueBox::paintEvent(
+setting the value boxes' texts|ValueBox::SetText(
+  of which measuring the text's ink|QRawFont::boundingRect(
 drawing glyphs, in every widget|QRasterPaintEngine::alphaPenBlt(
 drawing the status panels|PanelLabel::paintEvent(
 drawing the status light|StatusLight::paintEvent(

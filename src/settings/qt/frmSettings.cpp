@@ -21,6 +21,7 @@
 #include "settings/FailureMessage.h"
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
+#include "settings/qt/IndicatorStyle.h"
 #include "settings/qt/PortChoices.h"
 
 namespace brisolant {
@@ -108,6 +109,13 @@ frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, Q
     CreateFileGroup();
     CreateCommunicationGroup();
     CreateButtons();
+    auto* indicators = new IndicatorStyle(this);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QCheckBox*>(button) != nullptr ||
+            qobject_cast<QRadioButton*>(button) != nullptr) {
+            button->setStyle(indicators);
+        }
+    }
     SetFocusOrder();
     FitCaptions(this);
     ShowValues(DialogValuesFrom(settings));

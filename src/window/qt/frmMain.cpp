@@ -4,8 +4,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 #include <algorithm>
 #include <utility>
 
@@ -19,7 +19,9 @@
 #include "window/qt/CoveredSiblings.h"
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/RecordListView.h"
+#include "window/qt/ScreenFit.h"
 #include "window/qt/StatusLight.h"
+#include "window/qt/ValueBox.h"
 
 namespace brisolant {
 
@@ -30,7 +32,8 @@ frmMain::frmMain(SettingsPlace place, QWidget* parent)
     : QMainWindow(parent), prompt_(this), messages_(this) {
     BuildElements(place.stationName);
     logic_ = std::make_unique<MainWindowLogic>(
-        *this, platform_.Services({*this, *this, pump_, prompt_, messages_}, std::move(place), {}));
+        *this,
+        platform_.Services({*this, *this, heldPump_, prompt_, messages_}, std::move(place), {}));
     ConnectCommands();
     Run([this] { logic_->Form_Load(); });
 }
@@ -105,6 +108,11 @@ void frmMain::Repaint() {
 
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (!event->spontaneous() && !fitted_) {
+        // The frame is known now: fitted again, the window is sure to be on its screen whole.
+        fitted_ = true;
+        FitIntoScreen(*this, screen()->availableGeometry());
+    }
     Repaint();
 }
 
@@ -163,21 +171,13 @@ void frmMain::SetErrorCount(std::int64_t count) {
 
 void frmMain::SetDataText(int index, const std::string& text) {
     if (index >= 0 && index < static_cast<int>(txtData_.size())) {
-        QLineEdit* box = txtData_[static_cast<std::size_t>(index)];
-        const QString shown = FromLatin1(text);
-        // Laying out a box's text is half of what a scan costs the window; most fields repeat.
-        if (shown != box->text()) {
-            box->setText(shown);
-            box->setCursorPosition(0);
-        }
+        // A box lays out and draws its text again only when it changes; most fields repeat.
+        txtData_[static_cast<std::size_t>(index)]->SetText(FromLatin1(text));
     }
 }
 
 void frmMain::SetCounterText(const std::string& text) {
-    const QString shown = FromLatin1(text);
-    if (shown != txtCounter_->text()) {
-        txtCounter_->setText(shown);
-    }
+    txtCounter_->SetText(FromLatin1(text));
 }
 
 void frmMain::SetDataMenuEnabled(bool enabled) {
@@ -223,20 +223,27 @@ void frmMain::SetListGeometry(int top, int width, int height) {
     PlaceList();
 }
 
+// What the window shows of the elements' canvas, which scrolls in a window too small for it.
+QWidget* frmMain::ListRoom() const {
+    return lstData_->parentWidget()->parentWidget();
+}
+
 // The list's height comes from the window's outer height, title and menu bar included; it ends
 // above the status bar, so that its last row and its scroll bar stay in sight.
 void frmMain::PlaceList() {
     const int top = TwipsToPixels(*this, listTopTwips_);
-    const int room = std::max(lstData_->parentWidget()->height() - top, 0);
+    const int room = std::max(ListRoom()->height() - top, 0);
     lstData_->setGeometry(0, top, TwipsToPixels(*this, listWidthTwips_),
                           std::min(TwipsToPixels(*this, listHeightTwips_), room));
     SuspendCoveredSiblings(*lstData_);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (lstData_ != nullptr && watched == lstData_->parentWidget() &&
-        event->type() == QEvent::Resize) {
+    if (lstData_ != nullptr && watched == ListRoom() && event->type() == QEvent::Resize) {
         PlaceList();
+    }
+    if (watched == txtCounter_ && event->type() == QEvent::PaletteChange) {
+        KeepCounterReadable();
     }
     return QMainWindow::eventFilter(watched, event);
 }

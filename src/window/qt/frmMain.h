@@ -12,11 +12,11 @@
 #include "scan/ScanDisplay.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
+#include "window/qt/PaintHoldingPump.h"
 #include "window/qt/QtInputPrompt.h"
 
 class QAction;
 class QLabel;
-class QLineEdit;
 
 namespace brisolant {
 
@@ -24,6 +24,7 @@ class ClickLabel;
 class PanelStatusBar;
 class RecordListView;
 class StatusLight;
+class ValueBox;
 
 // The main window: the last scan, the counter, the status light, the logo, the status bar and
 // the record list. It shows what the recorder and the window's logic ask for and passes on what
@@ -88,6 +89,7 @@ class frmMain : public QMainWindow,
     void BuildValueColumn(QWidget* canvas);
     void BuildOtherElements(QWidget* canvas);
     void BuildMenus();
+    void KeepCounterReadable();
 
     // frmMain.cpp: the commands.
     void ConnectCommands();
@@ -97,14 +99,15 @@ class frmMain : public QMainWindow,
     void mnuData_Click();
     void Repaint();
     void PlaceList();
+    QWidget* ListRoom() const;
     // Runs a step of the logic; a failure that escapes it, or anything else thrown (out of
     // memory), is shown in panel 1, never thrown through Qt.
     template <typename Step>
     void Run(Step&& step);
 
-    std::array<QLineEdit*, 12> txtData_{};
+    std::array<ValueBox*, 12> txtData_{};
     std::array<QLabel*, 12> lblData_{};
-    QLineEdit* txtCounter_ = nullptr;
+    ValueBox* txtCounter_ = nullptr;
     QLabel* lblCounter_ = nullptr;
     StatusLight* shpLight_ = nullptr;
     QLabel* lblDataReceived_ = nullptr;
@@ -120,11 +123,13 @@ class frmMain : public QMainWindow,
     QAction* mnuTest_ = nullptr;
     QAction* mnuAbout_ = nullptr;
     bool dataChecked_ = false;
+    bool fitted_ = false;
     int listWidthTwips_ = 9465;
     int listTopTwips_ = 50;
     int listHeightTwips_ = 255;
 
     QtEventPump pump_;
+    PaintHoldingPump heldPump_{*this, pump_};
     QtInputPrompt prompt_;
     QtMessagePresenter messages_;
     // Before the logic, which records through it, and after it on the way out: the port and

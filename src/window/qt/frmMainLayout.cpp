@@ -3,17 +3,20 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "common/qt/ReadableText.h"
 #include "common/qt/TwipsLayout.h"
 #include "window/qt/ClickLabel.h"
 #include "window/qt/PanelStatusBar.h"
-#include "window/qt/ReadableText.h"
 #include "window/qt/RecordListView.h"
+#include "window/qt/ScreenFit.h"
 #include "window/qt/StatusLight.h"
+#include "window/qt/ValueBox.h"
 #include "window/qt/ValueBoxStyle.h"
 #include "window/qt/frmMain.h"
 
@@ -24,6 +27,10 @@ namespace {
 constexpr int kClientWidth = 9570;
 constexpr int kClientHeight = 6105;
 constexpr int kStatusBarHeight = 375;
+// The least of the elements the window keeps in sight: the captions and boxes of the rows down
+// to the device, and room for the scroll bars; the rest is scrolled to.
+constexpr int kMinViewWidth = 3945;
+constexpr int kMinViewHeight = 2160;
 
 // One row of the value column: a caption and the value box beside it. The captions of rows
 // 6 to 8 carry other indexes than their boxes.
@@ -72,11 +79,12 @@ QLabel* Caption(QWidget* parent, const QString& name, const QString& text) {
     return label;
 }
 
-QLineEdit* ValueBox(QWidget* parent, const QString& name, QStyle* style) {
-    auto* box = new QLineEdit(parent);
+// A screen reader names each box by the caption beside it.
+ValueBox* MakeValueBox(QWidget* parent, const QString& name, const QLabel& caption, QStyle* style) {
+    auto* box = new ValueBox(parent);
     box->setObjectName(name);
+    box->setAccessibleName(caption.text());
     box->setStyle(style);
-    box->setReadOnly(true);
     box->setFont(ValueFont());
     return box;
 }
@@ -101,10 +109,20 @@ void frmMain::BuildElements(const std::string& stationName) {
     auto* column = new QVBoxLayout(client);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    auto* canvas = new QWidget(client);
+    // On a screen too small for the whole window the elements scroll above the status bar.
+    auto* view = new QScrollArea(client);
+    view->setObjectName(QStringLiteral("fraView"));
+    view->setFrameShape(QFrame::NoFrame);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setWidgetResizable(true);
+    view->setMinimumSize(TwipsToPixels(*this, kMinViewWidth), TwipsToPixels(*this, kMinViewHeight));
+    auto* canvas = new QWidget;
     canvas->setObjectName(QStringLiteral("fraCanvas"));
-    column->addWidget(canvas, 1);
-    canvas->installEventFilter(this);
+    canvas->setMinimumSize(TwipsToPixels(*this, kClientWidth),
+                           TwipsToPixels(*this, kClientHeight - kStatusBarHeight));
+    view->setWidget(canvas);
+    column->addWidget(view, 1);
+    view->viewport()->installEventFilter(this);
     StatusBar_ = new PanelStatusBar(client);
     StatusBar_->setObjectName(QStringLiteral("StatusBar"));
     StatusBar_->setFixedHeight(TwipsToPixels(*this, kStatusBarHeight));
@@ -116,6 +134,7 @@ void frmMain::BuildElements(const std::string& stationName) {
     BuildMenus();
     resize(TwipsToPixels(*this, kClientWidth),
            menuBar()->sizeHint().height() + TwipsToPixels(*this, kClientHeight));
+    FitIntoScreen(*this, screen()->availableGeometry());
 }
 
 void frmMain::BuildValueColumn(QWidget* canvas) {
@@ -131,7 +150,8 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
 
         FitCaption(caption);
 
-        QLineEdit* box = ValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex), style);
+        ValueBox* box =
+            MakeValueBox(canvas, QStringLiteral("txtData%1").arg(row.boxIndex), *caption, style);
         Place(box, row.boxLeft, row.boxTop, row.boxIndex == 0 ? 4605 : kBoxWidth, kBoxHeight);
         txtData_[static_cast<std::size_t>(row.boxIndex)] = box;
     }
@@ -141,7 +161,7 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     lblData_[1]->setFont(font);
     Place(lblData_[1], 5520, 2700, 2025, kCaptionHeight);
     lblData_[1]->hide();
-    txtData_[1] = ValueBox(canvas, QStringLiteral("txtData1"), style);
+    txtData_[1] = MakeValueBox(canvas, QStringLiteral("txtData1"), *lblData_[1], style);
     Place(txtData_[1], 7500, 2640, kBoxWidth, kBoxHeight);
     txtData_[1]->hide();
 
@@ -149,14 +169,22 @@ void frmMain::BuildValueColumn(QWidget* canvas) {
     lblCounter_->setFont(font);
     Place(lblCounter_, kCaptionLeft, 5220, CaptionWidth(1980), 405);
     FitCaption(lblCounter_);
-    txtCounter_ = ValueBox(canvas, QStringLiteral("txtCounter"), style);
+    txtCounter_ = MakeValueBox(canvas, QStringLiteral("txtCounter"), *lblCounter_, style);
     Place(txtCounter_, 1980, 5160, kBoxWidth, 435);
     txtCounter_->setEnabled(false);
-    // Drawn in the disabled style, yet readable: the style's own disabled grey on grey is not.
+    KeepCounterReadable();
+    txtCounter_->installEventFilter(this);
+}
+
+// The counter is drawn in the disabled style, yet readable: the style's own disabled grey on
+// grey is not. The grey follows the palette, the desktop's dark or light theme.
+void frmMain::KeepCounterReadable() {
     QPalette palette = txtCounter_->palette();
-    palette.setColor(QPalette::Disabled, QPalette::Text,
-                     ReadableDimText(palette.color(QPalette::Disabled, QPalette::Base)));
-    txtCounter_->setPalette(palette);
+    const QColor readable = ReadableDimText(palette.color(QPalette::Disabled, QPalette::Base));
+    if (palette.color(QPalette::Disabled, QPalette::Text) != readable) {
+        palette.setColor(QPalette::Disabled, QPalette::Text, readable);
+        txtCounter_->setPalette(palette);
+    }
 }
 
 void frmMain::BuildOtherElements(QWidget* canvas) {

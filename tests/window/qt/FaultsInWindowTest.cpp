@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
+#include "window/qt/ValueBox.h"
 #include "window/qt/frmMain.h"
 
 namespace brisolant::test {
@@ -88,7 +88,7 @@ class FaultsInWindowTest : public ::testing::Test {
     }
     std::string settingsFile() const { return program.file("Orvane.ini"); }
     QString Box(const char* name) const {
-        return window->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+        return window->findChild<ValueBox*>(QString::fromLatin1(name))->Text();
     }
     QString Panel1() const { return window->findChild<QLabel*>("lblPanel1")->toolTip(); }
     void SendScan() { pty.Write("\x02" + CommHandler::TestScanText()); }

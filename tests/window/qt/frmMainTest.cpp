@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QTimer>
@@ -17,85 +16,20 @@
 #include <utility>
 #include <vector>
 
+#include "common/qt/ReadableText.h"
 #include "device/CommHandler.h"
-#include "support/FindControl.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 #include "support/Screenshot.h"
 #include "support/TestSupport.h"
-#include "window/qt/ReadableText.h"
+#include "window/qt/MainWindowFixture.h"
 #include "window/qt/RecordListView.h"
 #include "window/qt/StatusLight.h"
 
 namespace brisolant::test {
 namespace {
 
-// Counts the paint events each watched widget receives.
-class PaintCounter : public QObject {
-  public:
-    explicit PaintCounter(std::map<QObject*, int>& paints) : paints_(paints) {}
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints_[watched];
-        }
-        return false;
-    }
-
-  private:
-    std::map<QObject*, int>& paints_;
-};
-
-// The main window over a program folder of its own, whose settings point the port at a
-// pseudo-terminal and the data files at a folder of their own.
-class frmMainTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        EnsureQtApplication();
-        if (!pty.ok()) {
-            GTEST_SKIP() << "no pseudo-terminal available";
-        }
-    }
-
-    // Extra lines go to the SETTINGS section.
-    void WriteSettings(const std::string& commPort, const std::string& extra = {},
-                       const std::string& baudRate = "9600") {
-        WriteFile(program.file("Orvane.ini"),
-                  "[COMMUNICATION]\r\nCommPort=" + commPort + "\r\nBaudRate=" + baudRate +
-                      "\r\n[SETTINGS]\r\nFilePath=" + data.folder() + "\r\n" + extra);
-    }
-
-    frmMain& Open(const std::string& commPort, const std::string& extra = {}) {
-        WriteSettings(commPort, extra);
-        window = std::make_unique<frmMain>(program.path().string());
-        window->show();
-        return *window;
-    }
-
-    template <typename T>
-    T* Find(const QString& name) const {
-        return test::FindControl<T>(*window, name);
-    }
-    // The panel's whole text, which its tooltip shows.
-    QString Panel(int panel) const {
-        return Find<QLabel>(QStringLiteral("lblPanel%1").arg(panel))->toolTip();
-    }
-    QString Box(const QString& name) const { return Find<QLineEdit>(name)->text(); }
-    QAction* Action(const char* name) const { return Find<QAction>(QString::fromLatin1(name)); }
-
-    // The data files written so far, whole.
-    std::vector<std::string> DataFiles() const {
-        std::vector<std::string> contents;
-        for (const auto& entry : std::filesystem::directory_iterator(data.path())) {
-            contents.push_back(ReadFile(entry.path().string()));
-        }
-        return contents;
-    }
-
-    PseudoTerminal pty;
-    TempDir program;
-    TempDir data;
-    std::unique_ptr<frmMain> window;
-};
+class frmMainTest : public MainWindowFixture {};
 
 TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     frmMain& w = Open(pty.path());
@@ -106,13 +40,12 @@ TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
     EXPECT_TRUE(w.Comm().PortOpen());
 
-    auto* counter = Find<QLineEdit>("txtCounter");
-    EXPECT_EQ(counter->text(), "0");
+    auto* counter = Find<ValueBox>("txtCounter");
+    EXPECT_EQ(counter->Text(), "0");
     EXPECT_FALSE(counter->isEnabled());
     for (int i = 0; i < 12; ++i) {
-        auto* box = Find<QLineEdit>(QStringLiteral("txtData%1").arg(i));
-        EXPECT_TRUE(box->isReadOnly()) << i;
-        EXPECT_TRUE(box->text().isEmpty()) << i;
+        auto* box = Find<ValueBox>(QStringLiteral("txtData%1").arg(i));
+        EXPECT_TRUE(box->Text().isEmpty()) << i;
     }
     for (const char* hidden : {"txtData1", "lblData1", "lblErrors", "lblDataReceived", "lstData"}) {
         EXPECT_TRUE(Find<QWidget>(hidden)->isHidden()) << hidden;
@@ -171,8 +104,9 @@ TEST_F(frmMainTest, LaysOutTheElementsAtTheirTwipPositions) {
           Row{"lblData11", "Dim Volume", "txtData11"},
           Row{"lblCounter", "Counter", "txtCounter"}}) {
         auto* caption = Find<QLabel>(row.caption);
-        auto* box = Find<QLineEdit>(row.box);
+        auto* box = Find<ValueBox>(row.box);
         EXPECT_EQ(caption->text(), row.text);
+        EXPECT_EQ(box->accessibleName(), row.text) << "what a screen reader calls the box";
         EXPECT_LT(std::abs(caption->geometry().center().y() - box->geometry().center().y()),
                   px(120))
             << row.caption;
@@ -339,7 +273,7 @@ TEST_F(frmMainTest, APanelTooNarrowForItsTextEndsInAnEllipsisAndShowsItWhole) {
 // The counter keeps the disabled style, in a grey that can be read on its box.
 TEST_F(frmMainTest, TheDisabledCounterIsReadable) {
     Open(pty.path());
-    auto* counter = Find<QLineEdit>("txtCounter");
+    auto* counter = Find<ValueBox>("txtCounter");
     const QPalette& palette = counter->palette();
 
     EXPECT_FALSE(counter->isEnabled());
@@ -405,8 +339,7 @@ TEST_F(frmMainTest, WhatTheOpenDataViewCoversIsDrawnOnlyOnceItCloses) {
     EXPECT_TRUE(SaveScreenshot(w, "main-after-data-view"));
 }
 
-// Switching the view off must not hand the focus to the Barcode box, which would select its
-// whole text.
+// Switching the view off must not hand the focus to the Barcode box.
 TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
     frmMain& w = Open(pty.path());
     Action("mnuTest")->trigger();
@@ -420,7 +353,7 @@ TEST_F(frmMainTest, SwitchingTheDataViewOffLeavesNoSelectionBehind) {
     Action("mnuData")->trigger();
 
     EXPECT_TRUE(list->isHidden());
-    EXPECT_FALSE(Find<QLineEdit>("txtData0")->hasSelectedText());
+    EXPECT_FALSE(Find<ValueBox>("txtData0")->hasFocus());
 }
 
 // Acts on the next modal dialog once it is up. It is looked for from timers rather than a

@@ -1,4 +1,4 @@
-#include "window/qt/ReadableText.h"
+#include "common/qt/ReadableText.h"
 
 #include <algorithm>
 #include <cmath>

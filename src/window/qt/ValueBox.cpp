@@ -1,0 +1,188 @@
+#include "window/qt/ValueBox.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QRawFont>
+#include <QStyleOptionFrame>
+#include <algorithm>
+#include <cmath>
+
+namespace brisolant {
+
+namespace {
+
+// A QLineEdit's room between its frame and its text.
+constexpr int kHorizontalMargin = 2;
+constexpr int kVerticalMargin = 1;
+
+// What a screen reader learns of a box: a read-only text whose value is the box's text.
+class ValueBoxAccessible : public QAccessibleWidget {
+  public:
+    explicit ValueBoxAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::EditableText) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) {
+            return static_cast<const ValueBox*>(widget())->Text();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = true;
+        return state;
+    }
+};
+
+QAccessibleInterface* AccessibleValueBox(const QString& key, QObject* object) {
+    if (key == QLatin1String(ValueBox::staticMetaObject.className()) && object != nullptr &&
+        object->isWidgetType()) {
+        return new ValueBoxAccessible(static_cast<QWidget*>(object));
+    }
+    return nullptr;
+}
+
+// Control characters are drawn as spaces, not as boxes; the value keeps them.
+QString Printable(QString text) {
+    for (QChar& c : text) {
+        if ((c.unicode() < 0x20 && c.unicode() != 0x09) || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator || c == QChar::ObjectReplacementCharacter) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return text;
+}
+
+// How high the glyphs' ink reaches, top to bottom, measured as QFontMetrics::boundingRect
+// measures a text but from the layout at hand: measuring the text would shape it again.
+int InkHeight(const QTextLayout& layout) {
+    if (layout.lineCount() == 0) {
+        return 0;
+    }
+    const QTextLine line = layout.lineAt(0);
+    const qreal baseline = line.y() + line.ascent();
+    qreal top = 100000;
+    qreal bottom = 0;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            const QRectF box = font.boundingRect(glyphs[i]);
+            const qreal y = positions[i].y() - baseline + box.y();
+            top = std::min(top, y);
+            bottom = std::max(bottom, std::ceil(y) + box.height());
+        }
+    }
+    return top < bottom ? qRound(bottom - top) : 0;
+}
+
+QStyleOptionFrame PanelOption(const QWidget& box) {
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.rect = box.contentsRect();
+    option.lineWidth = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box);
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+    option.features = QStyleOptionFrame::None;
+    return option;
+}
+
+}  // namespace
+
+ValueBox::ValueBox(QWidget* parent) : QWidget(parent) {
+    static const bool accessible = (QAccessible::installFactory(AccessibleValueBox), true);
+    (void)accessible;
+    setFocusPolicy(Qt::StrongFocus);
+    setBackgroundRole(QPalette::Base);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    LayOut();
+}
+
+void ValueBox::SetText(const QString& text) {
+    if (text == text_) {
+        return;
+    }
+    text_ = text;
+    LayOut();
+    update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, text_);
+        QAccessible::updateAccessibility(&changed);
+    }
+}
+
+void ValueBox::Copy() const {
+    QGuiApplication::clipboard()->setText(text_);
+}
+
+QSize ValueBox::sizeHint() const {
+    const QFontMetrics metrics = fontMetrics();
+    return {17 * metrics.horizontalAdvance(QLatin1Char('x')) + 2 * kHorizontalMargin,
+            metrics.height() + 2 * kVerticalMargin + 4};
+}
+
+// Laid out as a QLineEdit lays out its line, so that it is drawn the same.
+void ValueBox::LayOut() {
+    layout_.setText(Printable(text_));
+    layout_.setFont(font());
+    layout_.setCacheEnabled(true);
+    QTextOption option = layout_.textOption();
+    option.setTextDirection(layoutDirection());
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout_.setTextOption(option);
+    layout_.beginLayout();
+    const QTextLine line = layout_.createLine();
+    layout_.endLayout();
+    ascent_ = qRound(line.ascent());
+    const QFontMetrics metrics = fontMetrics();
+    lineHeight_ = std::max(InkHeight(layout_), metrics.height());
+}
+
+void ValueBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QStyleOptionFrame panel = PanelOption(*this);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    if (text_.isEmpty()) {
+        return;
+    }
+    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
+    painter.setClipRect(room);
+    const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
+    const QPoint topLeft(room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent()));
+    painter.setPen(palette().text().color());
+    layout_.draw(&painter, topLeft, {}, room);
+}
+
+void ValueBox::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        Copy();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ValueBox::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy = menu.addAction(QStringLiteral("&Copy"), this, &ValueBox::Copy);
+    copy->setObjectName(QStringLiteral("mnuCopy"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(!text_.isEmpty());
+    menu.exec(event->globalPos());
+}
+
+void ValueBox::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LayoutDirectionChange) {
+        LayOut();
+    }
+}
+
+}  // namespace brisolant

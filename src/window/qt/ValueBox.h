@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QTextLayout>
+#include <QWidget>
+
+namespace brisolant {
+
+// A read-only value box that looks as a read-only QLineEdit does (its frame drawn by the style,
+// which may keep it as a picture) but does the least a new value needs: the text is laid out
+// once when it changes and drawn from that layout, and the box repaints only then. It takes the
+// focus with Tab, and Ctrl+C and its context menu's Copy copy the whole value; text cannot be
+// selected with the mouse. Screen readers read its accessible name and its value.
+class ValueBox : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ValueBox(QWidget* parent = nullptr);
+
+    void SetText(const QString& text);
+    const QString& Text() const { return text_; }
+    void Copy() const;
+
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void LayOut();
+
+    QString text_;
+    QTextLayout layout_;
+    int ascent_ = 0;
+    // The height the text's line takes, its ink included, as a QLineEdit measures it.
+    int lineHeight_ = 0;
+};
+
+}  // namespace brisolant

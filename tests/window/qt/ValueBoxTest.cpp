@@ -1,0 +1,127 @@
+#include "window/qt/ValueBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+
+#include "support/QtTestApp.h"
+#include "support/QtWaiting.h"
+#include "window/qt/ValueBoxStyle.h"
+
+namespace brisolant::test {
+namespace {
+
+QFont BoxFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSizeF(12);
+    font.setBold(true);
+    return font;
+}
+
+// The box must look as the read-only QLineEdit it stands for, through a scan's changes.
+TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    ValueBox box;
+    QLineEdit edit;
+    box.setStyle(&style);
+    edit.setStyle(&style);
+    edit.setReadOnly(true);
+    for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(&edit)}) {
+        widget->setFont(BoxFont());
+        widget->resize(131, 28);
+    }
+    const auto setText = [&](const QString& text) {
+        box.SetText(text);
+        edit.setText(text);
+        edit.setCursorPosition(0);
+    };
+    const auto same = [&](const char* what) {
+        EXPECT_EQ(box.grab().toImage().convertToFormat(QImage::Format_ARGB32),
+                  edit.grab().toImage().convertToFormat(QImage::Format_ARGB32))
+            << what;
+    };
+    same("empty");
+    setText(QStringLiteral("11/12/2026"));
+    same("a date");
+    setText(QStringLiteral("12.50 kg  "));
+    same("trailing spaces");
+    setText(
+        QStringLiteral("PCL\x1d"
+                       "0001 jg"));
+    same("a group separator and descenders");
+    setText(QStringLiteral("\u00c5\u01fa\u1ec6 \u222b\u0e14\u0e39\u0e4b"));
+    same("ink above and below the line");
+    box.resize(307, 28);
+    edit.resize(307, 28);
+    same("resized");
+    box.setEnabled(false);
+    edit.setEnabled(false);
+    setText(QStringLiteral("1,234"));
+    same("disabled");
+}
+
+TEST(ValueBoxTest, CtrlCAndTheContextMenuCopyTheWholeValue) {
+    EnsureQtApplication();
+    ValueBox box;
+    box.SetText(
+        QStringLiteral("PCL\x1d"
+                       "0001"));
+    QApplication::clipboard()->clear();
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+    QApplication::sendEvent(&box, &copy);
+    EXPECT_EQ(QApplication::clipboard()->text(), box.Text());
+
+    QApplication::clipboard()->clear();
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menu->findChild<QAction*>(QStringLiteral("mnuCopy"))->trigger();
+            menu->close();
+        }
+    });
+    chooser.start(10);
+    box.show();
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), box.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&box, &menu);
+    EXPECT_EQ(QApplication::clipboard()->text(), box.Text());
+}
+
+TEST(ValueBoxTest, TabMovesTheFocusFromBoxToBox) {
+    EnsureQtApplication();
+    QWidget window;
+    auto* first = new ValueBox(&window);
+    auto* second = new ValueBox(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    first->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(PumpUntil([&] { return first->hasFocus(); }));
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QApplication::sendEvent(first, &tab);
+    EXPECT_TRUE(second->hasFocus());
+}
+
+// A screen reader reads the caption as the box's name and its text as its value.
+TEST(ValueBoxTest, AScreenReaderReadsTheCaptionAndTheValue) {
+    EnsureQtApplication();
+    ValueBox box;
+    box.setAccessibleName(QStringLiteral("Barcode"));
+    box.SetText(QStringLiteral("1234567890"));
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&box);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->text(QAccessible::Name), "Barcode");
+    EXPECT_EQ(reader->text(QAccessible::Value), "1234567890");
+    EXPECT_TRUE(reader->state().readOnly);
+    EXPECT_TRUE(reader->state().focusable);
+}
+
+}  // namespace
+}  // namespace brisolant::test
