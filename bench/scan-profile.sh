@@ -75,5 +75,5 @@ drawing the status panels|PanelLabel::paintEvent(
 drawing the status light|StatusLight::paintEvent(
 drawing the data view's rows|RecordListView::paintEvent(
 drawing scroll bars|QScrollBar::paintEvent(
-the record line and its append|ScanProcessor::Record(
+processing a scan: record line and value boxes|ScanProcessor::Process(
 PARTS
