@@ -3,7 +3,7 @@
 # README gives: the scan path and the data-file append, the data view over a million records,
 # and the real program against the station simulator, flooded and at a 115200-baud line's pace
 # (with the data view closed and open), with its idle cost, and while its data folder hangs (as
-# root, with FUSE), then, when valgrind is installed,
+# root, with FUSE), its start-up beside a Qt Widgets hello-world, then, when valgrind is installed,
 # where a scan's instructions go at the line's pace, with the view closed and open. Prints the
 # machine and the build first: figures from a machine that other work is loading are not worth
 # quoting.
@@ -32,6 +32,8 @@ echo "== The same with the data view open, then 10 s idle (bench/throughput.sh -
 bench/throughput.sh --count 2000 --paced 40 --view-open --idle 10
 echo "== The data folder hangs for 8 s at the line's pace (bench/stall.sh)"
 bench/stall.sh
+echo "== Start-up beside a Qt Widgets hello-world (bench/startup.sh 30)"
+bench/startup.sh 30
 echo "== Where a scan's instructions go at the line's pace (bench/scan-profile.sh), view closed and open"
 if command -v valgrind >/dev/null; then
     bench/scan-profile.sh
