@@ -1,7 +1,6 @@
 #include "scan/JournalLock.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -10,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "common/ProcessRuns.h"
 
 namespace brisolant {
 
@@ -38,10 +39,6 @@ void WriteOwnProcessId(int fd) {
     }
 }
 
-bool Runs(pid_t pid) {
-    return ::kill(pid, 0) == 0 || errno == EPERM;
-}
-
 // The process the lock file names, when it still runs: a holder that could not write its own id
 // leaves an earlier holder's in the file.
 pid_t NamedHolder(int fd) {
@@ -51,7 +48,7 @@ pid_t NamedHolder(int fd) {
     if (count <= 0 || std::from_chars(text, text + count, pid).ec != std::errc() || pid <= 0) {
         return 0;
     }
-    return Runs(pid) ? pid : 0;
+    return ProcessRuns(pid) ? pid : 0;
 }
 
 // "brisolant (process 4242)", as the system names the process.

@@ -1,11 +1,12 @@
 #include "device/qt/PortFailure.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QLockFile>
 #include <cerrno>
+
+#include "common/ProcessRuns.h"
 
 namespace brisolant {
 
@@ -13,10 +14,6 @@ namespace {
 
 std::string Text(const QString& text) {
     return text.toLocal8Bit().toStdString();
-}
-
-bool Runs(qint64 pid) {
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 // Qt Serial Port locks a port with a file "LCK.." + its name ('/' as '_') in the first of the
@@ -38,7 +35,7 @@ void FindLockHolder(const QString& portName, OpenRefusal& refusal) {
         if (lock.getLockInfo(&pid, &host, &program) && pid > 0) {
             refusal.holder = (program.isEmpty() ? QStringLiteral("a program") : program) +
                              QStringLiteral(" (process %1)").arg(pid);
-            refusal.holderEnded = !Runs(pid);
+            refusal.holderEnded = !ProcessRuns(static_cast<pid_t>(pid));
             refusal.lockFile = path;
             return;
         }
