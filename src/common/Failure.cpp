@@ -97,6 +97,8 @@ std::string_view FailureDescription(FailureCode code) {
             return "A setting is out of range";
         case FailureCode::SettingTooLong:
             return "A setting is too long to be read whole";
+        case FailureCode::SettingNotAFileName:
+            return "A setting cannot be part of a data file's name";
         case FailureCode::AlreadyRunning:
             return "The program already runs on this settings file; this copy ends";
         case FailureCode::RunLockUnavailable:

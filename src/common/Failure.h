@@ -54,6 +54,7 @@ enum class FailureCode : int {
     SettingTypeMismatch = 311,
     SettingOverflow = 312,
     SettingTooLong = 313,
+    SettingNotAFileName = 314,
     // The program's run
     AlreadyRunning = 401,
     RunLockUnavailable = 402,

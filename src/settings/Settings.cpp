@@ -103,6 +103,43 @@ std::string ReadKeyText(const SettingKey& key, std::initializer_list<SettingsSou
     return text;
 }
 
+// A setting's text as the operator can read it in a message: control bytes (a NUL the file
+// holds, say) as \xNN.
+std::string Printable(std::string_view text) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string printable;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            printable += "\\x";
+            printable += kDigits[byte >> 4];
+            printable += kDigits[byte & 0xF];
+        } else {
+            printable += c;
+        }
+    }
+    return printable;
+}
+
+// Values that would make every scan fail to be written are refused as the settings load, so
+// that scans keep being recorded (or kept) under the default, and the operator is told once.
+void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
+    if (settings.LogFileType < 0 || settings.LogFileType > 2) {
+        const std::string detail = "[SETTINGS] LogFileType = \"" +
+                                   std::to_string(settings.LogFileType) +
+                                   "\"; it may be 0, 1 or 2; the default 0 is used.";
+        ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingOverflow, detail));
+        settings.LogFileType = 0;
+    }
+    if (settings.BranchID.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+        const std::string detail = "[SETTINGS] BranchID = \"" + Printable(settings.BranchID) +
+                                   "\"; a file name cannot hold \"/\" or a NUL; no branch "
+                                   "identifier is used.";
+        ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingNotAFileName, detail));
+        settings.BranchID.clear();
+    }
+}
+
 bool IsFilePath(const SettingKey& key) {
     const auto* member = std::get_if<std::string Settings::*>(&key.field);
     return member && *member == &Settings::FilePath;
@@ -148,6 +185,7 @@ void LoadSettings(Settings& settings, const SettingsPlace& place, MessagePresent
             StoreSetting(settings, key, ReadKeyText(key, {own, site}, builtIn, messages), messages);
         }
     }
+    RefuseUnusableValues(settings, messages);
     settings.CreateIniFolder = place.createSettingsFolder;
     settings.CreateFilePath =
         place.createDefaultFolder && settings.FilePath == place.defaultFilePath;

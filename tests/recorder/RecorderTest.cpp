@@ -210,13 +210,16 @@ TEST_F(RecorderTest, ScansWaitForTheFolderAndAreWrittenInOrderWithTheirOwnTimes)
     EXPECT_EQ(view.panels[1], "Status: Waiting Idle") << "once the last is written";
 }
 
-// A name no file can have would hold up every scan behind it for good: such a scan is reported
-// and not kept.
-TEST_F(RecorderTest, ScanWithAnImpossibleFileNameDoesNotWait) {
-    Start("BranchID=a/b\r\n");
-    Scan();
-    EXPECT_EQ(writer.Count(), 0u);
-    EXPECT_TRUE(PanelStarts("Status: 123 ")) << view.panels[1];
+// A name no file can have would turn every scan away: the settings that would make one are
+// refused as they load, and the scans go to the default name's file.
+TEST_F(RecorderTest, SettingsThatWouldNameNoFileAreRefusedAndScansStillRecorded) {
+    for (const char* setting : {"BranchID=a/b\r\n", "LogFileType=7\r\n"}) {
+        fs::remove(data.file("LOG-241.txt"));
+        Start(setting);
+        Scan();
+        EXPECT_EQ(DataFile(), kTestScanLine + "\r\n") << setting;
+        EXPECT_EQ(view.panels[1], "Status: Waiting Idle") << setting;
+    }
 }
 
 TEST_F(RecorderTest, EveryRecordIsSyncedBeforeItCounts) {

@@ -148,7 +148,7 @@ TEST_F(SettingsFileTest, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
     const struct {
         const char* text;
         int expected;
-    } cases[] = {{"1", 1}, {"3", 3}, {"2.5", 2}, {"-1", -1}};
+    } cases[] = {{"1", 1}, {"2", 2}, {"2.5", 2}, {"0.5", 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(LoadFrom(std::string("[SETTINGS]\r\nLogFileType=") + c.text).LogFileType,
                   c.expected)
@@ -164,6 +164,37 @@ TEST_F(SettingsFileTest, ALogFileTypeOutOfRangeIsReportedAndTakesItsDefault) {
     EXPECT_EQ(messages.shown[0].text,
               "Error: 312. A setting is out of range: [SETTINGS] LogFileType = \"40000\"; the "
               "default 0 is used.");
+}
+
+// A file name without its date, or the folder alone, would refuse every scan: such a value is
+// refused as the settings load, and the scans go to the default day's file.
+TEST_F(SettingsFileTest, ALogFileTypeThatNamesNoFileIsRefusedAndTakesItsDefault) {
+    for (const char* text : {"3", "-1", "32767"}) {
+        messages.shown.clear();
+        EXPECT_EQ(LoadFrom(std::string("[SETTINGS]\r\nLogFileType=") + text).LogFileType, 0);
+        ASSERT_EQ(messages.shown.size(), 1u) << text;
+        EXPECT_EQ(messages.shown[0].text,
+                  std::string("Error: 312. A setting is out of range: [SETTINGS] LogFileType = \"") +
+                      text + "\"; it may be 0, 1 or 2; the default 0 is used.");
+    }
+}
+
+TEST_F(SettingsFileTest, ABranchIdThatCannotBePartOfAFileNameIsRefused) {
+    const struct {
+        std::string stored;
+        std::string shown;
+    } cases[] = {{"A/B", "A/B"}, {std::string("A\0B", 3), "A\\x00B"}, {"/", "/"}};
+    for (const auto& c : cases) {
+        messages.shown.clear();
+        EXPECT_EQ(LoadFrom("[SETTINGS]\r\nBranchID=" + c.stored + "\r\n").BranchID, "");
+        ASSERT_EQ(messages.shown.size(), 1u) << c.shown;
+        EXPECT_EQ(messages.shown[0].text,
+                  "Error: 314. A setting cannot be part of a data file's name: [SETTINGS] "
+                  "BranchID = \"" +
+                      c.shown + "\"; a file name cannot hold \"/\" or a NUL; no branch identifier "
+                                "is used.");
+    }
+    EXPECT_EQ(LoadFrom("[SETTINGS]\r\nBranchID=Dock 1.b\r\n").BranchID, "Dock 1.b");
 }
 
 TEST_F(SettingsFileTest, AnUnreadableFileGivesOneMessageAndAllDefaults) {
@@ -210,17 +241,16 @@ TEST_F(SettingsFileTest, SavedValuesLoadBack) {
 
 TEST_F(SettingsFileTest, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone) {
     const Settings loaded = LoadFrom(
-        "[COMMUNICATION]\r\nFlowControl=1\r\n[SETTINGS]\r\nLogFileType=3\r\nScaleFactor=7\r\n");
-    ASSERT_EQ(loaded.LogFileType, 3);
-    const SettingsDialogValues values = DialogValuesFrom(loaded);
-    ASSERT_EQ(values.LogFileType, -1);
+        "[COMMUNICATION]\r\nFlowControl=1\r\n[SETTINGS]\r\nLogFileType=1\r\nScaleFactor=7\r\n");
+    SettingsDialogValues values = DialogValuesFrom(loaded);
+    values.LogFileType = -1;
     Save(values);
 
     const std::string saved = ReadFile(ini);
-    EXPECT_NE(saved.find("LogFileType=3\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("LogFileType=1\r\n"), std::string::npos);
     EXPECT_NE(saved.find("FlowControl=1\r\n"), std::string::npos);
     EXPECT_NE(saved.find("ScaleFactor=\r\n"), std::string::npos);
-    EXPECT_EQ(Load().LogFileType, 3);
+    EXPECT_EQ(Load().LogFileType, 1);
 }
 
 TEST_F(SettingsFileTest, ABlankDelimiterIsWrittenButReadsBackEmpty) {

@@ -207,15 +207,15 @@ TEST(PortChoicesTest, StableAdapterNamesComeBeforeTheNumberedDevices) {
     EXPECT_EQ(PortChoices({}, {}), (QStringList{"Comm 1", "Comm 2", "Comm 3", "Comm 4"}));
 }
 
-TEST_F(frmSettingsTest, NameDateOutsideTheOptionsChoosesNoneAndSurvivesOk) {
+// The load refuses a name date outside the options and records under the default; the dialog
+// shows that default, and OK stores what is in use.
+TEST_F(frmSettingsTest, NameDateOutsideTheOptionsShowsTheDefaultInUseAndOkStoresIt) {
     WriteSettingsFile("[SETTINGS]\r\nLogFileType=3\r\n");
     Open();
-    for (const char* option : {"optLogFileName0", "optLogFileName1", "optLogFileName2"}) {
-        EXPECT_FALSE(Find<QRadioButton>(option)->isChecked()) << option;
-    }
-    EXPECT_EQ(dialog->Values().LogFileType, -1);
+    EXPECT_TRUE(Find<QRadioButton>("optLogFileName0")->isChecked());
+    EXPECT_EQ(dialog->Values().LogFileType, 0);
     PressOK();
-    EXPECT_EQ(StoredValue("SETTINGS", "LogFileType"), "3");
+    EXPECT_EQ(StoredValue("SETTINGS", "LogFileType"), "0");
 }
 
 TEST_F(frmSettingsTest, FilePathWithoutTheSeparatorGetsItAndKeepsItOnOk) {
