@@ -168,6 +168,25 @@ auto ConvertedOr(Convert convert, std::string_view text, std::string_view defaul
     }
 }
 
+// A branch identifier that no file name can hold is refused, and reported.
+std::string UsableText(const SettingKey& key, const std::string& text, int& failures) {
+    if (key.readName == "BranchID" &&
+        text.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+        ++failures;
+        return "";
+    }
+    return text;
+}
+
+// A file name date outside the three options is refused, and reported.
+std::int16_t UsableNumber(const SettingKey& key, std::int16_t value, int& failures) {
+    if (key.readName == "LogFileType" && (value < 0 || value > 2)) {
+        ++failures;
+        return 0;
+    }
+    return value;
+}
+
 // The keys whose entry is longer than a read holds: each is cut, and reported.
 int LongEntries(const std::optional<std::string>& content) {
     int count = 0;
@@ -197,13 +216,15 @@ void CheckLoaded(const Settings& settings, const std::optional<std::string>& con
                 using Field = std::remove_cvref_t<decltype(settings.*member)>;
                 bool same = false;
                 if constexpr (std::is_same_v<Field, std::string>) {
-                    same = settings.*member == text;
+                    same = settings.*member == UsableText(key, text, failures);
                 } else if constexpr (std::is_same_v<Field, bool>) {
                     same = settings.*member ==
                            ConvertedOr(SettingBoolean, text, key.defaultText, failures);
                 } else {
                     same = settings.*member ==
-                           ConvertedOr(SettingInteger, text, key.defaultText, failures);
+                           UsableNumber(
+                               key, ConvertedOr(SettingInteger, text, key.defaultText, failures),
+                               failures);
                 }
                 Require(same, "a loaded field differs from its key", key.readName);
             },

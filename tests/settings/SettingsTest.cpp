@@ -173,9 +173,10 @@ TEST_F(SettingsFileTest, ALogFileTypeThatNamesNoFileIsRefusedAndTakesItsDefault)
         messages.shown.clear();
         EXPECT_EQ(LoadFrom(std::string("[SETTINGS]\r\nLogFileType=") + text).LogFileType, 0);
         ASSERT_EQ(messages.shown.size(), 1u) << text;
-        EXPECT_EQ(messages.shown[0].text,
-                  std::string("Error: 312. A setting is out of range: [SETTINGS] LogFileType = \"") +
-                      text + "\"; it may be 0, 1 or 2; the default 0 is used.");
+        EXPECT_EQ(
+            messages.shown[0].text,
+            std::string("Error: 312. A setting is out of range: [SETTINGS] LogFileType = \"") +
+                text + "\"; it may be 0, 1 or 2; the default 0 is used.");
     }
 }
 
@@ -191,8 +192,9 @@ TEST_F(SettingsFileTest, ABranchIdThatCannotBePartOfAFileNameIsRefused) {
         EXPECT_EQ(messages.shown[0].text,
                   "Error: 314. A setting cannot be part of a data file's name: [SETTINGS] "
                   "BranchID = \"" +
-                      c.shown + "\"; a file name cannot hold \"/\" or a NUL; no branch identifier "
-                                "is used.");
+                      c.shown +
+                      "\"; a file name cannot hold \"/\" or a NUL; no branch identifier "
+                      "is used.");
     }
     EXPECT_EQ(LoadFrom("[SETTINGS]\r\nBranchID=Dock 1.b\r\n").BranchID, "Dock 1.b");
 }
