@@ -81,6 +81,9 @@ void EndOnSignal(int signal) {
 }  // namespace brisolant
 
 int main(int argc, char* argv[]) {
+    // An ending signal that comes while the program starts waits for the event loop, which ends
+    // the program cleanly; until the handlers are in place it would end it at once.
+    brisolant::EndSignals::HoldUntilHandled();
     // A data file at the size limit must fail the one append (and be reported), not end the
     // program.
     std::signal(SIGXFSZ, SIG_IGN);

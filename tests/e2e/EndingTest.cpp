@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "e2e/ProgramUnderTest.h"
 #include "e2e/StationText.h"
@@ -37,6 +39,45 @@ TEST(EndingTest, EachEndingSignalEndsTheProgramWithExitCodeZero) {
         EXPECT_EQ(program->ExitCode(), 0) << program->Log();
         EXPECT_NE(program->Log().find(std::string("ending on ") + signal.name), std::string::npos)
             << program->Log();
+    }
+}
+
+// Whether the process's main thread holds SIGTERM back or has its own handler for it, as
+// /proc/<pid>/status shows them (SigBlk, SigCgt): once either holds, the program has reached its
+// main function, and a signal must end it cleanly.
+bool TakesSigterm(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const unsigned long long bit = 1ULL << (SIGTERM - 1);
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("SigBlk:") || line.starts_with("SigCgt:")) {
+            if ((std::stoull(line.substr(7), nullptr, 16) & bit) != 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A service stopped, or a terminal closed, while the program is still starting: the signal waits
+// for the event loop instead of ending the program with the default action.
+TEST(EndingTest, ASignalWhileTheProgramStartsEndsItCleanly) {
+    for (const bool headless : {false, true}) {
+        SCOPED_TRACE(headless ? "without a window" : "with a window");
+        std::string whyNot;
+        const auto program = PrepareProgram({}, whyNot);
+        if (!program) {
+            GTEST_SKIP() << whyNot;
+        }
+        if (headless) {
+            program->AddArgument("--headless");
+        }
+        ASSERT_TRUE(program->Start()) << program->Log();
+        ASSERT_TRUE(test::LookUntil([&] { return TakesSigterm(program->Pid()); }, test::kPatience,
+                                    [] { std::this_thread::yield(); }));
+        ASSERT_EQ(::kill(program->Pid(), SIGTERM), 0);
+        ASSERT_TRUE(test::WaitUntil([&] { return !program->IsRunning(); })) << program->Log();
+        EXPECT_EQ(program->ExitCode(), 0) << program->Log();
     }
 }
 

@@ -23,12 +23,28 @@ void WriteSignal(int signal) {
     errno = savedErrno;
 }
 
+sigset_t EndingSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : EndSignals::kSignals) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
 }  // namespace
+
+void EndSignals::HoldUntilHandled() {
+    const sigset_t set = EndingSignalSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
 
 EndSignals::EndSignals(std::function<void(int)> onSignal, QObject* parent)
     : QObject(parent), on_signal_(std::move(onSignal)) {
     // Without a pipe the signals keep their default action, which ends the program at once.
+    const sigset_t held = EndingSignalSet();
     if (::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
         return;
     }
     signalPipe = pipe_[1];
@@ -41,6 +57,8 @@ EndSignals::EndSignals(std::function<void(int)> onSignal, QObject* parent)
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
         ::sigaction(kSignals[i], &action, &earlier_[i]);
     }
+    // What came while they were held is handled now, through the pipe.
+    ::pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
 }
 
 EndSignals::~EndSignals() {

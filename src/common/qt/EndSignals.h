@@ -14,11 +14,16 @@ namespace brisolant {
 // terminal end a program, turned into a call on the event loop's thread. A signal handler may do
 // next to nothing safely, so it only writes the signal's number into a pipe, which a socket
 // notifier reads. One instance at a time; the signals' earlier handling comes back when it goes.
+// Signals held back before it was made come through once it is.
 class EndSignals : public QObject {
     Q_OBJECT
 
   public:
     static constexpr std::array<int, 3> kSignals = {SIGTERM, SIGHUP, SIGINT};
+
+    // Holds the signals back until an instance handles them: called first thing in main, so a
+    // signal that comes while the program starts ends it through the event loop, not at once.
+    static void HoldUntilHandled();
 
     explicit EndSignals(std::function<void(int)> onSignal, QObject* parent = nullptr);
     ~EndSignals() override;

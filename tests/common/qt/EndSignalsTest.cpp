@@ -38,5 +38,22 @@ TEST(EndSignalsTest, EachEndingSignalComesThroughTheEventLoop) {
     EXPECT_STREQ(EndSignals::Name(SIGHUP), "SIGHUP");
 }
 
+// A program stopped while it starts: the signal is held from the first line of main and comes
+// through once the handlers are in place, instead of ending the program with its default action.
+TEST(EndSignalsTest, ASignalHeldBeforeTheHandlersComeThroughOnceTheyAreInPlace) {
+    EnsureQtApplication();
+    EndSignals::HoldUntilHandled();
+    ASSERT_EQ(::raise(SIGTERM), 0) << "held: the test goes on";
+    std::vector<int> received;
+    {
+        EndSignals ending([&received](int number) { received.push_back(number); });
+        ASSERT_TRUE(PumpUntil([&] { return !received.empty(); }));
+        EXPECT_EQ(received, std::vector<int>{SIGTERM});
+    }
+    sigset_t held;
+    ::pthread_sigmask(SIG_SETMASK, nullptr, &held);
+    EXPECT_FALSE(sigismember(&held, SIGTERM)) << "the signals are no longer held";
+}
+
 }  // namespace
 }  // namespace brisolant::test
