@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QTimer>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -60,6 +61,15 @@ int PrintVersion(const SettingsPlace& place) {
 
 // The exit code of a copy that finds another running on its settings file.
 constexpr int kAlreadyRunningExitCode = 3;
+// The exit code of a copy that finds the previous run on its settings file still ending: unlike
+// 3, a service manager starts it again.
+constexpr int kPreviousRunEndingExitCode = 5;
+// How long a start waits for a previous run that is ending (its data folder hung) to let go.
+constexpr std::chrono::seconds kPreviousRunPatience{10};
+
+int RefusedExitCode(const JournalLock& lock) {
+    return lock.HolderEnding() ? kPreviousRunEndingExitCode : kAlreadyRunningExitCode;
+}
 
 // Takes the lock of the journal before anything can touch the journal or the port. An installed
 // program's own folder, or the state folder named, is made for it on the first run.
@@ -67,7 +77,13 @@ JournalLock LockJournal(const SettingsPlace& place, const std::string& journal, 
     if (place.createSettingsFolder || ownFolder) {
         CreateFolderPath(std::filesystem::path(journal).parent_path().string());
     }
-    return JournalLock(journal);
+    JournalLock lock(journal);
+    if (lock.HolderEnding()) {
+        std::cerr << kAppTitle << ": waiting for the previous run on " << place.iniFilePath
+                  << " to end\n";
+        lock.WaitWhileHolderEnds(kPreviousRunPatience, [] { return EndSignals::Pending() != 0; });
+    }
+    return lock;
 }
 
 // The program ends through its event loop, as File > Exit ends it but without a message box; what
@@ -113,6 +129,11 @@ int main(int argc, char* argv[]) {
     const std::string stateDir = QFile::encodeName(line.stateDir).toStdString();
     const std::string journal = brisolant::JournalPathFor(place.iniFilePath, stateDir);
     const brisolant::JournalLock lock = brisolant::LockJournal(place, journal, !stateDir.empty());
+    if (const int signal = brisolant::EndSignals::Pending(); signal != 0) {
+        // Stopped while it waited for the previous run: nothing has started yet.
+        brisolant::EndOnSignal(signal);
+        return 0;
+    }
     std::optional<std::string> lockMessage;
     if (const auto problem = lock.Problem(place.iniFilePath)) {
         lockMessage = brisolant::FailureMessageText(*problem);
@@ -120,7 +141,7 @@ int main(int argc, char* argv[]) {
     }
     if (line.headless) {
         if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
-            return brisolant::kAlreadyRunningExitCode;
+            return brisolant::RefusedExitCode(lock);
         }
         return brisolant::RunHeadless(argc, argv, place, journal);
     }
@@ -130,7 +151,7 @@ int main(int argc, char* argv[]) {
     const brisolant::EndSignals endSignals(brisolant::EndOnSignal);
     if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
         brisolant::QtMessagePresenter(nullptr).ShowMessage(brisolant::kAppTitle, *lockMessage);
-        return brisolant::kAlreadyRunningExitCode;
+        return brisolant::RefusedExitCode(lock);
     }
     brisolant::frmMain window(place);
     if (lockMessage) {

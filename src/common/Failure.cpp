@@ -108,6 +108,10 @@ std::string_view FailureDescription(FailureCode code) {
             return "ManualEntryData is set, but without a window nobody answers its prompt, which "
                    "would hold every scan; set ManualEntryData=0 to record this station without a "
                    "window";
+        case FailureCode::PreviousRunEnding:
+            return "The previous run on this settings file is still ending (a data folder that "
+                   "does not answer holds it up); this copy ends, to be started again once that "
+                   "run has ended";
         case FailureCode::Unexpected:
             return "Unexpected failure";
     }

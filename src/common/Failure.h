@@ -59,6 +59,7 @@ enum class FailureCode : int {
     AlreadyRunning = 401,
     RunLockUnavailable = 402,
     PromptWithoutWindow = 403,
+    PreviousRunEnding = 404,
     // Anything the program did not foresee (out of memory, for example)
     Unexpected = 901,
 };

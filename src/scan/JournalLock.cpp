@@ -8,6 +8,7 @@
 #include <charconv>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "common/ProcessRuns.h"
@@ -90,6 +91,7 @@ void JournalLock::Take() {
         if (errno == EWOULDBLOCK) {
             state_ = State::HeldElsewhere;
             holder_ = NamedHolder(file.Get());
+            holder_ending_ = ProcessEnding(holder_);
         } else {
             error_ = errno;
         }
@@ -102,13 +104,28 @@ void JournalLock::Take() {
     state_ = State::Held;
 }
 
+void JournalLock::WaitWhileHolderEnds(std::chrono::milliseconds patience,
+                                      const std::function<bool()>& stop) {
+    constexpr auto kLookAgain = std::chrono::milliseconds(50);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (state_ == State::HeldElsewhere && holder_ending_ &&
+           std::chrono::steady_clock::now() < deadline && !stop()) {
+        std::this_thread::sleep_for(kLookAgain);
+        state_ = State::Unavailable;
+        holder_ = 0;
+        holder_ending_ = false;
+        Take();
+    }
+}
+
 std::optional<Failure> JournalLock::Problem(const std::string& settingsFile) const {
     switch (state_) {
         case State::Held:
             return std::nullopt;
         case State::HeldElsewhere:
-            return Failure(FailureCode::AlreadyRunning,
-                           settingsFile + ", held by " + HolderText(holder_));
+            return Failure(
+                holder_ending_ ? FailureCode::PreviousRunEnding : FailureCode::AlreadyRunning,
+                settingsFile + ", held by " + HolderText(holder_));
         case State::Unavailable:
             break;
     }

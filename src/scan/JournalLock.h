@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,6 +28,14 @@ class JournalLock {
     // Tries once to take the lock of the journal at journalPath; never waits.
     explicit JournalLock(const std::string& journalPath);
 
+    // While the holder is a process that is ending (a thread of it stuck on a share that does
+    // not answer keeps its lock until the share answers), tries again until the lock is taken
+    // or the patience runs out. Returns at once when the holder is not ending.
+    // `stop` is asked between two tries: true ends the wait.
+    void WaitWhileHolderEnds(std::chrono::milliseconds patience, const std::function<bool()>& stop);
+    // Whether the lock is held by a process that is ending.
+    [[nodiscard]] bool HolderEnding() const { return holder_ending_; }
+
     [[nodiscard]] State state() const { return state_; }
     // The lock file.
     [[nodiscard]] const std::string& path() const { return path_; }
@@ -43,6 +53,7 @@ class JournalLock {
     FileDescriptor file_;
     State state_ = State::Unavailable;
     pid_t holder_ = 0;
+    bool holder_ending_ = false;
     int error_ = 0;
 };
 

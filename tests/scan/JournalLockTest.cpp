@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "common/ProcessRuns.h"
 #include "support/TestSupport.h"
+#include "support/Waiting.h"
 
 namespace brisolant {
 namespace {
@@ -102,6 +107,100 @@ TEST_F(JournalLockTest, AKilledHolderLeavesNoLockBehind) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_EQ(JournalLock(journal).state(), JournalLock::State::Held);
+}
+
+// A holder whose main thread has ended while another thread of it still waits, as a program
+// ending behind a share that does not answer does: the process keeps its lock until `release`
+// is written to.
+class EndingHolder {
+  public:
+    explicit EndingHolder(const std::string& journal) {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(release_) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(release_[1]);
+            static JournalLock lock(journal);
+            static int readyFd = ready[1];
+            static int releaseFd = release_[0];
+            std::thread([] {
+                char byte = 0;
+                (void)!::write(readyFd, "H", 1);
+                (void)!::read(releaseFd, &byte, 1);
+                ::_exit(0);
+            }).detach();
+            // The main thread alone ends, without unwinding through the test's frames.
+            ::syscall(SYS_exit, 0);
+        }
+        ::close(ready[1]);
+        ::close(release_[0]);
+        char byte = 0;
+        started_ = ::read(ready[0], &byte, 1) == 1 && byte == 'H';
+        ::close(ready[0]);
+    }
+    ~EndingHolder() {
+        Release();
+        if (pid_ > 0) {
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    EndingHolder(const EndingHolder&) = delete;
+    EndingHolder& operator=(const EndingHolder&) = delete;
+
+    bool Started() const { return started_; }
+    pid_t Pid() const { return pid_; }
+    void Release() {
+        if (release_[1] >= 0) {
+            ::close(release_[1]);
+            release_[1] = -1;
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int release_[2] = {-1, -1};
+    bool started_ = false;
+};
+
+// A service started again while its previous run still ends behind a hung share: that run is
+// told apart from a second copy, waited for, and the lock is taken once it lets go.
+TEST_F(JournalLockTest, APreviousRunThatIsEndingIsWaitedForAndToldApart) {
+    EndingHolder previous(journal);
+    ASSERT_TRUE(previous.Started());
+    ASSERT_TRUE(test::WaitUntil([&] { return ProcessEnding(previous.Pid()); }));
+
+    JournalLock lock(journal);
+    EXPECT_EQ(lock.state(), JournalLock::State::HeldElsewhere);
+    EXPECT_TRUE(lock.HolderEnding());
+    EXPECT_EQ(Description(lock, settings),
+              "Status: 404 The previous run on this settings file is still ending (a data folder "
+              "that does not answer holds it up); this copy ends, to be started again once that "
+              "run has ended: " +
+                  settings + ", held by core_tests (process " + std::to_string(previous.Pid()) +
+                  ")");
+    lock.WaitWhileHolderEnds(std::chrono::milliseconds(0), [] { return false; });
+    EXPECT_EQ(lock.state(), JournalLock::State::HeldElsewhere) << "no patience: no wait";
+    lock.WaitWhileHolderEnds(test::kPatience, [] { return true; });
+    EXPECT_EQ(lock.state(), JournalLock::State::HeldElsewhere) << "stopped: no wait";
+
+    previous.Release();
+    lock.WaitWhileHolderEnds(test::kPatience, [] { return false; });
+    EXPECT_EQ(lock.state(), JournalLock::State::Held);
+    EXPECT_EQ(ReadFile(lock.path()), std::to_string(::getpid()) + "\n");
+}
+
+// A copy that runs is not ending: the wait returns at once and the refusal stays "already runs".
+TEST_F(JournalLockTest, ACopyThatRunsIsNotWaitedFor) {
+    const JournalLock first(journal);
+    JournalLock second(journal);
+    EXPECT_FALSE(second.HolderEnding());
+    bool asked = false;
+    second.WaitWhileHolderEnds(test::kPatience, [&asked] { return asked = true; });
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(second.state(), JournalLock::State::HeldElsewhere);
 }
 
 // The program runs on without the lock; the operator learns what cannot be made and why.

@@ -39,6 +39,19 @@ void EndSignals::HoldUntilHandled() {
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+int EndSignals::Pending() {
+    sigset_t pending;
+    if (::sigpending(&pending) != 0) {
+        return 0;
+    }
+    for (const int signal : kSignals) {
+        if (sigismember(&pending, signal) == 1) {
+            return signal;
+        }
+    }
+    return 0;
+}
+
 EndSignals::EndSignals(std::function<void(int)> onSignal, QObject* parent)
     : QObject(parent), on_signal_(std::move(onSignal)) {
     // Without a pipe the signals keep their default action, which ends the program at once.

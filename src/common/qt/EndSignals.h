@@ -24,6 +24,8 @@ class EndSignals : public QObject {
     // Holds the signals back until an instance handles them: called first thing in main, so a
     // signal that comes while the program starts ends it through the event loop, not at once.
     static void HoldUntilHandled();
+    // The first ending signal held back and not yet handled; 0 when none waits.
+    static int Pending();
 
     explicit EndSignals(std::function<void(int)> onSignal, QObject* parent = nullptr);
     ~EndSignals() override;
