@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -148,8 +150,8 @@ std::string Unescaped(const std::string& field) {
 }
 
 // The mount points of the FUSE file systems in this namespace.
-std::vector<std::string> FuseMountPoints() {
-    std::vector<std::string> points;
+std::vector<std::filesystem::path> FuseMountPoints() {
+    std::vector<std::filesystem::path> points;
     std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
     while (std::getline(mounts, line)) {
@@ -169,11 +171,26 @@ std::vector<std::string> FuseMountPoints() {
     return points;
 }
 
-// Out of this namespace only; best effort, as a user namespace may not unmount what it was
-// given.
-void DetachFuseMounts() {
-    for (const std::string& point : FuseMountPoints()) {
-        ::umount2(point.c_str(), MNT_DETACH);
+// Whether the path lies beneath the folder, not at it.
+bool IsBeneath(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    const auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return end == folder.end() && rest != path.end();
+}
+
+// The FUSE folders in the temporary folder are other tests' (a folder that stops answering on
+// demand, say); those elsewhere may hold this very program or its files, and stay. Out of this
+// namespace only; best effort, as a user namespace may not unmount what it was given.
+void DetachOtherTestsFuseFolders() {
+    std::error_code error;
+    const std::filesystem::path temporary =
+        std::filesystem::canonical(std::filesystem::temp_directory_path(error), error);
+    if (error) {
+        return;
+    }
+    for (const std::filesystem::path& point : FuseMountPoints()) {
+        if (IsBeneath(point, temporary)) {
+            ::umount2(point.c_str(), MNT_DETACH);
+        }
     }
 }
 
@@ -183,7 +200,7 @@ std::string MountOwnTerminalsAndLockFolders() {
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         return SystemReason("making the mounts private");
     }
-    DetachFuseMounts();
+    DetachOtherTestsFuseFolders();
     Mounts mounts;
     if (mounts.Mount("devpts", "/dev/pts", "devpts", MS_NOSUID | MS_NOEXEC,
                      "newinstance,ptmxmode=0666") &&
