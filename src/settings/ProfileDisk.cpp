@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "common/PosixFile.h"
+#include "settings/ProfileFileLayer.h"
 
 namespace brisolant {
 
@@ -56,14 +57,14 @@ std::string TemporaryName(const std::string& path, int attempt) {
            std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
-// A new, empty file beside path; its name is returned through temporaryName.
-FileDescriptor CreateTemporary(const std::string& path, std::string& temporaryName) {
+// A new, empty file beside path; its name is returned through temporaryName. Returns the
+// descriptor, or minus the error.
+int CreateTemporary(const std::string& path, std::string& temporaryName, ProfileFileLayer& files) {
     for (int attempt = 0;; ++attempt) {
         temporaryName = TemporaryName(path, attempt);
-        FileDescriptor file(
-            ::open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (file.IsOpen() || errno != EEXIST || attempt == 100) {
-            return file;
+        const int fd = files.Open(temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd != -EEXIST || attempt == 100) {
+            return fd;
         }
     }
 }
@@ -82,14 +83,15 @@ void CopyOwnerAndPermissions(int fd, const std::string& path) {
 // Rewrites an existing file where it stands, for a writable file in a folder that is not. Not
 // one step like the replace, but the only way such a file can take the change. Returns false
 // when the file cannot be opened for writing.
-bool RewriteInPlace(const std::string& path, std::string_view content) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!file.IsOpen()) {
-        if (IsRefusal(errno)) {
+bool RewriteInPlace(const std::string& path, std::string_view content, ProfileFileLayer& files) {
+    const int fd = files.Open(path, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
+    if (fd < 0) {
+        if (IsRefusal(-fd)) {
             return false;
         }
-        throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, -fd);
     }
+    FileDescriptor file(fd);
     std::size_t written = 0;
     if (const int error = WriteAll(file.Get(), content, written); error != 0) {
         throw SystemFailure(FailureCode::ProfileWriteFailed, path, error);
@@ -108,15 +110,17 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> ReadProfileFile(const std::string& path, FailureCode code) {
+std::optional<std::string> ReadProfileFile(const std::string& path, FailureCode code,
+                                           ProfileFileLayer& files) {
     // O_NONBLOCK, so that a FIFO standing in the file's place cannot hang the program.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!file.IsOpen()) {
-        if (errno == ENOENT || errno == ENOTDIR) {
+    const int fd = files.Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+    if (fd < 0) {
+        if (fd == -ENOENT || fd == -ENOTDIR) {
             return std::nullopt;
         }
-        throw SystemFailure(code, path, errno);
+        throw SystemFailure(code, path, -fd);
     }
+    FileDescriptor file(fd);
     struct stat info {};
     if (::fstat(file.Get(), &info) != 0) {
         throw SystemFailure(code, path, errno);
@@ -149,18 +153,20 @@ bool IsProfileFileWritable(const std::string& path) {
     return (info.st_mode & kAnyWrite) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
-bool ReplaceProfileFile(const std::string& path, std::string_view content) {
+bool ReplaceProfileFile(const std::string& path, std::string_view content,
+                        ProfileFileLayer& files) {
     if (path.empty()) {
         return false;
     }
     std::string temporaryName;
-    FileDescriptor file = CreateTemporary(path, temporaryName);
-    if (!file.IsOpen()) {
-        if (IsRefusal(errno)) {
-            return Exists(path) && RewriteInPlace(path, content);
+    const int created = CreateTemporary(path, temporaryName, files);
+    if (created < 0) {
+        if (IsRefusal(-created)) {
+            return Exists(path) && RewriteInPlace(path, content, files);
         }
-        throw SystemFailure(FailureCode::ProfileWriteFailed, path, errno);
+        throw SystemFailure(FailureCode::ProfileWriteFailed, path, -created);
     }
+    FileDescriptor file(created);
     try {
         std::size_t written = 0;
         if (const int error = WriteAll(file.Get(), content, written); error != 0) {
@@ -174,11 +180,10 @@ bool ReplaceProfileFile(const std::string& path, std::string_view content) {
         ::unlink(temporaryName.c_str());
         throw;
     }
-    if (::rename(temporaryName.c_str(), path.c_str()) != 0) {
-        const int error = errno;
+    if (const int error = files.Rename(temporaryName, path); error != 0) {
         ::unlink(temporaryName.c_str());
         if (IsRefusal(error)) {
-            return Exists(path) && RewriteInPlace(path, content);
+            return Exists(path) && RewriteInPlace(path, content, files);
         }
         throw SystemFailure(FailureCode::ProfileWriteFailed, path, error);
     }

@@ -5,13 +5,15 @@
 #include <string_view>
 
 #include "common/Failure.h"
+#include "settings/ProfileFileLayer.h"
 
 namespace brisolant {
 
 // The whole content of a profile file, or nothing when it does not exist. A file that exists but
 // cannot be read (no permission, a folder or device in its place, far too large) throws
 // Failure(code) naming the path and the system's reason. Never creates or changes anything.
-std::optional<std::string> ReadProfileFile(const std::string& path, FailureCode code);
+std::optional<std::string> ReadProfileFile(const std::string& path, FailureCode code,
+                                           ProfileFileLayer& files = PosixProfileFiles());
 
 // The file a write should replace: the target of a symbolic link, so the link survives.
 std::string ProfileWriteTarget(const std::string& path);
@@ -26,6 +28,7 @@ bool IsProfileFileWritable(const std::string& path);
 // writable file in a protected folder), an existing file is rewritten in place instead. Returns
 // false, changing nothing, when neither can be done; throws Failure(ProfileWriteFailed) for any
 // other failure (a full disk, say).
-bool ReplaceProfileFile(const std::string& path, std::string_view content);
+bool ReplaceProfileFile(const std::string& path, std::string_view content,
+                        ProfileFileLayer& files = PosixProfileFiles());
 
 }  // namespace brisolant

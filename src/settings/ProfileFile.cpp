@@ -9,10 +9,11 @@ namespace brisolant {
 
 std::string INIGetSettingString(const std::string& section, const std::string& key,
                                 const std::string& filePath, const std::string& defaultValue,
-                                MessagePresenter& messages) {
+                                MessagePresenter& messages, ProfileFileLayer& files) {
     try {
-        return ProfileValueOrDefault(ReadProfileFile(filePath, FailureCode::ProfileReadFailed),
-                                     section, key, defaultValue);
+        return ProfileValueOrDefault(
+            ReadProfileFile(filePath, FailureCode::ProfileReadFailed, files), section, key,
+            defaultValue);
     } catch (const Failure& failure) {
         ShowFailureMessage(messages, "INIGetSettingString", failure);
         return "";
@@ -20,13 +21,14 @@ std::string INIGetSettingString(const std::string& section, const std::string& k
 }
 
 bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
-                     const std::string& filePath, MessagePresenter& messages) {
+                     const std::string& filePath, MessagePresenter& messages,
+                     ProfileFileLayer& files) {
     try {
         if (!CanStoreProfileValue(section, key, value)) {
             return false;
         }
         const std::string target = ProfileWriteTarget(filePath);
-        const auto existing = ReadProfileFile(target, FailureCode::ProfileWriteFailed);
+        const auto existing = ReadProfileFile(target, FailureCode::ProfileWriteFailed, files);
         if (existing && !IsProfileFileWritable(target)) {
             return false;
         }
@@ -34,7 +36,7 @@ bool INIWriteSetting(const std::string& section, const std::string& key, const s
         if (existing && updated == *existing) {
             return true;
         }
-        return ReplaceProfileFile(target, updated);
+        return ReplaceProfileFile(target, updated, files);
     } catch (const Failure& failure) {
         ShowFailureMessage(messages, "INIWriteSetting", failure);
         return false;

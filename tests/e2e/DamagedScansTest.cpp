@@ -165,7 +165,7 @@ TEST(DamagedScansTest, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) 
     const pid_t pid = program.Pid();
     const long startKiB = ResidentKiB(pid);
     long peakKiB = startKiB;
-    JunkFlood flood(JunkFlood::Bytes::Any, 7, std::chrono::seconds(15));
+    JunkFlood flood(JunkFlood::Bytes::Any, 7, FloodLength());
     while (flood.Going()) {
         const std::size_t taken = line.WriteNow(flood.Next());
         flood.Took(taken);
@@ -179,8 +179,8 @@ TEST(DamagedScansTest, FloodWhileTheManualEntryPromptIsOpenLeavesMemoryBounded) 
     ASSERT_TRUE(program.IsRunning()) << program.Log();
     EXPECT_LT(peakKiB - startKiB, 64 * 1024)
         << "resident memory grew from " << startKiB << " KiB to " << peakKiB << " KiB";
-    std::printf("flood with the prompt open: %zu bytes taken in 15 s; VmRSS %ld -> %ld KiB\n",
-                flood.Taken(), startKiB, peakKiB);
+    std::printf("flood with the prompt open: %zu bytes taken in %.1f s; VmRSS %ld -> %ld KiB\n",
+                flood.Taken(), flood.SecondsSoFar(), startKiB, peakKiB);
 }
 
 }  // namespace

@@ -5,12 +5,23 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <random>
 #include <string>
 
 #include "e2e/ProgramUnderTest.h"
 
 namespace brisolant::e2e {
+
+// How long each flood that runs for a fixed time lasts: long enough for the program's memory to
+// settle. BRISOLANT_FLOOD_SECONDS (a number of seconds) makes it a longer soak by hand.
+inline constexpr std::chrono::seconds kFloodLength{15};
+
+inline std::chrono::seconds FloodLength() {
+    const char* text = std::getenv("BRISOLANT_FLOOD_SECONDS");
+    const int seconds = text != nullptr ? std::atoi(text) : 0;
+    return seconds > 0 ? std::chrono::seconds(seconds) : kFloodLength;
+}
 
 // The sanitizer keeps freed memory aside for a while (256 MiB by default), which would hide a
 // leak's growth or pass for one; a small quarantine keeps the resident-memory figure honest.

@@ -1,13 +1,12 @@
 // Garbage at full speed for a while: the program's memory stays bounded, it keeps taking what
 // the line brings, and a good scan afterwards is recorded.
 //
-// 15 seconds by default; BRISOLANT_SOAK_SECONDS=60 (or any number) for a longer run.
+// As long as FloodLength() says: BRISOLANT_FLOOD_SECONDS=600 makes a longer run.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -19,12 +18,6 @@ namespace brisolant::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int SoakSeconds() {
-    const char* text = std::getenv("BRISOLANT_SOAK_SECONDS");
-    const int seconds = text != nullptr ? std::atoi(text) : 0;
-    return seconds > 0 ? seconds : 15;
-}
 
 TEST(SoakTest, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
     std::string whyNot;
@@ -44,7 +37,7 @@ TEST(SoakTest, GarbageAtFullSpeedLeavesMemoryBoundedAndTheNextScanRecorded) {
     const double startCpu = CpuSeconds(pid);
     std::size_t replies = 0;
     double slowestDrain = 0;
-    JunkFlood flood(JunkFlood::Bytes::FramingOften, 20240601, std::chrono::seconds(SoakSeconds()));
+    JunkFlood flood(JunkFlood::Bytes::FramingOften, 20240601, FloodLength());
     auto nextDrain = Clock::now() + std::chrono::seconds(1);
     while (flood.Going()) {
         const std::string bytes = flood.Next();

@@ -77,14 +77,18 @@ TEST(AppendRecordLineTest, FifoWithoutReaderFailsInsteadOfWaiting) {
     EXPECT_EQ(AppendFailure(dir.folder(), "LOG-241.txt"), FailureCode::DataFileOpen);
 }
 
+// The system refuses to open the file for writing: no permission.
 TEST(AppendRecordLineTest, ReadOnlyFileFailsToOpen) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root may write any file";
-    }
     TempDir dir;
     test::WriteFile(dir.file("LOG.txt"), "kept\r\n");
-    std::filesystem::permissions(dir.file("LOG.txt"), std::filesystem::perms::owner_read);
-    EXPECT_EQ(AppendFailure(dir.folder(), "LOG.txt"), FailureCode::DataFileOpen);
+    FakeFileLayer files;
+    files.failures["open LOG.txt"] = EACCES;
+    const auto failure =
+        test::FailureOf([&] { AppendRecordLine(dir.folder(), "LOG.txt", "line", files); });
+    ASSERT_TRUE(failure) << "no failure";
+    EXPECT_EQ(failure->code(), FailureCode::DataFileOpen);
+    EXPECT_EQ(failure->description(),
+              "Cannot open the data file: " + dir.file("LOG.txt") + ": Permission denied");
     EXPECT_EQ(ReadFile(dir.file("LOG.txt")), "kept\r\n");
 }
 

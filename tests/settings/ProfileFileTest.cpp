@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <string>
 
 #include "settings/ProfileFile.h"
+#include "support/FakeFiles.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
@@ -68,12 +69,10 @@ TEST_F(ProfileFileTest, AFolderInPlaceOfTheFileIsAReadFailure) {
 }
 
 TEST_F(ProfileFileTest, AFileWithoutReadPermissionIsAReadFailure) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "the superuser reads every file";
-    }
     WriteFile(path, "[S]\r\nk=1\r\n");
-    fs::permissions(path, fs::perms::none);
-    EXPECT_EQ(Read("S", "k"), "");
+    test::FakeFileLayer files;
+    files.failures["openread Orvane.ini"] = EACCES;
+    EXPECT_EQ(INIGetSettingString("S", "k", path, "dflt", messages, files), "");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
               "Error: 301. Cannot read the settings file: " + path + ": Permission denied");
@@ -103,14 +102,15 @@ TEST_F(ProfileFileTest, WritingWhereNoFolderCanBeWrittenIsRefusedSilently) {
     EXPECT_EQ(ReadFile(dir.file("plain")), "x");
 }
 
+// A folder closed to writing refuses every new file in it and every rename into it.
 TEST_F(ProfileFileTest, WritingIntoAReadOnlyFolderIsRefusedSilently) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "the superuser writes into every folder";
-    }
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(Write("S", "k", "v"));
+    test::FakeFileLayer files;
+    files.inject = [](const std::string& step) {
+        return step.starts_with("create ") || step.starts_with("rename ") ? EACCES : 0;
+    };
+    EXPECT_FALSE(INIWriteSetting("S", "k", "v", path, messages, files));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(FolderEntries().empty());
 }
 
 // A common set-up: the program in a protected folder, its settings file opened to operators.

@@ -1,5 +1,7 @@
 #include "support/FakeFiles.h"
 
+#include <fcntl.h>
+
 namespace brisolant::test {
 
 namespace {
@@ -136,6 +138,23 @@ int FakeFileLayer::KeepCopy(const std::string& path, const std::string& copy) {
     const int error = Step("keep", path);
     CrashHere();
     return error != 0 ? error : PosixFileLayer::KeepCopy(path, copy);
+}
+
+// The settings file's descriptors are closed without the layer, so they are not kept in
+// paths_: a crash must not close a number that has since gone to another file.
+int FakeFileLayer::Open(const std::string& path, int flags, mode_t mode) {
+    const char* what = (flags & O_CREAT) != 0            ? "create"
+                       : (flags & O_ACCMODE) != O_RDONLY ? "openwrite"
+                                                         : "openread";
+    const int error = Step(what, path);
+    CrashHere();
+    return error != 0 ? -error : PosixProfileFiles().Open(path, flags, mode);
+}
+
+int FakeFileLayer::Rename(const std::string& from, const std::string& to) {
+    const int error = Step("rename", to);
+    CrashHere();
+    return error != 0 ? error : PosixProfileFiles().Rename(from, to);
 }
 
 }  // namespace brisolant::test

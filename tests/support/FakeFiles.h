@@ -1,7 +1,7 @@
 #pragma once
 
 // A file layer over the real files that logs every operation and can fail or "crash" at any of
-// them.
+// them: the data files' and the journal's, and the settings file's.
 
 #include <functional>
 #include <map>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "scan/FileLayer.h"
+#include "settings/ProfileFileLayer.h"
 
 namespace brisolant::test {
 
@@ -22,8 +23,10 @@ class SimulatedCrash : public std::runtime_error {
 
 // Steps read "open NAME" (for appending), "openread NAME", "write NAME", "read NAME",
 // "sync NAME", "truncate NAME", "stat NAME", "close NAME", "syncfolder NAME", "replace NAME" and
-// "keep NAME", NAME being the file's name without its folder (a folder's own last name).
-class FakeFileLayer : public PosixFileLayer {
+// "keep NAME", NAME being the file's name without its folder (a folder's own last name). The
+// settings file's calls add "create NAME" (a new file), "openwrite NAME" and "rename NAME" (NAME
+// the name replaced); its reads are "openread NAME" too.
+class FakeFileLayer : public PosixFileLayer, public ProfileFileLayer {
   public:
     int OpenForAppend(const std::string& path, const AppendOpening& how) override;
     int OpenForRead(const std::string& path, bool followLinks) override;
@@ -36,6 +39,8 @@ class FakeFileLayer : public PosixFileLayer {
     int SyncFolder(const std::string& folder) override;
     int ReplaceFile(const std::string& path, std::string_view bytes) override;
     int KeepCopy(const std::string& path, const std::string& copy) override;
+    int Open(const std::string& path, int flags, mode_t mode) override;
+    int Rename(const std::string& from, const std::string& to) override;
 
     // Taken from the writer's threads too: read it only while they rest, or through Steps().
     std::vector<std::string> steps;
