@@ -1,5 +1,8 @@
 #include "device/qt/SerialCommPort.h"
 
+#include <sys/stat.h>
+
+#include "device/qt/DeviceLock.h"
 #include "device/qt/LineSettingsText.h"
 #include "device/qt/PortFailure.h"
 
@@ -81,12 +84,21 @@ void SerialCommPort::Open() {
     if (!ParseLineSettings(settings_)) {
         throw Failure(FailureCode::PortBadSettings, settings_);
     }
+    // Before Qt's open, which sets the terminal raw at once: another program's port is not
+    // touched.
+    RefuseIfLocked();
     port_.setPortName(QString::fromLocal8Bit(device_.c_str()));
     if (!port_.open(QIODevice::ReadWrite)) {
         throw OpenFailure(
             device_, ExplainRefusal(device_, port_.portName(), port_.error(), port_.errorString()));
     }
     try {
+        const int fd = static_cast<int>(port_.handle());
+        // The check above saw the lock free; the lock itself settles a race with another program.
+        if (!LockDevice(fd)) {
+            RefuseIfLocked();
+            throw Failure(FailureCode::PortInUse, device_ + ", held by " + DeviceHolderText(0));
+        }
         ApplySettings();
     } catch (const Failure&) {
         Close();
@@ -95,6 +107,17 @@ void SerialCommPort::Open() {
     counters_ = LinuxSerialLine::ReadCounters(static_cast<int>(port_.handle()));
     if (counters_) {
         line_watch_.start();
+    }
+}
+
+// Another program (or another port of this one) reads the device, by this name or another.
+void SerialCommPort::RefuseIfLocked() const {
+    struct stat node {};
+    if (::stat(device_.c_str(), &node) != 0) {
+        return;
+    }
+    if (const std::optional<pid_t> holder = DeviceLockHolder(node)) {
+        throw Failure(FailureCode::PortInUse, device_ + ", held by " + DeviceHolderText(*holder));
     }
 }
 

@@ -4,12 +4,14 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "device/qt/LineSettingsText.h"
 #include "support/FailureOf.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
+#include "support/TestSupport.h"
 
 namespace brisolant::test {
 namespace {
@@ -211,6 +213,45 @@ TEST_F(SerialCommPortTest, APortHeldByAnotherProgramSaysWhoHoldsIt) {
     other.close();
     port.SetPortOpen(true);
     EXPECT_TRUE(port.PortOpen()) << "free again once the other program lets go";
+}
+
+// Two settings files naming one device differently (/dev/serial/by-id/... and /dev/ttyUSB0, or
+// two links) must not have two programs reading it, each taking a share of the scans. As root,
+// which the terminal's exclusive-open flag does not stop, the second open itself succeeds.
+TEST_F(SerialCommPortTest, TheSameDeviceByAnotherNameIsRefusedNamingTheHolderUntilItLetsGo) {
+    TempDir links;
+    const std::string link = links.file("station");
+    std::filesystem::create_symlink(pty.path(), link);
+    const std::string self = " (process " + std::to_string(getpid()) + ")";
+    struct Names {
+        std::string first;
+        std::string second;
+    };
+    for (const Names& names : {Names{pty.path(), link}, Names{link, pty.path()}}) {
+        SCOPED_TRACE(names.first + " then " + names.second);
+        SerialCommPort first;
+        first.SetCommPort(names.first);
+        first.SetPortOpen(true);
+        ASSERT_TRUE(first.PortOpen());
+
+        port.SetCommPort(names.second);
+        try {
+            port.SetPortOpen(true);
+            ADD_FAILURE() << "opened a device another port holds";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), FailureCode::PortInUse);
+            EXPECT_TRUE(
+                failure.description().ends_with(names.second + ", held by shell_tests" + self))
+                << failure.description();
+        }
+        EXPECT_FALSE(port.PortOpen());
+        EXPECT_TRUE(first.PortOpen());
+
+        first.SetPortOpen(false);
+        port.SetPortOpen(true);
+        EXPECT_TRUE(port.PortOpen()) << "free again once the first lets go";
+        port.SetPortOpen(false);
+    }
 }
 
 TEST_F(SerialCommPortTest, APseudoTerminalReportsNoLineEvents) {
