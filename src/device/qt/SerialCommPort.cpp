@@ -5,6 +5,7 @@
 #include "device/qt/DeviceLock.h"
 #include "device/qt/LineSettingsText.h"
 #include "device/qt/PortFailure.h"
+#include "device/qt/TerminalLink.h"
 
 namespace brisolant {
 namespace {
@@ -84,8 +85,9 @@ void SerialCommPort::Open() {
     if (!ParseLineSettings(settings_)) {
         throw Failure(FailureCode::PortBadSettings, settings_);
     }
-    // Before Qt's open, which sets the terminal raw at once: another program's port is not
-    // touched.
+    // Both checks come before Qt's open, which sets the terminal raw at once: neither a stranger's
+    // terminal nor another program's port is touched.
+    const std::optional<dev_t> linkedTerminal = CheckTerminalLink(device_);
     RefuseIfLocked();
     port_.setPortName(QString::fromLocal8Bit(device_.c_str()));
     if (!port_.open(QIODevice::ReadWrite)) {
@@ -94,6 +96,9 @@ void SerialCommPort::Open() {
     }
     try {
         const int fd = static_cast<int>(port_.handle());
+        if (linkedTerminal) {
+            ConfirmLinkedTerminal(device_, fd, *linkedTerminal);
+        }
         // The check above saw the lock free; the lock itself settles a race with another program.
         if (!LockDevice(fd)) {
             RefuseIfLocked();
