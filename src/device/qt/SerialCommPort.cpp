@@ -5,6 +5,7 @@
 #include "device/qt/DeviceLock.h"
 #include "device/qt/LineSettingsText.h"
 #include "device/qt/PortFailure.h"
+#include "device/qt/PortLoss.h"
 #include "device/qt/TerminalLink.h"
 
 namespace brisolant {
@@ -170,14 +171,23 @@ void SerialCommPort::OnReadyRead() {
 }
 
 void SerialCommPort::OnError(QSerialPort::SerialPortError error) {
-    // A closed pseudo-terminal reports ReadError endlessly, an unplugged adapter ResourceError:
-    // either way the device is gone, and the port must be closed before the loop spins.
     if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) ||
         !port_.isOpen()) {
         return;
     }
-    // The system's text says nothing useful here: a closed pseudo-terminal gives "No such file
-    // or directory", which reads as a missing file, or the error of an unrelated control call.
+    // Qt reports every read that returns no bytes as an error, and a device that is well gives
+    // one when another reader took the bytes first, or on a spurious wake-up: only a device that
+    // is really gone closes the port. After a ResourceError Qt stops reading the port; setting
+    // the buffer size starts it again.
+    if (!DeviceGone(device_, static_cast<int>(port_.handle()))) {
+        port_.clearError();
+        port_.setReadBufferSize(kReadBufferBytes);
+        return;
+    }
+    // A closed pseudo-terminal reports ReadError endlessly, an unplugged adapter ResourceError:
+    // the port must be closed before the loop spins. The system's text says nothing useful
+    // here: a closed pseudo-terminal gives "No such file or directory", which reads as a missing
+    // file, or the error of an unrelated control call.
     const Failure failure(FailureCode::PortVanished, device_);
     Close();
     if (on_failure_) {

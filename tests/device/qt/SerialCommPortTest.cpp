@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
 #include <filesystem>
 #include <vector>
 
+#include "common/PosixFile.h"
 #include "device/qt/LineSettingsText.h"
 #include "support/FailureOf.h"
 #include "support/PseudoTerminal.h"
@@ -252,6 +255,34 @@ TEST_F(SerialCommPortTest, TheSameDeviceByAnotherNameIsRefusedNamingTheHolderUnt
         EXPECT_TRUE(port.PortOpen()) << "free again once the first lets go";
         port.SetPortOpen(false);
     }
+}
+
+// Qt calls a read that finds no bytes an error. A device that is well gives such a read when
+// another reader took the bytes first: a second descriptor of the terminal whose notifier was
+// registered before the port's, so that it reads first in the turn both are woken in.
+TEST_F(SerialCommPortTest, AReadThatFindsNoBytesOnALiveDeviceIsNotALoss) {
+    const FileDescriptor other(::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    ASSERT_TRUE(other.IsOpen());
+    std::string stolen;
+    QSocketNotifier thief(other.Get(), QSocketNotifier::Read);
+    QObject::connect(&thief, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        ssize_t count = 0;
+        while ((count = ::read(other.Get(), buffer, sizeof buffer)) > 0) {
+            stolen.append(buffer, static_cast<std::size_t>(count));
+        }
+        thief.setEnabled(false);  // once only
+    });
+    port.SetPortOpen(true);
+    pty.Write("taken");
+    ASSERT_TRUE(PumpUntil([&] { return stolen == "taken"; })) << stolen;
+    SettleEvents();
+    EXPECT_TRUE(failures.empty()) << failures.front().description();
+    ASSERT_TRUE(port.PortOpen()) << "closed a port whose device is still there";
+
+    pty.Write("after");
+    ASSERT_TRUE(PumpUntil([&] { return received == "after"; })) << received;
+    EXPECT_TRUE(failures.empty());
 }
 
 TEST_F(SerialCommPortTest, APseudoTerminalReportsNoLineEvents) {
