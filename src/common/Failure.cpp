@@ -85,6 +85,9 @@ std::string_view FailureDescription(FailureCode code) {
             return "The serial device is not there (unplugged or switched off)";
         case FailureCode::PortInUse:
             return "The serial port is in use by another program";
+        case FailureCode::PortLinkStale:
+            return "The port's link leads to a terminal newer than the link: the program that "
+                   "made the link has ended; start it again";
         case FailureCode::ProfileReadFailed:
             return "Cannot read the settings file";
         case FailureCode::ProfileWriteFailed:

@@ -47,6 +47,7 @@ enum class FailureCode : int {
     PortPermissionDenied = 208,
     PortDeviceMissing = 209,
     PortInUse = 210,
+    PortLinkStale = 211,
     // Settings file
     ProfileReadFailed = 301,
     ProfileWriteFailed = 302,

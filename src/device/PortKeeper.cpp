@@ -14,6 +14,7 @@ bool PortKeeper::ComesBack(FailureCode code) {
         case FailureCode::PortPermissionDenied:
         case FailureCode::PortDeviceMissing:
         case FailureCode::PortInUse:
+        case FailureCode::PortLinkStale:
             return true;
         default:
             return false;

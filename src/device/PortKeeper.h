@@ -17,7 +17,9 @@ namespace brisolant {
 // or could not be opened, it shows why (panel 1, grey light), waits for the device through the
 // watch and opens the same device again with the same line settings. A failure that only a
 // settings change mends (no such port number, line settings refused), and a pseudo-terminal,
-// whose path is not the station's once gone, are shown and not waited for.
+// whose path is not the station's once gone, are shown and not waited for. A link to a
+// pseudo-terminal is waited for: the port refuses it while it is older than its terminal, and
+// the station that made it makes it again with its next terminal.
 class PortKeeper : public PortState {
   public:
     PortKeeper(CommPort& comm, LineStatus& status, PortWatch& watch, CommHandler& handler);

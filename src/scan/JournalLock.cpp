@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/ProcessName.h"
 #include "common/ProcessRuns.h"
 
 namespace brisolant {
@@ -52,21 +53,8 @@ pid_t NamedHolder(int fd) {
     return ProcessRuns(pid) ? pid : 0;
 }
 
-// "brisolant (process 4242)", as the system names the process.
 std::string HolderText(pid_t pid) {
-    if (pid == 0) {
-        return "another process";
-    }
-    const std::string process = "process " + std::to_string(pid);
-    const FileDescriptor comm(
-        ::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
-    char name[64] = {};
-    const ssize_t count = comm.IsOpen() ? ::read(comm.Get(), name, sizeof name) : -1;
-    std::string_view text(name, count > 0 ? static_cast<std::size_t>(count) : 0);
-    while (!text.empty() && text.back() == '\n') {
-        text.remove_suffix(1);
-    }
-    return text.empty() ? process : std::string(text) + " (" + process + ")";
+    return pid == 0 ? "another process" : ProcessText(pid);
 }
 
 }  // namespace

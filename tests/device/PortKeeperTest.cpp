@@ -84,6 +84,7 @@ TEST_F(PortKeeperTest, OnlyFailuresThatTheDeviceCanMendAreWaitedFor) {
         {FailureCode::PortPermissionDenied, true},
         {FailureCode::PortDeviceMissing, true},
         {FailureCode::PortInUse, true},
+        {FailureCode::PortLinkStale, true},
         {FailureCode::PortBadNumber, false},
         {FailureCode::PortBadSettings, false},
         {FailureCode::PortNotOpen, false},

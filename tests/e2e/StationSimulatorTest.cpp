@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -96,6 +99,31 @@ TEST(StationSimulatorTest, AStationWithoutStxKeepsEveryScanAcrossAReplug) {
             EXPECT_EQ(line.substr(104, 12), barcode) << "round " << round << ", scan " << i + 1;
         }
         station.Stop();
+    }
+}
+
+// Closing the terminal window the station runs in sends it SIGHUP: it ends as on SIGTERM or
+// SIGINT, and takes its link with it, so that no program follows the link to whatever terminal
+// gets the station's number next.
+TEST(StationSimulatorTest, AHangUpEndsTheStationCleanlyAndRemovesItsLink) {
+    for (const int signal : {SIGHUP, SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        test::TempDir folder;
+        const std::string link = folder.file("station");
+        const std::string log = folder.file("station.log");
+        ChildProcess station;
+        ASSERT_TRUE(
+            station.Start({STATION_EXE, "--wait-open", "--link", link}, EnvironmentWith({}), log))
+            << test::ReadFile(log);
+        ASSERT_TRUE(test::WaitUntil([&] {
+            return std::filesystem::is_symlink(link) || !station.IsRunning();
+        })) << test::ReadFile(log);
+
+        ASSERT_EQ(::kill(station.Pid(), signal), 0);
+        ASSERT_TRUE(test::WaitUntil([&] { return !station.IsRunning(); }));
+        EXPECT_EQ(station.ExitCode(), 0) << test::ReadFile(log);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)))
+            << "the station left its link behind";
     }
 }
 

@@ -174,7 +174,7 @@ Line and start:
   --verbose, -v       log every block sent
   --help, -h          show this text
 
-Stops cleanly on SIGINT or SIGTERM.
+Stops cleanly on SIGINT, SIGTERM or SIGHUP (its terminal window closed), removing its link.
 )";
 }
 

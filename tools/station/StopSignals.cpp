@@ -22,6 +22,7 @@ sigset_t StopSet() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -35,6 +36,11 @@ StopSignals::StopSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // Started under nohup, it keeps ignoring a hang-up as it was asked to.
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN) {
+        sigaction(SIGHUP, &action, nullptr);
+    }
 }
 
 StopSignals::~StopSignals() {
@@ -52,6 +58,7 @@ int StopSignals::Wait(pollfd* fds, nfds_t count, double timeoutSeconds) const {
     sigset_t waitMask = g_previousMask;
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGHUP);
     timespec timeout{};
     timespec* timeoutPointer = nullptr;
     if (timeoutSeconds >= 0) {

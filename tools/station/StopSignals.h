@@ -1,7 +1,8 @@
 #pragma once
 
-// SIGINT and SIGTERM end the station cleanly. They are blocked except while it waits, so a
-// signal can never slip in between checking the flag and starting to wait.
+// SIGINT, SIGTERM and SIGHUP (its terminal window closed) end the station cleanly, its link
+// removed. They are blocked except while it waits, so a signal can never slip in between
+// checking the flag and starting to wait.
 
 #include <poll.h>
 

@@ -1,7 +1,12 @@
 #include "device/qt/SerialCommPort.h"
 
+#include <sys/stat.h>
+
+#include "device/qt/DeviceLock.h"
 #include "device/qt/LineSettingsText.h"
 #include "device/qt/PortFailure.h"
+#include "device/qt/PortLoss.h"
+#include "device/qt/TerminalLink.h"
 
 namespace brisolant {
 namespace {
@@ -81,12 +86,25 @@ void SerialCommPort::Open() {
     if (!ParseLineSettings(settings_)) {
         throw Failure(FailureCode::PortBadSettings, settings_);
     }
+    // Both checks come before Qt's open, which sets the terminal raw at once: neither a stranger's
+    // terminal nor another program's port is touched.
+    const std::optional<dev_t> linkedTerminal = CheckTerminalLink(device_);
+    RefuseIfLocked();
     port_.setPortName(QString::fromLocal8Bit(device_.c_str()));
     if (!port_.open(QIODevice::ReadWrite)) {
         throw OpenFailure(
             device_, ExplainRefusal(device_, port_.portName(), port_.error(), port_.errorString()));
     }
     try {
+        const int fd = static_cast<int>(port_.handle());
+        if (linkedTerminal) {
+            ConfirmLinkedTerminal(device_, fd, *linkedTerminal);
+        }
+        // The check above saw the lock free; the lock itself settles a race with another program.
+        if (!LockDevice(fd)) {
+            RefuseIfLocked();
+            throw Failure(FailureCode::PortInUse, device_ + ", held by " + DeviceHolderText(0));
+        }
         ApplySettings();
     } catch (const Failure&) {
         Close();
@@ -95,6 +113,17 @@ void SerialCommPort::Open() {
     counters_ = LinuxSerialLine::ReadCounters(static_cast<int>(port_.handle()));
     if (counters_) {
         line_watch_.start();
+    }
+}
+
+// Another program (or another port of this one) reads the device, by this name or another.
+void SerialCommPort::RefuseIfLocked() const {
+    struct stat node {};
+    if (::stat(device_.c_str(), &node) != 0) {
+        return;
+    }
+    if (const std::optional<pid_t> holder = DeviceLockHolder(node)) {
+        throw Failure(FailureCode::PortInUse, device_ + ", held by " + DeviceHolderText(*holder));
     }
 }
 
@@ -142,14 +171,23 @@ void SerialCommPort::OnReadyRead() {
 }
 
 void SerialCommPort::OnError(QSerialPort::SerialPortError error) {
-    // A closed pseudo-terminal reports ReadError endlessly, an unplugged adapter ResourceError:
-    // either way the device is gone, and the port must be closed before the loop spins.
     if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) ||
         !port_.isOpen()) {
         return;
     }
-    // The system's text says nothing useful here: a closed pseudo-terminal gives "No such file
-    // or directory", which reads as a missing file, or the error of an unrelated control call.
+    // Qt reports every read that returns no bytes as an error, and a device that is well gives
+    // one when another reader took the bytes first, or on a spurious wake-up: only a device that
+    // is really gone closes the port. After a ResourceError Qt stops reading the port; setting
+    // the buffer size starts it again.
+    if (!DeviceGone(device_, static_cast<int>(port_.handle()))) {
+        port_.clearError();
+        port_.setReadBufferSize(kReadBufferBytes);
+        return;
+    }
+    // A closed pseudo-terminal reports ReadError endlessly, an unplugged adapter ResourceError:
+    // the port must be closed before the loop spins. The system's text says nothing useful
+    // here: a closed pseudo-terminal gives "No such file or directory", which reads as a missing
+    // file, or the error of an unrelated control call.
     const Failure failure(FailureCode::PortVanished, device_);
     Close();
     if (on_failure_) {

@@ -16,7 +16,9 @@ namespace brisolant {
 
 // The serial port over Qt Serial Port. Each event runs the event handler once, with
 // CommEvent() holding its code. A port that vanishes (an unplugged adapter, the far end of a
-// pseudo-terminal closed) is closed at once and reported once to the failure handler.
+// pseudo-terminal closed) is closed at once and reported once to the failure handler. One
+// program reads a device, whatever name it is opened by; a link to a pseudo-terminal that is
+// older than the terminal is not followed.
 class SerialCommPort : public QObject, public CommPort {
     Q_OBJECT
 
@@ -47,6 +49,7 @@ class SerialCommPort : public QObject, public CommPort {
 
   private:
     void Open();
+    void RefuseIfLocked() const;
     void Close();
     void ApplySettings();
     void RequireOpen() const;

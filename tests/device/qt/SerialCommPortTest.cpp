@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
+#include <filesystem>
 #include <vector>
 
+#include "common/PosixFile.h"
 #include "device/qt/LineSettingsText.h"
 #include "support/FailureOf.h"
 #include "support/PseudoTerminal.h"
 #include "support/QtTestApp.h"
+#include "support/TestSupport.h"
 
 namespace brisolant::test {
 namespace {
@@ -211,6 +216,73 @@ TEST_F(SerialCommPortTest, APortHeldByAnotherProgramSaysWhoHoldsIt) {
     other.close();
     port.SetPortOpen(true);
     EXPECT_TRUE(port.PortOpen()) << "free again once the other program lets go";
+}
+
+// Two settings files naming one device differently (/dev/serial/by-id/... and /dev/ttyUSB0, or
+// two links) must not have two programs reading it, each taking a share of the scans. As root,
+// which the terminal's exclusive-open flag does not stop, the second open itself succeeds.
+TEST_F(SerialCommPortTest, TheSameDeviceByAnotherNameIsRefusedNamingTheHolderUntilItLetsGo) {
+    TempDir links;
+    const std::string link = links.file("station");
+    std::filesystem::create_symlink(pty.path(), link);
+    const std::string self = " (process " + std::to_string(getpid()) + ")";
+    struct Names {
+        std::string first;
+        std::string second;
+    };
+    for (const Names& names : {Names{pty.path(), link}, Names{link, pty.path()}}) {
+        SCOPED_TRACE(names.first + " then " + names.second);
+        SerialCommPort first;
+        first.SetCommPort(names.first);
+        first.SetPortOpen(true);
+        ASSERT_TRUE(first.PortOpen());
+
+        port.SetCommPort(names.second);
+        try {
+            port.SetPortOpen(true);
+            ADD_FAILURE() << "opened a device another port holds";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), FailureCode::PortInUse);
+            EXPECT_TRUE(
+                failure.description().ends_with(names.second + ", held by shell_tests" + self))
+                << failure.description();
+        }
+        EXPECT_FALSE(port.PortOpen());
+        EXPECT_TRUE(first.PortOpen());
+
+        first.SetPortOpen(false);
+        port.SetPortOpen(true);
+        EXPECT_TRUE(port.PortOpen()) << "free again once the first lets go";
+        port.SetPortOpen(false);
+    }
+}
+
+// Qt calls a read that finds no bytes an error. A device that is well gives such a read when
+// another reader took the bytes first: a second descriptor of the terminal whose notifier was
+// registered before the port's, so that it reads first in the turn both are woken in.
+TEST_F(SerialCommPortTest, AReadThatFindsNoBytesOnALiveDeviceIsNotALoss) {
+    const FileDescriptor other(::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    ASSERT_TRUE(other.IsOpen());
+    std::string stolen;
+    QSocketNotifier thief(other.Get(), QSocketNotifier::Read);
+    QObject::connect(&thief, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        ssize_t count = 0;
+        while ((count = ::read(other.Get(), buffer, sizeof buffer)) > 0) {
+            stolen.append(buffer, static_cast<std::size_t>(count));
+        }
+        thief.setEnabled(false);  // once only
+    });
+    port.SetPortOpen(true);
+    pty.Write("taken");
+    ASSERT_TRUE(PumpUntil([&] { return stolen == "taken"; })) << stolen;
+    SettleEvents();
+    EXPECT_TRUE(failures.empty()) << failures.front().description();
+    ASSERT_TRUE(port.PortOpen()) << "closed a port whose device is still there";
+
+    pty.Write("after");
+    ASSERT_TRUE(PumpUntil([&] { return received == "after"; })) << received;
+    EXPECT_TRUE(failures.empty());
 }
 
 TEST_F(SerialCommPortTest, APseudoTerminalReportsNoLineEvents) {
