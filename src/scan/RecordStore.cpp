@@ -99,6 +99,9 @@ void RecordStore::RewriteAfterDamage(const JournalContents& contents) {
 }
 
 void RecordStore::SetDestination(Destination destination) {
+    if (destination_ && destination_->folder != destination.folder) {
+        own_ends_.clear();
+    }
     destination_ = std::move(destination);
 }
 
@@ -138,7 +141,10 @@ std::optional<AppendTask> RecordStore::NextTask() {
         bytes += task.items.back().bytes.size();
     }
     task_path_ = task.Path();
-    task.checkTail = !appended_paths_.contains(task_path_);
+    task.checkTail = true;
+    if (const auto end = own_ends_.find(task_path_); end != own_ends_.end()) {
+        task.ownEnd = end->second;
+    }
     task_items_ = task.items.size();
     task_begun_.reset();
     busy_ = true;
@@ -168,8 +174,10 @@ void RecordStore::TaskSlow(const Failure& why) {
 
 void RecordStore::TaskDone(const AppendOutcome& outcome) {
     busy_ = false;
-    if (outcome.appendOffset) {
-        appended_paths_.insert(task_path_);
+    if (outcome.end) {
+        own_ends_[task_path_] = *outcome.end;
+    } else {
+        own_ends_.erase(task_path_);
     }
     if (outcome.failure && outcome.bytesLeft) {
         // What the failed write left can be taken back later only if the journal knows it.

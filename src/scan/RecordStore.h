@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -95,7 +95,9 @@ class RecordStore {
     std::uint64_t next_seq_ = 1;
     std::uint64_t received_ = 0;  // scans taken by Add
     std::optional<Destination> destination_;
-    std::set<std::string> appended_paths_;  // files whose end has been looked at in this run
+    // Where the program's own last write to each file ended: a file still of that size needs no
+    // look at its end. Forgotten when in doubt: a failed write, another folder.
+    std::map<std::string, std::uint64_t> own_ends_;
 
     bool busy_ = false;
     std::size_t task_items_ = 0;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +26,10 @@ using test::ReadFile;
 using test::SimulatedCrash;
 using test::TempDir;
 using test::WriteFile;
+
+void AppendToFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
 
 // A data folder that can go away and come back, a journal beside it, and runs of the program's
 // writer over them.
@@ -191,6 +198,48 @@ TEST_F(RecordStoreTest, AJournalThatFailsMidwayDoublesNothing) {
         << "the first two are found at their places, the others written";
     EXPECT_EQ(ReadFile(DataFile()), "before\r\n241 a\r\n241 b\r\n");
     EXPECT_EQ(ReadFile(Folder() + "LOG-242.txt"), "242 a\r\n242 b\r\n");
+}
+
+// Between two batches somebody else appends a line without its CR LF, or the file loses its
+// tail (a share that lost what it had not synced). The next record still starts a line of its
+// own; while the file ends where the program's own write left it, its end is not read.
+TEST_F(RecordStoreTest, ARecordIsNeverGluedToALineLeftTornWhileTheProgramRuns) {
+    const std::string first(139, '1');
+    const std::string second(139, '2');
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;
+        std::string after;
+        bool endRead;
+    };
+    const Case cases[] = {
+        {"nothing happens", [] {}, "before\r\n" + first + "\r\n" + second + "\r\n", false},
+        {"a foreign line without its CR LF", [&] { AppendToFile(DataFile(), "foreign"); },
+         "before\r\n" + first + "\r\nforeign\r\n" + second + "\r\n", true},
+        {"a foreign line ending in CR", [&] { AppendToFile(DataFile(), "foreign\r"); },
+         "before\r\n" + first + "\r\nforeign\r\n" + second + "\r\n", true},
+        {"a whole foreign line", [&] { AppendToFile(DataFile(), "foreign\r\n"); },
+         "before\r\n" + first + "\r\nforeign\r\n" + second + "\r\n", true},
+        {"the file lost the tail of the last record", [&] { fs::resize_file(DataFile(), 8 + 100); },
+         "before\r\n" + first.substr(0, 100) + "\r\n" + second + "\r\n", true},
+        {"the file lost the last record whole", [&] { fs::resize_file(DataFile(), 8); },
+         "before\r\n" + second + "\r\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare("before\r\n");
+        auto writer = Start();
+        writer->Submit("LOG-241.txt", first);
+        c.meanwhile();
+        files.steps.clear();
+        writer->Submit("LOG-241.txt", second);
+        EXPECT_EQ(ReadFile(DataFile()), c.after);
+        const auto steps = files.Steps();
+        const bool endRead =
+            std::find(steps.begin(), steps.end(), "read LOG-241.txt") != steps.end();
+        EXPECT_EQ(endRead, c.endRead) << "the end is read only when the size is not ours";
+        EXPECT_EQ(Written(*writer), (std::vector<std::string>{first, second}));
+    }
 }
 
 // A mistyped folder keeps the scans; once it is corrected they go there, in order, each to the
