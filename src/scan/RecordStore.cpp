@@ -115,7 +115,7 @@ bool RecordStore::Add(std::string fileName, std::string line) {
         // Each new scan is a chance that the folder is back.
         retry_due_ = true;
     }
-    if (retry_pending_ || slow_) {
+    if (retry_pending_ || journal_arrivals_) {
         JournalQueue();
     }
     Report();
@@ -165,11 +165,15 @@ bool RecordStore::BeginWrite(std::size_t first, std::uint64_t offset) {
     return records.empty() || Persist(records);
 }
 
-void RecordStore::TaskSlow(const Failure& why) {
-    slow_ = true;
-    cause_ = why;
+void RecordStore::TaskRunsLong() {
+    journal_arrivals_ = true;
     JournalQueue();
     Report();
+}
+
+void RecordStore::TaskSlow(const Failure& why) {
+    cause_ = why;
+    TaskRunsLong();
 }
 
 void RecordStore::TaskDone(const AppendOutcome& outcome) {
@@ -199,7 +203,7 @@ void RecordStore::TaskDone(const AppendOutcome& outcome) {
     queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(done));
     journaled_ -= journaledDone;
     MarkDone(lastDone);
-    slow_ = false;
+    journal_arrivals_ = false;
     task_begun_.reset();
     if (outcome.failure) {
         const bool notMarked =

@@ -56,7 +56,10 @@ class RecordStore {
     // The running task has opened its file; its items from `first` on will start at `offset`.
     // True once the journal records where its kept scans go, or they need no record.
     bool BeginWrite(std::size_t first, std::uint64_t offset);
-    // The running task has not finished in time: keep everything in the journal meanwhile.
+    // The running task takes longer than a usual write: everything not in its file goes into
+    // the journal, and so does each new scan as it comes, until the task is done.
+    void TaskRunsLong();
+    // The running task has not finished in time: the same, and the scans wait for `why`.
     void TaskSlow(const Failure& why);
     void TaskDone(const AppendOutcome& outcome);
     // The time to try again after a failure has come.
@@ -103,7 +106,7 @@ class RecordStore {
     std::size_t task_items_ = 0;
     std::string task_path_;
     std::optional<std::pair<std::size_t, std::uint64_t>> task_begun_;  // first item, offset
-    bool slow_ = false;
+    bool journal_arrivals_ = false;  // the running task takes long: new scans go into the journal
     bool retry_pending_ = false;
     bool retry_due_ = false;
 
