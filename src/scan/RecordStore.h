@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,15 +36,20 @@ struct Destination {
 // the files take them again. Before a kept scan is written, the journal records the file and the
 // offset its line will start at; at the next start only such a place is looked at, so a scan is
 // taken as written only when its own write put it there.
+//
+// A scan in the journal keeps its text in memory only while it is among the next task's worth to
+// be written; the others are read back from the journal when their turn comes, so that a day of
+// waiting scans costs little memory.
 class RecordStore {
   public:
     // A day at the station's full rate.
     static constexpr std::size_t kLimit = 100000;
-    // The most lines and bytes one write takes.
+    // The most lines and bytes one write takes. The texts of as many kept scans, the next to be
+    // written, are held in memory.
     static constexpr std::size_t kTaskLines = 4096;
     static constexpr std::size_t kTaskBytes = 1024 * 1024;
 
-    RecordStore(FileLayer& files, const Clock& clock);
+    RecordStore(FileLayer& files, const Clock& clock, std::size_t taskLines = kTaskLines);
 
     // Takes the scans the journal at `path` kept from an earlier run; they go before any new one.
     void OpenJournal(const std::string& path);
@@ -75,25 +81,35 @@ class RecordStore {
     WriterNews TakeNews();
 
   private:
-    struct Queued {
-        std::uint64_t seq = 0;  // its journal entry's number, once journaled
+    struct ScanText {
         std::string fileName;
         std::string line;
-        std::optional<LinePlace> place;
+        std::optional<LinePlace> place;  // where a write of it began
+    };
+    struct Queued {
+        std::uint64_t seq = 0;           // its journal entry's number, once journaled
+        std::uint64_t at = 0;            // where that entry begins in the journal
+        std::unique_ptr<ScanText> text;  // none while the journal alone holds it
     };
 
     void JournalQueue();
-    bool Persist(const std::string& records);
+    void ReleaseTexts(std::size_t from);
+    bool ReadBackNext();
+    void DropUnreadable(std::size_t count);
+    std::optional<std::uint64_t> Persist(const std::string& records);
     void MarkDone(std::uint64_t lastSeq);
     void SetPlacesFromBegin();
-    void RewriteAfterDamage(const JournalContents& contents);
+    void RewriteAfterDamage(const JournalIndex& index);
+    std::optional<Failure> RewriteJournal();
     void Report();
 
     FileLayer& files_;
     const Clock& clock_;
+    const std::size_t task_lines_;
     std::optional<RecordJournal> journal_;
     std::optional<Failure> journal_unusable_;  // it could not be read: nothing goes into it
     std::deque<Queued> queue_;
+    std::map<std::uint64_t, LinePlace> kept_places_;  // of kept scans not read back yet, by number
     std::size_t journaled_ = 0;  // the queue's first scans, whose entries are in the journal
     std::uint64_t next_seq_ = 1;
     std::uint64_t received_ = 0;  // scans taken by Add

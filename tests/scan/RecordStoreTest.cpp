@@ -27,6 +27,10 @@ using test::SimulatedCrash;
 using test::TempDir;
 using test::WriteFile;
 
+long Count(const std::vector<std::string>& steps, const std::string& step) {
+    return std::count(steps.begin(), steps.end(), step);
+}
+
 void AppendToFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
 }
@@ -321,6 +325,79 @@ TEST_F(RecordStoreTest, ADamagedJournalCostsOnlyTheDamagedEntryAndIsKeptAside) {
                   aside);
     EXPECT_EQ(ReadFile(aside), damaged);
     EXPECT_EQ(ReadFile(Journal()), "");
+}
+
+// Runs every task that is due, as the writer's threads do.
+void WriteWhatIsDue(RecordStore& store, FakeFileLayer& files) {
+    while (std::optional<AppendTask> task = store.NextTask()) {
+        store.TaskDone(RunAppendTask(*task, files, [&](std::size_t first, std::uint64_t at) {
+            return store.BeginWrite(first, at);
+        }));
+    }
+}
+
+// Of the scans kept in the journal only the next task's worth keep their texts in memory; the
+// others are read back from the journal a task's worth at a time, in order, each written once.
+TEST_F(RecordStoreTest, KeptScansAreReadBackFromTheJournalATaskAtATime) {
+    std::string expected = "before\r\n";
+    {
+        RecordStore store(files, clock, 3);
+        store.SetDestination({Folder()});
+        store.OpenJournal(Journal());
+        FolderGoes();
+        for (int n = 1; n <= 10; ++n) {
+            ASSERT_TRUE(store.Add("LOG-241.txt", "scan " + std::to_string(n)));
+            expected += "scan " + std::to_string(n) + "\r\n";
+            WriteWhatIsDue(store, files);
+        }
+        FolderComesBack();
+        files.steps.clear();
+        store.RetryDue();
+        WriteWhatIsDue(store, files);
+        EXPECT_EQ(ReadFile(DataFile()), expected);
+        EXPECT_EQ(Count(files.Steps(), "read Orvane.journal"), 3)
+            << "scans 1 to 3 were in memory; 4 to 6, 7 to 9 and 10 read back";
+        EXPECT_EQ(ReadFile(Journal()), "");
+    }
+    // Across a restart every kept scan is read back, damage and all.
+    Prepare("before\r\n");
+    std::string journal;
+    for (std::uint64_t seq = 1; seq <= 7; ++seq) {
+        journal += ScanRecordText(seq, "LOG-241.txt", "kept " + std::to_string(seq));
+    }
+    WriteFile(Journal(), "damage\n" + journal);
+    RecordStore store(files, clock, 3);
+    store.OpenJournal(Journal());
+    store.SetDestination({Folder()});
+    WriteWhatIsDue(store, files);
+    EXPECT_EQ(ReadFile(DataFile()),
+              "before\r\nkept 1\r\nkept 2\r\nkept 3\r\nkept 4\r\nkept 5\r\nkept 6\r\nkept "
+              "7\r\n");
+    EXPECT_EQ(ReadFile(Journal()), "");
+}
+
+// The journal changed under the program (it should not: it is locked): a scan whose record is
+// no longer whole cannot be written; it is left out and the operator told, the others written.
+TEST_F(RecordStoreTest, AKeptScanWhoseRecordChangedUnderTheProgramIsReportedLost) {
+    std::string journal;
+    for (std::uint64_t seq = 1; seq <= 3; ++seq) {
+        journal += ScanRecordText(seq, "LOG-241.txt", "kept " + std::to_string(seq));
+    }
+    WriteFile(Journal(), journal);
+    RecordStore store(files, clock);
+    store.OpenJournal(Journal());
+    std::string changed = journal;
+    changed[changed.find("kept 2")] = 'K';
+    WriteFile(Journal(), changed);
+    store.SetDestination({Folder()});
+    WriteWhatIsDue(store, files);
+    EXPECT_EQ(ReadFile(DataFile()), "before\r\nkept 1\r\nkept 3\r\n");
+    const WriterNews news = store.TakeNews();
+    ASSERT_EQ(news.notices.size(), 1u);
+    EXPECT_EQ(StatusText(news.notices[0]),
+              "Status: 129 The journal of waiting scans was damaged: " + Journal() +
+                  ": 1 entry damaged and lost");
+    EXPECT_EQ(store.Count(), 0u);
 }
 
 // A write that does not finish in time (a share that hangs): the scan in flight, with the place

@@ -34,7 +34,7 @@ class FakeFileLayer : public PosixFileLayer {
     int Status(int fd, FileStatus& status) override;
     int Close(int fd) override;
     int SyncFolder(const std::string& folder) override;
-    int ReplaceFile(const std::string& path, std::string_view bytes) override;
+    int ReplaceFile(const std::string& path, const FilePieces& pieces) override;
     int KeepCopy(const std::string& path, const std::string& copy) override;
 
     // Taken from the writer's threads too: read it only while they rest, or through Steps().
