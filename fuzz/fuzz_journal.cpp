@@ -31,7 +31,7 @@ JournalContents ReadInPieces(std::string_view text, std::size_t piece) {
             Fault("the reader holds back more than a record");
         }
     }
-    return parser.Finish();
+    return WithTexts(parser.Finish(), text);
 }
 
 std::string Written(const JournalContents& contents) {

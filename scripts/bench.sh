@@ -30,6 +30,8 @@ echo "== 2,000 scans at 40 a second, a 115200-baud line's pace (bench/throughput
 bench/throughput.sh --count 2000 --paced 40 --idle 1
 echo "== The same with the data view open, then 10 s idle (bench/throughput.sh --count 2000 --paced 40 --view-open)"
 bench/throughput.sh --count 2000 --paced 40 --view-open --idle 10
+echo "== 100,000 waiting scans written back, headless (bench/writeback-memory.sh)"
+bench/writeback-memory.sh
 echo "== The data folder hangs for 8 s at the line's pace (bench/stall.sh)"
 bench/stall.sh
 echo "== Start-up beside a Qt Widgets hello-world (bench/startup.sh 30)"

@@ -108,7 +108,10 @@ std::string BuildRecordLine(const ScanRecord& record, const Settings& settings) 
 
 void AppendRecordLine(const std::string& folder, const std::string& fileName, std::string_view line,
                       FileLayer& files) {
-    AppendTask task{folder, fileName, false, false, {{std::string(line) + "\r\n", std::nullopt}}};
+    AppendTask task;
+    task.folder = folder;
+    task.fileName = fileName;
+    task.items.push_back({std::string(line) + "\r\n", std::nullopt});
     const AppendOutcome outcome =
         RunAppendTask(task, files, [](std::size_t, std::uint64_t) { return true; });
     if (outcome.failure) {

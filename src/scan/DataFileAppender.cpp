@@ -161,7 +161,9 @@ void Append(const AppendTask& task, std::size_t first, FileLayer& files, const A
             Failure(FailureCode::DataFileNotRegular, path + ": " + FileKind(status.mode));
         return;
     }
-    std::string bytes = task.checkTail ? LineStart(files, path, status.size) : std::string();
+    const bool ownEnd = task.ownEnd && *task.ownEnd == static_cast<std::uint64_t>(status.size);
+    std::string bytes =
+        task.checkTail && !ownEnd ? LineStart(files, path, status.size) : std::string();
     const std::uint64_t offset = static_cast<std::uint64_t>(status.size) + bytes.size();
     if (!gate(first, offset)) {
         (void)files.Close(fd);
@@ -194,6 +196,7 @@ void Append(const AppendTask& task, std::size_t first, FileLayer& files, const A
     // A failure a file system reports only at close has been reported by the sync.
     (void)files.Close(fd);
     outcome.appended = task.items.size() - first;
+    outcome.end = static_cast<std::uint64_t>(status.size) + bytes.size();
 }
 
 }  // namespace

@@ -24,8 +24,14 @@ struct AppendTask {
     std::string folder;
     std::string fileName;
     bool createFolder = false;  // the program's own default folder is made at first need
-    bool checkTail = false;     // the first append to this file in this run
+    // The first record must start a line of its own: the file's last byte is looked at, unless
+    // the file ends where ownEnd says.
+    bool checkTail = false;
     std::vector<AppendItem> items;
+    // Where the program's own last write to this file ended, when known. A file of that size
+    // ends with a whole record of ours and needs no look; any other size means somebody else
+    // wrote to it or it lost its tail.
+    std::optional<std::uint64_t> ownEnd;
 
     std::string Path() const { return folder + fileName; }
 };
@@ -37,6 +43,8 @@ struct AppendOutcome {
     // Where the appended items begin, once the file was opened and the gate passed.
     std::optional<std::uint64_t> appendOffset;
     bool bytesLeft = false;  // a failed write could not be taken back: part of it may remain
+    // Where the file ends once the appended items are on the disk.
+    std::optional<std::uint64_t> end;
 };
 
 // Asked once the file is open and before a byte is written: may the items from `first` on be

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,10 @@ struct FileStatus {
     off_t size = 0;
     mode_t mode = 0;
 };
+
+// Hands out a file's bytes one piece at a time: puts the next piece in `piece` (an empty one
+// after the last) and returns 0, or returns the error that stops the file being made.
+using FilePieces = std::function<int(std::string& piece)>;
 
 // How a file is opened for appending.
 struct AppendOpening {
@@ -48,10 +53,10 @@ class FileLayer {
     // Puts the folder's entries (a file made in it, a rename) on the disk. Returns 0 or the
     // error.
     [[nodiscard]] virtual int SyncFolder(const std::string& folder) = 0;
-    // Puts `bytes` in the file's place at one stroke, synced: after a crash the file holds
-    // either its old or its new contents. A link in the file's place is replaced, its target
-    // left alone. Returns 0 or the error.
-    [[nodiscard]] virtual int ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+    // Puts the bytes that `pieces` hands out in the file's place at one stroke, synced: after a
+    // crash the file holds either its old or its new contents. A link in the file's place is
+    // replaced, its target left alone. Returns 0 or the error.
+    [[nodiscard]] virtual int ReplaceFile(const std::string& path, const FilePieces& pieces) = 0;
     // Makes `copy` hold what `path` holds now, without touching `path`: a second name for the
     // same file where the file system allows it, a copy otherwise. Never replaces an existing
     // `copy`. Returns 0 or the error.
@@ -70,7 +75,7 @@ class PosixFileLayer : public FileLayer {
     int Status(int fd, FileStatus& status) override;
     int Close(int fd) override;
     int SyncFolder(const std::string& folder) override;
-    int ReplaceFile(const std::string& path, std::string_view bytes) override;
+    int ReplaceFile(const std::string& path, const FilePieces& pieces) override;
     int KeepCopy(const std::string& path, const std::string& copy) override;
 };
 

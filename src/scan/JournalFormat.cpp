@@ -109,6 +109,70 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
+// One record, as read from the text that begins with it.
+struct ParsedRecord {
+    char letter = 0;
+    std::uint64_t seq = 0;      // S, P and D
+    std::string_view fileName;  // S and E
+    std::string_view line;      // S and E
+    std::uint64_t offset = 0;   // P
+    std::string_view path;      // P
+    std::size_t length = 0;
+};
+
+// Reads the S, P, D or E record that begins `text`: NeedMore when it goes on beyond the text,
+// Damaged when it is no such record or its check fails.
+RecordRead ParseRecord(std::string_view text, ParsedRecord& record) {
+    if (text.empty()) {
+        return RecordRead::NeedMore;
+    }
+    const char letter = text[0];
+    if (kRecordLetters.find(letter) == std::string_view::npos) {
+        return RecordRead::Damaged;
+    }
+    if (text.size() < kHeader) {
+        return RecordRead::NeedMore;
+    }
+    if (!std::all_of(text.begin() + 1, text.begin() + 1 + kCheckDigits, IsHexDigit) ||
+        text[kHeader - 1] != ' ') {
+        return RecordRead::Damaged;
+    }
+    RecordReader reader(text, kHeader);
+    record.letter = letter;
+    if (letter == 'S') {
+        record.seq = reader.Number();
+        const std::uint64_t nameLength = reader.Number();
+        const std::uint64_t lineLength = reader.Number();
+        record.fileName = reader.Text(nameLength);
+        record.line = reader.Text(lineLength);
+    } else if (letter == 'P') {
+        record.seq = reader.Number();
+        record.offset = reader.Number();
+        record.path = reader.Text(reader.Number());
+    } else if (letter == 'D') {
+        record.seq = reader.Number('\n');
+    } else {
+        const std::uint64_t folderLength = reader.Number();
+        const std::uint64_t nameLength = reader.Number();
+        const std::uint64_t lineLength = reader.Number();
+        reader.Text(folderLength);
+        record.fileName = reader.Text(nameLength);
+        record.line = reader.Text(lineLength);
+    }
+    if (letter != 'D') {
+        reader.End();
+    }
+    if (reader.state() != RecordReader::State::Fine) {
+        return reader.state() == RecordReader::State::NeedMore ? RecordRead::NeedMore
+                                                               : RecordRead::Damaged;
+    }
+    record.length = reader.at();
+    const std::string_view body = text.substr(kHeader, record.length - kHeader - 1);
+    const std::uint32_t check = letter == 'E' ? Check(body) : Check(body, Check(text.substr(0, 1)));
+    return CheckText(check) == text.substr(1, kCheckDigits) ? RecordRead::Whole
+                                                            : RecordRead::Damaged;
+}
+
 }  // namespace
 
 std::string ScanRecordText(std::uint64_t seq, std::string_view fileName, std::string_view line) {
@@ -128,19 +192,36 @@ std::string DoneRecordText(std::uint64_t seq) {
     return Record('D', std::to_string(seq));
 }
 
+RecordRead ReadScanRecord(std::string_view text, const JournalEntry& entry, JournalScan& scan) {
+    ParsedRecord record;
+    const RecordRead read = ParseRecord(text, record);
+    if (read != RecordRead::Whole) {
+        return read;
+    }
+    if (record.letter != 'E' && (record.letter != 'S' || record.seq != entry.seq)) {
+        return RecordRead::Damaged;
+    }
+    scan.seq = entry.seq;
+    scan.fileName = record.fileName;
+    scan.line = record.line;
+    scan.place.reset();
+    return RecordRead::Whole;
+}
+
 JournalParser::JournalParser(std::size_t limit) : limit_(limit) {}
 
 void JournalParser::Feed(std::string_view bytes) {
+    passed_ += start_;
     pending_.erase(0, start_);
     start_ = 0;
     pending_ += bytes;
     Parse(false);
 }
 
-JournalContents JournalParser::Finish() {
+JournalIndex JournalParser::Finish() {
     Parse(true);
     EndDamage();
-    return std::move(contents_);
+    return std::move(index_);
 }
 
 void JournalParser::Parse(bool atEnd) {
@@ -168,83 +249,43 @@ void JournalParser::Parse(bool atEnd) {
 
 JournalParser::Outcome JournalParser::ParseOne(std::size_t& length) {
     const std::string_view text = std::string_view(pending_).substr(start_);
-    const char letter = text[0];
     // The earlier program's written mark: only where a record ends, so that damage cannot make
     // one up.
-    if (letter == 'W') {
+    if (text[0] == 'W') {
         if (text.size() < 2) {
             return Outcome::NeedMore;
         }
-        if (text[1] != '\n' || in_damage_ || contents_.waiting.empty()) {
+        if (text[1] != '\n' || in_damage_ || index_.waiting.empty()) {
             return Outcome::Damaged;
         }
-        contents_.earlierFormat = true;
-        contents_.waiting.pop_front();
+        index_.earlierFormat = true;
+        TakeOldest();
         length = 2;
         return Outcome::Taken;
     }
-    if (kRecordLetters.find(letter) == std::string_view::npos) {
-        return Outcome::Damaged;
+    ParsedRecord record;
+    switch (ParseRecord(text, record)) {
+        case RecordRead::NeedMore:
+            return Outcome::NeedMore;
+        case RecordRead::Damaged:
+            return Outcome::Damaged;
+        case RecordRead::Whole:
+            break;
     }
-    if (text.size() < kHeader) {
-        return Outcome::NeedMore;
-    }
-    if (!std::all_of(text.begin() + 1, text.begin() + 1 + kCheckDigits, IsHexDigit) ||
-        text[kHeader - 1] != ' ') {
-        return Outcome::Damaged;
-    }
-    RecordReader reader(text, kHeader);
-    JournalScan scan;
-    LinePlace place;
-    std::uint64_t seq = 0;
-    if (letter == 'S') {
-        seq = reader.Number();
-        const std::uint64_t nameLength = reader.Number();
-        const std::uint64_t lineLength = reader.Number();
-        scan.fileName = reader.Text(nameLength);
-        scan.line = reader.Text(lineLength);
-    } else if (letter == 'P') {
-        seq = reader.Number();
-        place.offset = reader.Number();
-        place.path = reader.Text(reader.Number());
-    } else if (letter == 'D') {
-        seq = reader.Number('\n');
-    } else {
-        const std::uint64_t folderLength = reader.Number();
-        const std::uint64_t nameLength = reader.Number();
-        const std::uint64_t lineLength = reader.Number();
-        reader.Text(folderLength);
-        scan.fileName = reader.Text(nameLength);
-        scan.line = reader.Text(lineLength);
-    }
-    if (letter != 'D') {
-        reader.End();
-    }
-    if (reader.state() != RecordReader::State::Fine) {
-        return reader.state() == RecordReader::State::NeedMore ? Outcome::NeedMore
-                                                               : Outcome::Damaged;
-    }
-    length = reader.at();
-    const std::string_view body = text.substr(kHeader, length - kHeader - 1);
-    const std::uint32_t check = letter == 'E' ? Check(body) : Check(body, Check(text.substr(0, 1)));
-    if (CheckText(check) != text.substr(1, kCheckDigits)) {
-        return Outcome::Damaged;
-    }
-    if (letter == 'S') {
-        if (seq <= contents_.lastSeq) {
+    if (record.letter == 'S') {
+        if (record.seq <= index_.lastSeq) {
             return Outcome::Damaged;
         }
-        scan.seq = seq;
-        Apply(std::move(scan));
-    } else if (letter == 'P') {
-        ApplyPlace(seq, std::move(place));
-    } else if (letter == 'D') {
-        ApplyDone(seq);
+        Apply(record.seq);
+    } else if (record.letter == 'P') {
+        ApplyPlace(record.seq, LinePlace{std::string(record.path), record.offset});
+    } else if (record.letter == 'D') {
+        ApplyDone(record.seq);
     } else {
-        contents_.earlierFormat = true;
-        scan.seq = contents_.lastSeq + 1;
-        Apply(std::move(scan));
+        index_.earlierFormat = true;
+        Apply(index_.lastSeq + 1);
     }
+    length = record.length;
     return Outcome::Taken;
 }
 
@@ -257,36 +298,58 @@ void JournalParser::Skip(std::size_t count) {
 
 void JournalParser::EndDamage() {
     if (in_damage_) {
-        contents_.damaged += std::max<std::size_t>(damaged_lines_, 1);
+        index_.damaged += std::max<std::size_t>(damaged_lines_, 1);
         in_damage_ = false;
         damaged_lines_ = 0;
     }
 }
 
-void JournalParser::Apply(JournalScan scan) {
-    contents_.lastSeq = scan.seq;
-    if (contents_.waiting.size() >= limit_) {
-        ++contents_.overLimit;
+void JournalParser::Apply(std::uint64_t seq) {
+    index_.lastSeq = seq;
+    if (index_.waiting.size() >= limit_) {
+        ++index_.overLimit;
         return;
     }
-    contents_.waiting.push_back(std::move(scan));
+    index_.waiting.push_back({seq, passed_ + start_});
 }
 
 void JournalParser::ApplyPlace(std::uint64_t seq, LinePlace place) {
-    auto& waiting = contents_.waiting;
-    const auto scan =
-        std::lower_bound(waiting.begin(), waiting.end(), seq,
-                         [](const JournalScan& s, std::uint64_t wanted) { return s.seq < wanted; });
+    const auto& waiting = index_.waiting;
+    const auto scan = std::lower_bound(
+        waiting.begin(), waiting.end(), seq,
+        [](const JournalEntry& e, std::uint64_t wanted) { return e.seq < wanted; });
     if (scan != waiting.end() && scan->seq == seq) {
-        scan->place = std::move(place);
+        index_.places.insert_or_assign(seq, std::move(place));
     }
 }
 
 void JournalParser::ApplyDone(std::uint64_t seq) {
-    auto& waiting = contents_.waiting;
+    auto& waiting = index_.waiting;
     while (!waiting.empty() && waiting.front().seq <= seq) {
         waiting.pop_front();
     }
+    index_.places.erase(index_.places.begin(), index_.places.upper_bound(seq));
+}
+
+void JournalParser::TakeOldest() {
+    index_.places.erase(index_.waiting.front().seq);
+    index_.waiting.pop_front();
+}
+
+JournalContents WithTexts(const JournalIndex& index, std::string_view text) {
+    JournalContents contents{
+        {}, index.lastSeq, index.damaged, index.overLimit, index.earlierFormat};
+    for (const JournalEntry& entry : index.waiting) {
+        JournalScan scan;
+        if (entry.at < text.size() &&
+            ReadScanRecord(text.substr(entry.at), entry, scan) == RecordRead::Whole) {
+            if (const auto place = index.places.find(entry.seq); place != index.places.end()) {
+                scan.place = place->second;
+            }
+            contents.waiting.push_back(std::move(scan));
+        }
+    }
+    return contents;
 }
 
 JournalContents ReadJournalText(std::string_view text, std::size_t limit) {
@@ -296,7 +359,7 @@ JournalContents ReadJournalText(std::string_view text, std::size_t limit) {
     for (std::size_t at = 0; at < text.size(); at += kPiece) {
         parser.Feed(text.substr(at, kPiece));
     }
-    return parser.Finish();
+    return WithTexts(parser.Finish(), text);
 }
 
 }  // namespace brisolant

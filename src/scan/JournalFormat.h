@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,13 +29,32 @@ struct JournalScan {
     bool operator==(const JournalScan&) const = default;
 };
 
-// What a journal holds once read.
+// A kept scan as the journal's index knows it: its number and where its record starts in the
+// file. Its text stays in the file until it is to be written.
+struct JournalEntry {
+    std::uint64_t seq = 0;
+    std::uint64_t at = 0;
+
+    bool operator==(const JournalEntry&) const = default;
+};
+
+// What a journal holds once read, without the scans' texts.
+struct JournalIndex {
+    std::deque<JournalEntry> waiting;           // oldest first
+    std::map<std::uint64_t, LinePlace> places;  // of waiting scans, by number
+    std::uint64_t lastSeq = 0;                  // the highest number an entry carried
+    std::size_t damaged = 0;                    // damaged entries skipped
+    std::size_t overLimit = 0;                  // entries beyond the limit, not taken
+    bool earlierFormat = false;                 // holds entries of the program's earlier journal
+};
+
+// What a journal holds, texts and all.
 struct JournalContents {
     std::deque<JournalScan> waiting;  // oldest first
-    std::uint64_t lastSeq = 0;        // the highest number an entry carried
-    std::size_t damaged = 0;          // damaged entries skipped
-    std::size_t overLimit = 0;        // entries beyond the limit, not taken
-    bool earlierFormat = false;       // holds entries of the program's earlier journal
+    std::uint64_t lastSeq = 0;
+    std::size_t damaged = 0;
+    std::size_t overLimit = 0;
+    bool earlierFormat = false;
 };
 
 // The journal is a sequence of lines, each a record with a check of its contents, so that a
@@ -49,8 +69,16 @@ std::string ScanRecordText(std::uint64_t seq, std::string_view fileName, std::st
 std::string PlaceRecordText(std::uint64_t seq, const LinePlace& place);
 std::string DoneRecordText(std::uint64_t seq);
 
+// How reading one record went.
+enum class RecordRead { Whole, NeedMore, Damaged };
+
+// Reads back the record of the kept scan `entry` from `text`, which starts where the record does:
+// a scan record with the entry's number (or the earlier program's entry, which the index numbered).
+RecordRead ReadScanRecord(std::string_view text, const JournalEntry& entry, JournalScan& scan);
+
 // Reads a journal piece by piece in bounded memory: whole records are taken, damaged stretches
-// skipped up to the next record whose check holds, and at most `limit` scans kept.
+// skipped up to the next record whose check holds, and at most `limit` scans kept, each as its
+// number and place in the journal.
 class JournalParser {
   public:
     // The longest record taken; anything longer is damage.
@@ -60,7 +88,7 @@ class JournalParser {
 
     void Feed(std::string_view bytes);
     // The end of the file: whatever is left is a torn or damaged record.
-    JournalContents Finish();
+    JournalIndex Finish();
     // Bytes held back, waiting for the rest of a record.
     std::size_t Buffered() const { return pending_.size() - start_; }
 
@@ -70,18 +98,22 @@ class JournalParser {
     Outcome ParseOne(std::size_t& length);
     void Skip(std::size_t count);
     void EndDamage();
-    void Apply(JournalScan scan);
+    void Apply(std::uint64_t seq);
     void ApplyPlace(std::uint64_t seq, LinePlace place);
     void ApplyDone(std::uint64_t seq);
+    void TakeOldest();
 
     std::size_t limit_;
     std::string pending_;
-    std::size_t start_ = 0;  // where the unread part of pending_ begins
-    JournalContents contents_;
-    std::uint64_t earlier_entries_ = 0;  // "E" entries numbered by their order
+    std::size_t start_ = 0;     // where the unread part of pending_ begins
+    std::uint64_t passed_ = 0;  // the bytes of the journal before pending_
+    JournalIndex index_;
     bool in_damage_ = false;
     std::size_t damaged_lines_ = 0;  // line ends skipped in the current damaged stretch
 };
+
+// The scans of an index read from the journal's whole text.
+JournalContents WithTexts(const JournalIndex& index, std::string_view text);
 
 // The whole journal text at once (tests and fuzzing).
 JournalContents ReadJournalText(std::string_view text, std::size_t limit);

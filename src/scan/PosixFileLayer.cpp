@@ -156,7 +156,7 @@ int PosixFileLayer::SyncFolder(const std::string& folder) {
     return ::fsync(directory.Get()) == 0 ? 0 : errno;
 }
 
-int PosixFileLayer::ReplaceFile(const std::string& path, std::string_view bytes) {
+int PosixFileLayer::ReplaceFile(const std::string& path, const FilePieces& pieces) {
     const std::string fresh = path + ".new";
     int error = 0;
     {
@@ -167,8 +167,11 @@ int PosixFileLayer::ReplaceFile(const std::string& path, std::string_view bytes)
         if (!file.IsOpen()) {
             return errno;
         }
-        std::size_t written = 0;
-        error = WriteAll(file.Get(), bytes, written);
+        std::string piece;
+        while (error == 0 && (error = pieces(piece)) == 0 && !piece.empty()) {
+            std::size_t written = 0;
+            error = WriteAll(file.Get(), piece, written);
+        }
         if (error == 0) {
             error = SyncData(file.Get());
         }

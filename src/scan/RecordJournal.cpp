@@ -10,13 +10,15 @@ namespace brisolant {
 namespace {
 
 constexpr std::size_t kReadPiece = 64 * 1024;
+// Holds any whole record that begins it.
+constexpr std::size_t kReadBackPiece = 4 * JournalParser::kMaxRecord;
 
 }  // namespace
 
 RecordJournal::RecordJournal(FileLayer& files, std::string path)
     : files_(files), path_(std::move(path)) {}
 
-JournalContents RecordJournal::Load(std::size_t limit) {
+JournalIndex RecordJournal::Load(std::size_t limit) {
     const int fd = files_.OpenForRead(path_, false);
     if (fd == -ENOENT) {
         return {};
@@ -41,7 +43,49 @@ JournalContents RecordJournal::Load(std::size_t limit) {
     return parser.Finish();
 }
 
-void RecordJournal::Append(std::string_view records) {
+std::vector<std::optional<JournalScan>> RecordJournal::ReadBack(
+    const std::vector<JournalEntry>& entries) {
+    std::vector<std::optional<JournalScan>> scans;
+    if (entries.empty()) {
+        return scans;
+    }
+    const int fd = files_.OpenForRead(path_, false);
+    if (fd < 0) {
+        throw Failure(FailureCode::JournalRead, SystemErrorText(path_, -fd));
+    }
+    std::string piece;
+    std::uint64_t pieceAt = 0;
+    int error = 0;
+    const auto readAt = [&](std::uint64_t at) {
+        pieceAt = at;
+        error = files_.ReadAt(fd, static_cast<off_t>(at), kReadBackPiece, piece);
+        return error == 0;
+    };
+    for (const JournalEntry& entry : entries) {
+        const bool inPiece = entry.at >= pieceAt && entry.at - pieceAt < piece.size();
+        if (!inPiece && !readAt(entry.at)) {
+            break;
+        }
+        JournalScan scan;
+        RecordRead read =
+            ReadScanRecord(std::string_view(piece).substr(entry.at - pieceAt), entry, scan);
+        // A record that runs past the piece is read again from its start.
+        if (read == RecordRead::NeedMore && pieceAt != entry.at) {
+            if (!readAt(entry.at)) {
+                break;
+            }
+            read = ReadScanRecord(piece, entry, scan);
+        }
+        scans.push_back(read == RecordRead::Whole ? std::optional(std::move(scan)) : std::nullopt);
+    }
+    (void)files_.Close(fd);
+    if (error != 0) {
+        throw Failure(FailureCode::JournalRead, SystemErrorText(path_, error));
+    }
+    return scans;
+}
+
+std::uint64_t RecordJournal::Append(std::string_view records) {
     const int fd = files_.OpenForAppend(path_, {.create = true, .followLinks = false});
     if (fd < 0) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, -fd));
@@ -69,6 +113,7 @@ void RecordJournal::Append(std::string_view records) {
     if (error != 0) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
     }
+    return static_cast<std::uint64_t>(before.size);
 }
 
 void RecordJournal::Clear() {
@@ -90,8 +135,8 @@ void RecordJournal::Clear() {
     }
 }
 
-void RecordJournal::Rewrite(std::string_view records) {
-    if (const int error = files_.ReplaceFile(path_, records)) {
+void RecordJournal::Rewrite(const FilePieces& pieces) {
+    if (const int error = files_.ReplaceFile(path_, pieces)) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
     }
 }

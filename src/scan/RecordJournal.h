@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scan/FileLayer.h"
 #include "scan/JournalFormat.h"
@@ -21,14 +24,19 @@ class RecordJournal {
 
     // Reads the journal in pieces of bounded size; a missing journal holds nothing. Throws
     // Failure(JournalRead) when it cannot be read.
-    JournalContents Load(std::size_t limit);
+    JournalIndex Load(std::size_t limit);
+    // Reads the kept scans' records back, in pieces of bounded size: each scan in the order
+    // asked for, or nothing where its record is no longer whole. Throws Failure(JournalRead).
+    std::vector<std::optional<JournalScan>> ReadBack(const std::vector<JournalEntry>& entries);
 
     // Each throws Failure(JournalWrite) when the change cannot be made durable; a torn append
-    // is taken back, so that it cannot hide the next one.
-    void Append(std::string_view records);
+    // is taken back, so that it cannot hide the next one. Append returns where the records
+    // begin in the journal.
+    std::uint64_t Append(std::string_view records);
     void Clear();
-    // Puts `records` in place of everything the journal holds, at one stroke.
-    void Rewrite(std::string_view records);
+    // Puts the records that `pieces` hands out in place of everything the journal holds, at one
+    // stroke.
+    void Rewrite(const FilePieces& pieces);
     // Keeps the journal as it is now under its name followed by `suffix`, and returns that name.
     std::string KeepAside(const std::string& suffix);
 

@@ -1,7 +1,10 @@
 #include "scan/RecordStore.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 namespace brisolant {
 
@@ -21,13 +24,14 @@ std::string Entries(std::size_t count) {
 
 }  // namespace
 
-RecordStore::RecordStore(FileLayer& files, const Clock& clock) : files_(files), clock_(clock) {}
+RecordStore::RecordStore(FileLayer& files, const Clock& clock, std::size_t taskLines)
+    : files_(files), clock_(clock), task_lines_(taskLines) {}
 
 void RecordStore::OpenJournal(const std::string& path) {
     RecordJournal journal(files_, path);
-    JournalContents contents;
+    JournalIndex index;
     try {
-        contents = journal.Load(kLimit);
+        index = journal.Load(kLimit);
     } catch (const Failure& failure) {
         // Writing to it now could bury the scans it holds: the ones kept from now on live in
         // memory only, and the operator is told.
@@ -37,31 +41,31 @@ void RecordStore::OpenJournal(const std::string& path) {
     }
     journal_.emplace(std::move(journal));
     std::deque<Queued> kept;
-    for (JournalScan& scan : contents.waiting) {
-        kept.push_back(
-            {scan.seq, std::move(scan.fileName), std::move(scan.line), std::move(scan.place)});
+    for (const JournalEntry& entry : index.waiting) {
+        kept.push_back({entry.seq, entry.at, nullptr});
     }
     journaled_ = kept.size();
     queue_.insert(queue_.begin(), std::make_move_iterator(kept.begin()),
                   std::make_move_iterator(kept.end()));
-    next_seq_ = contents.lastSeq + 1;
-    if (contents.damaged > 0 || contents.overLimit > 0 || contents.earlierFormat) {
-        RewriteAfterDamage(contents);
+    kept_places_ = std::move(index.places);
+    next_seq_ = index.lastSeq + 1;
+    if (index.damaged > 0 || index.overLimit > 0 || index.earlierFormat) {
+        RewriteAfterDamage(index);
     }
     Report();
 }
 
 // The damaged journal is kept aside for whoever wants to look at it, and the journal is written
 // afresh from the entries that were whole, so that new records never follow a damaged one.
-void RecordStore::RewriteAfterDamage(const JournalContents& contents) {
+void RecordStore::RewriteAfterDamage(const JournalIndex& index) {
     std::string detail;
-    if (contents.damaged > 0 || contents.overLimit > 0) {
+    if (index.damaged > 0 || index.overLimit > 0) {
         detail = journal_->path() + ": ";
-        if (contents.damaged > 0) {
-            detail += Entries(contents.damaged) + " damaged and lost";
+        if (index.damaged > 0) {
+            detail += Entries(index.damaged) + " damaged and lost";
         }
-        if (contents.overLimit > 0) {
-            detail += (contents.damaged > 0 ? "; " : "") + Entries(contents.overLimit) +
+        if (index.overLimit > 0) {
+            detail += (index.damaged > 0 ? "; " : "") + Entries(index.overLimit) +
                       " beyond the limit of " + std::to_string(kLimit) + " not taken";
         }
         const LocalDateTime now = clock_.Now();
@@ -80,25 +84,65 @@ void RecordStore::RewriteAfterDamage(const JournalContents& contents) {
             detail += "; it could not be kept aside: " + notKept->description();
         }
     }
-    std::string records;
-    for (std::size_t i = 0; i < journaled_; ++i) {
-        records += ScanRecordText(queue_[i].seq, queue_[i].fileName, queue_[i].line);
-        if (queue_[i].place) {
-            records += PlaceRecordText(queue_[i].seq, *queue_[i].place);
-        }
-    }
-    try {
-        journal_->Rewrite(records);
-    } catch (const Failure& failure) {
-        // New records then follow the damage, and the next start skips it again.
-        journal_failure_ = failure;
-    }
+    // New records then follow the damage, and the next start skips it again.
+    journal_failure_ = RewriteJournal();
     if (!detail.empty()) {
         news_.notices.push_back(Failure(FailureCode::JournalDamaged, detail));
     }
 }
 
+// Writes the journal afresh from its kept scans, read back a window at a time, and moves their
+// entries to where they now begin. Returns why it could not.
+std::optional<Failure> RecordStore::RewriteJournal() {
+    std::vector<std::uint64_t> newAt;
+    newAt.reserve(journaled_);
+    std::uint64_t written = 0;
+    std::optional<Failure> readFailure;
+    std::size_t next = 0;
+    try {
+        journal_->Rewrite([&](std::string& piece) {
+            piece.clear();
+            if (next == journaled_) {
+                return 0;
+            }
+            std::vector<JournalEntry> window;
+            for (; next < journaled_ && window.size() < task_lines_; ++next) {
+                window.push_back({queue_[next].seq, queue_[next].at});
+            }
+            try {
+                const std::vector<std::optional<JournalScan>> scans = journal_->ReadBack(window);
+                for (std::size_t i = 0; i < window.size(); ++i) {
+                    if (!scans[i]) {
+                        // Read whole a moment ago: the file changed under the program.
+                        throw Failure(FailureCode::JournalRead, journal_->path());
+                    }
+                    newAt.push_back(written + piece.size());
+                    piece += ScanRecordText(window[i].seq, scans[i]->fileName, scans[i]->line);
+                    const auto place = kept_places_.find(window[i].seq);
+                    if (place != kept_places_.end()) {
+                        piece += PlaceRecordText(window[i].seq, place->second);
+                    }
+                }
+            } catch (const Failure& failure) {
+                readFailure = failure;
+                return EIO;
+            }
+            written += piece.size();
+            return 0;
+        });
+    } catch (const Failure& failure) {
+        return readFailure ? readFailure : failure;
+    }
+    for (std::size_t i = 0; i < journaled_; ++i) {
+        queue_[i].at = newAt[i];
+    }
+    return std::nullopt;
+}
+
 void RecordStore::SetDestination(Destination destination) {
+    if (destination_ && destination_->folder != destination.folder) {
+        own_ends_.clear();
+    }
     destination_ = std::move(destination);
 }
 
@@ -106,13 +150,14 @@ bool RecordStore::Add(std::string fileName, std::string line) {
     if (queue_.size() >= kLimit) {
         return false;
     }
-    queue_.push_back({0, std::move(fileName), std::move(line), std::nullopt});
+    queue_.push_back(
+        {0, 0, std::make_unique<ScanText>(ScanText{std::move(fileName), std::move(line), {}})});
     ++received_;
     if (retry_pending_) {
         // Each new scan is a chance that the folder is back.
         retry_due_ = true;
     }
-    if (retry_pending_ || slow_) {
+    if (retry_pending_ || journal_arrivals_) {
         JournalQueue();
     }
     Report();
@@ -124,21 +169,27 @@ std::optional<AppendTask> RecordStore::NextTask() {
         return std::nullopt;
     }
     retry_due_ = false;
+    if (!ReadBackNext() || queue_.empty()) {
+        return std::nullopt;
+    }
     AppendTask task;
     task.folder = destination_->folder;
     task.createFolder = destination_->createFolder;
-    task.fileName = queue_.front().fileName;
+    task.fileName = queue_.front().text->fileName;
     std::size_t bytes = 0;
     for (const Queued& scan : queue_) {
-        if (scan.fileName != task.fileName || task.items.size() == kTaskLines ||
+        if (task.items.size() == task_lines_ || scan.text->fileName != task.fileName ||
             bytes >= kTaskBytes) {
             break;
         }
-        task.items.push_back({scan.line + "\r\n", scan.place});
+        task.items.push_back({scan.text->line + "\r\n", scan.text->place});
         bytes += task.items.back().bytes.size();
     }
     task_path_ = task.Path();
-    task.checkTail = !appended_paths_.contains(task_path_);
+    task.checkTail = true;
+    if (const auto end = own_ends_.find(task_path_); end != own_ends_.end()) {
+        task.ownEnd = end->second;
+    }
     task_items_ = task.items.size();
     task_begun_.reset();
     busy_ = true;
@@ -150,26 +201,33 @@ bool RecordStore::BeginWrite(std::size_t first, std::uint64_t offset) {
     std::string records;
     std::uint64_t at = offset;
     for (std::size_t i = first; i < task_items_; ++i) {
+        ScanText& text = *queue_[i].text;
         if (i < journaled_) {
-            queue_[i].place = LinePlace{task_path_, at};
-            records += PlaceRecordText(queue_[i].seq, *queue_[i].place);
+            text.place = LinePlace{task_path_, at};
+            records += PlaceRecordText(queue_[i].seq, *text.place);
         }
-        at += queue_[i].line.size() + 2;
+        at += text.line.size() + 2;
     }
-    return records.empty() || Persist(records);
+    return records.empty() || Persist(records).has_value();
 }
 
-void RecordStore::TaskSlow(const Failure& why) {
-    slow_ = true;
-    cause_ = why;
+void RecordStore::TaskRunsLong() {
+    journal_arrivals_ = true;
     JournalQueue();
     Report();
 }
 
+void RecordStore::TaskSlow(const Failure& why) {
+    cause_ = why;
+    TaskRunsLong();
+}
+
 void RecordStore::TaskDone(const AppendOutcome& outcome) {
     busy_ = false;
-    if (outcome.appendOffset) {
-        appended_paths_.insert(task_path_);
+    if (outcome.end) {
+        own_ends_[task_path_] = *outcome.end;
+    } else {
+        own_ends_.erase(task_path_);
     }
     if (outcome.failure && outcome.bytesLeft) {
         // What the failed write left can be taken back later only if the journal knows it.
@@ -178,7 +236,7 @@ void RecordStore::TaskDone(const AppendOutcome& outcome) {
     const std::size_t done = outcome.alreadyThere + outcome.appended;
     std::uint64_t at = outcome.appendOffset.value_or(0);
     for (std::size_t i = 0; i < done; ++i) {
-        const Queued& scan = queue_[i];
+        const ScanText& scan = *queue_[i].text;
         if (i < outcome.alreadyThere) {
             news_.written.push_back({scan.place->path, scan.line, scan.place->offset});
         } else {
@@ -191,7 +249,7 @@ void RecordStore::TaskDone(const AppendOutcome& outcome) {
     queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(done));
     journaled_ -= journaledDone;
     MarkDone(lastDone);
-    slow_ = false;
+    journal_arrivals_ = false;
     task_begun_.reset();
     if (outcome.failure) {
         const bool notMarked =
@@ -231,20 +289,94 @@ void RecordStore::JournalQueue() {
     std::string records;
     std::uint64_t seq = next_seq_;
     for (std::size_t i = journaled_; i < queue_.size(); ++i, ++seq) {
-        records += ScanRecordText(seq, queue_[i].fileName, queue_[i].line);
-        if (queue_[i].place) {
-            records += PlaceRecordText(seq, *queue_[i].place);
+        const ScanText& text = *queue_[i].text;
+        queue_[i].at = records.size();
+        records += ScanRecordText(seq, text.fileName, text.line);
+        if (text.place) {
+            records += PlaceRecordText(seq, *text.place);
         }
     }
     // Numbers in the file only grow, even when these records did not make it.
     const std::uint64_t first = std::exchange(next_seq_, seq);
-    if (!Persist(records)) {
+    const std::optional<std::uint64_t> offset = Persist(records);
+    if (!offset) {
         return;
     }
     for (std::size_t i = journaled_; i < queue_.size(); ++i) {
         queue_[i].seq = first + (i - journaled_);
+        queue_[i].at += *offset;
     }
-    journaled_ = queue_.size();
+    ReleaseTexts(std::exchange(journaled_, queue_.size()));
+}
+
+// The texts of journaled scans from `from` on that are not among the next to be written live in
+// the journal alone.
+void RecordStore::ReleaseTexts(std::size_t from) {
+    for (std::size_t i = std::max(from, task_lines_); i < journaled_; ++i) {
+        if (!queue_[i].text->place) {
+            queue_[i].text.reset();
+        }
+    }
+}
+
+// The texts of the next scans to be written, read back from the journal where it alone holds
+// them. False when the journal cannot be read: the scans wait for the retry.
+bool RecordStore::ReadBackNext() {
+    std::vector<JournalEntry> wanted;
+    const std::size_t window = std::min(queue_.size(), task_lines_);
+    for (std::size_t i = 0; i < window; ++i) {
+        if (!queue_[i].text) {
+            wanted.push_back({queue_[i].seq, queue_[i].at});
+        }
+    }
+    if (wanted.empty()) {
+        return true;
+    }
+    std::vector<std::optional<JournalScan>> scans;
+    try {
+        scans = journal_->ReadBack(wanted);
+    } catch (const Failure& failure) {
+        cause_ = failure;
+        retry_pending_ = true;
+        Report();
+        return false;
+    }
+    std::size_t unreadable = 0;
+    for (std::size_t i = 0, k = 0; i < window; ++i) {
+        if (queue_[i].text) {
+            continue;
+        }
+        std::optional<JournalScan>& scan = scans[k++];
+        if (!scan) {
+            ++unreadable;
+            continue;
+        }
+        auto text = std::make_unique<ScanText>(
+            ScanText{std::move(scan->fileName), std::move(scan->line), std::nullopt});
+        if (auto place = kept_places_.extract(queue_[i].seq)) {
+            text->place = std::move(place.mapped());
+        }
+        queue_[i].text = std::move(text);
+    }
+    DropUnreadable(unreadable);
+    return true;
+}
+
+// Scans whose records the journal no longer holds whole (the file changed under the program)
+// cannot be written: they leave the queue, and the operator is told.
+void RecordStore::DropUnreadable(std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    const auto window =
+        queue_.begin() + static_cast<std::ptrdiff_t>(std::min(queue_.size(), task_lines_));
+    queue_.erase(
+        std::remove_if(queue_.begin(), window, [](const Queued& scan) { return !scan.text; }),
+        window);
+    journaled_ -= count;
+    news_.notices.push_back(
+        Failure(FailureCode::JournalDamaged,
+                journal_->path() + ": " + Entries(count) + " damaged and lost"));
 }
 
 // The places of the running task's items from the first one written on.
@@ -252,26 +384,27 @@ void RecordStore::SetPlacesFromBegin() {
     const auto [first, offset] = *task_begun_;
     std::uint64_t at = offset;
     for (std::size_t i = first; i < task_items_ && i < queue_.size(); ++i) {
-        queue_[i].place = LinePlace{task_path_, at};
-        at += queue_[i].line.size() + 2;
+        ScanText& text = *queue_[i].text;
+        text.place = LinePlace{task_path_, at};
+        at += text.line.size() + 2;
     }
 }
 
-bool RecordStore::Persist(const std::string& records) {
+std::optional<std::uint64_t> RecordStore::Persist(const std::string& records) {
     if (!journal_) {
         // A store without a journal (none was opened) keeps its scans in memory, silently.
         if (journal_unusable_) {
             journal_failure_ = Failure(FailureCode::JournalWrite, journal_unusable_->description());
         }
-        return false;
+        return std::nullopt;
     }
     try {
-        journal_->Append(records);
+        const std::uint64_t offset = journal_->Append(records);
         journal_failure_.reset();
-        return true;
+        return offset;
     } catch (const Failure& failure) {
         journal_failure_ = failure;
-        return false;
+        return std::nullopt;
     }
 }
 

@@ -3,8 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,15 +36,20 @@ struct Destination {
 // the files take them again. Before a kept scan is written, the journal records the file and the
 // offset its line will start at; at the next start only such a place is looked at, so a scan is
 // taken as written only when its own write put it there.
+//
+// A scan in the journal keeps its text in memory only while it is among the next task's worth to
+// be written; the others are read back from the journal when their turn comes, so that a day of
+// waiting scans costs little memory.
 class RecordStore {
   public:
     // A day at the station's full rate.
     static constexpr std::size_t kLimit = 100000;
-    // The most lines and bytes one write takes.
+    // The most lines and bytes one write takes. The texts of as many kept scans, the next to be
+    // written, are held in memory.
     static constexpr std::size_t kTaskLines = 4096;
     static constexpr std::size_t kTaskBytes = 1024 * 1024;
 
-    RecordStore(FileLayer& files, const Clock& clock);
+    RecordStore(FileLayer& files, const Clock& clock, std::size_t taskLines = kTaskLines);
 
     // Takes the scans the journal at `path` kept from an earlier run; they go before any new one.
     void OpenJournal(const std::string& path);
@@ -56,7 +62,10 @@ class RecordStore {
     // The running task has opened its file; its items from `first` on will start at `offset`.
     // True once the journal records where its kept scans go, or they need no record.
     bool BeginWrite(std::size_t first, std::uint64_t offset);
-    // The running task has not finished in time: keep everything in the journal meanwhile.
+    // The running task takes longer than a usual write: everything not in its file goes into
+    // the journal, and so does each new scan as it comes, until the task is done.
+    void TaskRunsLong();
+    // The running task has not finished in time: the same, and the scans wait for `why`.
     void TaskSlow(const Failure& why);
     void TaskDone(const AppendOutcome& outcome);
     // The time to try again after a failure has come.
@@ -72,36 +81,48 @@ class RecordStore {
     WriterNews TakeNews();
 
   private:
-    struct Queued {
-        std::uint64_t seq = 0;  // its journal entry's number, once journaled
+    struct ScanText {
         std::string fileName;
         std::string line;
-        std::optional<LinePlace> place;
+        std::optional<LinePlace> place;  // where a write of it began
+    };
+    struct Queued {
+        std::uint64_t seq = 0;           // its journal entry's number, once journaled
+        std::uint64_t at = 0;            // where that entry begins in the journal
+        std::unique_ptr<ScanText> text;  // none while the journal alone holds it
     };
 
     void JournalQueue();
-    bool Persist(const std::string& records);
+    void ReleaseTexts(std::size_t from);
+    bool ReadBackNext();
+    void DropUnreadable(std::size_t count);
+    std::optional<std::uint64_t> Persist(const std::string& records);
     void MarkDone(std::uint64_t lastSeq);
     void SetPlacesFromBegin();
-    void RewriteAfterDamage(const JournalContents& contents);
+    void RewriteAfterDamage(const JournalIndex& index);
+    std::optional<Failure> RewriteJournal();
     void Report();
 
     FileLayer& files_;
     const Clock& clock_;
+    const std::size_t task_lines_;
     std::optional<RecordJournal> journal_;
     std::optional<Failure> journal_unusable_;  // it could not be read: nothing goes into it
     std::deque<Queued> queue_;
+    std::map<std::uint64_t, LinePlace> kept_places_;  // of kept scans not read back yet, by number
     std::size_t journaled_ = 0;  // the queue's first scans, whose entries are in the journal
     std::uint64_t next_seq_ = 1;
     std::uint64_t received_ = 0;  // scans taken by Add
     std::optional<Destination> destination_;
-    std::set<std::string> appended_paths_;  // files whose end has been looked at in this run
+    // Where the program's own last write to each file ended: a file still of that size needs no
+    // look at its end. Forgotten when in doubt: a failed write, another folder.
+    std::map<std::string, std::uint64_t> own_ends_;
 
     bool busy_ = false;
     std::size_t task_items_ = 0;
     std::string task_path_;
     std::optional<std::pair<std::size_t, std::uint64_t>> task_begun_;  // first item, offset
-    bool slow_ = false;
+    bool journal_arrivals_ = false;  // the running task takes long: new scans go into the journal
     bool retry_pending_ = false;
     bool retry_due_ = false;
 

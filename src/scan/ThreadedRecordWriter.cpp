@@ -33,7 +33,8 @@ struct ThreadedRecordWriter::Mailbox {
     bool quit = false;
     bool appending = false;
     // Whether a new scan must wake the writer: not while a batch is being written at its usual
-    // pace, since the writer takes every scan that queued meanwhile when the batch is done.
+    // pace, since the writer takes every scan that queued meanwhile when the batch is done; but
+    // once the batch takes long, each scan is to go into the journal as it comes.
     bool wantsScans = true;
     // For the window's thread.
     WriterNews news;
@@ -82,7 +83,7 @@ class WriterLoop {
             return !box_.scans.empty() || box_.destination || box_.opened || box_.done ||
                    (box_.stopBy && !stopBy_);
         };
-        box_.wantsScans = !store_.Busy() || slow_told_ || stopBy_.has_value();
+        box_.wantsScans = !store_.Busy() || long_told_ || stopBy_.has_value();
         if (const std::optional<SteadyClock::time_point> deadline = Deadline()) {
             box_.writerWake.wait_until(lock, *deadline, ready);
         } else {
@@ -101,6 +102,9 @@ class WriterLoop {
                 deadline = at;
             }
         };
+        if (store_.Busy() && !long_told_) {
+            sooner(task_start_ + timing_.journalBehindAfter);
+        }
         if (store_.Busy() && !slow_told_) {
             sooner(task_start_ + timing_.slowAfter);
         }
@@ -133,8 +137,12 @@ class WriterLoop {
 
     void KeepTime(SteadyClock::time_point now) {
         if (store_.Busy() && !slow_told_ && now >= task_start_ + timing_.slowAfter) {
-            slow_told_ = true;
+            slow_told_ = long_told_ = true;
             store_.TaskSlow(Failure(FailureCode::DataFolderNotAnswering, task_path_));
+        } else if (store_.Busy() && !long_told_ &&
+                   now >= task_start_ + timing_.journalBehindAfter) {
+            long_told_ = true;
+            store_.TaskRunsLong();
         }
         if (!store_.WaitingForRetry()) {
             retry_at_.reset();
@@ -163,7 +171,7 @@ class WriterLoop {
         }
         task_path_ = task->Path();
         task_start_ = now;
-        slow_told_ = false;
+        slow_told_ = long_told_ = false;
         std::lock_guard lock(box_.mutex);
         box_.task = std::move(task);
         box_.appenderWake.notify_one();
@@ -204,6 +212,7 @@ class WriterLoop {
     SteadyClock::time_point task_start_;
     std::string task_path_;
     bool slow_told_ = false;
+    bool long_told_ = false;
     bool refused_ = false;
 };
 

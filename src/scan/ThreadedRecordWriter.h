@@ -28,6 +28,10 @@ struct WriterTiming {
     // How long scans that could not be written wait before the next try (a new scan tries at
     // once).
     std::chrono::milliseconds retryAfter{2000};
+    // A write still running by then takes longer than a working disk needs: the scans behind it
+    // go into the journal as they come, so that a crash or power cut meanwhile loses none. A
+    // write that ends sooner takes the scans queued meanwhile into its next batch unjournaled.
+    std::chrono::milliseconds journalBehindAfter{50};
 };
 
 // Writes record lines on threads of its own, so that neither the line nor the window ever

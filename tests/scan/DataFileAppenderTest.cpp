@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -21,7 +22,12 @@ class DataFileAppenderTest : public ::testing::Test {
     std::string Path() const { return dir.file("LOG-241.txt"); }
 
     AppendTask Task(std::vector<AppendItem> items, bool checkTail = true) const {
-        return {dir.folder(), "LOG-241.txt", false, checkTail, std::move(items)};
+        AppendTask task;
+        task.folder = dir.folder();
+        task.fileName = "LOG-241.txt";
+        task.checkTail = checkTail;
+        task.items = std::move(items);
+        return task;
     }
 
     AppendOutcome Run(const AppendTask& task) {
@@ -61,9 +67,18 @@ TEST_F(DataFileAppenderTest, ANewRecordAlwaysStartsALineOfItsOwn) {
         ASSERT_EQ(gates.size(), 1u);
         EXPECT_EQ(gates[0].second, std::string(c.after).size() - 5) << "where the record starts";
     }
+    // The end of a file whose size is where the program's own last write left it is not read.
     WriteFile(Path(), "half");
-    Run(Task({{"new\r\n", std::nullopt}}, false));
-    EXPECT_EQ(ReadFile(Path()), "halfnew\r\n") << "the end is looked at once a run";
+    AppendTask ours = Task({{"new\r\n", std::nullopt}});
+    ours.ownEnd = 4;
+    files.steps.clear();
+    const AppendOutcome outcome = Run(ours);
+    EXPECT_EQ(ReadFile(Path()), "halfnew\r\n") << "a size of ours is trusted";
+    EXPECT_EQ(std::count(files.steps.begin(), files.steps.end(), "read LOG-241.txt"), 0);
+    EXPECT_EQ(outcome.end, 9u) << "where the next write is to find the end";
+    ours.ownEnd = 3;
+    EXPECT_EQ(Run(ours).end, 14u);
+    EXPECT_EQ(ReadFile(Path()), "halfnew\r\nnew\r\n") << "any other size is looked at";
 }
 
 // A scan whose write began before a crash is looked for at its place: whole, it is not written

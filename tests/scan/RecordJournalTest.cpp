@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <deque>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/Failure.h"
 #include "support/FailureOf.h"
@@ -75,12 +77,44 @@ TEST_F(RecordJournalTest, KeptAsideTheJournalStaysAsItWasWhileTheJournalIsRewrit
     journal.Append("damaged\n" + ScanRecordText(1, "LOG-241.txt", "whole"));
     const std::string aside = journal.KeepAside(".damaged-20261210-191500");
     EXPECT_EQ(aside, Path() + ".damaged-20261210-191500");
-    journal.Rewrite(ScanRecordText(1, "LOG-241.txt", "whole"));
+    int pieces = 0;
+    journal.Rewrite([&](std::string& piece) {
+        piece = pieces++ == 0 ? ScanRecordText(1, "LOG-241.txt", "whole") : "";
+        return 0;
+    });
     EXPECT_EQ(ReadFile(aside), "damaged\n" + ScanRecordText(1, "LOG-241.txt", "whole"));
     EXPECT_EQ(ReadFile(Path()), ScanRecordText(1, "LOG-241.txt", "whole"));
     EXPECT_EQ(test::FailureCodeOf([&] { journal.KeepAside(".damaged-20261210-191500"); }),
               FailureCode::JournalWrite)
         << "an earlier copy is never replaced";
+}
+
+// The scans' texts stay in the file until wanted: read back by where their records begin, in
+// pieces however long the journal, a record no longer whole as nothing.
+TEST_F(RecordJournalTest, KeptScansAreReadBackFromWhereTheirRecordsBegin) {
+    std::vector<JournalEntry> entries;
+    for (std::uint64_t seq = 1; seq <= 3000; ++seq) {
+        const std::string line = std::to_string(seq) + std::string(139, 'x');
+        entries.push_back({seq, journal.Append(ScanRecordText(seq, "LOG-241.txt", line) +
+                                               PlaceRecordText(seq, {"/data/LOG-241.txt", seq}))});
+    }
+    ASSERT_GT(fs::file_size(Path()), 2 * 256 * 1024u) << "more than one piece";
+    EXPECT_EQ(journal.Load(10000).waiting,
+              std::deque<JournalEntry>(entries.begin(), entries.end()));
+
+    std::vector<JournalEntry> wanted = {entries[0],    entries[1700],          entries[1701],
+                                        entries[2999], {7, entries[6].at + 1}, {9, entries[7].at}};
+    const auto scans = journal.ReadBack(wanted);
+    ASSERT_EQ(scans.size(), wanted.size());
+    EXPECT_EQ(scans[0]->line, "1" + std::string(139, 'x'));
+    EXPECT_EQ(scans[0]->fileName, "LOG-241.txt");
+    EXPECT_EQ(scans[1]->line, "1701" + std::string(139, 'x'));
+    EXPECT_EQ(scans[2]->seq, 1702u);
+    EXPECT_EQ(scans[3]->line, "3000" + std::string(139, 'x'));
+    EXPECT_FALSE(scans[4]) << "not where a record begins";
+    EXPECT_FALSE(scans[5]) << "another scan's record";
+    files.failures = {{"read Orvane.journal", EIO}};
+    EXPECT_EQ(test::FailureCodeOf([&] { journal.ReadBack(wanted); }), FailureCode::JournalRead);
 }
 
 TEST(JournalPathForTest, LivesBesideTheSettingsFileNamedAfterIt) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +26,14 @@ using test::ReadFile;
 using test::SimulatedCrash;
 using test::TempDir;
 using test::WriteFile;
+
+long Count(const std::vector<std::string>& steps, const std::string& step) {
+    return std::count(steps.begin(), steps.end(), step);
+}
+
+void AppendToFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
 
 // A data folder that can go away and come back, a journal beside it, and runs of the program's
 // writer over them.
@@ -193,6 +204,48 @@ TEST_F(RecordStoreTest, AJournalThatFailsMidwayDoublesNothing) {
     EXPECT_EQ(ReadFile(Folder() + "LOG-242.txt"), "242 a\r\n242 b\r\n");
 }
 
+// Between two batches somebody else appends a line without its CR LF, or the file loses its
+// tail (a share that lost what it had not synced). The next record still starts a line of its
+// own; while the file ends where the program's own write left it, its end is not read.
+TEST_F(RecordStoreTest, ARecordIsNeverGluedToALineLeftTornWhileTheProgramRuns) {
+    const std::string first(139, '1');
+    const std::string second(139, '2');
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;
+        std::string after;
+        bool endRead;
+    };
+    const Case cases[] = {
+        {"nothing happens", [] {}, "before\r\n" + first + "\r\n" + second + "\r\n", false},
+        {"a foreign line without its CR LF", [&] { AppendToFile(DataFile(), "foreign"); },
+         "before\r\n" + first + "\r\nforeign\r\n" + second + "\r\n", true},
+        {"a foreign line ending in CR", [&] { AppendToFile(DataFile(), "foreign\r"); },
+         "before\r\n" + first + "\r\nforeign\r\n" + second + "\r\n", true},
+        {"a whole foreign line", [&] { AppendToFile(DataFile(), "foreign\r\n"); },
+         "before\r\n" + first + "\r\nforeign\r\n" + second + "\r\n", true},
+        {"the file lost the tail of the last record", [&] { fs::resize_file(DataFile(), 8 + 100); },
+         "before\r\n" + first.substr(0, 100) + "\r\n" + second + "\r\n", true},
+        {"the file lost the last record whole", [&] { fs::resize_file(DataFile(), 8); },
+         "before\r\n" + second + "\r\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare("before\r\n");
+        auto writer = Start();
+        writer->Submit("LOG-241.txt", first);
+        c.meanwhile();
+        files.steps.clear();
+        writer->Submit("LOG-241.txt", second);
+        EXPECT_EQ(ReadFile(DataFile()), c.after);
+        const auto steps = files.Steps();
+        const bool endRead =
+            std::find(steps.begin(), steps.end(), "read LOG-241.txt") != steps.end();
+        EXPECT_EQ(endRead, c.endRead) << "the end is read only when the size is not ours";
+        EXPECT_EQ(Written(*writer), (std::vector<std::string>{first, second}));
+    }
+}
+
 // A mistyped folder keeps the scans; once it is corrected they go there, in order, each to the
 // file of the day it arrived on, and the new ones behind them; across a restart too.
 TEST_F(RecordStoreTest, ACorrectedFolderReleasesTheScans) {
@@ -272,6 +325,79 @@ TEST_F(RecordStoreTest, ADamagedJournalCostsOnlyTheDamagedEntryAndIsKeptAside) {
                   aside);
     EXPECT_EQ(ReadFile(aside), damaged);
     EXPECT_EQ(ReadFile(Journal()), "");
+}
+
+// Runs every task that is due, as the writer's threads do.
+void WriteWhatIsDue(RecordStore& store, FakeFileLayer& files) {
+    while (std::optional<AppendTask> task = store.NextTask()) {
+        store.TaskDone(RunAppendTask(*task, files, [&](std::size_t first, std::uint64_t at) {
+            return store.BeginWrite(first, at);
+        }));
+    }
+}
+
+// Of the scans kept in the journal only the next task's worth keep their texts in memory; the
+// others are read back from the journal a task's worth at a time, in order, each written once.
+TEST_F(RecordStoreTest, KeptScansAreReadBackFromTheJournalATaskAtATime) {
+    std::string expected = "before\r\n";
+    {
+        RecordStore store(files, clock, 3);
+        store.SetDestination({Folder()});
+        store.OpenJournal(Journal());
+        FolderGoes();
+        for (int n = 1; n <= 10; ++n) {
+            ASSERT_TRUE(store.Add("LOG-241.txt", "scan " + std::to_string(n)));
+            expected += "scan " + std::to_string(n) + "\r\n";
+            WriteWhatIsDue(store, files);
+        }
+        FolderComesBack();
+        files.steps.clear();
+        store.RetryDue();
+        WriteWhatIsDue(store, files);
+        EXPECT_EQ(ReadFile(DataFile()), expected);
+        EXPECT_EQ(Count(files.Steps(), "read Orvane.journal"), 3)
+            << "scans 1 to 3 were in memory; 4 to 6, 7 to 9 and 10 read back";
+        EXPECT_EQ(ReadFile(Journal()), "");
+    }
+    // Across a restart every kept scan is read back, damage and all.
+    Prepare("before\r\n");
+    std::string journal;
+    for (std::uint64_t seq = 1; seq <= 7; ++seq) {
+        journal += ScanRecordText(seq, "LOG-241.txt", "kept " + std::to_string(seq));
+    }
+    WriteFile(Journal(), "damage\n" + journal);
+    RecordStore store(files, clock, 3);
+    store.OpenJournal(Journal());
+    store.SetDestination({Folder()});
+    WriteWhatIsDue(store, files);
+    EXPECT_EQ(ReadFile(DataFile()),
+              "before\r\nkept 1\r\nkept 2\r\nkept 3\r\nkept 4\r\nkept 5\r\nkept 6\r\nkept "
+              "7\r\n");
+    EXPECT_EQ(ReadFile(Journal()), "");
+}
+
+// The journal changed under the program (it should not: it is locked): a scan whose record is
+// no longer whole cannot be written; it is left out and the operator told, the others written.
+TEST_F(RecordStoreTest, AKeptScanWhoseRecordChangedUnderTheProgramIsReportedLost) {
+    std::string journal;
+    for (std::uint64_t seq = 1; seq <= 3; ++seq) {
+        journal += ScanRecordText(seq, "LOG-241.txt", "kept " + std::to_string(seq));
+    }
+    WriteFile(Journal(), journal);
+    RecordStore store(files, clock);
+    store.OpenJournal(Journal());
+    std::string changed = journal;
+    changed[changed.find("kept 2")] = 'K';
+    WriteFile(Journal(), changed);
+    store.SetDestination({Folder()});
+    WriteWhatIsDue(store, files);
+    EXPECT_EQ(ReadFile(DataFile()), "before\r\nkept 1\r\nkept 3\r\n");
+    const WriterNews news = store.TakeNews();
+    ASSERT_EQ(news.notices.size(), 1u);
+    EXPECT_EQ(StatusText(news.notices[0]),
+              "Status: 129 The journal of waiting scans was damaged: " + Journal() +
+                  ": 1 entry damaged and lost");
+    EXPECT_EQ(store.Count(), 0u);
 }
 
 // A write that does not finish in time (a share that hangs): the scan in flight, with the place

@@ -34,9 +34,13 @@ class CountingWakeup : public WriterWakeup {
     std::atomic<int> calls = 0;
 };
 
+using std::chrono::hours;
+using std::chrono::milliseconds;
+
 class ThreadedRecordWriterTest : public ::testing::Test {
   protected:
-    ThreadedRecordWriterTest() {
+    explicit ThreadedRecordWriterTest(WriterTiming timing = {milliseconds(100), milliseconds(100)})
+        : writer(files, clock, wakeup, timing) {
         fs::create_directory(Folder());
         writer.SetDestination({Folder()});
     }
@@ -72,8 +76,7 @@ class ThreadedRecordWriterTest : public ::testing::Test {
     CountingWakeup wakeup;
     Hold hold;
     WriterNews news;
-    ThreadedRecordWriter writer{
-        files, clock, wakeup, {std::chrono::milliseconds(100), std::chrono::milliseconds(100)}};
+    ThreadedRecordWriter writer;
 };
 
 // A scan counts only once its line is on the disk; the lines that queue while a sync runs go
@@ -166,6 +169,70 @@ TEST_F(ThreadedRecordWriterTest, WaitingScansAreTriedAgainByThemselves) {
     ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 1; }));
     EXPECT_EQ(ReadFile(DataFile()), "waits\r\n");
     EXPECT_EQ(writer.Stop(std::chrono::seconds(5)).unwritten, 0u);
+}
+
+// The same writer with a hung folder reported only after an hour, and scans journaled as they
+// come once a write has run for 50 ms (the program's own figure) or only after an hour.
+class JournalBehindALongWriteTest : public ThreadedRecordWriterTest {
+  protected:
+    explicit JournalBehindALongWriteTest(milliseconds behindAfter = milliseconds(50))
+        : ThreadedRecordWriterTest({hours(1), milliseconds(100), behindAfter}) {}
+
+    bool JournalHolds(const std::string& line) {
+        return WaitUntil([&] { return ReadFile(Journal()).find(line) != std::string::npos; });
+    }
+};
+
+class GroupCommitTest : public JournalBehindALongWriteTest {
+  protected:
+    GroupCommitTest() : JournalBehindALongWriteTest(hours(1)) {}
+};
+
+// Once the write has run past the mark (seen by the scan in flight going into the journal), a
+// new scan is in the journal before the write ends, with no "not answering" report; when the
+// write completes each is written once, and a crash meanwhile would have lost neither.
+TEST_F(JournalBehindALongWriteTest, AScanBehindAWriteThatRunsLongIsJournaledAsItComes) {
+    hold.At(files, "write LOG-241.txt");
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "in flight");
+    ASSERT_TRUE(hold.WaitHeld());
+    ASSERT_TRUE(JournalHolds("in flight")) << "the mark has passed";
+    writer.Submit("LOG-241.txt", "behind it");
+    ASSERT_TRUE(JournalHolds("behind it"));
+    news.Append(writer.TakeNews());
+    EXPECT_FALSE(news.status && news.status->Troubled()) << "no hung folder is reported";
+
+    TempDir copy;
+    fs::copy(dir.path(), copy.path(), fs::copy_options::recursive);
+    {
+        PosixFileLayer real;
+        InlineRecordWriter nextRun(real, clock);
+        nextRun.SetDestination({copy.folder() + "data/"});
+        nextRun.Start(copy.file("Orvane.journal"));
+        EXPECT_EQ(ReadFile(copy.folder() + "data/LOG-241.txt"), "in flight\r\nbehind it\r\n");
+    }
+
+    hold.Release();
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 2; }));
+    EXPECT_EQ(WrittenLines(), (std::vector<std::string>{"in flight", "behind it"}));
+    EXPECT_EQ(ReadFile(DataFile()), "in flight\r\nbehind it\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(Journal()).empty(); }));
+}
+
+// A write that ends before the mark takes the scans queued meanwhile into its next batch
+// without a journal write: the usual case costs one sync a batch.
+TEST_F(GroupCommitTest, ScansBehindAWriteThatEndsInTimeStayOutOfTheJournal) {
+    hold.At(files, "sync LOG-241.txt");
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "scan 1");
+    ASSERT_TRUE(hold.WaitHeld());
+    for (int n = 2; n <= 50; ++n) {
+        writer.Submit("LOG-241.txt", "scan " + std::to_string(n));
+    }
+    hold.Release();
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 50; }));
+    EXPECT_EQ(Count(files.Steps(), "write Orvane.journal"), 0);
+    EXPECT_EQ(Count(files.Steps(), "sync LOG-241.txt"), 2);
 }
 
 }  // namespace

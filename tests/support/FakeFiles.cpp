@@ -128,10 +128,10 @@ int FakeFileLayer::SyncFolder(const std::string& folder) {
     return error != 0 ? error : PosixFileLayer::SyncFolder(folder);
 }
 
-int FakeFileLayer::ReplaceFile(const std::string& path, std::string_view bytes) {
+int FakeFileLayer::ReplaceFile(const std::string& path, const FilePieces& pieces) {
     const int error = Step("replace", path);
     CrashHere();
-    return error != 0 ? error : PosixFileLayer::ReplaceFile(path, bytes);
+    return error != 0 ? error : PosixFileLayer::ReplaceFile(path, pieces);
 }
 
 int FakeFileLayer::KeepCopy(const std::string& path, const std::string& copy) {

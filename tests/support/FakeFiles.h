@@ -37,7 +37,7 @@ class FakeFileLayer : public PosixFileLayer, public ProfileFileLayer {
     int Status(int fd, FileStatus& status) override;
     int Close(int fd) override;
     int SyncFolder(const std::string& folder) override;
-    int ReplaceFile(const std::string& path, std::string_view bytes) override;
+    int ReplaceFile(const std::string& path, const FilePieces& pieces) override;
     int KeepCopy(const std::string& path, const std::string& copy) override;
     int Open(const std::string& path, int flags, mode_t mode) override;
     int Rename(const std::string& from, const std::string& to) override;
