@@ -27,8 +27,8 @@ struct DataFileLines {
     std::vector<RowBlock> newest;
 };
 
-// Every call below may hang as long as the data folder does (a lost share): they are for a thread
-// that is not the window's.
+// The two reads below may hang as long as the data folder does (a lost share): they are for a
+// thread that is not the window's.
 
 // Indexes the file and reads its newest lines. Throws Failure(DataFileRead) when the file cannot
 // be read. The file is closed, once nobody holds the index any more, on a thread of its own.

@@ -101,7 +101,6 @@ void FolderList::openFirstOf(const QStringList& folders) {
         });
     } catch (const std::system_error&) {
         // No thread to list on: as a folder that cannot be read.
-        calls_.Take();
         listing_ = 0;
         path_ = shownPath_;
         showFolder(shownPath_, &shownSubfolders_);
