@@ -81,7 +81,7 @@ std::size_t LineTextLength(std::string_view bytes, std::size_t before, bool ende
 
 LineIndex::LineIndex(std::string path)
     : path_(std::move(path)), file_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-    // Non-blocking, so that a FIFO in the data file's place fails instead of hanging the window.
+    // Non-blocking, so that a FIFO in the data file's place fails instead of waiting for a writer.
     if (!file_.IsOpen()) {
         ThrowRead(path_, errno);
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <utility>
 
 namespace brisolant {
 
@@ -17,8 +19,9 @@ int Twips(float value) {
 
 }  // namespace
 
-MainWindowLogic::MainWindowLogic(MainWindowView& view, RecorderServices recorder)
-    : view_(view), messages_(recorder.messages), recorder_(std::move(recorder)) {}
+MainWindowLogic::MainWindowLogic(MainWindowView& view, DataFileReader& reader,
+                                 RecorderServices recorder)
+    : view_(view), reader_(reader), messages_(recorder.messages), recorder_(std::move(recorder)) {}
 
 void MainWindowLogic::Unload(MessagePresenter& messages) {
     const std::string text = WaitingScansMessage(recorder_.Stop(Recorder::kEndPatience));
@@ -31,6 +34,7 @@ void MainWindowLogic::mnuData_Click() {
     MainWindowView& view = view_;
     if (view.DataMenuChecked()) {
         view.SetDataMenuChecked(false);
+        awaitedRead_ = 0;
         view.ClearList();
         view.SetListVisible(false);
         return;
@@ -41,21 +45,47 @@ void MainWindowLogic::mnuData_Click() {
 
 void MainWindowLogic::LayoutDataView() {
     MainWindowView& view = view_;
+    const float width = static_cast<float>(view.OuterWidth());
+    const float height = static_cast<float>(view.OuterHeight());
+    view.SetListGeometry(kListTop, Twips(std::max(0.0f, width - kListWidthMargin)),
+                         Twips(std::max(0.0f, height - kListHeightMargin)));
+    view.SetListVisible(true);
+    ReadDataFile();
+}
+
+void MainWindowLogic::ReadDataFile() {
+    view_.ShowListReading();
+    awaitedRead_ = ++reads_;
     try {
-        const float width = static_cast<float>(view.OuterWidth());
-        const float height = static_cast<float>(view.OuterHeight());
-        view.SetListGeometry(kListTop, Twips(std::max(0.0f, width - kListWidthMargin)),
-                             Twips(std::max(0.0f, height - kListHeightMargin)));
-        view.SetListVisible(true);
-        view.AppendListFile(recorder_.settings().FilePath + recorder_.DataFileName());
-    } catch (const Failure& failure) {
-        view.SetListVisible(false);
-        view.SetDataMenuEnabled(false);
-        view.SetDataMenuChecked(false);
-        recorder_.ShowFailure(failure);
-        // Emptying the list also releases the file, and the next switch-on shows each line once.
-        view.ClearList();
+        reader_.Read(awaitedRead_, recorder_.settings().FilePath + recorder_.DataFileName());
+    } catch (const std::exception& error) {  // no thread to read on
+        DataViewFailed(Failure(FailureCode::DataFileRead, error.what()));
     }
+}
+
+void MainWindowLogic::TakeDataFileAnswers() {
+    for (DataFileAnswer& answer : reader_.TakeAnswers()) {
+        if (answer.ticket != awaitedRead_) {
+            continue;
+        }
+        awaitedRead_ = 0;
+        if (answer.failure) {
+            DataViewFailed(*answer.failure);
+        } else {
+            view_.ShowListLines(std::move(answer.lines));
+        }
+    }
+}
+
+void MainWindowLogic::DataViewFailed(const Failure& failure) {
+    MainWindowView& view = view_;
+    awaitedRead_ = 0;
+    view.SetListVisible(false);
+    view.SetDataMenuEnabled(false);
+    view.SetDataMenuChecked(false);
+    recorder_.ShowFailure(failure);
+    // Emptying the list also releases the file, and the next switch-on shows each line once.
+    view.ClearList();
 }
 
 void MainWindowLogic::lblHiddenButton_Click() {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "common/MessagePresenter.h"
 #include "recorder/Recorder.h"
 #include "recorder/WaitingScansMessage.h"
+#include "window/DataFileReader.h"
 #include "window/MainWindowView.h"
 
 namespace brisolant {
@@ -14,7 +16,8 @@ namespace brisolant {
 // and the repaint. The recording is the recorder's; the window is a view of it.
 class MainWindowLogic {
   public:
-    MainWindowLogic(MainWindowView& view, RecorderServices recorder);
+    // The data view's file is read through `reader`, never on the window's thread.
+    MainWindowLogic(MainWindowView& view, DataFileReader& reader, RecorderServices recorder);
 
     // The window's load step: settings, port, panels, Data menu off, light green, counter 0.
     void Form_Load() { recorder_.Start(); }
@@ -34,13 +37,21 @@ class MainWindowLogic {
     void lblHiddenButton_Click();
     // The window was repainted (shown, uncovered or resized).
     void Repaint();
+    // The reader has answers: the data view shows the lines of the read it waits for, or its
+    // failure; an answer for a view switched off, or on again, since it asked is dropped.
+    void TakeDataFileAnswers();
 
   private:
     void LayoutDataView();
+    void ReadDataFile();
+    void DataViewFailed(const Failure& failure);
 
     MainWindowView& view_;
+    DataFileReader& reader_;
     MessagePresenter& messages_;
     Recorder recorder_;
+    std::uint64_t reads_ = 0;        // reads asked for so far
+    std::uint64_t awaitedRead_ = 0;  // the one the data view waits for; 0 for none
 };
 
 }  // namespace brisolant

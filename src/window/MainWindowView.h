@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "window/DataFileLines.h"
+
 namespace brisolant {
 
 // The main window's own operations that its logic uses: the status panels' widths, the raw-text
@@ -24,9 +26,12 @@ class MainWindowView {
 
     // lstData.
     virtual void ClearList() = 0;
-    // Adds every line of the file at the end of the list (a line ends at CR or CR LF; a last
-    // line without a line end counts). Throws Failure(DataFileRead) when the file cannot be read.
-    virtual void AppendListFile(const std::string& path) = 0;
+    // The list's file is being read: the list says so, and records written until its lines come
+    // wait behind them.
+    virtual void ShowListReading() = 0;
+    // The file's lines came: the list shows them (a line ends at CR or CR LF; a last line without
+    // a line end counts), then the records that waited, but those the file already holds.
+    virtual void ShowListLines(DataFileLines lines) = 0;
     virtual void SetListVisible(bool visible) = 0;
     virtual int ListWidth() const = 0;
     virtual void SetListGeometry(int top, int width, int height) = 0;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -183,6 +184,53 @@ TEST_F(StalledFolderTest, AProgramKilledWhileTheFolderHangsWritesEachScanOnceAtI
     SendParcel(4);
     ASSERT_TRUE(WaitForBackingLines(4)) << program_->Log();
     ExpectParcelsOnceInOrder(4);
+}
+
+// View > Data switched on while the folder hangs, off, and on again: the window's thread never
+// waits for the data file, so each command returns and the line is served meanwhile; once the
+// folder answers, the scans kept meanwhile are written once, in order.
+TEST_F(StalledFolderTest, TheDataViewSwitchedOnWhileTheFolderHangsLeavesTheLineServed) {
+    // The program again, with a library that switches the view as a click would, on SIGUSR1.
+    program_->Stop();
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    program_->AddEnvironment("LD_PRELOAD=" TOGGLE_DATA_VIEW_LIBRARY);
+    // The library comes ahead of the sanitizer's runtime, which AddressSanitizer must allow.
+    program_->AddEnvironment(std::string("ASAN_OPTIONS=") + (asan ? asan : "detect_leaks=0") +
+                             ":verify_asan_link_order=0");
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    SendParcelAndWaitForItsSync(1);  // the Data menu can be used from now on
+
+    folder_.Hang();
+    const auto toggled = [&](std::size_t times) {
+        ::kill(program_->Pid(), SIGUSR1);
+        return WaitUntil([&] {
+            const std::string log = program_->Log();
+            std::size_t count = 0;
+            for (std::size_t at = log.find("View > Data toggled"); at != std::string::npos;
+                 at = log.find("View > Data toggled", at + 1)) {
+                ++count;
+            }
+            return count >= times;
+        });
+    };
+    const auto nakAnswers = [&] {
+        const std::size_t before = program_->RepliesSoFar().size();
+        Send(kShortBlock);
+        return program_->WaitForReplies(before + 1).substr(before) == std::string(1, kNak);
+    };
+    ASSERT_TRUE(toggled(1)) << "switching the view on waits for the folder\n" << program_->Log();
+    EXPECT_TRUE(nakAnswers()) << "the line is served";
+    SendParcel(2);
+    ASSERT_TRUE(Kept(2)) << program_->Log();
+    ASSERT_TRUE(toggled(2)) << program_->Log();
+    ASSERT_TRUE(toggled(3)) << program_->Log();
+    EXPECT_TRUE(nakAnswers()) << "the line is served";
+    SendParcel(3);
+    ASSERT_TRUE(Kept(3)) << program_->Log();
+
+    folder_.Answer();
+    ASSERT_TRUE(WaitForBackingLines(3)) << program_->Log();
+    ExpectParcelsOnceInOrder(3);
 }
 
 }  // namespace

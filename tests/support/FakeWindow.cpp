@@ -1,33 +1,29 @@
 #include "support/FakeWindow.h"
 
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 namespace brisolant::test {
 
-void FakeView::AppendListFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw Failure(FailureCode::DataFileRead, path);
+void FakeView::AppendListRecord(const WrittenRecord& record) {
+    if (!dataMenuChecked) {
+        return;
     }
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    listFile = path;
-    listFileBytes = content.size();
-    std::string line;
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        if (content[i] == '\r') {
-            list.push_back(line);
-            line.clear();
-            if (i + 1 < content.size() && content[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            line += content[i];
-        }
+    if (listReading) {
+        heldRecords.push_back(record);
+    } else if (!(record.path == listFile && record.offset < listFileBytes)) {
+        list.push_back(record.line);
     }
-    if (!line.empty()) {
-        list.push_back(line);
+}
+
+void FakeView::ShowListLines(DataFileLines lines) {
+    const LineIndex& file = *lines.file;
+    const std::vector<std::string> read = file.Lines(0, file.size(), file.Widest());
+    list.insert(list.end(), read.begin(), read.end());
+    listFile = file.path();
+    listFileBytes = file.IndexedBytes();
+    listReading = false;
+    for (const WrittenRecord& record : std::exchange(heldRecords, {})) {
+        AppendListRecord(record);
     }
 }
 

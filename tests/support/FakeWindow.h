@@ -27,12 +27,9 @@ class FakeView : public ScanDisplay, public LineStatusView, public MainWindowVie
     void SetCounterText(const std::string& text) override { counter = text; }
     void SetFileText(const std::string& text) override { SetPanelText(2, text); }
     void SetDataMenuEnabled(bool enabled) override { dataMenuEnabled = enabled; }
-    // Like the real list: shown only while the view is on, and not when its file holds it.
-    void AppendListRecord(const WrittenRecord& record) override {
-        if (dataMenuChecked && !(record.path == listFile && record.offset < listFileBytes)) {
-            list.push_back(record.line);
-        }
-    }
+    // Like the real list: shown only while the view is on, and not when its file holds it;
+    // while its file is read, held until its lines come.
+    void AppendListRecord(const WrittenRecord& record) override;
 
     // LineStatusView.
     void SetLightColour(std::uint32_t colour) override { light = colour; }
@@ -50,8 +47,11 @@ class FakeView : public ScanDisplay, public LineStatusView, public MainWindowVie
     void ClearList() override {
         list.clear();
         listFile.clear();
+        listReading = false;
+        heldRecords.clear();
     }
-    void AppendListFile(const std::string& path) override;
+    void ShowListReading() override { listReading = true; }
+    void ShowListLines(DataFileLines lines) override;
     void SetListVisible(bool visible) override { listVisible = visible; }
     int ListWidth() const override { return listWidth; }
     void SetListGeometry(int top, int width, int height) override {
@@ -81,6 +81,8 @@ class FakeView : public ScanDisplay, public LineStatusView, public MainWindowVie
     std::vector<std::string> list;
     std::string listFile;             // the file the list shows
     std::uint64_t listFileBytes = 0;  // how much of it
+    bool listReading = false;         // says "Reading…", waiting for its file's lines
+    std::vector<WrittenRecord> heldRecords;
     bool listVisible = false;
     int listTop = 50, listWidth = 9465, listHeight = 255;
     int outerWidth = 9690, outerHeight = 6795;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
+#include <utility>
 
 #include "scan/RecordJournal.h"
 #include "support/FakeFiles.h"
@@ -10,6 +12,7 @@
 #include "support/InlineRecordWriter.h"
 #include "support/RecorderFakes.h"
 #include "support/TestSupport.h"
+#include "window/RecordLines.h"
 
 namespace brisolant {
 namespace {
@@ -18,6 +21,36 @@ using test::InlineRecordWriter;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+
+// Keeps the reads asked for; the test answers them, as the reading thread would, when it likes.
+class HeldReader : public DataFileReader {
+  public:
+    struct Asked {
+        std::uint64_t ticket;
+        std::string path;
+    };
+
+    void Read(std::uint64_t ticket, const std::string& path) override {
+        asked.push_back({ticket, path});
+    }
+    std::vector<DataFileAnswer> TakeAnswers() override { return std::exchange(answers, {}); }
+
+    // Answers the oldest read still asked for with the file as it is now.
+    void AnswerOldest() {
+        const Asked read = asked.front();
+        asked.pop_front();
+        DataFileAnswer answer{read.ticket, {}, {}};
+        try {
+            answer.lines = ReadDataFileLines(read.path, RecordLines::kMaxShownBytes);
+        } catch (const Failure& failure) {
+            answer.failure = failure;
+        }
+        answers.push_back(std::move(answer));
+    }
+
+    std::deque<Asked> asked;
+    std::vector<DataFileAnswer> answers;
+};
 
 class MainWindowLogicTest : public ::testing::Test, protected test::RecorderFakes {
   protected:
@@ -35,7 +68,9 @@ class MainWindowLogicTest : public ::testing::Test, protected test::RecorderFake
     TempDir programDir;
     TempDir dataDir;
     InlineRecordWriter writer{PosixFiles(), clock};
-    MainWindowLogic logic{view, Services(writer, ProgramFolderPlace(programDir.path().string()))};
+    HeldReader reader;
+    MainWindowLogic logic{view, reader,
+                          Services(writer, ProgramFolderPlace(programDir.path().string()))};
 };
 
 TEST_F(MainWindowLogicTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
@@ -219,12 +254,20 @@ class DataViewTest : public MainWindowLogicTest {
         logic.mnuTest_Click();
         logic.mnuTest_Click();
     }
+    // Every read asked for answers, oldest first, and the window takes the answers.
+    void AnswerReads() {
+        while (!reader.asked.empty()) {
+            reader.AnswerOldest();
+        }
+        logic.TakeDataFileAnswers();
+    }
 };
 
 TEST_F(DataViewTest, OnOffOnShowsEachLineOnce) {
     logic.mnuData_Click();
     EXPECT_TRUE(view.dataMenuChecked);
     EXPECT_TRUE(view.listVisible);
+    AnswerReads();
     EXPECT_EQ(view.list.size(), 2u);
     EXPECT_EQ(view.listTop, 50);
     EXPECT_EQ(view.listWidth, view.outerWidth - 150);
@@ -234,11 +277,79 @@ TEST_F(DataViewTest, OnOffOnShowsEachLineOnce) {
     EXPECT_FALSE(view.listVisible);
     EXPECT_TRUE(view.list.empty());
     logic.mnuData_Click();
+    AnswerReads();
     EXPECT_EQ(view.list.size(), 2u);
+}
+
+// The file is read away from the window's thread: the view says it is reading until the lines
+// come, and a record written meanwhile, which the file holds by then, is shown once.
+TEST_F(DataViewTest, TheViewSaysItIsReadingUntilTheFilesLinesCome) {
+    logic.mnuData_Click();
+    ASSERT_EQ(reader.asked.size(), 1u);
+    EXPECT_EQ(reader.asked.front().path, DataFile());
+    EXPECT_TRUE(view.listVisible);
+    EXPECT_TRUE(view.listReading);
+    EXPECT_TRUE(view.list.empty());
+
+    logic.mnuTest_Click();
+    EXPECT_EQ(view.counter, "3") << "the scan is recorded while the file is read";
+    EXPECT_TRUE(view.list.empty());
+
+    AnswerReads();
+    EXPECT_FALSE(view.listReading);
+    ASSERT_EQ(view.list.size(), 3u);
+    EXPECT_EQ(view.list[2] + "\r\n", ReadFile(DataFile()).substr(2 * 141));
+}
+
+// An answer that comes after the view was switched off, or off and on again, is not the one
+// the view waits for: whatever it holds, it changes nothing.
+TEST_F(DataViewTest, AnAnswerForAViewSwitchedOffSinceIsDropped) {
+    struct Case {
+        const char* name;
+        bool fileThere;  // the stale read finds the file, or fails
+        bool onAgain;
+    };
+    const Case cases[] = {
+        {"lines, view off", true, false},
+        {"failure, view off", false, false},
+        {"lines, view on again", true, true},
+        {"failure, view on again", false, true},
+    };
+    const std::string records = ReadFile(DataFile());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(DataFile(), records);
+        logic.mnuData_Click();
+        logic.mnuData_Click();
+        if (c.onAgain) {
+            logic.mnuData_Click();
+        }
+        if (!c.fileThere) {
+            std::filesystem::remove(DataFile());
+        }
+        const std::string panel = view.panels[1];
+        reader.AnswerOldest();
+        logic.TakeDataFileAnswers();
+
+        EXPECT_EQ(view.panels[1], panel);
+        EXPECT_TRUE(view.dataMenuEnabled);
+        EXPECT_EQ(view.dataMenuChecked, c.onAgain);
+        EXPECT_EQ(view.listVisible, c.onAgain);
+        EXPECT_EQ(view.listReading, c.onAgain) << "still waiting for its own read";
+        EXPECT_TRUE(view.list.empty());
+
+        WriteFile(DataFile(), records);
+        AnswerReads();
+        EXPECT_EQ(view.list.size(), c.onAgain ? 2u : 0u);
+        if (c.onAgain) {
+            logic.mnuData_Click();
+        }
+    }
 }
 
 TEST_F(DataViewTest, NewScanAddsExactlyOneLine) {
     logic.mnuData_Click();
+    AnswerReads();
     logic.mnuTest_Click();
     ASSERT_EQ(view.list.size(), 3u);
     EXPECT_EQ(view.list[2] + "\r\n", ReadFile(DataFile()).substr(2 * 141));
@@ -248,6 +359,7 @@ TEST_F(DataViewTest, NewScanAddsExactlyOneLine) {
 // scan that waited for the folder belongs to the day before the scan that brought it out.
 TEST_F(DataViewTest, RecordsOfAnyFileWrittenSinceTheViewOpenedAreAdded) {
     logic.mnuData_Click();
+    AnswerReads();
     const std::filesystem::path aside = dataDir.path().string() + "-away";
     std::filesystem::rename(dataDir.path(), aside);
     logic.mnuTest_Click();
@@ -263,7 +375,9 @@ TEST_F(DataViewTest, RecordsOfAnyFileWrittenSinceTheViewOpenedAreAdded) {
 TEST_F(DataViewTest, EmptyFileShowsAnEmptyList) {
     WriteFile(DataFile(), "");
     logic.mnuData_Click();
+    AnswerReads();
     EXPECT_TRUE(view.listVisible);
+    EXPECT_FALSE(view.listReading);
     EXPECT_TRUE(view.list.empty());
 }
 
@@ -271,6 +385,7 @@ TEST_F(DataViewTest, DeletedFileLeavesTheViewUnavailable) {
     std::filesystem::remove(DataFile());
     view.list.push_back("left over");
     logic.mnuData_Click();
+    AnswerReads();
     EXPECT_FALSE(view.listVisible);
     EXPECT_FALSE(view.dataMenuChecked);
     EXPECT_FALSE(view.dataMenuEnabled);

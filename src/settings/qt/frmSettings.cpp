@@ -206,10 +206,10 @@ void frmSettings::CreateFileGroup() {
     Dir1_->setObjectName(QStringLiteral("Dir1"));
     Dir1_->setFont(ListFont());
     Place(Dir1_, 1620, 1020, 2595, 1215);
-    if (!Dir1_->setPath(QDir::currentPath())) {
-        Dir1_->setPath(QDir::rootPath());
-    }
     connect(Dir1_, &FolderList::folderClicked, this, &frmSettings::Dir1_Click);
+    // A folder that cannot be read leaves the list where it was, and the drive list with it.
+    connect(Dir1_, &FolderList::folderRefused, this,
+            [this] { Drive1_->showDriveOf(Dir1_->path()); });
 
     txtCloseTime_ = MakeTextBox(Frame2_, "txtCloseTime");
     Place(txtCloseTime_, 1620, 2340, 1305, 315);
@@ -301,7 +301,8 @@ void frmSettings::ShowValues(const SettingsDialogValues& values) {
     cboStopBits_->setCurrentText(FromEightBitText(values.StopBits));
     const QString filePath = FromFileNameText(values.FilePath);
     txtFilePath_->setText(filePath);
-    Dir1_->setPath(filePath);  // a missing folder leaves the list where it was
+    // A missing folder leaves the list at the current folder, or at the root.
+    Dir1_->openFirstOf({filePath, QDir::currentPath(), QDir::rootPath()});
     txtCloseTime_->setText(FromEightBitText(values.CloseTime));
     txtBranchID_->setText(FromFileNameText(values.BranchID));
     txtScaleFactor_->setText(FromEightBitText(values.ScaleFactor));
@@ -349,9 +350,7 @@ void frmSettings::Dir1_Click() {
 }
 
 void frmSettings::Drive1_Change(const QString& root) {
-    if (!Dir1_->setPath(root)) {
-        Drive1_->showDriveOf(Dir1_->path());  // an unreadable drive leaves the list where it was
-    }
+    Dir1_->openFolder(root);
 }
 
 // The data file's name is appended to the path directly, so it must end with the separator.

@@ -13,6 +13,10 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <system_error>
+#include <utility>
+
+#include "common/qt/QueuedCall.h"
 
 namespace brisolant {
 
@@ -56,7 +60,9 @@ void SetBar(QScrollBar& bar, int maximum, int pageStep, int singleStep) {
 }  // namespace
 
 RecordListView::RecordListView(QWidget* parent)
-    : QAbstractScrollArea(parent), rangeTimer_(new QTimer(this)) {
+    : QAbstractScrollArea(parent),
+      rangeTimer_(new QTimer(this)),
+      rowReads_(QueuedCall(this, [this] { RowsRead(); })) {
     rangeTimer_->setObjectName(QStringLiteral("tmrScrollRange"));
     rangeTimer_->setSingleShot(true);
     rangeTimer_->setInterval(kRangeInterval);
@@ -75,6 +81,9 @@ RecordListView::RecordListView(QWidget* parent)
 
 void RecordListView::Clear() {
     lines_.Clear();
+    // A read still under way answers for lines no longer here, and is dropped; the next file's
+    // rows need not wait for it.
+    rowsInFlight_.reset();
     following_ = true;
     UpdateScrollBars();
     viewport()->update();
@@ -92,13 +101,20 @@ void RecordListView::AppendLine(const std::string& line) {
 
 void RecordListView::AppendRecord(const std::string& path, std::uint64_t offset,
                                   const std::string& line) {
-    if (!lines_.Holds(path, offset)) {
+    if (lines_.AwaitingFile()) {
+        lines_.AppendRecord(path, offset, line);  // waits behind the file's lines
+    } else if (!lines_.Holds(path, offset)) {
         AppendLine(line);
     }
 }
 
-void RecordListView::AppendFile(const std::string& path) {
-    lines_.AppendFile(path);
+void RecordListView::ShowReading() {
+    lines_.AwaitFile();
+    viewport()->update();
+}
+
+void RecordListView::ShowFile(DataFileLines lines) {
+    lines_.AppendFile(std::move(lines));
     UpdateScrollBars();
     viewport()->update();
 }
@@ -111,7 +127,12 @@ QString RecordListView::RowText(int row) const {
     if (row < 0 || row >= RowCount()) {
         return {};
     }
-    return ShownText(lines_.Lines(static_cast<std::size_t>(row), 1).front());
+    return ShownText(lines_.Lines(static_cast<std::size_t>(row), 1).front().value_or(""));
+}
+
+bool RecordListView::RowRead(int row) const {
+    return row >= 0 && row < RowCount() &&
+           lines_.Lines(static_cast<std::size_t>(row), 1).front().has_value();
 }
 
 int RecordListView::TopRow() const {
@@ -166,14 +187,13 @@ void RecordListView::paintEvent(QPaintEvent* event) {
     const int firstInArea = std::max(area.top() / height, 0);
     const int lastInArea = area.bottom() / height;
     const int first = TopRow() + firstInArea;
-    const int count = std::min(lastInArea - firstInArea + 1, RowCount() - first);
-    if (count <= 0) {
-        return;
-    }
+    const int count = std::max(std::min(lastInArea - firstInArea + 1, RowCount() - first), 0);
     const auto lines =
         lines_.Lines(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
     QPainter painter(viewport());
-    painter.setPen(palette().color(QPalette::Text));
+    const QColor text = palette().color(QPalette::Text);
+    const QColor waiting = palette().color(QPalette::PlaceholderText);
+    const QString reading = QStringLiteral("Reading\u2026");
     const int left = kMargin - horizontalScrollBar()->value();
     // Laying out a row's text is most of drawing it: the characters past the area's right edge
     // are left out (one more for a glyph reaching in from beyond).
@@ -181,10 +201,57 @@ void RecordListView::paintEvent(QPaintEvent* event) {
     const auto columns = static_cast<std::size_t>(
         std::max(std::ceil((area.right() + 1 - left) / std::max(advance, qreal{1})) + 1, qreal{0}));
     int baseline = firstInArea * height + fontMetrics().ascent();
-    for (const std::string& line : lines) {
-        painter.drawText(left, baseline, ShownText(line, columns));
+    for (const std::optional<std::string>& line : lines) {
+        painter.setPen(line ? text : waiting);
+        painter.drawText(left, baseline, line ? ShownText(*line, columns) : reading);
         baseline += height;
     }
+    // The file being read comes after the rows held.
+    if (lines_.AwaitingFile() && firstInArea + count <= lastInArea && first + count == RowCount()) {
+        painter.setPen(waiting);
+        painter.drawText(left, baseline, reading);
+    }
+    ReadMissingRows();
+}
+
+void RecordListView::ReadMissingRows() {
+    if (rowsInFlight_) {
+        return;
+    }
+    const auto top = static_cast<std::size_t>(TopRow());
+    const auto inView = static_cast<std::size_t>(RowsInView() + 1);
+    std::vector<RowsWanted> missing = lines_.Missing(top, inView);
+    if (missing.empty()) {
+        // The blocks next to the rows in view, so that scrolling a little finds them read.
+        const std::size_t above = std::min(top, kRowsPerBlock);
+        missing = lines_.Missing(top - above, above + inView + kRowsPerBlock);
+    }
+    if (missing.empty()) {
+        return;
+    }
+    rowsInFlight_ = missing.front();
+    try {
+        rowReads_.Run([wanted = *rowsInFlight_] {
+            try {
+                return ReadRowBlock(wanted.file, wanted.block, RecordLines::kMaxShownBytes);
+            } catch (const std::exception&) {
+                return RowBlock{wanted.file, wanted.block, {}};  // out of memory: empty rows
+            }
+        });
+    } catch (const std::system_error&) {
+        rowsInFlight_.reset();  // no thread to read on now: the next repaint asks again
+    }
+}
+
+void RecordListView::RowsRead() {
+    for (RowBlock& rows : rowReads_.Take()) {
+        if (rowsInFlight_ && rows.file == rowsInFlight_->file &&
+            rows.block == rowsInFlight_->block) {
+            rowsInFlight_.reset();
+        }
+        lines_.TakeRows(std::move(rows));
+    }
+    viewport()->update();
 }
 
 void RecordListView::resizeEvent(QResizeEvent* event) {

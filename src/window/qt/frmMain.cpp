@@ -13,6 +13,7 @@
 #include "common/RunGuarded.h"
 #include "common/qt/Latin1Text.h"
 #include "common/qt/QtLocale.h"
+#include "common/qt/QueuedCall.h"
 #include "common/qt/TwipsLayout.h"
 #include "settings/qt/frmSettings.h"
 #include "window/qt/ClickLabel.h"
@@ -28,11 +29,15 @@ namespace brisolant {
 frmMain::frmMain(const std::string& programDir, QWidget* parent)
     : frmMain(ProgramFolderPlace(programDir), parent) {}
 
-frmMain::frmMain(SettingsPlace place, QWidget* parent)
-    : QMainWindow(parent), prompt_(this), messages_(this) {
+frmMain::frmMain(SettingsPlace place, QWidget* parent, DataFileOpener openDataFile)
+    : QMainWindow(parent),
+      prompt_(this),
+      messages_(this),
+      dataFileReader_(QueuedCall(this, [this] { Run([this] { logic_->TakeDataFileAnswers(); }); }),
+                      std::move(openDataFile)) {
     BuildElements(place.stationName);
     logic_ = std::make_unique<MainWindowLogic>(
-        *this,
+        *this, dataFileReader_,
         platform_.Services({*this, *this, heldPump_, prompt_, messages_}, std::move(place), {}));
     ConnectCommands();
     Run([this] { logic_->Form_Load(); });
@@ -203,8 +208,12 @@ void frmMain::AppendListRecord(const WrittenRecord& record) {
     }
 }
 
-void frmMain::AppendListFile(const std::string& path) {
-    lstData_->AppendFile(path);
+void frmMain::ShowListReading() {
+    lstData_->ShowReading();
+}
+
+void frmMain::ShowListLines(DataFileLines lines) {
+    lstData_->ShowFile(std::move(lines));
 }
 
 void frmMain::SetListVisible(bool visible) {

@@ -10,6 +10,7 @@
 #include "device/qt/QtEventPump.h"
 #include "recorder/qt/RecorderPlatform.h"
 #include "scan/ScanDisplay.h"
+#include "window/DataFileReader.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
 #include "window/qt/PaintHoldingPump.h"
@@ -38,7 +39,9 @@ class frmMain : public QMainWindow,
   public:
     // A program in a folder of its own: "Orvane.ini" beside it.
     explicit frmMain(const std::string& programDir, QWidget* parent = nullptr);
-    explicit frmMain(SettingsPlace place, QWidget* parent = nullptr);
+    // The data view's file is read on threads of their own, through `openDataFile` when given.
+    explicit frmMain(SettingsPlace place, QWidget* parent = nullptr,
+                     DataFileOpener openDataFile = {});
     ~frmMain() override;
 
     MainWindowLogic& Logic() { return *logic_; }
@@ -70,7 +73,8 @@ class frmMain : public QMainWindow,
     void SetDataMenuChecked(bool checked) override;
     bool DataMenuChecked() const override;
     void ClearList() override;
-    void AppendListFile(const std::string& path) override;
+    void ShowListReading() override;
+    void ShowListLines(DataFileLines lines) override;
     void SetListVisible(bool visible) override;
     int ListWidth() const override { return listWidthTwips_; }
     void SetListGeometry(int top, int width, int height) override;
@@ -135,6 +139,9 @@ class frmMain : public QMainWindow,
     // Before the logic, which records through it, and after it on the way out: the port and
     // its events end before the window does.
     RecorderPlatform platform_;
+    // Before the logic, which reads through it; gone after it, a read that answers late is
+    // dropped.
+    ThreadedDataFileReader dataFileReader_;
     std::unique_ptr<MainWindowLogic> logic_;
 };
 

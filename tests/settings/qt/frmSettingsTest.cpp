@@ -19,6 +19,7 @@
 #include "settings/qt/FolderList.h"
 #include "support/FindControl.h"
 #include "support/QtTestApp.h"
+#include "support/QtWaiting.h"
 #include "support/Screenshot.h"
 #include "support/TestSupport.h"
 
@@ -29,12 +30,18 @@ class frmSettingsTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { test::EnsureQtApplication(); }
 
-    // Loads the settings file of the test's folder, as the main window does, and opens the dialog.
+    // Loads the settings file of the test's folder, as the main window does, and opens the
+    // dialog, its folder list filled.
     frmSettings& Open() {
         LoadSettings(settings, dir.path().string(), messages);
         dialog = std::make_unique<frmSettings>(settings, messages);
         dialog->show();
+        EXPECT_TRUE(FolderListed());
         return *dialog;
+    }
+    // Waits until the folder list has listed the folder it shows.
+    bool FolderListed() {
+        return test::PumpUntil([this] { return !Find<FolderList>("Dir1")->isListing(); });
     }
     void WriteSettingsFile(const std::string& content) {
         test::WriteFile(dir.file("Orvane.ini"), content);
@@ -282,6 +289,7 @@ TEST_F(frmSettingsTest, DoubleClickOpensAFolderAndTheNextClickCopiesIt) {
     Open();
     const QString alpha = QString::fromStdString((dir.path() / "alpha").string());
     ClickDir1Row(Dir1RowOf(alpha), true);
+    ASSERT_TRUE(FolderListed());
     EXPECT_EQ(Find<FolderList>("Dir1")->path(), alpha);
     EXPECT_EQ(Text("txtFilePath").toStdString(), dir.folder());
 
@@ -313,6 +321,7 @@ TEST_F(frmSettingsTest, EnterInTheFolderListOpensAndCopiesTheEntry) {
     const QString alpha = QString::fromStdString((dir.path() / "alpha").string());
     list->setCurrentRow(Dir1RowOf(alpha));
     test::PressKey(list, Qt::Key_Return);
+    ASSERT_TRUE(FolderListed());
     EXPECT_EQ(list->path(), alpha);
     EXPECT_EQ(Text("txtFilePath"), alpha + "/");
 }
@@ -324,6 +333,7 @@ TEST_F(frmSettingsTest, PickingADriveMovesTheFolderListButNotThePath) {
     const int root = drives->findText("/");
     ASSERT_GE(root, 0);
     emit drives->activated(root);
+    ASSERT_TRUE(FolderListed());
     EXPECT_EQ(Find<FolderList>("Dir1")->path(), "/");
     EXPECT_EQ(Text("txtFilePath").toStdString(), dir.folder());
 }

@@ -12,6 +12,7 @@
 
 #include "support/QtTestApp.h"
 #include "support/QtWaiting.h"
+#include "support/Screenshot.h"
 #include "support/TestSupport.h"
 
 namespace brisolant::test {
@@ -36,6 +37,11 @@ class RecordListViewTest : public ::testing::Test {
         return path;
     }
 
+    // Shows the file's lines as the view gets them from its reading thread.
+    void ShowFile(const std::string& path) {
+        view->ShowFile(ReadDataFileLines(path, RecordLines::kMaxShownBytes));
+    }
+
     QTimer* RangeTimer() const { return view->findChild<QTimer*>("tmrScrollRange"); }
 
     // The row drawn at the bottom edge of the view.
@@ -50,7 +56,7 @@ class RecordListViewTest : public ::testing::Test {
 TEST_F(RecordListViewTest, RowsShowEightBitBytesAsLatin1AndControlCharactersAsSpaces) {
     static const char content[] = "Caf\xE9 \xB0\r\na\nb\tc\x7F\0d\r\n";
     WriteFile(dir.file("LOG-241.txt"), std::string(content, sizeof content - 1));
-    view->AppendFile(dir.file("LOG-241.txt"));
+    ShowFile(dir.file("LOG-241.txt"));
     view->AppendLine("\xC4\xFF");
 
     ASSERT_EQ(view->RowCount(), 3);
@@ -63,7 +69,7 @@ TEST_F(RecordListViewTest, RowsShowEightBitBytesAsLatin1AndControlCharactersAsSp
 // The view opens at the newest line and follows new lines while the operator leaves it at the
 // end; scrolled up to read, it stays where the operator left it until sent to the end again.
 TEST_F(RecordListViewTest, OpensAtTheNewestLineAndFollowsWhileLeftAtTheEnd) {
-    view->AppendFile(WriteLines("LOG-241.txt", 5000, "line "));
+    ShowFile(WriteLines("LOG-241.txt", 5000, "line "));
     EXPECT_EQ(BottomRow(), 4999);
     EXPECT_EQ(view->RowText(BottomRow()), "line 4999");
 
@@ -87,7 +93,7 @@ TEST_F(RecordListViewTest, OpensAtTheNewestLineAndFollowsWhileLeftAtTheEnd) {
 // follow them at most twice a second, the first line at once and the others together once the
 // interval is over; the timer that holds them back then stops.
 TEST_F(RecordListViewTest, TheScrollBarsFollowABurstOfLinesInTwoSteps) {
-    view->AppendFile(WriteLines("LOG-241.txt", 500, "line "));
+    ShowFile(WriteLines("LOG-241.txt", 500, "line "));
     QScrollBar* bar = view->verticalScrollBar();
     const int end = bar->maximum();
 
@@ -105,7 +111,7 @@ TEST_F(RecordListViewTest, TheScrollBarsFollowABurstOfLinesInTwoSteps) {
 }
 
 TEST_F(RecordListViewTest, TheScrollBarsReachTheLastRowAndTheWidestLine) {
-    view->AppendFile(WriteLines("LOG-241.txt", 100, std::string(200, 'x')));
+    ShowFile(WriteLines("LOG-241.txt", 100, std::string(200, 'x')));
 
     EXPECT_EQ(view->verticalScrollBar()->maximum(),
               100 - view->viewport()->height() / view->fontMetrics().lineSpacing());
@@ -146,7 +152,7 @@ TEST_F(RecordListViewTest, RowsShowTheFileAsOpenedThenEachNewRecordOnce) {
     for (const auto& change : {std::function<void()>(editorSave), std::function<void()>(removal)}) {
         view->Clear();
         WriteFile(path, "D1\r\nD2\r\nD3\r\n");
-        view->AppendFile(path);
+        ShowFile(path);
         view->grab();
 
         change();
@@ -159,6 +165,63 @@ TEST_F(RecordListViewTest, RowsShowTheFileAsOpenedThenEachNewRecordOnce) {
         EXPECT_EQ(view->RowText(2), "D3");
         EXPECT_EQ(view->RowText(3), "D4");
     }
+}
+
+// Does the row hold dark ink (the text colour) or only light ink (the placeholder grey)?
+enum class Ink { None, Grey, Dark };
+Ink InkOfRow(RecordListView& view, int row) {
+    const int height = view.fontMetrics().lineSpacing();
+    const QImage image =
+        view.viewport()->grab().toImage().copy(0, row * height, view.viewport()->width(), height);
+    Ink ink = Ink::None;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int gray = qGray(image.pixel(x, y));
+            if (gray < 60) {
+                return Ink::Dark;
+            }
+            if (gray < 200) {
+                ink = Ink::Grey;
+            }
+        }
+    }
+    return ink;
+}
+
+// While the file is read the view shows one grey row saying so; records written meanwhile wait
+// behind the file's lines, and come once each when they do.
+TEST_F(RecordListViewTest, WhileItsFileIsReadTheViewSaysSoAndRecordsWaitBehindIt) {
+    const std::string path = WriteLines("LOG-241.txt", 3, "line ");
+    view->ShowReading();
+    view->AppendRecord(path, 8, "line 1");  // the file holds it by the time it is read
+    view->AppendRecord(path, 24, "new");
+
+    EXPECT_TRUE(view->Reading());
+    EXPECT_EQ(view->RowCount(), 0);
+    EXPECT_EQ(InkOfRow(*view, 0), Ink::Grey);
+    EXPECT_EQ(InkOfRow(*view, 1), Ink::None);
+    EXPECT_TRUE(SaveScreenshot(*view, "data-view-reading"));
+
+    ShowFile(path);
+    EXPECT_FALSE(view->Reading());
+    ASSERT_EQ(view->RowCount(), 4);
+    EXPECT_EQ(view->RowText(1), "line 1");
+    EXPECT_EQ(view->RowText(3), "new");
+    EXPECT_EQ(InkOfRow(*view, 0), Ink::Dark);
+}
+
+// Rows away from the newest are read a block at a time on a thread of the view's own: until
+// their block comes they say "Reading…" in grey, then show their text.
+TEST_F(RecordListViewTest, ARowNotReadYetSaysSoUntilItsBlockComes) {
+    ShowFile(WriteLines("LOG-241.txt", 5000, "line "));
+    EXPECT_TRUE(view->RowRead(4999)) << "the newest rows come with the file";
+    EXPECT_FALSE(view->RowRead(0));
+
+    PressKey(view.get(), Qt::Key_Home);
+    EXPECT_EQ(InkOfRow(*view, 0), Ink::Grey);
+    ASSERT_TRUE(PumpUntil([&] { return view->RowRead(0); }));
+    EXPECT_EQ(view->RowText(0), "line 0");
+    EXPECT_TRUE(PumpUntil([&] { return InkOfRow(*view, 0) == Ink::Dark; }));
 }
 
 }  // namespace

@@ -214,12 +214,14 @@ TEST_F(frmMainTest, CommandsResetTheCounterShowTheDataAndToggleTheRawText) {
     Action("mnuResetCounter")->trigger();
     EXPECT_EQ(Box("txtCounter"), "0");
 
-    // The Data view lists the file's lines; switched off it is emptied and hidden.
+    // The Data view lists the file's lines, read away from the window's thread; switched off
+    // it is emptied and hidden.
     QAction* dataMenu = Action("mnuData");
     auto* list = Find<RecordListView>("lstData");
     dataMenu->trigger();
     EXPECT_TRUE(dataMenu->isChecked());
     EXPECT_FALSE(list->isHidden());
+    ASSERT_TRUE(PumpUntil([&] { return !list->Reading(); }));
     EXPECT_EQ(list->RowCount(), 2);
     Action("mnuTest")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return list->RowCount() == 3; }));
