@@ -77,7 +77,7 @@ JournalLock LockJournal(const SettingsPlace& place, const std::string& journal, 
     if (place.createSettingsFolder || ownFolder) {
         CreateFolderPath(std::filesystem::path(journal).parent_path().string());
     }
-    JournalLock lock(journal);
+    JournalLock lock(journal, place.iniFilePath);
     if (lock.HolderEnding()) {
         std::cerr << kAppTitle << ": waiting for the previous run on " << place.iniFilePath
                   << " to end\n";
@@ -128,7 +128,7 @@ int main(int argc, char* argv[]) {
 
     const std::string stateDir = QFile::encodeName(line.stateDir).toStdString();
     const std::string journal = brisolant::JournalPathFor(place.iniFilePath, stateDir);
-    const brisolant::JournalLock lock = brisolant::LockJournal(place, journal, !stateDir.empty());
+    brisolant::JournalLock lock = brisolant::LockJournal(place, journal, !stateDir.empty());
     if (const int signal = brisolant::EndSignals::Pending(); signal != 0) {
         // Stopped while it waited for the previous run: nothing has started yet.
         brisolant::EndOnSignal(signal);
@@ -154,6 +154,8 @@ int main(int argc, char* argv[]) {
         return brisolant::RefusedExitCode(lock);
     }
     brisolant::frmMain window(place);
+    // A save in the settings dialog puts a new file in the old one's place.
+    window.SetAfterSettingsDialog([&lock] { lock.FollowSettingsFile(); });
     if (lockMessage) {
         // Once the window is up: the program records meanwhile.
         QTimer::singleShot(0, &window, [&window, &lockMessage] {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/FlockHolder.h"
 #include "common/ProcessName.h"
 #include "common/ProcessRuns.h"
 
@@ -53,6 +55,27 @@ pid_t NamedHolder(int fd) {
     return ProcessRuns(pid) ? pid : 0;
 }
 
+// The settings file, opened to be locked; closed when it is missing or not a regular file.
+// O_NONBLOCK: a FIFO in its place must not hold the start.
+FileDescriptor OpenSettingsFile(const std::string& path) {
+    if (path.empty()) {
+        return FileDescriptor();
+    }
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (file.IsOpen() && (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))) {
+        return FileDescriptor();
+    }
+    return file;
+}
+
+bool SameFile(int first, int second) {
+    struct stat a {};
+    struct stat b {};
+    return second >= 0 && ::fstat(first, &a) == 0 && ::fstat(second, &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 std::string HolderText(pid_t pid) {
     return pid == 0 ? "another process" : ProcessText(pid);
 }
@@ -63,11 +86,19 @@ std::string JournalLockPath(const std::string& journalPath) {
     return journalPath + ".lock";
 }
 
-JournalLock::JournalLock(const std::string& journalPath) : path_(JournalLockPath(journalPath)) {
+JournalLock::JournalLock(const std::string& journalPath, std::string settingsFile)
+    : path_(JournalLockPath(journalPath)), settings_path_(std::move(settingsFile)) {
     Take();
 }
 
 void JournalLock::Take() {
+    TakeJournalLock();
+    if (state_ != State::HeldElsewhere) {
+        TakeSettingsLock();
+    }
+}
+
+void JournalLock::TakeJournalLock() {
     bool writable = false;
     int openError = 0;
     FileDescriptor file(OpenLockFile(path_, writable, openError));
@@ -90,6 +121,41 @@ void JournalLock::Take() {
     }
     file_ = std::move(file);
     state_ = State::Held;
+}
+
+// A settings file that is missing or no regular file has nothing to lock: the journal's lock
+// alone stands.
+void JournalLock::TakeSettingsLock() {
+    FileDescriptor settings = OpenSettingsFile(settings_path_);
+    if (!settings.IsOpen()) {
+        return;
+    }
+    if (::flock(settings.Get(), LOCK_EX | LOCK_NB) == 0) {
+        settings_file_ = std::move(settings);
+        return;
+    }
+    if (errno == EWOULDBLOCK) {
+        struct stat info {};
+        ::fstat(settings.Get(), &info);
+        state_ = State::HeldElsewhere;
+        holder_ = FlockHolder(info).value_or(0);
+        holder_ending_ = ProcessEnding(holder_);
+        file_ = FileDescriptor();
+    }
+}
+
+void JournalLock::FollowSettingsFile() {
+    if (state_ == State::HeldElsewhere) {
+        return;
+    }
+    FileDescriptor settings = OpenSettingsFile(settings_path_);
+    if (!settings.IsOpen() || SameFile(settings.Get(), settings_file_.Get())) {
+        return;
+    }
+    // Should another program hold the new file, this one keeps what it holds.
+    if (::flock(settings.Get(), LOCK_EX | LOCK_NB) == 0) {
+        settings_file_ = std::move(settings);
+    }
 }
 
 void JournalLock::WaitWhileHolderEnds(std::chrono::milliseconds patience,

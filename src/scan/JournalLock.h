@@ -14,9 +14,11 @@ namespace brisolant {
 
 // The lock a running program holds on its journal of waiting scans for its whole run, so that a
 // second copy on the same settings file cannot write the same waiting scans out a second time.
-// It is an flock on a file beside the journal, which names the holder's process id. The kernel
-// lets go of it when the process ends, however it ends, so a crash leaves no stale lock; the
-// file itself stays.
+// It is an flock on a file beside the journal, which names the holder's process id, and an flock
+// on the settings file itself: a settings file reached by another name (a symbolic or hard link,
+// whose journal lies elsewhere) is the same file, and so the same station. The kernel lets go of
+// both when the process ends, however it ends, so a crash leaves no stale lock; the lock file
+// itself stays.
 class JournalLock {
   public:
     enum class State {
@@ -25,8 +27,13 @@ class JournalLock {
         Unavailable,    // the lock file cannot be opened (a read-only folder, say): nothing held
     };
 
-    // Tries once to take the lock of the journal at journalPath; never waits.
-    explicit JournalLock(const std::string& journalPath);
+    // Tries once to take the lock of the journal at journalPath and of the settings file, when
+    // one is named and there; never waits.
+    explicit JournalLock(const std::string& journalPath, std::string settingsFile = {});
+
+    // The settings file was written again (a save replaces the file with a new one): the lock
+    // moves to the file now in its place.
+    void FollowSettingsFile();
 
     // While the holder is a process that is ending (a thread of it stuck on a share that does
     // not answer keeps its lock until the share answers), tries again until the lock is taken
@@ -39,8 +46,8 @@ class JournalLock {
     [[nodiscard]] State state() const { return state_; }
     // The lock file.
     [[nodiscard]] const std::string& path() const { return path_; }
-    // The process that holds the lock elsewhere, as the lock file names it; 0 when it names none
-    // that runs.
+    // The process that holds the lock elsewhere, as the lock file or the system's list of locks
+    // names it; 0 when neither names one that runs.
     [[nodiscard]] pid_t holder() const { return holder_; }
     // Why this program does not hold the lock, told so the operator can act: which process runs
     // on the settings file, or why the lock file cannot be opened. Nothing when it is held.
@@ -48,9 +55,13 @@ class JournalLock {
 
   private:
     void Take();
+    void TakeJournalLock();
+    void TakeSettingsLock();
 
     std::string path_;
+    std::string settings_path_;
     FileDescriptor file_;
+    FileDescriptor settings_file_;
     State state_ = State::Unavailable;
     pid_t holder_ = 0;
     bool holder_ending_ = false;

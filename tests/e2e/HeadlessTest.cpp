@@ -99,6 +99,27 @@ TEST_F(HeadlessTest, ASecondCopyOnTheSameSettingsFileNamesTheFirstAndEnds) {
     ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
 }
 
+// The same settings file by another name (a link elsewhere, whose journal would lie beside it)
+// is the same station: the copy that reaches it so is refused as well.
+TEST_F(HeadlessTest, ASecondCopyThroughALinkToTheSettingsFileIsRefusedToo) {
+    if (!Prepare()) {
+        GTEST_SKIP() << whyNot_;
+    }
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    const test::TempDir elsewhere;
+    const std::string link = elsewhere.file("dock.ini");
+    fs::create_symlink(program_->SettingsFile(), link);
+    ChildProcess second;
+    const std::string secondLog = elsewhere.file("second.log");
+    ASSERT_TRUE(second.Start({program_->Folder() + "brisolant", "--headless", "--settings", link},
+                             EnvironmentWith({"QT_QPA_PLATFORM=offscreen"}), secondLog));
+    ASSERT_TRUE(WaitUntil([&] { return !second.IsRunning(); })) << ReadFile(secondLog);
+    EXPECT_EQ(second.ExitCode(), 3) << ReadFile(secondLog);
+    EXPECT_NE(ReadFile(secondLog).find("(process " + std::to_string(program_->Pid()) + ")"),
+              std::string::npos)
+        << ReadFile(secondLog);
+}
+
 // The journal sits in the state folder, made when missing, not beside the settings file.
 TEST_F(HeadlessTest, KeepsItsJournalInTheStateFolder) {
     if (!Prepare({{"FilePath", "/nonexistent/brisolant-data/"}})) {

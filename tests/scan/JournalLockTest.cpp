@@ -203,6 +203,54 @@ TEST_F(JournalLockTest, ACopyThatRunsIsNotWaitedFor) {
     EXPECT_EQ(second.state(), JournalLock::State::HeldElsewhere);
 }
 
+// A settings file reached by another name is the same station: its journal lies elsewhere, but
+// the file itself is locked, so a second copy is refused and told who serves the file.
+TEST_F(JournalLockTest, ASettingsFileReachedByAnotherNameIsTheSameStation) {
+    WriteFile(settings, "[SETTINGS]\r\n");
+    TempDir other;
+    const std::string symbolic = other.file("link.ini");
+    const std::string hard = other.file("hard.ini");
+    ASSERT_EQ(::symlink(settings.c_str(), symbolic.c_str()), 0);
+    ASSERT_EQ(::link(settings.c_str(), hard.c_str()), 0);
+
+    const JournalLock first(journal, settings);
+    ASSERT_EQ(first.state(), JournalLock::State::Held);
+    for (const std::string& name : {symbolic, hard}) {
+        const JournalLock second(other.file("link.journal"), name);
+        EXPECT_EQ(second.state(), JournalLock::State::HeldElsewhere) << name;
+        EXPECT_EQ(Description(second, name),
+                  "Status: 401 The program already runs on this settings file; this copy ends: " +
+                      name + ", held by core_tests (process " + std::to_string(::getpid()) + ")");
+        EXPECT_EQ(JournalLock(other.file("link.journal")).state(), JournalLock::State::Held)
+            << "the refused copy let go of its journal's lock";
+    }
+}
+
+// The settings dialog replaces the file with a new one: the lock follows, so a copy started
+// afterwards through another name is still refused. Without a settings file the journal's lock
+// alone stands.
+TEST_F(JournalLockTest, TheLockFollowsASettingsFileWrittenAgain) {
+    TempDir other;
+    const std::string link = other.file("link.ini");
+    ASSERT_EQ(::symlink(settings.c_str(), link.c_str()), 0);
+    JournalLock first(journal, settings);
+    ASSERT_EQ(first.state(), JournalLock::State::Held);
+    EXPECT_EQ(JournalLock(other.file("a.journal"), link).state(), JournalLock::State::Held)
+        << "no file yet: nothing to lock by its identity";
+
+    WriteFile(settings + ".new", "[SETTINGS]\r\n");
+    ASSERT_EQ(::rename((settings + ".new").c_str(), settings.c_str()), 0);
+    first.FollowSettingsFile();
+    EXPECT_EQ(JournalLock(other.file("b.journal"), link).state(),
+              JournalLock::State::HeldElsewhere);
+
+    WriteFile(settings + ".new", "[SETTINGS]\r\nBranchID=2\r\n");
+    ASSERT_EQ(::rename((settings + ".new").c_str(), settings.c_str()), 0);
+    first.FollowSettingsFile();
+    EXPECT_EQ(JournalLock(other.file("c.journal"), link).state(),
+              JournalLock::State::HeldElsewhere);
+}
+
 // The program runs on without the lock; the operator learns what cannot be made and why.
 TEST_F(JournalLockTest, ALockFileThatCannotBeMadeIsReportedWithItsReason) {
     const JournalLock lock(dir.file("gone/Orvane.journal"));

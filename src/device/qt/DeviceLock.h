@@ -5,7 +5,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace brisolant {
 
@@ -17,14 +16,8 @@ namespace brisolant {
 // Takes the lock on the open device; false when another open file of the node holds it.
 [[nodiscard]] bool LockDevice(int fd);
 
-// The holder of an flock on the node that /proc/locks lists (its lines name the locked file by
-// the device of its file system, major and minor in hex, and its inode), given the node's
-// st_dev and st_ino. Nothing when no flock is held on it; 0 when one is held by a process that
-// cannot be seen from here.
-[[nodiscard]] std::optional<pid_t> FlockHolderIn(std::string_view locks, dev_t device, ino_t inode);
-
-// The same, from this system's /proc/locks, for the device node described by node (stat of the
-// port's name, or fstat of its open descriptor).
+// The holder of an flock on the device node described by node (stat of the port's name, or
+// fstat of its open descriptor): nothing when none is held, 0 when its holder cannot be seen.
 [[nodiscard]] std::optional<pid_t> DeviceLockHolder(const struct stat& node);
 
 // "brisolant (process 4242)", or "another program" when the holder cannot be seen.

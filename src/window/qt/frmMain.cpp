@@ -76,6 +76,9 @@ void frmMain::mnuSettings_Click() {
         frmSettings dialog(recorder().settings(), messages_, this);
         dialog.exec();
     });
+    if (after_settings_dialog_) {
+        after_settings_dialog_();
+    }
     // Confirmed or cancelled, the settings are read again and the port reopened.
     Run([this] { recorder().LoadSettingsAndOpenPort(); });
 }

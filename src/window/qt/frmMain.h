@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,11 @@ class frmMain : public QMainWindow,
     explicit frmMain(SettingsPlace place, QWidget* parent = nullptr,
                      DataFileOpener openDataFile = {});
     ~frmMain() override;
+
+    // Runs after each close of the settings dialog, before the settings are read again.
+    void SetAfterSettingsDialog(std::function<void()> step) {
+        after_settings_dialog_ = std::move(step);
+    }
 
     MainWindowLogic& Logic() { return *logic_; }
     Recorder& recorder() { return logic_->recorder(); }
@@ -143,6 +149,7 @@ class frmMain : public QMainWindow,
     // dropped.
     ThreadedDataFileReader dataFileReader_;
     std::unique_ptr<MainWindowLogic> logic_;
+    std::function<void()> after_settings_dialog_;
 };
 
 }  // namespace brisolant
