@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/ProgramUnderTest.h"
 #include "e2e/StationText.h"
@@ -40,6 +41,38 @@ TEST(EndingTest, EachEndingSignalEndsTheProgramWithExitCodeZero) {
         EXPECT_NE(program->Log().find(std::string("ending on ") + signal.name), std::string::npos)
             << program->Log();
     }
+}
+
+// A stop while the operator is asked for a scan's text: the scan is recorded without it, the log
+// says so, and the scans that arrived meanwhile, held while the prompt was open, are framed and
+// written before the port closes, not dropped with it.
+TEST(EndingTest, AStopWhileThePromptWaitsRecordsEveryScanReceivedAndSaysSo) {
+    std::string whyNot;
+    const auto program = PrepareProgram({{"ManualEntryData", "1"}}, whyNot);
+    if (!program) {
+        GTEST_SKIP() << whyNot;
+    }
+    ASSERT_TRUE(program->StartAndWaitForPort()) << program->Log();
+    TestLine& line = program->Line();
+    ASSERT_TRUE(line.Write(Scan(ParcelBarcode(1))));
+    ASSERT_TRUE(line.WaitUntilTaken()) << program->Log();
+    ASSERT_TRUE(line.Write(Scan(ParcelBarcode(2)) + Scan(ParcelBarcode(3))));
+    ASSERT_TRUE(line.WaitUntilTaken()) << program->Log();
+
+    ASSERT_EQ(::kill(program->Pid(), SIGTERM), 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return !program->IsRunning(); })) << program->Log();
+    EXPECT_EQ(program->ExitCode(), 0) << program->Log();
+    const std::vector<std::string> lines = program->WaitForLines(3);
+    ASSERT_EQ(lines.size(), 3u) << program->Log();
+    for (long parcel = 1; parcel <= 3; ++parcel) {
+        EXPECT_NE(lines[static_cast<std::size_t>(parcel - 1)].find(ParcelBarcode(parcel)),
+                  std::string::npos)
+            << lines[static_cast<std::size_t>(parcel - 1)];
+    }
+    EXPECT_NE(program->Log().find("the manual-entry prompt waits: a scan is recorded without "
+                                  "operator text"),
+              std::string::npos)
+        << program->Log();
 }
 
 // Whether the process's main thread holds SIGTERM back or has its own handler for it, as

@@ -48,6 +48,17 @@ void SerialCommPort::Output(std::string_view text) {
     port_.flush();
 }
 
+void SerialCommPort::TakeRemainingInput() {
+    if (!port_.isOpen()) {
+        return;
+    }
+    // Reads what the device holds into Qt's buffer; its readyRead may run the handler already.
+    port_.waitForReadyRead(0);
+    if (port_.isOpen() && port_.bytesAvailable() > 0) {
+        Deliver(kEventReceive);
+    }
+}
+
 void SerialCommPort::DiscardInput() {
     RequireOpen();
     port_.clear(QSerialPort::Input);

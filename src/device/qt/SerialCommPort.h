@@ -41,6 +41,10 @@ class SerialCommPort : public QObject, public CommPort {
     void SetSettings(const std::string& lineSettings) override;
     [[nodiscard]] std::string Settings() const override;
 
+    // Runs the event handler once more on what the device holds now and what Qt has read but
+    // not yet handed on, so that nothing received is dropped when the port closes.
+    void TakeRemainingInput();
+
     [[nodiscard]] const std::string& Device() const { return device_; }
     // Bytes the port has received and the handler not yet read.
     [[nodiscard]] qint64 BytesWaiting() const {

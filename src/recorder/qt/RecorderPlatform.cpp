@@ -40,6 +40,9 @@ void RecorderPlatform::Connect(Recorder& recorder, StepRunner run) {
 
 void RecorderPlatform::ClosePort() {
     portWatch_.Stop();
+    // What the station sent before the end is framed and handed on first: whole scans are
+    // written or kept, not dropped with the port.
+    comm_.TakeRemainingInput();
     comm_.SetPortOpen(false);
 }
 

@@ -36,7 +36,8 @@ class RecorderPlatform {
     void Connect(Recorder& recorder, StepRunner run);
     // No event reaches the recorder any more: before it goes.
     void Disconnect();
-    // Closes the port and stops watching for it, as the program ends.
+    // Closes the port and stops watching for it, as the program ends, once what the port has
+    // received has gone through the receive handler.
     void ClosePort();
 
     SerialCommPort& Comm() { return comm_; }

@@ -130,6 +130,7 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    prompt_.EndWithoutAsking();
     platform_.ClosePort();
     Run([this] { logic_->Form_Unload(); });
     event->accept();
@@ -137,6 +138,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::EndAfterSignal(MessagePresenter& console) {
+    prompt_.EndWithoutAsking();
     platform_.ClosePort();
     Run([this, &console] { logic_->Unload(console); });
 }
