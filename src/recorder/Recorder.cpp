@@ -92,7 +92,11 @@ void Recorder::CountWritten(const std::vector<WrittenRecord>& records) {
     const WrittenRecord* last = nullptr;
     for (const WrittenRecord& record : records) {
         try {
-            counter_.Count();
+            if (before_reset_ > 0) {
+                --before_reset_;
+            } else {
+                counter_.Count();
+            }
         } catch (const Failure& failure) {
             status_.ShowFailure(failure);
             continue;
@@ -108,6 +112,8 @@ void Recorder::CountWritten(const std::vector<WrittenRecord>& records) {
 }
 
 void Recorder::ResetCounter() {
+    // The writer reports lines in the order they arrived: the next ones are those now waiting.
+    before_reset_ = outstanding_;
     counter_.Reset();
     services_.scans.SetCounterText("0");
 }

@@ -71,6 +71,8 @@ class Recorder : public ScanSink {
     void PortMayBeBack() { keeper_.TryReopen(); }
     // The writer has news: written records count, and panel 1 says why scans wait.
     void TakeWriterNews();
+    // A new shift: the counter starts at 0, and the scans still waiting to be written, which
+    // arrived before, will not count in it.
     void ResetCounter();
     // A failure of one of the window's own commands, shown in panel 1.
     void ShowFailure(const Failure& failure) { status_.ShowFailure(failure); }
@@ -97,6 +99,9 @@ class Recorder : public ScanSink {
     ScanCounter counter_;
     std::uint64_t submitted_ = 0;  // record lines handed to the writer
     std::size_t outstanding_ = 0;  // of those and the journal's, the ones not yet written
+    // Of the records still to be reported written, the first ones arrived before the counter
+    // was reset: they belong to the shift before it and do not count.
+    std::size_t before_reset_ = 0;
 };
 
 }  // namespace brisolant

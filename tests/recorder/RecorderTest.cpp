@@ -210,6 +210,29 @@ TEST_F(RecorderTest, ScansWaitForTheFolderAndAreWrittenInOrderWithTheirOwnTimes)
     EXPECT_EQ(view.panels[1], "Status: Waiting Idle") << "once the last is written";
 }
 
+// A shift change while scans wait for the folder: the new shift counts from 0 what arrives in
+// it; the waiting scans of the old shift are still written and listed, but not counted again.
+TEST_F(RecorderTest, ScansWaitingAtAResetCountInTheShiftTheyArrivedIn) {
+    const fs::path aside = data.path().parent_path() / ("aside-" + data.path().filename().string());
+    Start();
+    view.dataMenuChecked = true;
+    Scan();
+    fs::rename(data.path(), aside);
+    Scan();
+    Scan();
+    EXPECT_EQ(view.counter, "1");
+    recorder.ResetCounter();
+    EXPECT_EQ(view.counter, "0");
+
+    fs::rename(aside, data.path());
+    writer.Retry();
+    EXPECT_EQ(writer.Count(), 0u);
+    EXPECT_EQ(view.counter, "0") << "the old shift's scans written after the reset";
+    EXPECT_EQ(view.list.size(), 3u);
+    Scan();
+    EXPECT_EQ(view.counter, "1") << "the new shift's first scan";
+}
+
 // A name no file can have would turn every scan away: the settings that would make one are
 // refused as they load, and the scans go to the default name's file.
 TEST_F(RecorderTest, SettingsThatWouldNameNoFileAreRefusedAndScansStillRecorded) {
