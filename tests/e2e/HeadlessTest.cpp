@@ -7,7 +7,10 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "e2e/ChildProcess.h"
 #include "e2e/ProgramUnderTest.h"
@@ -41,6 +44,22 @@ class HeadlessTest : public ::testing::Test {
     }
     void SendParcel(long number) {
         ASSERT_TRUE(program_->Line().Write(Scan(ParcelBarcode(number))));
+    }
+    // Starts a second copy with these arguments beside the program's, until it ends; its exit
+    // code and log.
+    std::pair<std::optional<int>, std::string> SecondCopy(const std::vector<std::string>& arguments,
+                                                          const std::string& logPath) {
+        ChildProcess second;
+        std::vector<std::string> command{program_->Folder() + "brisolant", "--headless"};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        if (!second.Start(command, EnvironmentWith({"QT_QPA_PLATFORM=offscreen"}), logPath) ||
+            !WaitUntil([&] { return !second.IsRunning(); })) {
+            return {std::nullopt, ReadFile(logPath)};
+        }
+        return {second.ExitCode(), ReadFile(logPath)};
+    }
+    std::string NamesTheFirst() const {
+        return "(process " + std::to_string(program_->Pid()) + ")";
     }
     bool LogHas(const std::string& text) {
         return WaitUntil([&] { return program_->Log().find(text) != std::string::npos; });
@@ -85,15 +104,9 @@ TEST_F(HeadlessTest, ASecondCopyOnTheSameSettingsFileNamesTheFirstAndEnds) {
         GTEST_SKIP() << whyNot_;
     }
     ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
-    ChildProcess second;
-    const std::string secondLog = program_->Folder() + "second.log";
-    ASSERT_TRUE(second.Start({program_->Folder() + "brisolant", "--headless"},
-                             EnvironmentWith({"QT_QPA_PLATFORM=offscreen"}), secondLog));
-    ASSERT_TRUE(WaitUntil([&] { return !second.IsRunning(); })) << ReadFile(secondLog);
-    EXPECT_EQ(second.ExitCode(), 3) << ReadFile(secondLog);
-    EXPECT_NE(ReadFile(secondLog).find("(process " + std::to_string(program_->Pid()) + ")"),
-              std::string::npos)
-        << ReadFile(secondLog);
+    const auto [exitCode, log] = SecondCopy({}, program_->Folder() + "second.log");
+    EXPECT_EQ(exitCode, 3) << log;
+    EXPECT_NE(log.find(NamesTheFirst()), std::string::npos) << log;
 
     SendParcel(1);
     ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
@@ -109,15 +122,9 @@ TEST_F(HeadlessTest, ASecondCopyThroughALinkToTheSettingsFileIsRefusedToo) {
     const test::TempDir elsewhere;
     const std::string link = elsewhere.file("dock.ini");
     fs::create_symlink(program_->SettingsFile(), link);
-    ChildProcess second;
-    const std::string secondLog = elsewhere.file("second.log");
-    ASSERT_TRUE(second.Start({program_->Folder() + "brisolant", "--headless", "--settings", link},
-                             EnvironmentWith({"QT_QPA_PLATFORM=offscreen"}), secondLog));
-    ASSERT_TRUE(WaitUntil([&] { return !second.IsRunning(); })) << ReadFile(secondLog);
-    EXPECT_EQ(second.ExitCode(), 3) << ReadFile(secondLog);
-    EXPECT_NE(ReadFile(secondLog).find("(process " + std::to_string(program_->Pid()) + ")"),
-              std::string::npos)
-        << ReadFile(secondLog);
+    const auto [exitCode, log] = SecondCopy({"--settings", link}, elsewhere.file("second.log"));
+    EXPECT_EQ(exitCode, 3) << log;
+    EXPECT_NE(log.find(NamesTheFirst()), std::string::npos) << log;
 }
 
 // The journal sits in the state folder, made when missing, not beside the settings file.

@@ -66,6 +66,17 @@ class ThreadedRecordWriterTest : public ::testing::Test {
         }
         return lines;
     }
+    // What the data file would hold were the program killed now: the next start, on a copy of
+    // the folder as it stands, writes what the journal keeps.
+    std::string DataFileAfterAKillAndAStart() const {
+        TempDir copy;
+        fs::copy(dir.path(), copy.path(), fs::copy_options::recursive);
+        PosixFileLayer real;
+        InlineRecordWriter nextRun(real, clock);
+        nextRun.SetDestination({copy.folder() + "data/"});
+        nextRun.Start(copy.file("Orvane.journal"));
+        return ReadFile(copy.folder() + "data/LOG-241.txt");
+    }
     static long Count(const std::vector<std::string>& steps, const std::string& step) {
         return std::count(steps.begin(), steps.end(), step);
     }
@@ -119,16 +130,8 @@ TEST_F(ThreadedRecordWriterTest, ScansBehindAHungWriteAreKeptAndWrittenOnce) {
         WaitUntil([&] { return ReadFile(Journal()).find("behind it") != std::string::npos; }));
     EXPECT_NE(ReadFile(Journal()).find("in flight"), std::string::npos);
 
-    // Were the program killed now, the next start would write each once.
-    TempDir copy;
-    fs::copy(dir.path(), copy.path(), fs::copy_options::recursive);
-    {
-        PosixFileLayer real;
-        InlineRecordWriter nextRun(real, clock);
-        nextRun.SetDestination({copy.folder() + "data/"});
-        nextRun.Start(copy.file("Orvane.journal"));
-        EXPECT_EQ(ReadFile(copy.folder() + "data/LOG-241.txt"), "in flight\r\nbehind it\r\n");
-    }
+    EXPECT_EQ(DataFileAfterAKillAndAStart(), "in flight\r\nbehind it\r\n")
+        << "were the program killed now, the next start would write each once";
 
     hold.Release();
     ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 2; }));
@@ -202,15 +205,7 @@ TEST_F(JournalBehindALongWriteTest, AScanBehindAWriteThatRunsLongIsJournaledAsIt
     news.Append(writer.TakeNews());
     EXPECT_FALSE(news.status && news.status->Troubled()) << "no hung folder is reported";
 
-    TempDir copy;
-    fs::copy(dir.path(), copy.path(), fs::copy_options::recursive);
-    {
-        PosixFileLayer real;
-        InlineRecordWriter nextRun(real, clock);
-        nextRun.SetDestination({copy.folder() + "data/"});
-        nextRun.Start(copy.file("Orvane.journal"));
-        EXPECT_EQ(ReadFile(copy.folder() + "data/LOG-241.txt"), "in flight\r\nbehind it\r\n");
-    }
+    EXPECT_EQ(DataFileAfterAKillAndAStart(), "in flight\r\nbehind it\r\n");
 
     hold.Release();
     ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 2; }));
