@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Memory of the real program, headless, while it writes back a journal of waiting scans: the
-# case of a start after a long outage of the data folder.
+# Memory of the real program, headless (or with its window, drawn offscreen, with --window),
+# while it writes back a journal of waiting scans: the case of a start after a long outage of
+# the data folder.
 #
-#   bench/writeback-memory.sh [--count N] [--timeout SECONDS]
+#   bench/writeback-memory.sh [--count N] [--timeout SECONDS] [--window]
 #
 # First the journal is made the way a station makes it: the program runs headless with its data
 # folder away while the station simulator floods N random parcels (100,000 by default, the most
@@ -17,11 +18,13 @@ source scripts/lib/release.sh
 
 count=100000
 timeout=600
+mode=(--headless)
 while (($#)); do
     case "$1" in
         --count) count=$2; shift 2 ;;
         --timeout) timeout=$2; shift 2 ;;
-        -h | --help) sed -n '2,13p' "$0"; exit 0 ;;
+        --window) mode=(); shift ;;
+        -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -50,7 +53,7 @@ in_time() {
     sleep 0.1
 }
 start_program() {
-    LC_ALL=C.UTF-8 "$run/brisolant" --headless >"$run/program.log" 2>&1 &
+    LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen "$run/brisolant" "${mode[@]}" >"$run/program.log" 2>&1 &
     program_pid=$!
 }
 end_program() {
