@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "scan/JournalFormat.h"
+#include "store/JournalFormat.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "device/PortSetup.h"
 #include "scan/NumberFormat.h"
-#include "scan/RecordJournal.h"
-#include "scan/RecordStore.h"
+#include "store/RecordJournal.h"
+#include "store/RecordStore.h"
 
 namespace brisolant {
 

@@ -19,12 +19,12 @@
 #include "device/ReceiveState.h"
 #include "recorder/ScanCounter.h"
 #include "scan/InputPrompt.h"
-#include "scan/RecordWriter.h"
 #include "scan/ScanDisplay.h"
 #include "scan/ScanProcessor.h"
 #include "scan/ScanSink.h"
 #include "settings/Settings.h"
 #include "settings/SettingsPlace.h"
+#include "store/RecordWriter.h"
 
 namespace brisolant {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "scan/DataFileAppender.h"
 #include "scan/DayNumber.h"
+#include "store/DataFileAppender.h"
 
 namespace brisolant {
 

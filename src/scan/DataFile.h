@@ -5,9 +5,9 @@
 
 #include "common/Clock.h"
 #include "common/LocaleFormat.h"
-#include "scan/FileLayer.h"
 #include "scan/ScanRecord.h"
 #include "settings/Settings.h"
+#include "store/FileLayer.h"
 
 namespace brisolant {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scan/WriterNews.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 

@@ -11,10 +11,10 @@
 
 #include "common/Clock.h"
 #include "common/Failure.h"
-#include "scan/DataFileAppender.h"
-#include "scan/FileLayer.h"
-#include "scan/RecordJournal.h"
-#include "scan/WriterNews.h"
+#include "store/DataFileAppender.h"
+#include "store/FileLayer.h"
+#include "store/RecordJournal.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 

@@ -1,4 +1,4 @@
-#include "scan/RecordStore.h"
+#include "store/RecordStore.h"
 
 #include <gtest/gtest.h>
 

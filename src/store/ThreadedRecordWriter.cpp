@@ -1,4 +1,4 @@
-#include "scan/ThreadedRecordWriter.h"
+#include "store/ThreadedRecordWriter.h"
 
 #include <condition_variable>
 #include <deque>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "scan/DataFileAppender.h"
+#include "store/DataFileAppender.h"
 
 namespace brisolant {
 

@@ -1,4 +1,4 @@
-#include "scan/JournalFormat.h"
+#include "store/JournalFormat.h"
 
 #include <gtest/gtest.h>
 
