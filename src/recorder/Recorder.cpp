@@ -9,9 +9,9 @@ namespace brisolant {
 
 Recorder::Recorder(RecorderServices services)
     : services_(std::move(services)),
-      status_(services_.line, keeper_),
+      status_(services_.line),
       processor_(services_.scans, services_.prompt, settings_, services_.clock, services_.locale),
-      handler_(receive_, status_, services_.comm, services_.pump, *this),
+      handler_(status_, services_.comm, services_.pump, *this),
       keeper_(services_.comm, status_, services_.portWatch, handler_) {}
 
 void Recorder::Start() {

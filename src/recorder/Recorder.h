@@ -16,7 +16,6 @@
 #include "device/LineStatusView.h"
 #include "device/PortKeeper.h"
 #include "device/PortWatch.h"
-#include "device/ReceiveState.h"
 #include "recorder/ScanCounter.h"
 #include "scan/InputPrompt.h"
 #include "scan/ScanDisplay.h"
@@ -82,15 +81,15 @@ class Recorder : public ScanSink {
     const Settings& settings() const { return settings_; }
     const std::string& DataFileName() const { return processor_.DataFileName(); }
     const ScanCounter& Counter() const { return counter_; }
-    const ReceiveState& Reception() const { return receive_; }
+    const ReceiveState& Reception() const { return handler_.State(); }
 
   private:
     void Record(FinishedRecord record);
     void CountWritten(const std::vector<WrittenRecord>& records);
 
+    // Each member is built from the ones above it only.
     RecorderServices services_;
     Settings settings_;
-    ReceiveState receive_;
     LineStatus status_;
     ScanProcessor processor_;
     CommHandler handler_;
