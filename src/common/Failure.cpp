@@ -61,6 +61,9 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::JournalMark:
             return "Cannot record in the journal where the waiting scans go, so they are not "
                    "written yet";
+        case FailureCode::JournalDoneMark:
+            return "Written scans could not be marked done in the journal; the next start finds "
+                   "them in their data files and does not write them again";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
         case FailureCode::PortNotOpen:
@@ -122,7 +125,10 @@ std::string_view FailureDescription(FailureCode code) {
 }
 
 Failure::Failure(FailureCode code, std::string_view detail)
-    : std::runtime_error(Describe(code, detail)), code_(code), description_(what()) {}
+    : std::runtime_error(Describe(code, detail)),
+      code_(code),
+      description_(what()),
+      detail_(detail) {}
 
 std::string StatusText(const Failure& failure) {
     return "Status: " + std::to_string(failure.number()) + " " + failure.description();
