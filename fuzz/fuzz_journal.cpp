@@ -11,10 +11,14 @@
 #include <string_view>
 
 #include "store/JournalFormat.h"
+#include "support/JournalText.h"
 
 namespace {
 
 using namespace brisolant;
+using test::JournalContents;
+using test::ReadJournalText;
+using test::WithTexts;
 
 constexpr std::size_t kLimit = 64;
 

@@ -5,8 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "support/JournalText.h"
+
 namespace brisolant {
 namespace {
+
+using test::JournalContents;
+using test::ReadJournalText;
 
 constexpr std::size_t kNoLimit = 1000;
 
