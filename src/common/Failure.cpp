@@ -76,8 +76,6 @@ std::string_view FailureDescription(FailureCode code) {
             return "The serial port refuses the line settings";
         case FailureCode::PortWriteFailed:
             return "Cannot send on the serial port";
-        case FailureCode::PortReadFailed:
-            return "Cannot read from the serial port";
         case FailureCode::PortVanished:
             return "The serial device has gone away (unplugged, switched off or its line "
                    "closed)";

@@ -43,7 +43,6 @@ enum class FailureCode : int {
     PortBadNumber = 203,
     PortBadSettings = 204,
     PortWriteFailed = 205,
-    PortReadFailed = 206,
     PortVanished = 207,
     PortPermissionDenied = 208,
     PortDeviceMissing = 209,

@@ -30,7 +30,6 @@ TEST(FailureTest, EveryCodeHasItsOwnDescription) {
                                  FailureCode::PortBadNumber,
                                  FailureCode::PortBadSettings,
                                  FailureCode::PortWriteFailed,
-                                 FailureCode::PortReadFailed,
                                  FailureCode::PortVanished,
                                  FailureCode::ProfileReadFailed,
                                  FailureCode::ProfileWriteFailed,

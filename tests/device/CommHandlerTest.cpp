@@ -627,7 +627,7 @@ TEST_F(TestScanTest, TestModeEndsEvenWhenTheRunFails) {
     port.failNext = "Input";
     handler.InjectTestScan();
     EXPECT_FALSE(state.TestMode);
-    EXPECT_EQ(view.panels[1], "Status: 206 Cannot read from the serial port: test");
+    EXPECT_EQ(view.panels[1], "Status: 201 The serial port is not open: test");
 }
 
 }  // namespace
