@@ -46,6 +46,7 @@ struct RecorderServices {
 // Records the station's scans: owns the settings, the receive handler, the scan processor, the
 // port and the counter, and hands each finished record line to the writer, which reports back
 // once it is on the disk. A window is one view of it; a program without one is another.
+// docs/architecture.md follows one scan through it, from the port to the disk and back.
 class Recorder : public ScanSink {
   public:
     // How long the writer may take, as the program ends, to write what waits.
