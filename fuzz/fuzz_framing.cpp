@@ -112,14 +112,13 @@ struct Rig {
         Require(state.RetryCount >= 0, "RetryCount went negative");
     }
 
-    ReceiveState state;
     FakeView view;
-    brisolant::test::FakePortState portState;
-    LineStatus status{view, portState};
+    LineStatus status{view};
     FakePort port;
     FakePump pump;
     RecordingSink sink;
-    CommHandler handler{state, status, port, pump, sink};
+    CommHandler handler{status, port, pump, sink};
+    const ReceiveState& state = handler.State();
     std::size_t largestRead = 0;
     std::size_t inFlight = 0;  // bytes of the reads whose runs have not returned yet
 };

@@ -10,11 +10,15 @@
 #include <string>
 #include <string_view>
 
-#include "scan/JournalFormat.h"
+#include "store/JournalFormat.h"
+#include "support/JournalText.h"
 
 namespace {
 
 using namespace brisolant;
+using test::JournalContents;
+using test::ReadJournalText;
+using test::WithTexts;
 
 constexpr std::size_t kLimit = 64;
 

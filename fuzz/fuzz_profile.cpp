@@ -23,6 +23,7 @@
 
 #include "common/Failure.h"
 #include "common/MessagePresenter.h"
+#include "settings/ProfileDisk.h"
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
 #include "settings/SettingConversions.h"
@@ -242,7 +243,9 @@ void CheckDiskStore(const std::string& path, const std::string& section, const s
     Require(messages.shown == 0, "a write in a writable folder showed a message");
     Require(stored == CanStoreProfileValue(section, name, value), "a write was refused", value);
     if (stored) {
-        const std::string back = INIGetSettingString(section, name, path, "\x01", messages);
+        // Read back as the program reads its settings file.
+        const std::string back = ProfileValueOrDefault(
+            ReadProfileFile(path, FailureCode::ProfileReadFailed), section, name, "\x01");
         Require(back == Cut(AsRead(value)), "a written entry reads back otherwise", back);
     }
 }

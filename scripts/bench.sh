@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds an optimised Brisolant (build/release) and runs every benchmark whose figure the
-# README gives: the scan path and the data-file append, the data view over a million records,
-# and the real program against the station simulator, flooded and at a 115200-baud line's pace
-# (with the data view closed and open), with its idle cost, and while its data folder hangs (as
-# root, with FUSE), its start-up beside a Qt Widgets hello-world, then, when valgrind is installed,
-# where a scan's instructions go at the line's pace, with the view closed and open. Prints the
-# machine and the build first: figures from a machine that other work is loading are not worth
-# quoting.
+# README gives: the scan path and the writer's path to the disk, the data view over a million
+# records, and the real program against the station simulator, flooded and at a 115200-baud
+# line's pace (with the data view closed and open), with its idle cost, and while its data
+# folder hangs (as root, with FUSE), its start-up beside a Qt Widgets hello-world, then, when
+# valgrind is installed, where a scan's instructions go at the line's pace, with the view closed
+# and open. Prints the machine and the build first: figures from a machine that other work is
+# loading are not worth quoting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/release.sh
@@ -20,7 +20,7 @@ echo "Build: Release, $(c++ --version | head -n 1)"
 release_build build/release --benchmarks bench_core bench_qt brisolant brisolant-station \
     brisolant_open_data_view
 
-echo "== Scan path and data-file append (bench/core)"
+echo "== Scan path and the writer's path to the disk (bench/core)"
 build/release/bench/bench_core --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 echo "== Data view over 1,000,000 records (bench/qt)"
 QT_QPA_PLATFORM=offscreen build/release/bench/bench_qt

@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/../src"
 
 # Lowest first.
-layers="common settings scan device recorder headless about window"
+layers="common settings store scan device recorder headless about window"
 
 rank() {
     i=0

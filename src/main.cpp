@@ -14,11 +14,11 @@
 #include "common/qt/EndSignals.h"
 #include "common/qt/QtMessagePresenter.h"
 #include "headless/qt/RunHeadless.h"
-#include "scan/JournalLock.h"
-#include "scan/RecordJournal.h"
 #include "settings/FailureMessage.h"
 #include "settings/Settings.h"
 #include "settings/SettingsPlace.h"
+#include "store/JournalLock.h"
+#include "store/RecordJournal.h"
 #include "window/qt/CommandLine.h"
 #include "window/qt/frmMain.h"
 

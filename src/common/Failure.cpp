@@ -61,6 +61,9 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::JournalMark:
             return "Cannot record in the journal where the waiting scans go, so they are not "
                    "written yet";
+        case FailureCode::JournalDoneMark:
+            return "Written scans could not be marked done in the journal; the next start finds "
+                   "them in their data files and does not write them again";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
         case FailureCode::PortNotOpen:
@@ -73,8 +76,6 @@ std::string_view FailureDescription(FailureCode code) {
             return "The serial port refuses the line settings";
         case FailureCode::PortWriteFailed:
             return "Cannot send on the serial port";
-        case FailureCode::PortReadFailed:
-            return "Cannot read from the serial port";
         case FailureCode::PortVanished:
             return "The serial device has gone away (unplugged, switched off or its line "
                    "closed)";
@@ -122,7 +123,10 @@ std::string_view FailureDescription(FailureCode code) {
 }
 
 Failure::Failure(FailureCode code, std::string_view detail)
-    : std::runtime_error(Describe(code, detail)), code_(code), description_(what()) {}
+    : std::runtime_error(Describe(code, detail)),
+      code_(code),
+      description_(what()),
+      detail_(detail) {}
 
 std::string StatusText(const Failure& failure) {
     return "Status: " + std::to_string(failure.number()) + " " + failure.description();

@@ -34,6 +34,7 @@ enum class FailureCode : int {
     DataFolderNotAnswering = 130,
     JournalRead = 141,
     JournalMark = 142,
+    JournalDoneMark = 143,
     // Scan counting and reception
     CounterOverflow = 131,
     // Serial port
@@ -42,7 +43,6 @@ enum class FailureCode : int {
     PortBadNumber = 203,
     PortBadSettings = 204,
     PortWriteFailed = 205,
-    PortReadFailed = 206,
     PortVanished = 207,
     PortPermissionDenied = 208,
     PortDeviceMissing = 209,
@@ -77,10 +77,13 @@ class Failure : public std::runtime_error {
     FailureCode code() const { return code_; }
     int number() const { return static_cast<int>(code_); }
     const std::string& description() const { return description_; }
+    // What was given beside the code: the description without the table's text.
+    const std::string& detail() const { return detail_; }
 
   private:
     FailureCode code_;
     std::string description_;
+    std::string detail_;
 };
 
 // "Status: " + number + " " + description, the form every handler shows in status panel 1.

@@ -50,9 +50,8 @@ int CutOffScans(std::string_view text) {
 
 }  // namespace
 
-CommHandler::CommHandler(ReceiveState& state, LineStatus& status, CommPort& comm, EventPump& pump,
-                         ScanSink& scans)
-    : state_(state), status_(status), comm_(comm), pump_(pump), scans_(scans) {}
+CommHandler::CommHandler(LineStatus& status, CommPort& comm, EventPump& pump, ScanSink& scans)
+    : status_(status), comm_(comm), pump_(pump), scans_(scans) {}
 
 void CommHandler::Comm_OnComm() {
     try {

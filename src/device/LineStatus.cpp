@@ -1,14 +1,16 @@
 #include "device/LineStatus.h"
 
+#include <utility>
+
 namespace brisolant {
 
-LineStatus::LineStatus(LineStatusView& view, const PortState& port) : view_(view), port_(port) {}
+LineStatus::LineStatus(LineStatusView& view) : view_(view) {}
 
 void LineStatus::SetLightColour(std::uint32_t colour) {
     light_ = colour;
     // Red (receiving) is left by a test scan whose run then reads the closed port; nothing is
     // being received either way.
-    view_.SetLightColour(port_.ClosedBecause() ? kLightGrey : colour);
+    view_.SetLightColour(port_closed_ ? kLightGrey : colour);
 }
 
 void LineStatus::ShowText(const std::string& text) {
@@ -18,7 +20,7 @@ void LineStatus::ShowText(const std::string& text) {
 
 void LineStatus::ShowFailure(const Failure& failure) {
     idle_ = false;
-    const std::optional<Failure>& closed = port_.ClosedBecause();
+    const std::optional<Failure>& closed = port_closed_;
     // A handler that reads the closed port (the Test command after a receive event) reports it
     // as not open; the reason it is closed says more.
     const bool saysNotOpen = failure.code() == FailureCode::PortNotOpen;
@@ -27,7 +29,7 @@ void LineStatus::ShowFailure(const Failure& failure) {
 
 void LineStatus::ShowIdle() {
     idle_ = true;
-    if (const std::optional<Failure>& closed = port_.ClosedBecause()) {
+    if (const std::optional<Failure>& closed = port_closed_) {
         view_.SetStatusText(StatusText(*closed));
     } else if (writer_trouble_) {
         view_.SetStatusText(StatusText(*writer_trouble_));
@@ -45,7 +47,8 @@ void LineStatus::CountDiscarded(int scans) {
     view_.SetErrorCount(discarded_);
 }
 
-void LineStatus::PortChanged() {
+void LineStatus::SetPortClosed(std::optional<Failure> why) {
+    port_closed_ = std::move(why);
     SetLightColour(light_);
 }
 

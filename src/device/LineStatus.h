@@ -9,20 +9,12 @@
 
 namespace brisolant {
 
-// Why the port is closed, as the one that keeps it open knows it.
-class PortState {
-  public:
-    virtual ~PortState() = default;
-    // The failure that keeps the port closed; none while it is open.
-    virtual const std::optional<Failure>& ClosedBecause() const = 0;
-};
-
 // Panel 1, the light, the raw text and the discarded-scan count, with the rule that nothing says
 // all is well while it is not: "idle" shows why the port is closed, or why scans wait for their
 // data file, before "Status: Waiting Idle", and the light is grey while the port is closed.
 class LineStatus {
   public:
-    LineStatus(LineStatusView& view, const PortState& port);
+    explicit LineStatus(LineStatusView& view);
 
     void SetLightColour(std::uint32_t colour);
     // Panel 1 as it stands: a line event, "Status: Receiving Data", "Not getting Correct Data".
@@ -36,15 +28,16 @@ class LineStatus {
     // Scans were discarded.
     void CountDiscarded(int scans);
 
-    // The port opened or closed: the panel and the light follow when they show the port's state.
-    void PortChanged();
+    // The port closed for `why`, or opened (nothing): the light follows, and so does "idle". The
+    // port keeper tells it; the panel keeps it only to show it.
+    void SetPortClosed(std::optional<Failure> why);
     // Why scans wait for their data file (none once they are written).
     void SetWriterTrouble(std::optional<Failure> trouble);
     const std::optional<Failure>& WriterTrouble() const { return writer_trouble_; }
 
   private:
     LineStatusView& view_;
-    const PortState& port_;
+    std::optional<Failure> port_closed_;
     std::optional<Failure> writer_trouble_;
     bool idle_ = false;  // panel 1 shows what idle shows
     std::uint32_t light_ = kLightGreen;

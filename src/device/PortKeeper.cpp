@@ -48,8 +48,8 @@ void PortKeeper::Open(const Settings& settings) {
 
 void PortKeeper::Lost(const Failure& failure) {
     failure_ = failure;
+    status_.SetPortClosed(failure);
     status_.ShowFailure(failure);
-    status_.PortChanged();
     const bool wait = ComesBack(failure.code()) && NameComesBack(device_);
     if (wait && (!watching_ || watched_ != device_)) {
         watch_.Start(device_);
@@ -84,6 +84,7 @@ void PortKeeper::TryReopen() {
 void PortKeeper::Opened() {
     const bool wasClosed = failure_.has_value();
     failure_.reset();
+    status_.SetPortClosed(std::nullopt);
     if (watching_) {
         watch_.Stop();
         watching_ = false;

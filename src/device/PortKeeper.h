@@ -20,7 +20,7 @@ namespace brisolant {
 // whose path is not the station's once gone, are shown and not waited for. A link to a
 // pseudo-terminal is waited for: the port refuses it while it is older than its terminal, and
 // the station that made it makes it again with its next terminal.
-class PortKeeper : public PortState {
+class PortKeeper {
   public:
     PortKeeper(CommPort& comm, LineStatus& status, PortWatch& watch, CommHandler& handler);
 
@@ -35,8 +35,6 @@ class PortKeeper : public PortState {
     void Lost(const Failure& failure);
     // The watch fired: the device may be back.
     void TryReopen();
-
-    const std::optional<Failure>& ClosedBecause() const override { return failure_; }
 
   private:
     void Opened();

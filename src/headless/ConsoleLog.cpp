@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "scan/WriterNews.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 

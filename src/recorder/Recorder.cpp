@@ -2,16 +2,16 @@
 
 #include "device/PortSetup.h"
 #include "scan/NumberFormat.h"
-#include "scan/RecordJournal.h"
-#include "scan/RecordStore.h"
+#include "store/RecordJournal.h"
+#include "store/RecordStore.h"
 
 namespace brisolant {
 
 Recorder::Recorder(RecorderServices services)
     : services_(std::move(services)),
-      status_(services_.line, keeper_),
+      status_(services_.line),
       processor_(services_.scans, services_.prompt, settings_, services_.clock, services_.locale),
-      handler_(receive_, status_, services_.comm, services_.pump, *this),
+      handler_(status_, services_.comm, services_.pump, *this),
       keeper_(services_.comm, status_, services_.portWatch, handler_) {}
 
 void Recorder::Start() {

@@ -16,15 +16,14 @@
 #include "device/LineStatusView.h"
 #include "device/PortKeeper.h"
 #include "device/PortWatch.h"
-#include "device/ReceiveState.h"
 #include "recorder/ScanCounter.h"
 #include "scan/InputPrompt.h"
-#include "scan/RecordWriter.h"
 #include "scan/ScanDisplay.h"
 #include "scan/ScanProcessor.h"
 #include "scan/ScanSink.h"
 #include "settings/Settings.h"
 #include "settings/SettingsPlace.h"
+#include "store/RecordWriter.h"
 
 namespace brisolant {
 
@@ -47,6 +46,7 @@ struct RecorderServices {
 // Records the station's scans: owns the settings, the receive handler, the scan processor, the
 // port and the counter, and hands each finished record line to the writer, which reports back
 // once it is on the disk. A window is one view of it; a program without one is another.
+// docs/architecture.md follows one scan through it, from the port to the disk and back.
 class Recorder : public ScanSink {
   public:
     // How long the writer may take, as the program ends, to write what waits.
@@ -82,15 +82,15 @@ class Recorder : public ScanSink {
     const Settings& settings() const { return settings_; }
     const std::string& DataFileName() const { return processor_.DataFileName(); }
     const ScanCounter& Counter() const { return counter_; }
-    const ReceiveState& Reception() const { return receive_; }
+    const ReceiveState& Reception() const { return handler_.State(); }
 
   private:
     void Record(FinishedRecord record);
     void CountWritten(const std::vector<WrittenRecord>& records);
 
+    // Each member is built from the ones above it only.
     RecorderServices services_;
     Settings settings_;
-    ReceiveState receive_;
     LineStatus status_;
     ScanProcessor processor_;
     CommHandler handler_;

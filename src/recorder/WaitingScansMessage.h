@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scan/RecordWriter.h"
+#include "store/RecordWriter.h"
 
 namespace brisolant {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "scan/DataFileAppender.h"
 #include "scan/DayNumber.h"
 
 namespace brisolant {
@@ -104,19 +103,6 @@ std::string BuildRecordLine(const ScanRecord& record, const Settings& settings) 
         BlankLineEnds(line.begin() + static_cast<std::ptrdiff_t>(start), line.end());
     }
     return line;
-}
-
-void AppendRecordLine(const std::string& folder, const std::string& fileName, std::string_view line,
-                      FileLayer& files) {
-    AppendTask task;
-    task.folder = folder;
-    task.fileName = fileName;
-    task.items.push_back({std::string(line) + "\r\n", std::nullopt});
-    const AppendOutcome outcome =
-        RunAppendTask(task, files, [](std::size_t, std::uint64_t) { return true; });
-    if (outcome.failure) {
-        throw *outcome.failure;
-    }
 }
 
 }  // namespace brisolant

@@ -5,7 +5,6 @@
 
 #include "common/Clock.h"
 #include "common/LocaleFormat.h"
-#include "scan/FileLayer.h"
 #include "scan/ScanRecord.h"
 #include "settings/Settings.h"
 
@@ -27,14 +26,5 @@ std::string BuildRecordLine(const ScanRecord& record, const Settings& settings);
 
 // Replaces CR and LF by spaces: the text can then be part of a record line.
 std::string OneLineText(std::string_view text);
-
-// Appends the line and CR LF to folder + fileName, creating the file (never the folder), and
-// waits until the line is on the disk (a new file's folder entry too). A file name holding "/" or
-// NUL, or an empty one, fails without touching the disk. Anything but a regular file in the
-// file's place fails before a byte is written. When writing or syncing fails after the file was
-// opened, the file is cut back to its previous length and released. Throws Failure
-// (DataFileBadName, DataFileOpen, DataFileNotRegular, DataFileWrite).
-void AppendRecordLine(const std::string& folder, const std::string& fileName, std::string_view line,
-                      FileLayer& files = PosixFiles());
 
 }  // namespace brisolant

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scan/WriterNews.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 
@@ -16,6 +16,7 @@ class ScanDisplay {
     virtual void SetCounterText(const std::string& text) = 0;
     // Status panel 2: "File: " and the data file.
     virtual void SetFileText(const std::string& text) = 0;
+    // mnuData: off until a record is written, and after the data view failed to read its file.
     virtual void SetDataMenuEnabled(bool enabled) = 0;
     // A record is on the disk: the list shows it at its end while the data view is on, unless
     // the list already holds it from its file.

@@ -2,9 +2,9 @@
 
 #include "common/Failure.h"
 #include "scan/DataFile.h"
-#include "scan/DataFileAppender.h"
 #include "scan/Measurements.h"
 #include "scan/ScanPipeline.h"
+#include "store/DataFileAppender.h"
 
 namespace brisolant {
 

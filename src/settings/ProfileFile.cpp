@@ -7,19 +7,6 @@
 
 namespace brisolant {
 
-std::string INIGetSettingString(const std::string& section, const std::string& key,
-                                const std::string& filePath, const std::string& defaultValue,
-                                MessagePresenter& messages, ProfileFileLayer& files) {
-    try {
-        return ProfileValueOrDefault(
-            ReadProfileFile(filePath, FailureCode::ProfileReadFailed, files), section, key,
-            defaultValue);
-    } catch (const Failure& failure) {
-        ShowFailureMessage(messages, "INIGetSettingString", failure);
-        return "";
-    }
-}
-
 bool INIWriteSetting(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& filePath, MessagePresenter& messages,
                      ProfileFileLayer& files) {

@@ -21,7 +21,11 @@ int Twips(float value) {
 
 MainWindowLogic::MainWindowLogic(MainWindowView& view, DataFileReader& reader,
                                  RecorderServices recorder)
-    : view_(view), reader_(reader), messages_(recorder.messages), recorder_(std::move(recorder)) {}
+    : view_(view),
+      scans_(recorder.scans),
+      reader_(reader),
+      messages_(recorder.messages),
+      recorder_(std::move(recorder)) {}
 
 void MainWindowLogic::Unload(MessagePresenter& messages) {
     const std::string text = WaitingScansMessage(recorder_.Stop(Recorder::kEndPatience));
@@ -81,7 +85,7 @@ void MainWindowLogic::DataViewFailed(const Failure& failure) {
     MainWindowView& view = view_;
     awaitedRead_ = 0;
     view.SetListVisible(false);
-    view.SetDataMenuEnabled(false);
+    scans_.SetDataMenuEnabled(false);
     view.SetDataMenuChecked(false);
     recorder_.ShowFailure(failure);
     // Emptying the list also releases the file, and the next switch-on shows each line once.

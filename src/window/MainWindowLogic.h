@@ -47,6 +47,7 @@ class MainWindowLogic {
     void DataViewFailed(const Failure& failure);
 
     MainWindowView& view_;
+    ScanDisplay& scans_;  // the same window, as the recorder sees it
     DataFileReader& reader_;
     MessagePresenter& messages_;
     Recorder recorder_;

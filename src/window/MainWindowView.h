@@ -7,8 +7,9 @@
 namespace brisolant {
 
 // The main window's own operations that its logic uses: the status panels' widths, the raw-text
-// caption's visibility, the Data menu and the record list, and the window's outer size. Sizes are
-// in twips (1/1440 inch).
+// caption's visibility, the Data menu's check mark and the record list, and the window's outer
+// size. Sizes are in twips (1/1440 inch). Whether the Data menu can be chosen is the recorder's
+// (ScanDisplay).
 class MainWindowView {
   public:
     virtual ~MainWindowView() = default;
@@ -20,7 +21,6 @@ class MainWindowView {
     virtual bool DataReceivedVisible() const = 0;
 
     // mnuData ("&Data").
-    virtual void SetDataMenuEnabled(bool enabled) = 0;
     virtual void SetDataMenuChecked(bool checked) = 0;
     virtual bool DataMenuChecked() const = 0;
 

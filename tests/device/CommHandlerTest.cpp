@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "station/ScanTexts.h"
+#include "support/CommHandlerProbe.h"
 #include "support/FakeWindow.h"
 
 namespace brisolant {
@@ -53,14 +54,13 @@ class CommHandlerTest : public ::testing::Test {
         }
     }
 
-    ReceiveState state;
     FakeView view;
-    test::FakePortState portState;
-    LineStatus status{view, portState};
+    LineStatus status{view};
     FakePort port;
     FakePump pump;
     RecordingSink sink;
-    CommHandler handler{state, status, port, pump, sink};
+    CommHandler handler{status, port, pump, sink};
+    ReceiveState& state = test::CommHandlerProbe::State(handler);
 };
 
 TEST_F(CommHandlerTest, TerminatorSplitAcrossReadsCompletesBlockOnSecondRead) {
@@ -627,7 +627,7 @@ TEST_F(TestScanTest, TestModeEndsEvenWhenTheRunFails) {
     port.failNext = "Input";
     handler.InjectTestScan();
     EXPECT_FALSE(state.TestMode);
-    EXPECT_EQ(view.panels[1], "Status: 206 Cannot read from the serial port: test");
+    EXPECT_EQ(view.panels[1], "Status: 201 The serial port is not open: test");
 }
 
 }  // namespace

@@ -62,13 +62,13 @@ class PortKeeperTest : public ::testing::Test {
         return window.panels[1].starts_with("Status: " + std::to_string(static_cast<int>(code)));
     }
 
-    ReceiveState state;
     FakeView window;
-    LineStatus status{window, keeper};
+    LineStatus status{window};
     FakePort port;
     FakePump pump;
     Scans sink;
-    CommHandler handler{state, status, port, pump, sink};
+    CommHandler handler{status, port, pump, sink};
+    const ReceiveState& state = handler.State();
     FakeWatch watch;
     PortKeeper keeper{port, status, watch, handler};
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/WriterNews.h"
+#include "store/WriterNews.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "recorder/Recorder.h"
-#include "scan/ThreadedRecordWriter.h"
+#include "store/ThreadedRecordWriter.h"
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/FileHold.h"

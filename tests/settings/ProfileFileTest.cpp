@@ -8,12 +8,14 @@
 
 #include "settings/ProfileFile.h"
 #include "support/FakeFiles.h"
+#include "support/ProfileReading.h"
 #include "support/TestSupport.h"
 
 namespace brisolant {
 namespace {
 
 namespace fs = std::filesystem;
+using test::INIGetSettingString;
 using test::ReadFile;
 using test::RecordingMessages;
 using test::TempDir;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/FileLayer.h"
 #include "settings/ProfileFileLayer.h"
+#include "store/FileLayer.h"
 
 namespace brisolant::test {
 

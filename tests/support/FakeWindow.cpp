@@ -30,7 +30,7 @@ void FakeView::ShowListLines(DataFileLines lines) {
 std::string FakePort::Input() {
     if (failNext == "Input") {
         failNext.clear();
-        throw Failure(FailureCode::PortReadFailed, "test");
+        throw Failure(FailureCode::PortNotOpen, "test");
     }
     if (!open) {
         throw Failure(FailureCode::PortNotOpen);
@@ -49,7 +49,7 @@ void FakePort::Output(std::string_view text) {
 void FakePort::DiscardInput() {
     if (failNext == "DiscardInput" || !open) {
         failNext.clear();
-        throw Failure(open ? FailureCode::PortReadFailed : FailureCode::PortNotOpen);
+        throw Failure(FailureCode::PortNotOpen);
     }
     pending.clear();
     ++discards;

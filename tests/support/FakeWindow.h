@@ -122,13 +122,6 @@ class FakePort : public CommPort {
     std::string settings;
 };
 
-// Why the port is closed, as the test says.
-class FakePortState : public PortState {
-  public:
-    const std::optional<Failure>& ClosedBecause() const override { return closed; }
-    std::optional<Failure> closed;
-};
-
 // The watch for a closed port's device: records whether it runs and on what; the test fires
 // it by calling the logic itself.
 class FakeWatch : public PortWatch {

@@ -1,6 +1,6 @@
 #include "support/InlineRecordWriter.h"
 
-#include "scan/DataFileAppender.h"
+#include "store/DataFileAppender.h"
 
 namespace brisolant::test {
 

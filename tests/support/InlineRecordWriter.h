@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/Clock.h"
-#include "scan/FileLayer.h"
-#include "scan/RecordStore.h"
-#include "scan/RecordWriter.h"
+#include "store/FileLayer.h"
+#include "store/RecordStore.h"
+#include "store/RecordWriter.h"
 
 namespace brisolant::test {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "scan/RecordJournal.h"
+#include "store/RecordJournal.h"
 #include "support/FakeFiles.h"
 #include "support/FakeWindow.h"
 #include "support/InlineRecordWriter.h"

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <functional>
 
-#include "scan/ThreadedRecordWriter.h"
+#include "store/ThreadedRecordWriter.h"
 
 namespace brisolant {
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "common/qt/QtLocale.h"
-#include "scan/FileLayer.h"
+#include "store/FileLayer.h"
 
 namespace brisolant {
 

@@ -8,7 +8,7 @@
 #include "device/qt/SerialCommPort.h"
 #include "recorder/Recorder.h"
 #include "recorder/qt/QtWriterWakeup.h"
-#include "scan/ThreadedRecordWriter.h"
+#include "store/ThreadedRecordWriter.h"
 
 namespace brisolant {
 

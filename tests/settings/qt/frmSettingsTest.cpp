@@ -18,6 +18,7 @@
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
 #include "support/FindControl.h"
+#include "support/ProfileReading.h"
 #include "support/QtTestApp.h"
 #include "support/QtWaiting.h"
 #include "support/Screenshot.h"
@@ -25,6 +26,8 @@
 
 namespace brisolant {
 namespace {
+
+using test::INIGetSettingString;
 
 class frmSettingsTest : public ::testing::Test {
   protected:

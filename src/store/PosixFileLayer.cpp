@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "common/PosixFile.h"
-#include "scan/FileLayer.h"
+#include "store/FileLayer.h"
 
 namespace brisolant {
 

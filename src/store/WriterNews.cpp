@@ -1,4 +1,4 @@
-#include "scan/WriterNews.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "scan/FileLayer.h"
-#include "scan/JournalFormat.h"
+#include "store/FileLayer.h"
+#include "store/JournalFormat.h"
 
 namespace brisolant {
 

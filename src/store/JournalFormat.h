@@ -48,15 +48,6 @@ struct JournalIndex {
     bool earlierFormat = false;                 // holds entries of the program's earlier journal
 };
 
-// What a journal holds, texts and all.
-struct JournalContents {
-    std::deque<JournalScan> waiting;  // oldest first
-    std::uint64_t lastSeq = 0;
-    std::size_t damaged = 0;
-    std::size_t overLimit = 0;
-    bool earlierFormat = false;
-};
-
 // The journal is a sequence of lines, each a record with a check of its contents, so that a
 // damaged one can be told and skipped:
 //   S<check> <seq> <name length> <line length> <name><line>   a scan kept
@@ -111,11 +102,5 @@ class JournalParser {
     bool in_damage_ = false;
     std::size_t damaged_lines_ = 0;  // line ends skipped in the current damaged stretch
 };
-
-// The scans of an index read from the journal's whole text.
-JournalContents WithTexts(const JournalIndex& index, std::string_view text);
-
-// The whole journal text at once (tests and fuzzing).
-JournalContents ReadJournalText(std::string_view text, std::size_t limit);
 
 }  // namespace brisolant

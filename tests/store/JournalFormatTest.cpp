@@ -1,12 +1,17 @@
-#include "scan/JournalFormat.h"
+#include "store/JournalFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "support/JournalText.h"
+
 namespace brisolant {
 namespace {
+
+using test::JournalContents;
+using test::ReadJournalText;
 
 constexpr std::size_t kNoLimit = 1000;
 

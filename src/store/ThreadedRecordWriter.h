@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "common/Clock.h"
-#include "scan/FileLayer.h"
-#include "scan/RecordStore.h"
-#include "scan/RecordWriter.h"
+#include "store/FileLayer.h"
+#include "store/RecordStore.h"
+#include "store/RecordWriter.h"
 
 namespace brisolant {
 
@@ -34,6 +34,9 @@ struct WriterTiming {
     std::chrono::milliseconds journalBehindAfter{50};
 };
 
+// What the window's, the writer's and the appender's threads hand each other, under one mutex.
+struct WriterMailbox;
+
 // Writes record lines on threads of its own, so that neither the line nor the window ever
 // waits for a disk. Its thread owns the queue and the journal and writes the lines that queued
 // while the previous write ran together, one sync per file; a second thread does the data-file
@@ -55,13 +58,11 @@ class ThreadedRecordWriter : public RecordWriter {
     StopOutcome Stop(std::chrono::milliseconds patience) override;
 
   private:
-    struct Mailbox;
-
     FileLayer& files_;
     const Clock& clock_;
     WriterWakeup& wakeup_;
     WriterTiming timing_;
-    std::shared_ptr<Mailbox> mailbox_;
+    std::shared_ptr<WriterMailbox> mailbox_;
     std::thread writer_;
     std::thread appender_;
     bool stopped_ = false;

@@ -1,4 +1,4 @@
-#include "scan/JournalLock.h"
+#include "store/JournalLock.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -11,10 +11,10 @@
 
 #include "common/Clock.h"
 #include "common/Failure.h"
-#include "scan/DataFileAppender.h"
-#include "scan/FileLayer.h"
-#include "scan/RecordJournal.h"
-#include "scan/WriterNews.h"
+#include "store/DataFileAppender.h"
+#include "store/FileLayer.h"
+#include "store/RecordJournal.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 
@@ -97,7 +97,7 @@ class RecordStore {
     bool ReadBackNext();
     void DropUnreadable(std::size_t count);
     std::optional<std::uint64_t> Persist(const std::string& records);
-    void MarkDone(std::uint64_t lastSeq);
+    void MarkDone(std::uint64_t lastSeq, std::size_t count);
     void SetPlacesFromBegin();
     void RewriteAfterDamage(const JournalIndex& index);
     std::optional<Failure> RewriteJournal();
@@ -113,6 +113,7 @@ class RecordStore {
     std::size_t journaled_ = 0;  // the queue's first scans, whose entries are in the journal
     std::uint64_t next_seq_ = 1;
     std::uint64_t received_ = 0;  // scans taken by Add
+    std::size_t unmarked_ = 0;    // written scans whose done mark failed in this run
     std::optional<Destination> destination_;
     // Where the program's own last write to each file ended: a file still of that size needs no
     // look at its end. Forgotten when in doubt: a failed write, another folder.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "scan/DataFile.h"
+#include "store/DataFileAppender.h"
 #include "support/FailureOf.h"
 #include "support/FakeFiles.h"
 #include "support/TestSupport.h"
@@ -23,6 +23,23 @@ namespace {
 using test::FakeFileLayer;
 using test::ReadFile;
 using test::TempDir;
+
+// One record line as the appender writes it, alone in its task: appended with CR LF to folder +
+// fileName, creating the file (never the folder), and on the disk (a new file's folder entry
+// too) before it returns. Throws the task's failure (DataFileBadName, DataFileOpen,
+// DataFileNotRegular, DataFileWrite).
+void AppendRecordLine(const std::string& folder, const std::string& fileName, std::string_view line,
+                      FileLayer& files = PosixFiles()) {
+    AppendTask task;
+    task.folder = folder;
+    task.fileName = fileName;
+    task.items.push_back({std::string(line) + "\r\n", std::nullopt});
+    const AppendOutcome outcome =
+        RunAppendTask(task, files, [](std::size_t, std::uint64_t) { return true; });
+    if (outcome.failure) {
+        throw *outcome.failure;
+    }
+}
 
 std::optional<FailureCode> AppendFailure(const std::string& folder, const std::string& fileName) {
     return test::FailureCodeOf([&] { AppendRecordLine(folder, fileName, "line"); });

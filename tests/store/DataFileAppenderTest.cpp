@@ -1,4 +1,4 @@
-#include "scan/DataFileAppender.h"
+#include "store/DataFileAppender.h"
 
 #include <gtest/gtest.h>
 

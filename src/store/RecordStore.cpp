@@ -1,4 +1,4 @@
-#include "scan/RecordStore.h"
+#include "store/RecordStore.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -248,7 +248,7 @@ void RecordStore::TaskDone(const AppendOutcome& outcome) {
     const std::uint64_t lastDone = journaledDone > 0 ? queue_[journaledDone - 1].seq : 0;
     queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(done));
     journaled_ -= journaledDone;
-    MarkDone(lastDone);
+    MarkDone(lastDone, journaledDone);
     journal_arrivals_ = false;
     task_begun_.reset();
     if (outcome.failure) {
@@ -409,8 +409,9 @@ std::optional<std::uint64_t> RecordStore::Persist(const std::string& records) {
 }
 
 // Written scans leave the journal. Should that fail, the places recorded before their writes
-// still prove them written at the next start.
-void RecordStore::MarkDone(std::uint64_t lastSeq) {
+// still prove them written at the next start; the operator is told, with how many this run has
+// left marked as waiting.
+void RecordStore::MarkDone(std::uint64_t lastSeq, std::size_t count) {
     if (lastSeq == 0 || !journal_) {
         return;
     }
@@ -420,7 +421,11 @@ void RecordStore::MarkDone(std::uint64_t lastSeq) {
         } else {
             journal_->Append(DoneRecordText(lastSeq));
         }
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
+        unmarked_ += count;
+        news_.notices.push_back(
+            Failure(FailureCode::JournalDoneMark,
+                    failure.detail() + "; " + std::to_string(unmarked_) + " in this run"));
     }
 }
 

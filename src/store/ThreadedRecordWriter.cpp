@@ -1,4 +1,4 @@
-#include "scan/ThreadedRecordWriter.h"
+#include "store/ThreadedRecordWriter.h"
 
 #include <condition_variable>
 #include <deque>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "scan/DataFileAppender.h"
+#include "store/DataFileAppender.h"
 
 namespace brisolant {
 
@@ -14,7 +14,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // Everything the threads hand each other, under one lock. Nothing else is shared: the store lives
 // on the writer's thread, the data-file calls on the appender's.
-struct ThreadedRecordWriter::Mailbox {
+struct WriterMailbox {
     std::mutex mutex;
     std::condition_variable writerWake;
     std::condition_variable appenderWake;
@@ -53,10 +53,9 @@ struct Turn {
 };
 
 // The writer's thread: owns the store, answers the appender, keeps the times.
-template <typename Box>
 class WriterLoop {
   public:
-    WriterLoop(Box& box, FileLayer& files, const Clock& clock, WriterWakeup& wakeup,
+    WriterLoop(WriterMailbox& box, FileLayer& files, const Clock& clock, WriterWakeup& wakeup,
                WriterTiming timing)
         : box_(box), store_(files, clock), wakeup_(wakeup), timing_(timing) {}
 
@@ -203,7 +202,7 @@ class WriterLoop {
         }
     }
 
-    Box& box_;
+    WriterMailbox& box_;
     RecordStore store_;
     WriterWakeup& wakeup_;
     WriterTiming timing_;
@@ -218,8 +217,7 @@ class WriterLoop {
 
 // The appender's thread: runs each task's data-file calls, and asks the writer before a byte is
 // written.
-template <typename Box>
-void AppendLoop(const std::shared_ptr<Box>& box, FileLayer& files) {
+void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
     for (;;) {
         AppendTask task;
         {
@@ -255,7 +253,7 @@ ThreadedRecordWriter::ThreadedRecordWriter(FileLayer& files, const Clock& clock,
       clock_(clock),
       wakeup_(wakeup),
       timing_(timing),
-      mailbox_(std::make_shared<Mailbox>()) {}
+      mailbox_(std::make_shared<WriterMailbox>()) {}
 
 ThreadedRecordWriter::~ThreadedRecordWriter() {
     if (writer_.joinable()) {
@@ -265,7 +263,7 @@ ThreadedRecordWriter::~ThreadedRecordWriter() {
 
 void ThreadedRecordWriter::Start(const std::string& journalPath) {
     writer_ = std::thread([this, journalPath] {
-        WriterLoop<Mailbox>(*mailbox_, files_, clock_, wakeup_, timing_).Run(journalPath);
+        WriterLoop(*mailbox_, files_, clock_, wakeup_, timing_).Run(journalPath);
     });
     appender_ = std::thread([box = mailbox_, &files = files_] { AppendLoop(box, files); });
 }

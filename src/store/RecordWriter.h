@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string>
 
-#include "scan/RecordStore.h"
-#include "scan/WriterNews.h"
+#include "store/RecordStore.h"
+#include "store/WriterNews.h"
 
 namespace brisolant {
 

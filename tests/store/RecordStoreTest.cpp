@@ -1,4 +1,4 @@
-#include "scan/RecordStore.h"
+#include "store/RecordStore.h"
 
 #include <gtest/gtest.h>
 
@@ -202,6 +202,41 @@ TEST_F(RecordStoreTest, AJournalThatFailsMidwayDoublesNothing) {
         << "the first two are found at their places, the others written";
     EXPECT_EQ(ReadFile(DataFile()), "before\r\n241 a\r\n241 b\r\n");
     EXPECT_EQ(ReadFile(Folder() + "LOG-242.txt"), "242 a\r\n242 b\r\n");
+}
+
+// The written scans stay marked as waiting when the journal cannot take the mark: the operator
+// is told, with the count so far, and the next run finds them at their places and writes none
+// of them again.
+TEST_F(RecordStoreTest, ADoneMarkThatFailsIsCountedAndTold) {
+    FolderGoes();
+    Start()->Submit("LOG-241.txt", "kept 1");
+    FolderComesBack();
+    // The mark that empties the journal, once nothing waits, is a truncation.
+    files.failures["truncate Orvane.journal"] = EIO;
+    {
+        auto secondRun = Start();
+        EXPECT_EQ(Written(*secondRun), std::vector<std::string>{"kept 1"});
+        FolderGoes();
+        secondRun->Submit("LOG-241.txt", "kept 2");
+        FolderComesBack();
+        secondRun->Retry();
+        EXPECT_EQ(Written(*secondRun), std::vector<std::string>{"kept 2"});
+    }
+    ASSERT_EQ(notices.size(), 2u);
+    const std::string told =
+        "Status: 143 Written scans could not be marked done in the journal; "
+        "the next start finds them in their data files and does not write "
+        "them again: " +
+        Journal() + ": Input/output error; ";
+    EXPECT_EQ(StatusText(notices[0]), told + "1 in this run");
+    EXPECT_EQ(StatusText(notices[1]), told + "2 in this run");
+
+    files.failures.clear();
+    auto thirdRun = Start();
+    EXPECT_EQ(Written(*thirdRun), (std::vector<std::string>{"kept 1", "kept 2"}))
+        << "reported as found at their places";
+    EXPECT_EQ(ReadFile(DataFile()), "before\r\nkept 1\r\nkept 2\r\n");
+    EXPECT_EQ(ReadFile(Journal()), "");
 }
 
 // Between two batches somebody else appends a line without its CR LF, or the file loses its

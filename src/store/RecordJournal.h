@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/FileLayer.h"
-#include "scan/JournalFormat.h"
+#include "store/FileLayer.h"
+#include "store/JournalFormat.h"
 
 namespace brisolant {
 

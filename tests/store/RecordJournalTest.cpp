@@ -1,4 +1,4 @@
-#include "scan/RecordJournal.h"
+#include "store/RecordJournal.h"
 
 #include <gtest/gtest.h>
 

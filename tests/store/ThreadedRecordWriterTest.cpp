@@ -1,4 +1,4 @@
-#include "scan/ThreadedRecordWriter.h"
+#include "store/ThreadedRecordWriter.h"
 
 #include <gtest/gtest.h>
 
