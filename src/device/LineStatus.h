@@ -35,6 +35,7 @@ class LineStatus {
     void ShowConnection(const std::string& lineSettings);
     // Scans were discarded.
     void CountDiscarded(int scans);
+    std::int64_t Discarded() const { return discarded_; }
 
     // The port opened or closed: the panel and the light follow when they show the port's state.
     void PortChanged();
