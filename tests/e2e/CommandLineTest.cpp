@@ -85,6 +85,14 @@ TEST(CommandLineTest, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
     EXPECT_FALSE(fs::exists(folder.file("xdg"))) << "nor a data folder";
 }
 
+// The simulator that comes with the program says which program's version it is.
+TEST(CommandLineTest, TheStationSimulatorSaysItsVersion) {
+    const test::TempDir folder;
+    const Outcome outcome = RunToEnd(STATION_EXE, folder.file("xdg"), "--version");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_EQ(outcome.output, "brisolant-station 1.0.17\n");
+}
+
 // Two stations on one PC: each instance runs on its own settings file, whatever lies beside
 // the program, and a file that names no data folder records in one of its own, made when the
 // first scan comes.
