@@ -38,16 +38,18 @@ expected=(
     /usr/share/doc/brisolant/copyright
     /usr/share/doc/brisolant/changelog.Debian.gz
     /usr/lib/systemd/system/brisolant@.service
+    /usr/lib/tmpfiles.d/brisolant.conf
+    /usr/share/brisolant/prometheus/brisolant-alerts.yml
     /etc/brisolant/example.ini
 )
-for size in 16 22 24 32 48 64; do
+for size in 16 22 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/brisolant.png")
 done
 for path in "${expected[@]}"; do
     grep -qx "$path" "$work/contents" || fail "the package lacks $path"
 done
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libqt6widgets6 libqt6serialport6 adduser; do
+for library in libqt6widgets6 libqt6serialport6 adduser acl; do
     [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

@@ -9,8 +9,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
-    dpkg-dev desktop-file-utils appstream lintian man-db systemd adduser
+    dpkg-dev desktop-file-utils appstream lintian man-db systemd adduser acl
     python3-fusepy fuse3
+    prometheus prometheus-node-exporter  # promtool and node_exporter, for the monitoring's tests
 )
 
 missing=()

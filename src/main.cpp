@@ -13,6 +13,8 @@
 #include "common/FolderCreation.h"
 #include "common/qt/EndSignals.h"
 #include "common/qt/QtMessagePresenter.h"
+#include "headless/LogPriority.h"
+#include "headless/LogStyle.h"
 #include "headless/qt/RunHeadless.h"
 #include "settings/FailureMessage.h"
 #include "settings/Settings.h"
@@ -43,9 +45,15 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
 // Settings messages of a run without a window go to the error stream.
 class ConsoleMessages : public MessagePresenter {
   public:
+    explicit ConsoleMessages(LogStyle style = {}, LogPriority priority = LogPriority::Warning)
+        : style_(style), priority_(priority) {}
     void ShowMessage(const std::string& title, const std::string& text) override {
-        std::cerr << title << ": " << text << '\n';
+        std::cerr << style_.Prefix(priority_) << title << ": " << text << '\n';
     }
+
+  private:
+    LogStyle style_;
+    LogPriority priority_;
 };
 
 // "Brisolant 1.0.17", then where this run's settings file and data folder are.
@@ -73,14 +81,15 @@ int RefusedExitCode(const JournalLock& lock) {
 
 // Takes the lock of the journal before anything can touch the journal or the port. An installed
 // program's own folder, or the state folder named, is made for it on the first run.
-JournalLock LockJournal(const SettingsPlace& place, const std::string& journal, bool ownFolder) {
+JournalLock LockJournal(const SettingsPlace& place, const std::string& journal, bool ownFolder,
+                        LogStyle style) {
     if (place.createSettingsFolder || ownFolder) {
         CreateFolderPath(std::filesystem::path(journal).parent_path().string());
     }
     JournalLock lock(journal, place.iniFilePath);
     if (lock.HolderEnding()) {
-        std::cerr << kAppTitle << ": waiting for the previous run on " << place.iniFilePath
-                  << " to end\n";
+        std::cerr << style.Prefix(LogPriority::Warning) << kAppTitle
+                  << ": waiting for the previous run on " << place.iniFilePath << " to end\n";
         lock.WaitWhileHolderEnds(kPreviousRunPatience, [] { return EndSignals::Pending() != 0; });
     }
     return lock;
@@ -88,9 +97,23 @@ JournalLock LockJournal(const SettingsPlace& place, const std::string& journal, 
 
 // The program ends through its event loop, as File > Exit ends it but without a message box; what
 // the writer cannot finish stays in the journal for the next start.
-void EndOnSignal(int signal) {
-    std::cerr << kAppTitle << ": ending on " << EndSignals::Name(signal) << '\n';
+void EndOnSignal(LogStyle style, int signal) {
+    std::cerr << style.Prefix(LogPriority::Info) << kAppTitle << ": ending on "
+              << EndSignals::Name(signal) << '\n';
     QCoreApplication::exit(0);
+}
+
+// What the window tells of its metrics file goes to the error stream, as the rest of its log.
+MetricsWriter::Report MetricsReport(LogStyle style, const std::string& path) {
+    return [style, path](const std::optional<Failure>& failure) {
+        if (failure) {
+            std::cerr << style.Prefix(FailurePriority(failure->code())) << StatusText(*failure)
+                      << '\n';
+        } else {
+            std::cerr << style.Prefix(LogPriority::Info) << "Metrics written again: " << path
+                      << '\n';
+        }
+    };
 }
 
 }  // namespace
@@ -121,39 +144,56 @@ int main(int argc, char* argv[]) {
     }
     const brisolant::SettingsPlace place =
         brisolant::ChooseSettingsPlace(brisolant::GatherPlaceFacts(
-            brisolant::ProgramDir(), QFile::encodeName(line.settingsFile).toStdString()));
+            brisolant::ProgramDir(), QFile::encodeName(line.settingsFile).toStdString(),
+            QFile::encodeName(line.dataDir).toStdString()));
     if (line.action == brisolant::CommandLine::Action::ShowVersion) {
         return brisolant::PrintVersion(place);
     }
 
+    const brisolant::LogStyle style = brisolant::ErrorStreamStyle();
+    if (line.headless) {
+        if (const int refused = brisolant::RefuseUnreadableSettings(place, style); refused != 0) {
+            return refused;
+        }
+    }
     const std::string stateDir = QFile::encodeName(line.stateDir).toStdString();
     const std::string journal = brisolant::JournalPathFor(place.iniFilePath, stateDir);
-    brisolant::JournalLock lock = brisolant::LockJournal(place, journal, !stateDir.empty());
+    brisolant::JournalLock lock = brisolant::LockJournal(place, journal, !stateDir.empty(), style);
     if (const int signal = brisolant::EndSignals::Pending(); signal != 0) {
         // Stopped while it waited for the previous run: nothing has started yet.
-        brisolant::EndOnSignal(signal);
+        brisolant::EndOnSignal(style, signal);
         return 0;
     }
     std::optional<std::string> lockMessage;
     if (const auto problem = lock.Problem(place.iniFilePath)) {
         lockMessage = brisolant::FailureMessageText(*problem);
-        brisolant::ConsoleMessages().ShowMessage(brisolant::kAppTitle, *lockMessage);
+        brisolant::ConsoleMessages(style, brisolant::FailurePriority(problem->code()))
+            .ShowMessage(brisolant::kAppTitle, *lockMessage);
     }
+    const std::string metricsFile = QFile::encodeName(line.metricsFile).toStdString();
     if (line.headless) {
         if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
             return brisolant::RefusedExitCode(lock);
         }
-        return brisolant::RunHeadless(argc, argv, place, journal);
+        return brisolant::RunHeadless(
+            argc, argv, place,
+            brisolant::HeadlessSetup{journal, metricsFile, brisolant::VersionNumber(), style});
     }
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
-    const brisolant::EndSignals endSignals(brisolant::EndOnSignal);
+    const brisolant::EndSignals endSignals(
+        [style](int signal) { brisolant::EndOnSignal(style, signal); });
     if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
         brisolant::QtMessagePresenter(nullptr).ShowMessage(brisolant::kAppTitle, *lockMessage);
         return brisolant::RefusedExitCode(lock);
     }
     brisolant::frmMain window(place);
+    if (!metricsFile.empty()) {
+        window.KeepMetrics(brisolant::MetricsSetup{metricsFile, brisolant::StationOf(place),
+                                                   brisolant::VersionNumber()},
+                           brisolant::MetricsReport(style, metricsFile));
+    }
     // A save in the settings dialog puts a new file in the old one's place.
     window.SetAfterSettingsDialog([&lock] { lock.FollowSettingsFile(); });
     if (lockMessage) {
@@ -166,7 +206,7 @@ int main(int argc, char* argv[]) {
     // A signal that came while the window was made has ended its message boxes already.
     const int exitCode = endSignals.Received() != 0 ? 0 : QApplication::exec();
     if (endSignals.Received() != 0) {
-        brisolant::ConsoleMessages console;
+        brisolant::ConsoleMessages console(style);
         window.EndAfterSignal(console);
     }
     return exitCode;

@@ -80,8 +80,7 @@ std::string_view FailureDescription(FailureCode code) {
             return "The serial device has gone away (unplugged, switched off or its line "
                    "closed)";
         case FailureCode::PortPermissionDenied:
-            return "No permission to open the serial port: add the user to the dialout group "
-                   "(sudo adduser USER dialout), then log out and in again";
+            return "No permission to open the serial port";
         case FailureCode::PortDeviceMissing:
             return "The serial device is not there (unplugged or switched off)";
         case FailureCode::PortInUse:
@@ -95,6 +94,8 @@ std::string_view FailureDescription(FailureCode code) {
             return "Cannot write the settings file";
         case FailureCode::SettingsNotSaved:
             return "The settings were not saved: neither the file nor its folder can be written";
+        case FailureCode::SettingsFileMissing:
+            return "The settings file is not there";
         case FailureCode::SettingTypeMismatch:
             return "A setting has a value of the wrong kind";
         case FailureCode::SettingOverflow:
@@ -116,6 +117,12 @@ std::string_view FailureDescription(FailureCode code) {
             return "The previous run on this settings file is still ending (a data folder that "
                    "does not answer holds it up); this copy ends, to be started again once that "
                    "run has ended";
+        case FailureCode::MetricsFileWrite:
+            return "Cannot write the metrics file for the site's monitoring; the scans are "
+                   "recorded all the same";
+        case FailureCode::MetricsFolderMissing:
+            return "The metrics file is not written: its folder is not there (node_exporter's "
+                   "textfile folder, made when prometheus-node-exporter is installed)";
         case FailureCode::Unexpected:
             return "Unexpected failure";
     }

@@ -52,6 +52,7 @@ enum class FailureCode : int {
     ProfileReadFailed = 301,
     ProfileWriteFailed = 302,
     SettingsNotSaved = 303,
+    SettingsFileMissing = 304,
     SettingTypeMismatch = 311,
     SettingOverflow = 312,
     SettingTooLong = 313,
@@ -61,6 +62,9 @@ enum class FailureCode : int {
     RunLockUnavailable = 402,
     PromptWithoutWindow = 403,
     PreviousRunEnding = 404,
+    // The site's monitoring
+    MetricsFileWrite = 501,
+    MetricsFolderMissing = 502,
     // Anything the program did not foresee (out of memory, for example)
     Unexpected = 901,
 };

@@ -27,6 +27,7 @@ class LineStatus {
     void ShowConnection(const std::string& lineSettings);
     // Scans were discarded.
     void CountDiscarded(int scans);
+    std::int64_t Discarded() const { return discarded_; }
 
     // The port closed for `why`, or opened (nothing): the light follows, and so does "idle". The
     // port keeper tells it; the panel keeps it only to show it.

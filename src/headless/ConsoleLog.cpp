@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "headless/LogPriority.h"
 #include "store/WriterNews.h"
 
 namespace brisolant {
@@ -25,18 +26,33 @@ std::string Trimmed(std::string line) {
 
 }  // namespace
 
-ConsoleLog::ConsoleLog(std::ostream& out, const Clock& clock, ServiceManager& manager)
-    : out_(out), clock_(clock), manager_(manager) {}
+ConsoleLog::ConsoleLog(std::ostream& out, const Clock& clock, ServiceManager& manager,
+                       LogStyle style)
+    : out_(out), style_(style), clock_(clock), manager_(manager) {}
 
-void ConsoleLog::Write(const std::string& text) {
-    out_ << TimeText(clock_.Now()) << ' ' << Utf8FromLatin1(text) << '\n' << std::flush;
+// The journal stamps each line with its own time.
+void ConsoleLog::Write(LogPriority priority, const std::string& text) {
+    if (style_.journal) {
+        out_ << style_.Prefix(priority);
+    } else {
+        out_ << TimeText(clock_.Now()) << ' ';
+    }
+    out_ << Utf8FromLatin1(text) << '\n' << std::flush;
 }
 
 void ConsoleLog::WriteWhenNew(std::string& shown, const std::string& text) {
     if (text != shown) {
         shown = text;
-        Write(text);
+        Write(LogPriority::Info, text);
     }
+}
+
+void ConsoleLog::SetFileText(const std::string& text) {
+    WriteWhenNew(file_, text);
+}
+
+void ConsoleLog::SetConnectionText(const std::string& text) {
+    WriteWhenNew(connection_, text);
 }
 
 // "Receiving Data" shows for every scan and is gone a moment later: it is no news.
@@ -45,16 +61,16 @@ void ConsoleLog::SetStatusText(const std::string& text) {
         return;
     }
     status_ = text;
-    Write(text);
+    Write(StatusPriority(text), text);
     manager_.Status(Utf8FromLatin1(text));
 }
 
 void ConsoleLog::AppendListRecord(const WrittenRecord& record) {
-    Write("Recorded: " + Trimmed(record.line));
+    Write(LogPriority::Info, "Recorded: " + Trimmed(record.line));
 }
 
 void ConsoleLog::ShowMessage(const std::string& title, const std::string& text) {
-    Write(title + ": " + text);
+    Write(LogPriority::Warning, title + ": " + text);
 }
 
 std::string Utf8FromLatin1(const std::string& text) {

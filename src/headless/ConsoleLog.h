@@ -6,44 +6,47 @@
 #include "common/Clock.h"
 #include "common/MessagePresenter.h"
 #include "device/LineStatusView.h"
+#include "headless/LogStyle.h"
 #include "headless/ServiceManager.h"
 #include "scan/InputPrompt.h"
 #include "scan/ScanDisplay.h"
 
 namespace brisolant {
 
-// What a program without a window shows: one line with the local time on the error stream for
-// each record written and each change of panel 1, panel 2 and panel 3 that is news, so that a
-// service's log reads as the operator's screen would, without a line for every scan that
-// comes in. Panel 1 also goes to the service manager.
+// What a program without a window shows: one line on the error stream for each record written
+// and each change of panel 1, panel 2 and panel 3 that is news, so that a service's log reads as
+// the operator's screen would, without a line for every scan that comes in. Each line carries
+// the local time, or in the journal its priority (LogStyle). Panel 1 also goes to the service
+// manager.
 class ConsoleLog : public ScanDisplay, public LineStatusView, public MessagePresenter {
   public:
-    ConsoleLog(std::ostream& out, const Clock& clock, ServiceManager& manager);
+    ConsoleLog(std::ostream& out, const Clock& clock, ServiceManager& manager, LogStyle style = {});
 
     // ScanDisplay: the values, counter and Data menu are for a window.
     void SetDataText(int, const std::string&) override {}
     void SetCounterText(const std::string&) override {}
-    void SetFileText(const std::string& text) override { WriteWhenNew(file_, text); }
+    void SetFileText(const std::string& text) override;
     void SetDataMenuEnabled(bool) override {}
     void AppendListRecord(const WrittenRecord& record) override;
 
     // LineStatusView: the light, the raw text and the count are for a window.
     void SetLightColour(std::uint32_t) override {}
     void SetStatusText(const std::string& text) override;
-    void SetConnectionText(const std::string& text) override { WriteWhenNew(connection_, text); }
+    void SetConnectionText(const std::string& text) override;
     void SetDataReceivedText(const std::string&) override {}
     void SetErrorCount(std::int64_t) override {}
 
-    // MessagePresenter.
+    // MessagePresenter: the settings file's messages, each a warning.
     void ShowMessage(const std::string& title, const std::string& text) override;
 
     // A line of its own, as the others.
-    void Write(const std::string& text);
+    void Write(LogPriority priority, const std::string& text);
 
   private:
     void WriteWhenNew(std::string& shown, const std::string& text);
 
     std::ostream& out_;
+    LogStyle style_;
     const Clock& clock_;
     ServiceManager& manager_;
     std::string status_;

@@ -35,8 +35,11 @@ void Recorder::LoadSettingsAndOpenPort() {
 }
 
 StopOutcome Recorder::Stop(std::chrono::milliseconds patience) {
-    const StopOutcome outcome = services_.writer.Stop(patience);
+    StopOutcome outcome = services_.writer.Stop(patience);
     TakeWriterNews();
+    if (outcome.writerHung) {
+        outcome.unwritten = outstanding_;
+    }
     return outcome;
 }
 
@@ -91,6 +94,7 @@ void Recorder::CountWritten(const std::vector<WrittenRecord>& records) {
     ScanDisplay& scans = services_.scans;
     const WrittenRecord* last = nullptr;
     for (const WrittenRecord& record : records) {
+        ++recorded_;  // on the disk, whether or not the counter can take it
         try {
             if (before_reset_ > 0) {
                 --before_reset_;
@@ -109,6 +113,12 @@ void Recorder::CountWritten(const std::vector<WrittenRecord>& records) {
         scans.SetDataMenuEnabled(true);
         scans.SetFileText("File: " + last->path);
     }
+}
+
+RecorderFigures Recorder::Figures() const {
+    const std::optional<Failure>& trouble = status_.WriterTrouble();
+    return {recorded_, status_.Discarded(), outstanding_, services_.comm.PortOpen(),
+            trouble ? trouble->number() : 0};
 }
 
 void Recorder::ResetCounter() {

@@ -16,6 +16,7 @@
 #include "device/LineStatusView.h"
 #include "device/PortKeeper.h"
 #include "device/PortWatch.h"
+#include "recorder/RecorderFigures.h"
 #include "recorder/ScanCounter.h"
 #include "scan/InputPrompt.h"
 #include "scan/ScanDisplay.h"
@@ -83,6 +84,8 @@ class Recorder : public ScanSink {
     const std::string& DataFileName() const { return processor_.DataFileName(); }
     const ScanCounter& Counter() const { return counter_; }
     const ReceiveState& Reception() const { return handler_.State(); }
+    // The figures for the site's monitoring.
+    RecorderFigures Figures() const;
 
   private:
     void Record(FinishedRecord record);
@@ -102,6 +105,7 @@ class Recorder : public ScanSink {
     // Of the records still to be reported written, the first ones arrived before the counter
     // was reset: they belong to the shift before it and do not count.
     std::size_t before_reset_ = 0;
+    std::uint64_t recorded_ = 0;  // records written since the start, whatever the shift
 };
 
 }  // namespace brisolant

@@ -4,6 +4,12 @@ namespace brisolant {
 
 std::string WaitingScansMessage(const StopOutcome& outcome) {
     const std::size_t waiting = outcome.unwritten;
+    if (outcome.writerHung) {
+        return "The writer did not answer (stuck on the journal's disk): " +
+               std::to_string(waiting) + (waiting == 1 ? " scan was" : " scans were") +
+               " not in the data file yet; the journal holds those it had kept, which are "
+               "written when the program starts again.";
+    }
     if (waiting == 0) {
         return {};
     }

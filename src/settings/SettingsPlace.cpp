@@ -95,6 +95,10 @@ std::string StationNameOf(const std::string& settingsFile) {
     return name;
 }
 
+std::string StationOf(const SettingsPlace& place) {
+    return place.stationName.empty() ? StationNameOf(place.iniFilePath) : place.stationName;
+}
+
 SettingsPlace ProgramFolderPlace(const std::string& programDir) {
     SettingsPlace place;
     place.iniFilePath = SettingsFilePath(programDir);
@@ -123,13 +127,22 @@ SettingsPlace ChooseSettingsPlace(const PlaceFacts& facts) {
             place.createDefaultFolder = true;
         }
     }
+    if (!facts.dataDirOption.empty()) {
+        place.defaultFilePath = facts.dataDirOption;
+        if (!place.defaultFilePath.ends_with('/')) {
+            place.defaultFilePath += '/';
+        }
+        place.createDefaultFolder = true;
+    }
     return place;
 }
 
-PlaceFacts GatherPlaceFacts(const std::string& programDir, const std::string& settingsOption) {
+PlaceFacts GatherPlaceFacts(const std::string& programDir, const std::string& settingsOption,
+                            const std::string& dataDirOption) {
     PlaceFacts facts;
     facts.programDir = programDir;
     facts.settingsOption = settingsOption.empty() ? "" : Absolute(settingsOption);
+    facts.dataDirOption = dataDirOption.empty() ? "" : Absolute(dataDirOption);
     facts.programDirWritable =
         !IsSystemFolder(programDir) && ::access(programDir.c_str(), W_OK) == 0;
     facts.programDirHoldsSettings = IsRegularFile(SettingsFilePath(programDir));

@@ -12,6 +12,9 @@ namespace brisolant {
 struct StopOutcome {
     std::size_t unwritten = 0;  // scans not in their files when the writer stopped
     std::size_t unkept = 0;     // of those, the ones the journal could not keep either
+    // The writer's thread did not answer in time (stuck in a call to the journal's disk): what
+    // it had not yet kept is not known.
+    bool writerHung = false;
 };
 
 // The writer of record lines as the window's thread sees it: lines are handed over in order,

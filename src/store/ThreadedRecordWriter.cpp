@@ -32,6 +32,11 @@ struct WriterMailbox {
     std::optional<bool> go;
     bool quit = false;
     bool appending = false;
+    // Heartbeats asked by the window's thread and answered by the writer's.
+    std::uint64_t beatsAsked = 0;
+    std::uint64_t beatsAnswered = 0;
+    // The writer was given up as stuck and may outlive its owner: it wakes nobody.
+    bool abandoned = false;
     // Whether a new scan must wake the writer: not while a batch is being written at its usual
     // pace, since the writer takes every scan that queued meanwhile when the batch is done; but
     // once the batch takes long, each scan is to go into the journal as it comes.
@@ -80,7 +85,7 @@ class WriterLoop {
         std::unique_lock lock(box_.mutex);
         const auto ready = [this] {
             return !box_.scans.empty() || box_.destination || box_.opened || box_.done ||
-                   (box_.stopBy && !stopBy_);
+                   (box_.stopBy && !stopBy_) || box_.beatsAsked != box_.beatsAnswered;
         };
         box_.wantsScans = !store_.Busy() || long_told_ || stopBy_.has_value();
         if (const std::optional<SteadyClock::time_point> deadline = Deadline()) {
@@ -88,6 +93,7 @@ class WriterLoop {
         } else {
             box_.writerWake.wait(lock, ready);
         }
+        box_.beatsAnswered = box_.beatsAsked;
         Turn turn{std::exchange(box_.scans, {}), std::exchange(box_.destination, std::nullopt),
                   box_.stopBy, std::exchange(box_.opened, std::nullopt),
                   std::exchange(box_.done, std::nullopt)};
@@ -183,7 +189,7 @@ class WriterLoop {
         std::lock_guard lock(box_.mutex);
         box_.quit = true;
         box_.appenderWake.notify_one();
-        box_.stopped = StopOutcome{unwritten, unkept};
+        box_.stopped = StopOutcome{unwritten, unkept, false};
         box_.stoppedWake.notify_all();
     }
 
@@ -191,13 +197,11 @@ class WriterLoop {
         if (std::exchange(refused_, false)) {
             news.notices.push_back(Failure(FailureCode::JournalFull));
         }
-        bool wake = false;
-        {
-            std::lock_guard lock(box_.mutex);
-            wake = box_.news.Empty() && !news.Empty();
-            box_.news.Append(std::move(news));
-        }
-        if (wake) {
+        // Under the lock, so that a writer given up never wakes an owner that has gone.
+        std::lock_guard lock(box_.mutex);
+        const bool wake = box_.news.Empty() && !news.Empty();
+        box_.news.Append(std::move(news));
+        if (wake && !box_.abandoned) {
             wakeup_.NewsWaiting();
         }
     }
@@ -259,12 +263,23 @@ ThreadedRecordWriter::~ThreadedRecordWriter() {
     if (writer_.joinable()) {
         (void)Stop(std::chrono::milliseconds(0));
     }
+    if (writer_.joinable()) {
+        // Stuck for good: the program ends around it.
+        {
+            std::lock_guard lock(mailbox_->mutex);
+            mailbox_->abandoned = true;
+            mailbox_->quit = true;
+            mailbox_->appenderWake.notify_one();
+        }
+        writer_.detach();
+        appender_.detach();
+    }
 }
 
 void ThreadedRecordWriter::Start(const std::string& journalPath) {
-    writer_ = std::thread([this, journalPath] {
-        WriterLoop(*mailbox_, files_, clock_, wakeup_, timing_).Run(journalPath);
-    });
+    writer_ = std::thread(
+        [box = mailbox_, &files = files_, &clock = clock_, &wakeup = wakeup_, timing = timing_,
+         journalPath] { WriterLoop(*box, files, clock, wakeup, timing).Run(journalPath); });
     appender_ = std::thread([box = mailbox_, &files = files_] { AppendLoop(box, files); });
 }
 
@@ -288,18 +303,32 @@ WriterNews ThreadedRecordWriter::TakeNews() {
     return std::exchange(mailbox_->news, {});
 }
 
+bool ThreadedRecordWriter::Heartbeat() {
+    std::lock_guard lock(mailbox_->mutex);
+    const bool answered = mailbox_->beatsAnswered == mailbox_->beatsAsked;
+    ++mailbox_->beatsAsked;
+    mailbox_->writerWake.notify_one();
+    return answered;
+}
+
 StopOutcome ThreadedRecordWriter::Stop(std::chrono::milliseconds patience) {
-    if (stopped_ || !writer_.joinable()) {
+    if (!writer_.joinable()) {
         return {};
     }
-    stopped_ = true;
     bool appending = false;
     StopOutcome outcome;
     {
         std::unique_lock lock(mailbox_->mutex);
-        mailbox_->stopBy = SteadyClock::now() + patience;
-        mailbox_->writerWake.notify_one();
-        mailbox_->stoppedWake.wait(lock, [this] { return mailbox_->stopped.has_value(); });
+        const SteadyClock::time_point stopBy = SteadyClock::now() + patience;
+        if (!stopped_) {
+            mailbox_->stopBy = stopBy;
+            mailbox_->writerWake.notify_one();
+        }
+        stopped_ = true;
+        if (!mailbox_->stoppedWake.wait_until(lock, stopBy + timing_.stopGrace,
+                                              [this] { return mailbox_->stopped.has_value(); })) {
+            return StopOutcome{0, 0, true};
+        }
         outcome = *mailbox_->stopped;
         appending = mailbox_->appending;
     }

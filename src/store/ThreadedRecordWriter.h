@@ -32,6 +32,9 @@ struct WriterTiming {
     // go into the journal as they come, so that a crash or power cut meanwhile loses none. A
     // write that ends sooner takes the scans queued meanwhile into its next batch unjournaled.
     std::chrono::milliseconds journalBehindAfter{50};
+    // How long a stop waits beyond its patience for the writer's thread, which may be stuck in a
+    // call to the journal's disk, before it gives the thread up.
+    std::chrono::milliseconds stopGrace{2000};
 };
 
 // What the window's, the writer's and the appender's threads hand each other, under one mutex.
@@ -54,8 +57,16 @@ class ThreadedRecordWriter : public RecordWriter {
     void SetDestination(Destination destination) override;
     void Submit(std::string fileName, std::string line) override;
     WriterNews TakeNews() override;
-    // What is still written after the stop is not reported.
+    // What is still written after the stop is not reported. A writer's thread that has not
+    // stopped by the patience and the grace after it is given up (writerHung): its threads are
+    // left to end with the program, and a later Stop waits for them again.
     StopOutcome Stop(std::chrono::milliseconds patience) override;
+
+    // A heartbeat for a watchdog: asks the writer's thread to answer at its next turn, and tells
+    // whether it answered the ask before. A thread stuck in a call to the journal's disk never
+    // answers; one waiting for a data folder that hangs does, since that call runs on a thread
+    // of its own.
+    bool Heartbeat();
 
   private:
     FileLayer& files_;

@@ -51,7 +51,10 @@ TEST(FailureTest, EveryCodeHasItsOwnDescription) {
                                  FailureCode::JournalRead,
                                  FailureCode::JournalMark,
                                  FailureCode::JournalDoneMark,
-                                 FailureCode::DataFolderNotAnswering};
+                                 FailureCode::DataFolderNotAnswering,
+                                 FailureCode::SettingsFileMissing,
+                                 FailureCode::MetricsFileWrite,
+                                 FailureCode::MetricsFolderMissing};
     std::set<std::string_view> seen;
     for (FailureCode code : codes) {
         EXPECT_TRUE(seen.insert(FailureDescription(code)).second) << static_cast<int>(code);

@@ -63,6 +63,12 @@ TEST(CommandLineTest, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
         {"--help-all", 0, "--platform <name>"},
         {"--help", 0, "--headless"},
         {"--state-dir /var/lib/x", 2, "--state-dir needs a folder, and --headless"},
+        {"-v --settings /srv/two.ini --data-dir /srv/brisolant/two", 0,
+         "Data: /srv/brisolant/two/\n"},
+        {"--data-dir=", 2, "--data-dir needs a folder"},
+        {"--metrics-file /var/lib/x/dock1.txt", 2,
+         "--metrics-file needs a file name ending in .prom"},
+        {"--help", 0, "--metrics-file <FILE>"},
         {"--bogus", 2, "Unknown option 'bogus'"},
         {"stray", 2, "unexpected argument 'stray'"},
         {"--settings", 2, "Missing value after '--settings'"},
@@ -77,6 +83,14 @@ TEST(CommandLineTest, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
     }
     EXPECT_FALSE(fs::exists(folder.file("Orvane.ini"))) << "answering creates no settings file";
     EXPECT_FALSE(fs::exists(folder.file("xdg"))) << "nor a data folder";
+}
+
+// The simulator that comes with the program says which program's version it is.
+TEST(CommandLineTest, TheStationSimulatorSaysItsVersion) {
+    const test::TempDir folder;
+    const Outcome outcome = RunToEnd(STATION_EXE, folder.file("xdg"), "--version");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_EQ(outcome.output, "brisolant-station 1.0.17\n");
 }
 
 // Two stations on one PC: each instance runs on its own settings file, whatever lies beside

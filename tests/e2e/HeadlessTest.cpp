@@ -2,12 +2,14 @@
 // a clean end on SIGTERM, one copy per settings file, and its journal where --state-dir says.
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -147,6 +149,69 @@ TEST_F(HeadlessTest, KeepsItsJournalInTheStateFolder) {
     ASSERT_TRUE(Ended()) << program_->Log();
     EXPECT_EQ(program_->ExitCode(), 0);
     EXPECT_TRUE(LogHas("1 scan is not in the data file yet")) << program_->Log();
+}
+
+// A service must not record with every default because its settings file is missing or cannot
+// be read: the start ends with an exit code of its own (which the unit does not restart) and one
+// line that names the file and the cause, before any journal or lock is made.
+TEST_F(HeadlessTest, RefusesAMissingOrUnreadableSettingsFileWithAnExitCodeOfItsOwn) {
+    if (!Prepare()) {
+        GTEST_SKIP() << whyNot_;
+    }
+    const test::TempDir elsewhere;
+    fs::create_directory(elsewhere.file("folder.ini"));
+    const std::pair<std::string, std::string> cases[] = {
+        {elsewhere.file("missing.ini"),
+         "Error: 304. The settings file is not there: " + elsewhere.file("missing.ini") + "\n"},
+        {elsewhere.file("folder.ini"), "Error: 301. Cannot read the settings file: " +
+                                           elsewhere.file("folder.ini") + ": Is a directory\n"},
+    };
+    for (const auto& [settings, line] : cases) {
+        const auto [exitCode, log] =
+            SecondCopy({"--settings", settings}, elsewhere.file("refused.log"));
+        EXPECT_EQ(exitCode, 6) << log;
+        EXPECT_EQ(log, line);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.path()), fs::directory_iterator()), 2)
+        << "nothing made beside them but the log";
+}
+
+// When standard error is the journal (JOURNAL_STREAM names it, as systemd sets it), each line
+// carries its priority instead of the time: one line says what the run works with, a device
+// away is a warning, and one line at the end says what is kept.
+TEST_F(HeadlessTest, InTheJournalEachLineCarriesItsPriorityAndTheRunIsToldAtStartAndStop) {
+    if (!Prepare()) {
+        GTEST_SKIP() << whyNot_;
+    }
+    const std::string logPath = program_->Folder() + "program.log";
+    test::WriteFile(logPath, "");
+    struct stat log {};
+    ASSERT_EQ(::stat(logPath.c_str(), &log), 0);
+    program_->AddEnvironment("JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" +
+                             std::to_string(log.st_ino));
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    SendParcel(1);
+    ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
+    program_->Line().Close();
+    EXPECT_TRUE(LogHas("<4>Status: 207 ")) << program_->Log();
+    ASSERT_EQ(::kill(program_->Pid(), SIGTERM), 0);
+    ASSERT_TRUE(Ended()) << program_->Log();
+
+    const std::string text = ReadFile(logPath);
+    EXPECT_NE(text.find("<6>Started Brisolant 1.0.17: settings " + program_->SettingsFile() +
+                        "; data " + program_->DataFolder() + "; journal " + program_->Folder() +
+                        "Orvane.journal; 0 scans waiting from the last run\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<6>Recorded: "), std::string::npos) << text;
+    EXPECT_NE(text.find("<6>Stopped: 1 scan recorded in this run; none kept in the journal\n"),
+              std::string::npos)
+        << text;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(line.starts_with("<3>") || line.starts_with("<4>") || line.starts_with("<6>"))
+            << line;
+    }
 }
 
 }  // namespace

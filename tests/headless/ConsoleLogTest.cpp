@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "headless/LogPriority.h"
+#include "headless/LogStyle.h"
 #include "store/WriterNews.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +17,7 @@ namespace {
 class RecordingManager : public ServiceManager {
   public:
     void Ready() override {}
+    void Stopping() override {}
     void Status(const std::string& text) override { statuses.push_back(text); }
     void Alive() override {}
     std::chrono::milliseconds AliveInterval() const override { return {}; }
@@ -65,6 +68,65 @@ TEST_F(ConsoleLogTest, PanelsAndMessagesAreLoggedOnceEachInUtf8) {
               "2026-12-11 06:05:04 File: /data/\xC3\xA9t\xC3\xA9/\n"
               "2026-12-11 06:05:04 Connecton: 9600,N,8,1\n"
               "2026-12-11 06:05:04 Settings: Error: 311.\n");
+}
+
+// In the journal, which stamps each line itself, a line carries its priority instead of the time:
+// "journalctl -p warning" shows a device away, "-p err" the scans that are lost or held back.
+TEST_F(ConsoleLogTest, InTheJournalEachLineCarriesItsPriorityInsteadOfTheTime) {
+    ConsoleLog journal(out_, clock_, manager_, LogStyle{true});
+    journal.SetStatusText(kIdleStatusText);
+    journal.SetStatusText(
+        "Status: 209 The serial device is not there (unplugged or switched "
+        "off): /dev/ttyUSB0");
+    journal.SetStatusText("Status: 126 Scans are waiting to be written: 1 waiting");
+    journal.AppendListRecord({"/data/LOG-345.txt", "2026/12/11,PCL1\r\n", 0});
+    journal.ShowMessage("Settings", "Error: 311.");
+
+    EXPECT_EQ(out_.str(),
+              "<6>Status: Waiting Idle\n"
+              "<4>Status: 209 The serial device is not there (unplugged or switched off): "
+              "/dev/ttyUSB0\n"
+              "<3>Status: 126 Scans are waiting to be written: 1 waiting\n"
+              "<6>Recorded: 2026/12/11,PCL1\n"
+              "<4>Settings: Error: 311.\n");
+}
+
+// Faults that lose scans or hold them back are errors; a device away, a line in trouble or a
+// setting that took its default are warnings; the rest is news.
+TEST(LogPriorityTest, EachTextOfPanelOneHasItsPriority) {
+    const std::pair<const char*, LogPriority> cases[] = {
+        {"Status: Waiting Idle", LogPriority::Info},
+        {"Status: Receiving Data", LogPriority::Info},
+        {"Change in CTS Detected", LogPriority::Info},
+        {"Framing Error", LogPriority::Warning},
+        {"Not getting Correct Data", LogPriority::Warning},
+        {"Previous scan discarded", LogPriority::Error},
+        {"Status: 103 A scan was cut off and dropped", LogPriority::Error},
+        {"Status: 126 Scans are waiting to be written: 3 waiting", LogPriority::Error},
+        {"Status: 130 The data folder does not answer: /srv/brisolant/dock1/", LogPriority::Error},
+        {"Status: 128 Too many scans are waiting", LogPriority::Error},
+        {"Status: 207 The serial device has gone away", LogPriority::Warning},
+        {"Status: 208 No permission to open the serial port", LogPriority::Warning},
+        {"Status: 311 A setting has a value of the wrong kind", LogPriority::Warning},
+        {"Status: 502 The metrics file is not written", LogPriority::Info},
+        {"Status: 1234567890123 no such failure", LogPriority::Info},
+    };
+    for (const auto& [text, priority] : cases) {
+        EXPECT_EQ(StatusPriority(text), priority) << text;
+    }
+}
+
+// systemd names the journal's stream by device and inode; a stream redirected elsewhere (a
+// file, a pipe to another program) keeps the variable but no longer matches it.
+TEST(LogStyleTest, TheJournalIsTheStreamThatJournalStreamNames) {
+    EXPECT_TRUE(JournalStreamNames("8:123456", 8, 123456));
+    EXPECT_FALSE(JournalStreamNames("8:123456", 8, 123457));
+    EXPECT_FALSE(JournalStreamNames("9:123456", 8, 123456));
+    for (const char* malformed : {"", "8", "8:", ":123456", "8:123456x", "x:1"}) {
+        EXPECT_FALSE(JournalStreamNames(malformed, 8, 123456)) << malformed;
+    }
+    EXPECT_EQ(LogStyle{true}.Prefix(LogPriority::Warning), "<4>");
+    EXPECT_EQ(LogStyle{}.Prefix(LogPriority::Warning), "");
 }
 
 }  // namespace

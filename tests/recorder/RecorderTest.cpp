@@ -291,6 +291,26 @@ TEST_F(RecorderTest, WrittenScansDoNotHideAClosedPort) {
     EXPECT_EQ(view.light, kLightGrey);
 }
 
+// What the site's monitoring is told: the records on the disk whatever the shift, the scans that
+// wait and why, and the port.
+TEST_F(RecorderTest, FiguresTellTheRecordsTheWaitingScansTheirCauseAndThePort) {
+    const fs::path aside = data.path().parent_path() / ("aside-" + data.path().filename().string());
+    Start();
+    Scan();
+    recorder.ResetCounter();
+    EXPECT_EQ(recorder.Figures(), (RecorderFigures{1, 0, 0, true, 0}));
+    fs::rename(data.path(), aside);
+    Scan();
+    Scan();
+    EXPECT_EQ(recorder.Figures(), (RecorderFigures{1, 0, 2, true, 126}));
+    port.SetPortOpen(false);  // as an unplugged adapter's is closed before the news comes
+    recorder.PortFailed(Failure(FailureCode::PortVanished, "/dev/pts/7"));
+    EXPECT_FALSE(recorder.Figures().portOpen);
+    fs::rename(aside, data.path());
+    writer.Retry();
+    EXPECT_EQ(recorder.Figures(), (RecorderFigures{3, 0, 0, false, 0}));
+}
+
 TEST(ScanCounterTest, CountsUpToItsTopAndThenSaysItIsFull) {
     ScanCounter counter(std::numeric_limits<std::int32_t>::max() - 1);
     counter.Count();

@@ -23,9 +23,9 @@ TEST(ExampleSettingsTest, ReadsAsItsLinesSayWithoutAMessage) {
     EXPECT_EQ(s.Parity, "None");
     EXPECT_EQ(s.DataBits, "8");
     EXPECT_EQ(s.StopBits, "1");
-    EXPECT_EQ(s.FilePath, "/srv/brisolant/REPLACE-WITH-NAME/");
+    EXPECT_EQ(s.FilePath, "/not-set/") << "the service's own folder, unless the site names one";
     EXPECT_EQ(s.CloseTime, "00:00:00");
-    EXPECT_EQ(s.LogFileType, 0);
+    EXPECT_EQ(s.LogFileType, 1) << "dated files, which never repeat";
     EXPECT_EQ(s.BranchID, "");
     EXPECT_EQ(s.FileDelimiter, ",");
     EXPECT_FALSE(s.RemoveInCm);

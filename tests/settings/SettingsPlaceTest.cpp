@@ -30,10 +30,16 @@ struct PlaceCase {
 };
 
 PlaceFacts Facts(bool writable, bool holdsSettings, std::string option = "",
-                 std::string configHome = "", std::string dataHome = "") {
-    return {"/opt/b",      std::move(option),           writable,
-            holdsSettings, std::move(configHome),       std::move(dataHome),
-            "/home/op",    "/etc/xdg/Orvane/Orvane.ini"};
+                 std::string configHome = "", std::string dataHome = "", std::string dataDir = "") {
+    return {"/opt/b",
+            std::move(option),
+            writable,
+            holdsSettings,
+            std::move(configHome),
+            std::move(dataHome),
+            "/home/op",
+            "/etc/xdg/Orvane/Orvane.ini",
+            std::move(dataDir)};
 }
 
 TEST(SettingsPlaceTest, FollowsTheProgramFolderOrTheUsersFolders) {
@@ -67,6 +73,14 @@ TEST(SettingsPlaceTest, FollowsTheProgramFolderOrTheUsersFolders) {
         {"a folder named on the command line gives no station folder",
          Facts(true, false, "/srv/.."),
          {"/srv/..", "", "/", false, false, ""}},
+        // A service's station records in a folder of its own, made at the first scan, where the
+        // account has no home folder.
+        {"data folder named on the command line",
+         Facts(false, false, "/etc/brisolant/dock1.ini", "", "", "/srv/brisolant/dock1"),
+         {"/etc/brisolant/dock1.ini", site, "/srv/brisolant/dock1/", false, true, "dock1"}},
+        {"data folder named on the command line, ending in /",
+         Facts(true, false, "", "", "", "/srv/records/"),
+         {"/opt/b/Orvane.ini", "", "/srv/records/", false, true, ""}},
     };
     for (const PlaceCase& c : cases) {
         EXPECT_EQ(Fields(ChooseSettingsPlace(c.facts)), Fields(c.expected)) << c.name;
@@ -171,6 +185,8 @@ TEST(SettingsPlaceFactsTest, ComeFromTheEnvironmentAndTheDisk) {
     EXPECT_FALSE(GatherPlaceFacts("/usr/bin", "").programDirWritable);
     EXPECT_EQ(GatherPlaceFacts("/usr/bin", "rel.ini").settingsOption,
               (fs::current_path() / "rel.ini").string());
+    EXPECT_EQ(GatherPlaceFacts("/usr/bin", "", "records").dataDirOption,
+              (fs::current_path() / "records").string());
 }
 
 }  // namespace

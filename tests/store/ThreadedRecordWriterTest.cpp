@@ -174,6 +174,37 @@ TEST_F(ThreadedRecordWriterTest, WaitingScansAreTriedAgainByThemselves) {
     EXPECT_EQ(writer.Stop(std::chrono::seconds(5)).unwritten, 0u);
 }
 
+// The same writer with a short grace at its stop.
+class StuckWriterTest : public ThreadedRecordWriterTest {
+  protected:
+    StuckWriterTest()
+        : ThreadedRecordWriterTest(
+              {milliseconds(100), milliseconds(100), milliseconds(50), milliseconds(100)}) {}
+};
+
+// A writer stuck in a call to the journal's disk stops answering its heartbeat, so that a
+// watchdog is no longer fed; its stop gives it up after the grace instead of waiting for ever,
+// and a later stop waits for it again.
+TEST_F(StuckWriterTest, AWriterStuckOnTheJournalMissesItsHeartbeatAndIsGivenUpAtTheStop) {
+    fs::remove(Folder());  // the scan waits, and so goes into the journal
+    hold.At(files, "sync Orvane.journal");
+    writer.Start(Journal());
+    EXPECT_TRUE(writer.Heartbeat()) << "nothing was asked before";
+    ASSERT_TRUE(WaitUntil([&] { return writer.Heartbeat(); })) << "an idle writer answers";
+    writer.Submit("LOG-241.txt", "kept");
+    ASSERT_TRUE(hold.WaitHeld());
+    (void)writer.Heartbeat();
+    EXPECT_FALSE(writer.Heartbeat());
+    EXPECT_FALSE(writer.Heartbeat());
+
+    EXPECT_TRUE(writer.Stop(milliseconds(0)).writerHung);
+    hold.Release();
+    const StopOutcome later = writer.Stop(std::chrono::seconds(5));
+    EXPECT_FALSE(later.writerHung);
+    EXPECT_EQ(later.unwritten, 1u);
+    EXPECT_EQ(later.unkept, 0u);
+}
+
 // The same writer with a hung folder reported only after an hour, and scans journaled as they
 // come once a write has run for 50 ms (the program's own figure) or only after an hour.
 class JournalBehindALongWriteTest : public ThreadedRecordWriterTest {

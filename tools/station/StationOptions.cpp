@@ -90,6 +90,8 @@ StationOptions ParseStationOptions(const std::vector<std::string>& args) {
         const std::string option = reader.Take();
         if (option == "--help" || option == "-h") {
             options.help = true;
+        } else if (option == "--version") {
+            options.version = true;
         } else if (option == "--scan") {
             options.kind = ParseKind(reader.Value(option));
         } else if (option == "--sample-first") {
@@ -173,6 +175,7 @@ Line and start:
   --start-delay S     wait S more seconds before the first scan
   --verbose, -v       log every block sent
   --help, -h          show this text
+  --version           show the version, which is Brisolant's
 
 Stops cleanly on SIGINT, SIGTERM or SIGHUP (its terminal window closed), removing its link.
 )";

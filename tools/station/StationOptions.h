@@ -26,6 +26,7 @@ struct StationOptions {
     unsigned seed = 1;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // Throws std::invalid_argument with a message that names the offending option.

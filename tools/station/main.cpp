@@ -59,6 +59,10 @@ int main(int argc, char* argv[]) {
         std::fputs(StationUsage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("brisolant-station " BRISOLANT_STATION_VERSION);
+        return 0;
+    }
     const StopSignals signals;
     try {
         return RunStation(options, signals);

@@ -1,5 +1,6 @@
 #include "device/qt/PortFailure.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -42,6 +43,31 @@ void FindLockHolder(const QString& portName, OpenRefusal& refusal) {
     }
 }
 
+// An account whose login shell lets nobody log in is a service's (the package's "brisolant").
+QString ServiceAccount() {
+    const passwd* account = ::getpwuid(::geteuid());
+    if (account == nullptr || account->pw_shell == nullptr || account->pw_name == nullptr) {
+        return {};
+    }
+    const QString shell = QString::fromLocal8Bit(account->pw_shell);
+    if (!shell.endsWith(QStringLiteral("/nologin")) && !shell.endsWith(QStringLiteral("/false"))) {
+        return {};
+    }
+    return QString::fromLocal8Bit(account->pw_name);
+}
+
+std::string PermissionAdvice(const std::string& device, const OpenRefusal& refusal) {
+    if (refusal.serviceAccount.isEmpty()) {
+        return "add the user to the dialout group (sudo adduser USER dialout), then log out and "
+               "in again: " +
+               device;
+    }
+    const std::string account = Text(refusal.serviceAccount);
+    return "add the service's account " + account +
+           " to the dialout group (SupplementaryGroups=dialout in its unit, or sudo adduser " +
+           account + " dialout), then restart the service: " + device;
+}
+
 }  // namespace
 
 Failure OpenFailure(const std::string& device, const OpenRefusal& refusal) {
@@ -50,7 +76,8 @@ Failure OpenFailure(const std::string& device, const OpenRefusal& refusal) {
             return Failure(FailureCode::PortDeviceMissing, device);
         case QSerialPort::PermissionError:
             if (refusal.accessDenied) {
-                return Failure(FailureCode::PortPermissionDenied, device);
+                return Failure(FailureCode::PortPermissionDenied,
+                               PermissionAdvice(device, refusal));
             }
             if (refusal.holderEnded) {
                 return Failure(FailureCode::PortInUse,
@@ -70,10 +97,12 @@ Failure OpenFailure(const std::string& device, const OpenRefusal& refusal) {
 
 OpenRefusal ExplainRefusal(const std::string& device, const QString& portName,
                            QSerialPort::SerialPortError error, const QString& errorText) {
-    OpenRefusal refusal{error, errorText, false, {}, false, {}};
+    OpenRefusal refusal{error, errorText, false, {}, false, {}, {}};
     if (error == QSerialPort::PermissionError) {
         refusal.accessDenied = access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
-        if (!refusal.accessDenied) {
+        if (refusal.accessDenied) {
+            refusal.serviceAccount = ServiceAccount();
+        } else {
             FindLockHolder(portName, refusal);
         }
     }

@@ -16,10 +16,14 @@ struct OpenRefusal {
     QString holder;             // the process that holds the port's lock file, if any
     bool holderEnded = false;   // the lock file names a process that no longer runs
     QString lockFile;           // the lock file that names the holder
+    // The account the program runs as, when it is a service's (one without a login shell): the
+    // advice is then for whoever set the service up, not for a user who can log in again.
+    QString serviceAccount;
 };
 
 // The failure for a port that would not open, worded so the operator knows what to do: a
-// device that is not there, a user outside the dialout group, another program on the port.
+// device that is not there, a user or a service's account outside the dialout group, another
+// program on the port.
 [[nodiscard]] Failure OpenFailure(const std::string& device, const OpenRefusal& refusal);
 
 // Looks up what the system says about a refused open of the device named portName.

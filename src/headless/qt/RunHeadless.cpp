@@ -2,13 +2,16 @@
 
 #include <QCoreApplication>
 #include <iostream>
+#include <optional>
 
 #include "common/Failure.h"
 #include "common/qt/EndSignals.h"
+#include "headless/LogPriority.h"
 #include "headless/qt/HeadlessProgram.h"
 #include "headless/qt/SystemdNotifier.h"
 #include "settings/FailureMessage.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFileCheck.h"
 
 namespace brisolant {
 
@@ -29,21 +32,31 @@ bool AsksForManualEntry(const SettingsPlace& place) {
 
 }  // namespace
 
-int RunHeadless(int& argc, char** argv, const SettingsPlace& place,
-                const std::string& journalPath) {
+int RefuseUnreadableSettings(const SettingsPlace& place, LogStyle style) {
+    const std::optional<Failure> problem = SettingsFileProblem(place.iniFilePath);
+    if (!problem) {
+        return 0;
+    }
+    std::cerr << style.Prefix(FailurePriority(problem->code())) << FailureMessageText(*problem)
+              << '\n';
+    return kSettingsFileExitCode;
+}
+
+int RunHeadless(int& argc, char** argv, const SettingsPlace& place, const HeadlessSetup& setup) {
     QCoreApplication app(argc, argv);
     if (AsksForManualEntry(place)) {
-        std::cerr << FailureMessageText(
-                         Failure(FailureCode::PromptWithoutWindow, place.iniFilePath))
-                  << '\n';
+        const Failure refusal(FailureCode::PromptWithoutWindow, place.iniFilePath);
+        std::cerr << setup.style.Prefix(FailurePriority(refusal.code()))
+                  << FailureMessageText(refusal) << '\n';
         return kHeadlessRefusedExitCode;
     }
-    const EndSignals ending([](int signal) {
-        std::cerr << "Ending on " << EndSignals::Name(signal) << '\n';
+    const EndSignals ending([style = setup.style](int signal) {
+        std::cerr << style.Prefix(LogPriority::Info) << "Ending on " << EndSignals::Name(signal)
+                  << '\n';
         QCoreApplication::exit(0);
     });
     SystemdNotifier manager;
-    HeadlessProgram program(place, journalPath, std::cerr, manager);
+    HeadlessProgram program(place, setup, std::cerr, manager);
     program.Start();
     const int exitCode = ending.Received() != 0 ? 0 : QCoreApplication::exec();
     program.End();

@@ -11,6 +11,10 @@ void SystemdNotifier::Ready() {
     (void)sd_notify(0, "READY=1");
 }
 
+void SystemdNotifier::Stopping() {
+    (void)sd_notify(0, "STOPPING=1");
+}
+
 void SystemdNotifier::Status(const std::string& text) {
     // One line: the protocol separates its fields with line ends.
     std::string line = "STATUS=" + text;

@@ -12,6 +12,7 @@ namespace brisolant {
 class SystemdNotifier : public ServiceManager {
   public:
     void Ready() override;
+    void Stopping() override;
     void Status(const std::string& text) override;
     void Alive() override;
 

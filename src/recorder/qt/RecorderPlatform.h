@@ -40,6 +40,9 @@ class RecorderPlatform {
     // received has gone through the receive handler.
     void ClosePort();
 
+    // Whether the writer's thread answered the previous heartbeat (ThreadedRecordWriter).
+    bool WriterHeartbeat() { return writer_.Heartbeat(); }
+
     SerialCommPort& Comm() { return comm_; }
     QtPortWatch& PortWatch() { return portWatch_; }
 

@@ -103,7 +103,7 @@ frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, Q
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     setModal(true);
-    setFixedSize(TwipsToPixels(*this, 9450), TwipsToPixels(*this, 4485));
+    setFixedSize(TwipsToPixels(*this, 9450), TwipsToPixels(*this, 4935));
     setFont(FieldFont());
 
     CreateFileGroup();
@@ -127,7 +127,7 @@ void frmSettings::CreateCommunicationGroup() {
     Frame1_ = new QGroupBox(QStringLiteral("Communication"), this);
     Frame1_->setObjectName(QStringLiteral("Frame1"));
     Frame1_->setFont(GroupFont());
-    Place(Frame1_, 6000, 30, 3345, 2415);
+    Place(Frame1_, 6000, 30, 3345, 2025);
 
     struct Row {
         QComboBox** combo;
@@ -136,7 +136,6 @@ void frmSettings::CreateCommunicationGroup() {
         QStringList items;
     };
     const Row rows[] = {
-        {&cboPort_, "cboPort", "Computer Port", PortChoices()},
         {&cboBaud_,
          "cboBaud",
          "Baud Rate",
@@ -154,6 +153,14 @@ void frmSettings::CreateCommunicationGroup() {
         Place(label, 270, top + 30, 1290 - kCaptionGap, 255);
         top += 390;
     }
+
+    // The port has a row of its own across the dialog, below both groups: a USB adapter's
+    // stable name (/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0) shows whole.
+    cboPort_ = MakeCombo(this, "cboPort", PortChoices());
+    Place(cboPort_, 1650, 4515, 7665, 315);
+    auto* label = new QLabel(QStringLiteral("Computer Port"), this);
+    label->setFont(FieldFont());
+    Place(label, 210, 4545, 1410 - kCaptionGap, 255);
 }
 
 // A device path such as /dev/serial/by-id/usb-… is longer than the box: the drop-down opens wide

@@ -36,6 +36,8 @@ constexpr ToolkitOption kToolkitOptions[] = {
 constexpr const char* kSettings = "settings";
 constexpr const char* kHeadless = "headless";
 constexpr const char* kStateDir = "state-dir";
+constexpr const char* kDataDir = "data-dir";
+constexpr const char* kMetricsFile = "metrics-file";
 
 void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
     parser.setApplicationDescription(
@@ -60,6 +62,18 @@ void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
         QStringLiteral("With --headless: keep the journal of waiting scans in this folder "
                        "instead of beside the settings file."),
         QStringLiteral("DIR")));
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kDataDir),
+        QStringLiteral("Record in this folder when the settings file sets no FilePath, instead "
+                       "of the user's data folder; it is made at the first scan."),
+        QStringLiteral("DIR")));
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kMetricsFile),
+        QStringLiteral("Keep the station's figures in this file for Prometheus "
+                       "(node_exporter's textfile collector): replaced whole at the start, "
+                       "after changes at most once a second, at least once a minute, and at "
+                       "the end."),
+        QStringLiteral("FILE")));
     for (const ToolkitOption& toolkit : kToolkitOptions) {
         QCommandLineOption option(
             QString::fromLatin1(toolkit.name), QString::fromLatin1(toolkit.description),
@@ -116,6 +130,22 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         line.action = CommandLine::Action::Refuse;
         line.text =
             program + QStringLiteral(": --state-dir needs a folder, and --headless") + tryHelp;
+        return line;
+    }
+    line.dataDir = parser.value(QString::fromLatin1(kDataDir));
+    if (parser.isSet(QString::fromLatin1(kDataDir)) && line.dataDir.isEmpty()) {
+        line.action = CommandLine::Action::Refuse;
+        line.text = program + QStringLiteral(": --data-dir needs a folder") + tryHelp;
+        return line;
+    }
+    // node_exporter's textfile collector reads the files that end in ".prom" alone.
+    line.metricsFile = parser.value(QString::fromLatin1(kMetricsFile));
+    if (parser.isSet(QString::fromLatin1(kMetricsFile)) &&
+        (!line.metricsFile.endsWith(QStringLiteral(".prom")) ||
+         line.metricsFile.endsWith(QStringLiteral("/.prom")))) {
+        line.action = CommandLine::Action::Refuse;
+        line.text = program + QStringLiteral(": --metrics-file needs a file name ending in .prom") +
+                    tryHelp;
         return line;
     }
     const bool helpAll = parser.isSet(QStringLiteral("help-all"));

@@ -14,6 +14,8 @@ struct CommandLine {
     QString settingsFile;   // --settings FILE; empty when not given
     bool headless = false;  // --headless
     QString stateDir;       // --state-dir DIR, only with --headless; empty when not given
+    QString dataDir;        // --data-dir DIR; empty when not given
+    QString metricsFile;    // --metrics-file FILE; empty when not given
     QString text;           // the help text, or for Refuse the message
 };
 

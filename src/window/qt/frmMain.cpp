@@ -49,10 +49,20 @@ frmMain::~frmMain() {
     platform_.ClosePort();
 }
 
+// Every step may change what the site's monitoring sees.
 template <typename Step>
 void frmMain::Run(Step&& step) {
     RunGuarded(std::forward<Step>(step),
                [this](const Failure& failure) { recorder().ShowFailure(failure); });
+    if (metrics_) {
+        metrics_->Changed();
+    }
+}
+
+void frmMain::KeepMetrics(MetricsSetup setup, MetricsWriter::Report report) {
+    metrics_.emplace(
+        std::move(setup), [this] { return recorder().Figures(); }, std::move(report));
+    metrics_->Start();
 }
 
 void frmMain::ConnectCommands() {
@@ -133,6 +143,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     prompt_.EndWithoutAsking();
     platform_.ClosePort();
     Run([this] { logic_->Form_Unload(); });
+    if (metrics_) {
+        metrics_->Stop();
+    }
     event->accept();
     QCoreApplication::quit();
 }
@@ -141,6 +154,9 @@ void frmMain::EndAfterSignal(MessagePresenter& console) {
     prompt_.EndWithoutAsking();
     platform_.ClosePort();
     Run([this, &console] { logic_->Unload(console); });
+    if (metrics_) {
+        metrics_->Stop();
+    }
 }
 
 void frmMain::SetStatusText(const std::string& text) {

@@ -4,11 +4,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/qt/QtMessagePresenter.h"
 #include "device/LineStatusView.h"
 #include "device/qt/QtEventPump.h"
+#include "recorder/qt/MetricsWriter.h"
 #include "recorder/qt/RecorderPlatform.h"
 #include "scan/ScanDisplay.h"
 #include "window/DataFileReader.h"
@@ -49,6 +51,10 @@ class frmMain : public QMainWindow,
     void SetAfterSettingsDialog(std::function<void()> step) {
         after_settings_dialog_ = std::move(step);
     }
+
+    // From now on the station's figures go to a metrics file for the site's monitoring, written
+    // for the last time when the window closes.
+    void KeepMetrics(MetricsSetup setup, MetricsWriter::Report report);
 
     MainWindowLogic& Logic() { return *logic_; }
     Recorder& recorder() { return logic_->recorder(); }
@@ -150,6 +156,7 @@ class frmMain : public QMainWindow,
     ThreadedDataFileReader dataFileReader_;
     std::unique_ptr<MainWindowLogic> logic_;
     std::function<void()> after_settings_dialog_;
+    std::optional<MetricsWriter> metrics_;
 };
 
 }  // namespace brisolant

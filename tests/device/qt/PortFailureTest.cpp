@@ -21,33 +21,44 @@ TEST(PortFailureTest, EachRefusalTellsTheOperatorWhatToDo) {
     const std::string device = "/dev/ttyUSB0";
     const Case cases[] = {
         {"not there",
-         {QSerialPort::DeviceNotFoundError, "No such file or directory", false, {}, false, {}},
+         {QSerialPort::DeviceNotFoundError, "No such file or directory", false, {}, false, {}, {}},
          "Status: 209 The serial device is not there (unplugged or switched off): /dev/ttyUSB0"},
         {"no permission",
-         {QSerialPort::PermissionError, "Permission denied", true, {}, false, {}},
+         {QSerialPort::PermissionError, "Permission denied", true, {}, false, {}, {}},
          "Status: 208 No permission to open the serial port: add the user to the dialout group "
          "(sudo adduser USER dialout), then log out and in again: /dev/ttyUSB0"},
+        {"no permission for a service's account",
+         {QSerialPort::PermissionError, "Permission denied", true, {}, false, {}, "brisolant"},
+         "Status: 208 No permission to open the serial port: add the service's account "
+         "brisolant to the dialout group (SupplementaryGroups=dialout in its unit, or sudo "
+         "adduser brisolant dialout), then restart the service: /dev/ttyUSB0"},
         {"locked",
          {QSerialPort::PermissionError,
           "Permission error while locking the device",
           false,
           "brisolant (process 4242)",
           false,
+          {},
           {}},
          "Status: 210 The serial port is in use by another program: /dev/ttyUSB0, held by "
          "brisolant (process 4242)"},
         {"a lock left by a program that has ended",
-         {QSerialPort::PermissionError, "Permission error while locking the device", false,
-          "brisolant (process 4075)", true, "/run/lock/LCK.._dev_ttyUSB0"},
+         {QSerialPort::PermissionError,
+          "Permission error while locking the device",
+          false,
+          "brisolant (process 4075)",
+          true,
+          "/run/lock/LCK.._dev_ttyUSB0",
+          {}},
          "Status: 210 The serial port is in use by another program: /dev/ttyUSB0: its lock file "
          "/run/lock/LCK.._dev_ttyUSB0 names brisolant (process 4075), which no longer runs; "
          "remove that stale lock file"},
         {"busy",
-         {QSerialPort::PermissionError, "Device or resource busy", false, {}, false, {}},
+         {QSerialPort::PermissionError, "Device or resource busy", false, {}, false, {}, {}},
          "Status: 210 The serial port is in use by another program: /dev/ttyUSB0: Device or "
          "resource busy"},
         {"other",
-         {QSerialPort::UnknownError, "Input/output error", false, {}, false, {}},
+         {QSerialPort::UnknownError, "Input/output error", false, {}, false, {}, {}},
          "Status: 202 Cannot open the serial port: /dev/ttyUSB0: Input/output error"},
     };
     for (const Case& c : cases) {

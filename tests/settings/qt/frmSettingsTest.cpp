@@ -181,8 +181,8 @@ TEST_F(frmSettingsTest, PortListOffersCommOneToFourFirst) {
     }
 }
 
-// A USB adapter's path is far longer than the box: the box shows it whole as a tooltip and
-// its drop-down opens wide enough for the longest entry.
+// A USB adapter's stable path shows whole in the box, as a tooltip too, and the drop-down opens
+// wide enough for the longest entry.
 TEST_F(frmSettingsTest, ALongDevicePathCanBeReadInFull) {
     const QString path =
         QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
@@ -191,6 +191,7 @@ TEST_F(frmSettingsTest, ALongDevicePathCanBeReadInFull) {
     auto* port = Find<QComboBox>("cboPort");
 
     EXPECT_EQ(port->currentText(), path);
+    EXPECT_LE(QFontMetrics(port->font()).horizontalAdvance(path), port->lineEdit()->width());
     EXPECT_EQ(port->toolTip(), path);
     port->setEditText(QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(port->toolTip(), "/dev/ttyUSB0");
