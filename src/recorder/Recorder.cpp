@@ -28,6 +28,9 @@ void Recorder::LoadSettingsAndOpenPort() {
     LoadSettings(settings_, services_.place, services_.messages);
     // Waiting scans go to the folder named now: a corrected folder releases them.
     services_.writer.SetDestination({settings_.FilePath, settings_.CreateFilePath});
+    services_.writer.SetDatabase(
+        {settings_.DatabaseConnection,
+         settings_.DatabaseConnection.empty() ? std::string() : DatabaseStationName(settings_)});
     keeper_.Open(settings_);
     services_.scans.SetFileText("File: " + settings_.FilePath + processor_.DataFileName());
     CommPort& comm = services_.comm;
@@ -63,7 +66,11 @@ void Recorder::Record(FinishedRecord record) {
     }
     ++submitted_;
     ++outstanding_;
-    services_.writer.Submit(std::move(record.fileName), std::move(record.line));
+    std::optional<CentralRecord> central;
+    if (!settings_.DatabaseConnection.empty()) {
+        central = std::move(record.central);
+    }
+    services_.writer.Submit(std::move(record.fileName), std::move(record.line), std::move(central));
 }
 
 void Recorder::TakeWriterNews() {
@@ -79,9 +86,16 @@ void Recorder::TakeWriterNews() {
     for (const Failure& notice : news.notices) {
         status_.ShowFailure(notice);
     }
-    if (news.status) {
-        writer_status_ = std::move(*news.status);
-        status_.SetWriterTrouble(StatusFailure(writer_status_));
+    if (news.status || news.database) {
+        if (news.status) {
+            writer_status_ = std::move(*news.status);
+        }
+        if (news.database) {
+            database_status_ = std::move(*news.database);
+        }
+        // The data file's trouble first: the database is a second destination.
+        std::optional<Failure> trouble = StatusFailure(writer_status_);
+        status_.SetWriterTrouble(trouble ? trouble : DatabaseFailure(database_status_));
     }
 }
 

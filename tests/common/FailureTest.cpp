@@ -51,6 +51,10 @@ TEST(FailureTest, EveryCodeHasItsOwnDescription) {
                                  FailureCode::JournalRead,
                                  FailureCode::JournalMark,
                                  FailureCode::JournalDoneMark,
+                                 FailureCode::DatabaseWaiting,
+                                 FailureCode::DatabaseOutboxWrite,
+                                 FailureCode::DatabaseOutboxRead,
+                                 FailureCode::DatabaseOutboxDamaged,
                                  FailureCode::DataFolderNotAnswering};
     std::set<std::string_view> seen;
     for (FailureCode code : codes) {
