@@ -345,5 +345,101 @@ TEST_F(DatabaseServerTest, TheShippedSchemaIsTheTableTheProgramCreates) {
     EXPECT_FALSE(delivery.Attempt().trouble);
 }
 
+// A session that logs its steps among the file layer's and dies where the file layer would:
+// before the insert is sent, and once it is committed, before the program hears of it.
+class StepSession : public DatabaseSession {
+  public:
+    explicit StepSession(test::FakeFileLayer& files) : files_(files) {}
+    DatabaseError Open(const std::string& connection) override { return real_.Open(connection); }
+    void Close() override { real_.Close(); }
+    bool IsOpen() const override { return real_.IsOpen(); }
+    DatabaseError LastSeq(const std::string& station, std::uint64_t& seq) override {
+        return real_.LastSeq(station, seq);
+    }
+    DatabaseError Insert(std::span<const CentralRecord> records) override {
+        Step("insert");
+        DatabaseError error = real_.Insert(records);
+        Step("committed");
+        return error;
+    }
+
+  private:
+    void Step(const std::string& step) {
+        files_.steps.push_back(step);
+        if (files_.crashAt == static_cast<long>(files_.steps.size()) - 1) {
+            throw test::SimulatedCrash();
+        }
+    }
+    test::FakeFileLayer& files_;
+    PgDatabaseSession real_;
+};
+
+// One run of the writer's part of a delivery, in the order the writer's thread takes it: what
+// the outbox kept goes first, new records are kept, then all are sent and marked committed.
+void DeliveryRun(test::FakeFileLayer& files, const std::string& outboxPath,
+                 const std::string& connection, int first, int last) {
+    DatabaseOutbox outbox(files, outboxPath);
+    DatabaseDelivery delivery(std::make_unique<StepSession>(files));
+    delivery.SetTarget({connection, "north"});
+    delivery.Add(outbox.Open());
+    std::vector<CentralRecord> records;
+    for (int n = first; n <= last; ++n) {
+        records.push_back(RecordFor(n));
+        records.back().station = "north";
+    }
+    outbox.Keep(records);
+    delivery.Add({records.begin(), records.end()});
+    for (int attempt = 0; attempt < 2 && delivery.HasWork(); ++attempt) {
+        const DeliveryReport report = delivery.Attempt();
+        if (report.lastSeq) {
+            outbox.NumberAbove(*report.lastSeq);
+        }
+        if (report.committedThrough) {
+            outbox.Committed(*report.committedThrough);
+        }
+    }
+}
+
+TEST_F(DatabaseServerTest, AProgramKilledAtAnyStepOfADeliveryLeavesEachRecordOnce) {
+    test::FakeFileLayer steps;
+    const auto prepare = [&](const TempDir& folder) {
+        server->Query("DROP TABLE IF EXISTS scan_records");
+        DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 1, 2);
+    };
+    {
+        TempDir folder;
+        prepare(folder);
+        steps.steps.clear();
+        DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 3, 5);
+    }
+    const long count = static_cast<long>(steps.steps.size());
+    ASSERT_GT(count, 8);
+    for (long crashAt = 0; crashAt < count; ++crashAt) {
+        SCOPED_TRACE("crash at step " + std::to_string(crashAt) + " of " + std::to_string(count));
+        TempDir folder;
+        prepare(folder);
+        steps.steps.clear();
+        steps.crashAt = crashAt;
+        bool crashed = false;
+        try {
+            DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 3, 5);
+        } catch (const test::SimulatedCrash&) {
+            crashed = true;
+        }
+        steps.crashAt = -1;
+        EXPECT_TRUE(crashed);
+        DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 6, 6);
+        // Of records 3 to 5, those whose outbox records were whole when the program died are
+        // kept (a crash mid-append may leave the first ones whole); whatever was kept is in the
+        // table once, in order, and so is the next run's.
+        const std::vector<std::string> table = TableLines();
+        std::vector<std::string> expected = Lines(1, 2 + static_cast<int>(table.size()) - 3);
+        expected.push_back(RecordFor(6).line);
+        EXPECT_EQ(table, expected);
+        EXPECT_EQ(server->Query("SELECT count(*) = count(DISTINCT seq) FROM scan_records"),
+                  std::vector<std::string>{"t"});
+    }
+}
+
 }  // namespace
 }  // namespace brisolant
