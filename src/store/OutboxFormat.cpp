@@ -163,8 +163,9 @@ OutboxIndex ParseOutbox(std::string_view text) {
                 index.waiting.pop_front();
             }
             lastSeq = std::max(lastSeq, parsed->seq);
-        } else if (parsed->seq > 0) {
-            lastSeq = std::max(lastSeq, parsed->seq - 1);
+        } else {
+            // The next number, written ahead of the records still waiting, which have lower ones.
+            index.nextSeq = std::max(index.nextSeq, parsed->seq);
         }
         index.nextSeq = std::max(index.nextSeq, lastSeq + 1);
     }
