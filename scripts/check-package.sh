@@ -39,6 +39,7 @@ expected=(
     /usr/share/doc/brisolant/changelog.Debian.gz
     /usr/lib/systemd/system/brisolant@.service
     /etc/brisolant/example.ini
+    /usr/share/brisolant/schema.sql
 )
 for size in 16 22 24 32 48 64; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/brisolant.png")
@@ -47,7 +48,7 @@ for path in "${expected[@]}"; do
     grep -qx "$path" "$work/contents" || fail "the package lacks $path"
 done
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libqt6widgets6 libqt6serialport6 adduser; do
+for library in libqt6widgets6 libqt6serialport6 libpq5 adduser; do
     [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
