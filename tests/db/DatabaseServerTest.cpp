@@ -331,6 +331,29 @@ TEST_F(DatabaseServerTest, LatinOneBytesOfABarcodeAreKept) {
         std::vector<std::string>{"434146c92d2271756f746564225c7b787d|CAF\xc3\x89-\"quoted\"\\{x}"});
 }
 
+// The README's example query, as written there, counts the records per station and hour.
+TEST_F(DatabaseServerTest, TheReadmesExampleQueryWorksAsWritten) {
+    std::stringstream readme;
+    readme << std::ifstream(BRISOLANT_README).rdbuf();
+    const std::string text = readme.str();
+    const std::size_t section = text.find("## Central records");
+    ASSERT_NE(section, std::string::npos);
+    const std::size_t start = text.find("```sql\n", section);
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = text.find("```", start + 7);
+    const std::string query = text.substr(start + 7, end - start - 7);
+    server->Query(kScanRecordsTable);
+    server->Query(
+        "INSERT INTO scan_records (station, seq, arrived_at, line) VALUES"
+        " ('north', 1, '2026-12-10 19:05:00+00', 'a'), ('north', 2, '2026-12-10 19:55:00+00', 'b'),"
+        " ('north', 3, '2026-12-10 20:01:00+00', 'c'), ('south', 1, '2026-12-10 19:30:00+00', "
+        "'d')");
+    EXPECT_EQ(server->Query("SET TimeZone = 'UTC'; " + query),
+              (std::vector<std::string>{"north|2026-12-10 19:00:00+00|2",
+                                        "north|2026-12-10 20:00:00+00|1",
+                                        "south|2026-12-10 19:00:00+00|1"}));
+}
+
 TEST_F(DatabaseServerTest, TheShippedSchemaIsTheTableTheProgramCreates) {
     std::stringstream schema;
     schema << std::ifstream(BRISOLANT_SCHEMA_SQL).rdbuf();
