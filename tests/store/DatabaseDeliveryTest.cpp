@@ -35,6 +35,7 @@ struct FakeDatabase {
     std::optional<std::string> refuse;  // every call fails with it while set
     bool hang = false;                  // inserts wait until it is cleared
     int opens = 0;
+    int inserting = 0;  // inserts under way, on a thread the writer may have let go
 
     std::vector<std::string> Lines() {
         std::lock_guard lock(mutex);
@@ -69,7 +70,10 @@ class FakeSession : public DatabaseSession {
     }
     DatabaseError Insert(std::span<const CentralRecord> records) override {
         std::unique_lock lock(db_.mutex);
+        ++db_.inserting;
         db_.released.wait(lock, [&] { return !db_.hang; });
+        --db_.inserting;
+        db_.released.notify_all();
         if (db_.refuse) {
             open_ = false;
             return db_.refuse;
@@ -160,7 +164,13 @@ class DatabaseWriterTest : public ::testing::Test {
         fs::create_directory(dir.folder() + "data");
         writer.SetDestination({dir.folder() + "data/"});
     }
-    ~DatabaseWriterTest() override { db.Hang(false); }
+    // A hung insert's thread is let go by the writer's stop: it must be done with the database
+    // before the database goes.
+    ~DatabaseWriterTest() override {
+        db.Hang(false);
+        std::unique_lock lock(db.mutex);
+        db.released.wait(lock, [&] { return db.inserting == 0; });
+    }
 
     void Submit(int n) {
         CentralRecord record;
