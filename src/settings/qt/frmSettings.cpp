@@ -124,6 +124,10 @@ frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, Q
     SetFocusOrder();
     FitCaptions(this);
     ShowValues(DialogValuesFrom(settings));
+    // The name the station has in the table while the box is left empty.
+    Settings unnamed = settings;
+    unnamed.DatabaseStation.clear();
+    txtStation_->setPlaceholderText(FromEightBitText(DatabaseStationName(unnamed)));
     FitPortList();
     cmdOK_->setFocus();
 }

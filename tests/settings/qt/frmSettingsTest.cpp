@@ -434,6 +434,8 @@ TEST_F(frmSettingsTest, TheDatabaseConnectionIsShownAndStoredWithoutItsPassword)
 TEST_F(frmSettingsTest, AConnectionNamedOnceCanBeClearedAgain) {
     WriteSettingsFile("[DATABASE]\r\nConnection=host=records.depot\r\n");
     Open();
+    EXPECT_EQ(Find<QLineEdit>("txtStation")->placeholderText(), "Orvane")
+        << "the settings file's name, which the station has while the box is empty";
     Find<QLineEdit>("txtConnection")->clear();
     PressOK();
     EXPECT_EQ(StoredValue("DATABASE", "Connection"), "");
