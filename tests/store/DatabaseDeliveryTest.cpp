@@ -167,6 +167,8 @@ class DatabaseWriterTest : public ::testing::Test {
     // A hung insert's thread is let go by the writer's stop: it must be done with the database
     // before the database goes.
     ~DatabaseWriterTest() override {
+        // Lines still being written are let finish: the writer's threads use the test's files.
+        (void)writer.Stop(seconds(60));
         db.Hang(false);
         std::unique_lock lock(db.mutex);
         db.released.wait(lock, [&] { return db.inserting == 0; });
