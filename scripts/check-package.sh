@@ -41,6 +41,7 @@ expected=(
     /usr/lib/tmpfiles.d/brisolant.conf
     /usr/share/brisolant/prometheus/brisolant-alerts.yml
     /etc/brisolant/example.ini
+    /usr/share/brisolant/schema.sql
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/brisolant.png")
@@ -49,7 +50,7 @@ for path in "${expected[@]}"; do
     grep -qx "$path" "$work/contents" || fail "the package lacks $path"
 done
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libqt6widgets6 libqt6serialport6 adduser acl; do
+for library in libqt6widgets6 libqt6serialport6 libpq5 adduser acl; do
     [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

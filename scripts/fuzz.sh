@@ -7,7 +7,7 @@
 # Usage: scripts/fuzz.sh [seconds-per-target] [--keep] [target...]
 #   seconds-per-target  how long each target runs (default 60)
 #   --keep              merge inputs that reach new coverage into tests/fuzz/corpus/<target>
-#   target              fuzz_scan_path, fuzz_framing, fuzz_profile, fuzz_journal (default:
+#   target              fuzz_scan_path, fuzz_framing, fuzz_profile, fuzz_journal, fuzz_outbox (default:
 #                       all of them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +27,7 @@ for arg in "$@"; do
     esac
 done
 if ((${#targets[@]} == 0)); then
-    targets=(fuzz_scan_path fuzz_framing fuzz_profile fuzz_journal)
+    targets=(fuzz_scan_path fuzz_framing fuzz_profile fuzz_journal fuzz_outbox)
 fi
 
 # Longest input each target is given. The scan path reaches positions near 32,767 through its

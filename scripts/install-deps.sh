@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config ccache
-    qt6-base-dev qt6-serialport-dev libgl-dev libsystemd-dev
+    qt6-base-dev qt6-serialport-dev libgl-dev libsystemd-dev libpq-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
     dpkg-dev desktop-file-utils appstream lintian man-db systemd adduser acl
     python3-fusepy fuse3
     prometheus prometheus-node-exporter  # promtool and node_exporter, for the monitoring's tests
+    postgresql                           # a throwaway server for the central records' tests
 )
 
 missing=()

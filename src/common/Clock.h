@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace brisolant {
 
 // A local date and time of day, as the wall clock shows it.
@@ -17,6 +19,10 @@ class Clock {
     virtual ~Clock() = default;
     virtual LocalDateTime Now() const = 0;
 };
+
+// "2026-12-10 19:15:00+01:00": the local time with the offset from UTC that the machine's time
+// zone gives it, so that a reader elsewhere knows the moment.
+std::string TimestampWithOffset(const LocalDateTime& local);
 
 // The machine's local clock.
 class SystemClock : public Clock {

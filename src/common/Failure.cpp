@@ -64,6 +64,15 @@ std::string_view FailureDescription(FailureCode code) {
         case FailureCode::JournalDoneMark:
             return "Written scans could not be marked done in the journal; the next start finds "
                    "them in their data files and does not write them again";
+        case FailureCode::DatabaseWaiting:
+            return "Records waiting for the database";
+        case FailureCode::DatabaseOutboxWrite:
+            return "The database outbox cannot keep records; they are delivered while the "
+                   "program runs, and lost to the database if it ends first";
+        case FailureCode::DatabaseOutboxRead:
+            return "The database outbox cannot be read; records are kept in memory only";
+        case FailureCode::DatabaseOutboxDamaged:
+            return "The database outbox was damaged";
         case FailureCode::CounterOverflow:
             return "The scan counter is full";
         case FailureCode::PortNotOpen:

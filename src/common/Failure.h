@@ -35,6 +35,11 @@ enum class FailureCode : int {
     JournalRead = 141,
     JournalMark = 142,
     JournalDoneMark = 143,
+    // Records on their way to the site's database, and their outbox
+    DatabaseWaiting = 151,
+    DatabaseOutboxWrite = 152,
+    DatabaseOutboxRead = 153,
+    DatabaseOutboxDamaged = 154,
     // Scan counting and reception
     CounterOverflow = 131,
     // Serial port

@@ -61,6 +61,10 @@ LogPriority FailurePriority(FailureCode code) {
         case FailureCode::DataFolderNotAnswering:
         case FailureCode::JournalRead:
         case FailureCode::JournalMark:
+        // Records for the site's database cannot be kept until it takes them.
+        case FailureCode::DatabaseOutboxWrite:
+        case FailureCode::DatabaseOutboxRead:
+        case FailureCode::DatabaseOutboxDamaged:
         // The program cannot run as it should.
         case FailureCode::AlreadyRunning:
         case FailureCode::RunLockUnavailable:
@@ -73,6 +77,8 @@ LogPriority FailurePriority(FailureCode code) {
         // Records are written; what is wrong is around them.
         case FailureCode::DataFileRead:
         case FailureCode::JournalDoneMark:
+        // The data file has every record; the site's database waits for them.
+        case FailureCode::DatabaseWaiting:
         case FailureCode::CounterOverflow:
         case FailureCode::PortNotOpen:
         case FailureCode::PortOpenFailed:

@@ -28,6 +28,9 @@ void Recorder::LoadSettingsAndOpenPort() {
     LoadSettings(settings_, services_.place, services_.messages);
     // Waiting scans go to the folder named now: a corrected folder releases them.
     services_.writer.SetDestination({settings_.FilePath, settings_.CreateFilePath});
+    services_.writer.SetDatabase(
+        {settings_.DatabaseConnection,
+         settings_.DatabaseConnection.empty() ? std::string() : DatabaseStationName(settings_)});
     keeper_.Open(settings_);
     services_.scans.SetFileText("File: " + settings_.FilePath + processor_.DataFileName());
     CommPort& comm = services_.comm;
@@ -66,7 +69,11 @@ void Recorder::Record(FinishedRecord record) {
     }
     ++submitted_;
     ++outstanding_;
-    services_.writer.Submit(std::move(record.fileName), std::move(record.line));
+    std::optional<CentralRecord> central;
+    if (!settings_.DatabaseConnection.empty()) {
+        central = std::move(record.central);
+    }
+    services_.writer.Submit(std::move(record.fileName), std::move(record.line), std::move(central));
 }
 
 void Recorder::TakeWriterNews() {
@@ -82,9 +89,16 @@ void Recorder::TakeWriterNews() {
     for (const Failure& notice : news.notices) {
         status_.ShowFailure(notice);
     }
-    if (news.status) {
-        writer_status_ = std::move(*news.status);
-        status_.SetWriterTrouble(StatusFailure(writer_status_));
+    if (news.status || news.database) {
+        if (news.status) {
+            writer_status_ = std::move(*news.status);
+        }
+        if (news.database) {
+            database_status_ = std::move(*news.database);
+        }
+        // The data file's trouble first: the database is a second destination.
+        std::optional<Failure> trouble = StatusFailure(writer_status_);
+        status_.SetWriterTrouble(trouble ? trouble : DatabaseFailure(database_status_));
     }
 }
 
@@ -117,8 +131,14 @@ void Recorder::CountWritten(const std::vector<WrittenRecord>& records) {
 
 RecorderFigures Recorder::Figures() const {
     const std::optional<Failure>& trouble = status_.WriterTrouble();
-    return {recorded_, status_.Discarded(), outstanding_, services_.comm.PortOpen(),
-            trouble ? trouble->number() : 0};
+    return {recorded_,
+            status_.Discarded(),
+            outstanding_,
+            services_.comm.PortOpen(),
+            trouble ? trouble->number() : 0,
+            !settings_.DatabaseConnection.empty(),
+            database_status_.waiting,
+            database_status_.delivered};
 }
 
 void Recorder::ResetCounter() {

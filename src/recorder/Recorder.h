@@ -86,6 +86,9 @@ class Recorder : public ScanSink {
     const ReceiveState& Reception() const { return handler_.State(); }
     // The figures for the site's monitoring.
     RecorderFigures Figures() const;
+    // Records waiting for the site's database and those it committed in this run, as the
+    // writer last told them.
+    const DatabaseStatus& Database() const { return database_status_; }
 
   private:
     void Record(FinishedRecord record);
@@ -99,6 +102,7 @@ class Recorder : public ScanSink {
     CommHandler handler_;
     PortKeeper keeper_;
     WriterStatus writer_status_;
+    DatabaseStatus database_status_;
     ScanCounter counter_;
     std::uint64_t submitted_ = 0;  // record lines handed to the writer
     std::size_t outstanding_ = 0;  // of those and the journal's, the ones not yet written

@@ -80,6 +80,14 @@ std::string MetricsText(const StationSample& sample) {
                  "The status number of the failure that holds scans back from their files; 0 "
                  "when none does.",
                  figures.writerTrouble);
+    if (figures.database) {
+        families.Add("brisolant_db_waiting", "gauge",
+                     "Records kept for the site's database and not yet committed by it.",
+                     figures.databaseWaiting);
+        families.Add("brisolant_db_delivered_total", "counter",
+                     "Records the site's database committed since the program started.",
+                     figures.databaseDelivered);
+    }
     families.Add("brisolant_start_time_seconds", "gauge",
                  "When the program started, in seconds since the epoch.", sample.startTime);
     families.Add("brisolant_metrics_timestamp_seconds", "gauge",

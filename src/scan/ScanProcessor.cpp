@@ -1,6 +1,9 @@
 #include "scan/ScanProcessor.h"
 
+#include <algorithm>
+
 #include "common/Failure.h"
+#include "scan/CentralFields.h"
 #include "scan/DataFile.h"
 #include "scan/Measurements.h"
 #include "scan/ScanPipeline.h"
@@ -29,14 +32,25 @@ FinishedRecord ScanProcessor::Process(const std::string& text) {
     ShowRecord(result.shown);
 
     std::string& line = result.recordLine;
+    std::string answer;
     if (settings_.ManualEntryData) {
-        AddManualEntry(line, prompt_.Ask(kManualEntryTitle, kManualEntryPrompt), settings_);
+        answer = prompt_.Ask(kManualEntryTitle, kManualEntryPrompt);
+        AddManualEntry(line, answer, settings_);
     }
     // A name no file can have would hold up every scan behind it for good.
     if (!IsUsableFileName(data_file_name_)) {
         throw Failure(FailureCode::DataFileBadName, "\"" + OneLineText(data_file_name_) + "\"");
     }
-    return {data_file_name_, std::move(line)};
+    if (settings_.DatabaseConnection.empty()) {
+        return {data_file_name_, std::move(line), {}};
+    }
+    // The manual entry field as the line holds it: the answer cut to its width, on one line.
+    const std::size_t entryWidth = std::min(line.size(), ScanRecord().ManualEntry.Width());
+    const std::string_view entry = settings_.ManualEntryData
+                                       ? std::string_view(line).substr(line.size() - entryWidth)
+                                       : std::string_view();
+    CentralRecord central = CentralFields(result.shown, now, entry, line, locale_);
+    return {data_file_name_, std::move(line), std::move(central)};
 }
 
 // The window shows the texts as parsed and converted, unit words included.

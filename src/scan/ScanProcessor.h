@@ -8,6 +8,7 @@
 #include "scan/ScanDisplay.h"
 #include "scan/ScanRecord.h"
 #include "settings/Settings.h"
+#include "store/CentralRecord.h"
 
 namespace brisolant {
 
@@ -15,6 +16,7 @@ namespace brisolant {
 struct FinishedRecord {
     std::string fileName;
     std::string line;
+    CentralRecord central;  // the same scan for the site's database
 };
 
 // Turns one complete scan into its record line: names the day's data file, stamps the date and

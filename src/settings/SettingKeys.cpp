@@ -11,10 +11,11 @@ using D = SettingsDialogValues;
 
 constexpr std::string_view kCommunication = "COMMUNICATION";
 constexpr std::string_view kSettings = "SETTINGS";
+constexpr std::string_view kDatabase = "DATABASE";
 
 // Two keys are read under another letter case than they are written; profile names match
 // without regard to case, so both reach the same entry.
-const std::array<SettingKey, 15> kSettingKeys{{
+const std::array<SettingKey, 17> kSettingKeys{{
     {kCommunication, "CommPort", "CommPort", "1", &S::CommPort, &D::CommPort},
     {kCommunication, "BaudRate", "BaudRate", "9600", &S::BaudRate, &D::BaudRate},
     {kCommunication, "DataBits", "DataBits", "8", &S::DataBits, &D::DataBits},
@@ -31,6 +32,8 @@ const std::array<SettingKey, 15> kSettingKeys{{
     {kSettings, "FileDelimiter", "FileDelimiter", ",", &S::FileDelimiter, &D::FileDelimiter},
     {kSettings, "ConvertCMtoMM", "ConvertCMtoMM", "0", &S::ConvertCMtoMM, &D::ConvertCMtoMM},
     {kSettings, "LogFileType", "LogFileType", "0", &S::LogFileType, &D::LogFileType},
+    {kDatabase, "Connection", "Connection", "", &S::DatabaseConnection, &D::DatabaseConnection},
+    {kDatabase, "Station", "Station", "", &S::DatabaseStation, &D::DatabaseStation},
 }};
 
 }  // namespace

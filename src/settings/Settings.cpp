@@ -7,6 +7,7 @@
 
 #include "common/Failure.h"
 #include "common/FolderCreation.h"
+#include "settings/DatabaseConnection.h"
 #include "settings/FailureMessage.h"
 #include "settings/ProfileDisk.h"
 #include "settings/ProfileFile.h"
@@ -138,6 +139,13 @@ void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
         ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingNotAFileName, detail));
         settings.BranchID.clear();
     }
+    if (HoldsPassword(settings.DatabaseConnection)) {
+        const std::string detail =
+            "[DATABASE] Connection holds a password, which the program does not use: it reads "
+            "passwords from ~/.pgpass or PGPASSFILE. It connects without it.";
+        ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingTypeMismatch, detail));
+        settings.DatabaseConnection = WithoutPassword(settings.DatabaseConnection);
+    }
 }
 
 bool IsFilePath(const SettingKey& key) {
@@ -146,7 +154,16 @@ bool IsFilePath(const SettingKey& key) {
 }
 
 // The text the dialog's OK writes for a key; nothing when the key is not written.
-std::optional<std::string> WrittenText(const SettingsDialogValues& values, const SettingKey& key) {
+std::optional<std::string> WrittenText(const SettingsDialogValues& values, const SettingKey& key,
+                                       const std::optional<std::string>& file) {
+    if (key.section == "DATABASE") {
+        const std::string& value =
+            values.*std::get<std::string SettingsDialogValues::*>(key.dialogField);
+        if (value.empty() && (!file || !FindProfileValue(*file, key.section, key.readName))) {
+            return std::nullopt;
+        }
+        return key.readName == "Connection" ? WithoutPassword(value) : value;
+    }
     return std::visit(
         [&](auto member) -> std::optional<std::string> {
             const auto& value = values.*member;
@@ -217,7 +234,20 @@ SettingsDialogValues DialogValuesFrom(const Settings& settings) {
     values.ConvertCMtoMM = settings.ConvertCMtoMM;
     values.LogFileType =
         settings.LogFileType >= 0 && settings.LogFileType <= 2 ? settings.LogFileType : -1;
+    values.DatabaseConnection = settings.DatabaseConnection;
+    values.DatabaseStation = settings.DatabaseStation;
     return values;
+}
+
+std::string DatabaseStationName(const Settings& settings) {
+    if (!settings.DatabaseStation.empty()) {
+        return settings.DatabaseStation;
+    }
+    std::string name = settings.IniFilePath.substr(settings.IniFilePath.find_last_of('/') + 1);
+    if (name.ends_with(".ini")) {
+        name.resize(name.size() - 4);
+    }
+    return name;
 }
 
 void SaveSettings(const SettingsDialogValues& values, const std::string& iniFilePath,
@@ -228,10 +258,16 @@ void SaveSettings(const SettingsDialogValues& values, const std::string& iniFile
             CreateFolderPath(iniFilePath.substr(0, slash));  // a failure shows as a refused write
         }
     }
+    std::optional<std::string> file;
+    try {
+        file = ReadProfileFile(iniFilePath, FailureCode::ProfileReadFailed);
+    } catch (const Failure&) {
+        // A file that cannot be read has no [DATABASE] keys to clear.
+    }
     // A refused write does not stop the later ones; the operator learns of it once.
     bool allStored = true;
     for (const SettingKey& key : SettingKeys()) {
-        if (const auto text = WrittenText(values, key)) {
+        if (const auto text = WrittenText(values, key, file)) {
             allStored &= INIWriteSetting(std::string(key.section), std::string(key.writeName),
                                          *text, iniFilePath, messages);
         }

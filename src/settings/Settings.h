@@ -29,7 +29,15 @@ struct Settings {
     std::string FileDelimiter = ",";
     bool ConvertCMtoMM = false;
     std::int16_t LogFileType = 0;
+    // The site's database: a libpq connection string or URI, never with a password (empty: no
+    // database), and the station's name in it (empty: the settings file's name).
+    std::string DatabaseConnection;
+    std::string DatabaseStation;
 };
+
+// The station's name in the site's database: DatabaseStation, else the settings file's name
+// without its folder and ".ini" ("Orvane").
+std::string DatabaseStationName(const Settings& settings);
 
 // programDir + "/Orvane.ini".
 std::string SettingsFilePath(const std::string& programDir);
@@ -61,15 +69,18 @@ struct SettingsDialogValues {
     std::string FileDelimiter;
     bool ConvertCMtoMM = false;
     int LogFileType = -1;  // index of the chosen "File Name Date" option; -1 when none is chosen
+    std::string DatabaseConnection;
+    std::string DatabaseStation;
 };
 
 // The values the dialog shows on opening (LogFileType -1 when outside 0 to 2).
 SettingsDialogValues DialogValuesFrom(const Settings& settings);
 
-// Writes the fifteen keys in their fixed order, one INIWriteSetting each; LogFileType is skipped
-// when no option is chosen. A refused write does not stop the later ones; when any was refused,
-// one message tells the operator that the settings were not saved. With createFolder, a missing
-// folder of the file is made first.
+// Writes the keys in their fixed order, one INIWriteSetting each; LogFileType is skipped when no
+// option is chosen, and an empty [DATABASE] key when the file does not hold it already, so that a
+// station without a database keeps the file it had. A refused write does not stop the later ones;
+// when any was refused, one message tells the operator that the settings were not saved. With
+// createFolder, a missing folder of the file is made first.
 void SaveSettings(const SettingsDialogValues& values, const std::string& iniFilePath,
                   MessagePresenter& messages, bool createFolder = false);
 

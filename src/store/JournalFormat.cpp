@@ -27,12 +27,6 @@ std::string CheckText(std::uint32_t check) {
     return text;
 }
 
-// The record with its check: the letter is checked with the body, as is everything else.
-std::string Record(char letter, const std::string& body) {
-    const std::uint32_t check = Check(body, Check(std::string_view(&letter, 1)));
-    return letter + CheckText(check) + ' ' + body + '\n';
-}
-
 // Reads the fields of a record from the text after its header. Runs out (NeedMore) or finds
 // something that is no record (Damaged).
 class RecordReader {
@@ -180,21 +174,30 @@ RecordRead ParseRecord(std::string_view text, ParsedRecord& record) {
 
 }  // namespace
 
+// The letter is checked with the body, as is everything else.
+std::string CheckedRecord(char letter, std::string_view body) {
+    const std::uint32_t check = Check(body, Check(std::string_view(&letter, 1)));
+    std::string record = letter + CheckText(check) + ' ';
+    record += body;
+    record += '\n';
+    return record;
+}
+
 std::string ScanRecordText(std::uint64_t seq, std::string_view fileName, std::string_view line) {
     std::string body = std::to_string(seq) + ' ' + std::to_string(fileName.size()) + ' ' +
                        std::to_string(line.size()) + ' ';
     body += fileName;
     body += line;
-    return Record('S', body);
+    return CheckedRecord('S', body);
 }
 
 std::string PlaceRecordText(std::uint64_t seq, const LinePlace& place) {
-    return Record('P', std::to_string(seq) + ' ' + std::to_string(place.offset) + ' ' +
-                           std::to_string(place.path.size()) + ' ' + place.path);
+    return CheckedRecord('P', std::to_string(seq) + ' ' + std::to_string(place.offset) + ' ' +
+                                  std::to_string(place.path.size()) + ' ' + place.path);
 }
 
 std::string DoneRecordText(std::uint64_t seq) {
-    return Record('D', std::to_string(seq));
+    return CheckedRecord('D', std::to_string(seq));
 }
 
 RecordRead ReadScanRecord(std::string_view text, const JournalEntry& entry, JournalScan& scan) {

@@ -56,6 +56,10 @@ struct JournalIndex {
 // The check is 8 hex digits of FNV-1a over the letter and everything after the blank that
 // follows the check. The earlier program wrote "E" entries (with a folder, numbered by their
 // order) and "W" marks (the oldest is written); both are still read.
+// A record of the given letter and body with its check, ending in a line end. The database
+// outbox's records are made the same way.
+std::string CheckedRecord(char letter, std::string_view body);
+
 std::string ScanRecordText(std::uint64_t seq, std::string_view fileName, std::string_view line);
 std::string PlaceRecordText(std::uint64_t seq, const LinePlace& place);
 std::string DoneRecordText(std::uint64_t seq);

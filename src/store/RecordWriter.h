@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
+#include "store/CentralRecord.h"
+#include "store/DatabaseSession.h"
 #include "store/RecordStore.h"
 #include "store/WriterNews.h"
 
@@ -25,8 +28,15 @@ class RecordWriter {
     // Takes the scans kept in the journal at `journalPath`; they go before any new one.
     virtual void Start(const std::string& journalPath) = 0;
     virtual void SetDestination(Destination destination) = 0;
-    // Hands a finished record line over; it is written behind every line handed over before it.
-    virtual void Submit(std::string fileName, std::string line) = 0;
+    // The site's database, when the settings name one; records go there too from now on.
+    virtual void SetDatabase(DatabaseTarget target) = 0;
+    // Hands a finished record line over; it is written behind every line handed over before it,
+    // and, when a database is named, its record is delivered there.
+    virtual void Submit(std::string fileName, std::string line,
+                        std::optional<CentralRecord> central) = 0;
+    void Submit(std::string fileName, std::string line) {
+        Submit(std::move(fileName), std::move(line), std::nullopt);
+    }
     virtual WriterNews TakeNews() = 0;
     // Gives the writer up to `patience` to write what waits, then keeps the rest in the journal
     // and stops.

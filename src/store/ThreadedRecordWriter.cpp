@@ -5,28 +5,47 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "store/DataFileAppender.h"
+#include "store/DatabaseDelivery.h"
+#include "store/DatabaseOutbox.h"
 
 namespace brisolant {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Everything the threads hand each other, under one lock. Nothing else is shared: the store lives
-// on the writer's thread, the data-file calls on the appender's.
+// A record line handed over, with its record for the database when one is named.
+struct SubmittedScan {
+    std::string fileName;
+    std::string line;
+    std::optional<CentralRecord> central;
+};
+
+// Everything the threads hand each other, under one lock. Nothing else is shared: the store and
+// the outbox live on the writer's thread, the data-file calls on the appender's, the database's
+// connection on the delivery's.
 struct WriterMailbox {
     std::mutex mutex;
     std::condition_variable writerWake;
     std::condition_variable appenderWake;
     std::condition_variable stoppedWake;
+    std::condition_variable deliveryWake;
 
     // For the writer, from the window's thread.
-    std::deque<std::pair<std::string, std::string>> scans;
+    std::deque<SubmittedScan> scans;
     std::optional<Destination> destination;
+    std::optional<DatabaseTarget> database;
     std::optional<SteadyClock::time_point> stopBy;
     // For the writer, from the appender.
     std::optional<std::pair<std::size_t, std::uint64_t>> opened;
     std::optional<AppendOutcome> done;
+    // For the writer, from the delivery.
+    std::vector<DeliveryReport> deliveries;
+    // For the delivery, from the writer.
+    std::optional<DatabaseTarget> deliveryTarget;
+    std::deque<CentralRecord> toDeliver;
+    bool delivering = false;  // a call to the database is under way
     // For the appender, from the writer.
     std::optional<AppendTask> task;
     std::optional<bool> go;
@@ -50,11 +69,13 @@ namespace {
 
 // What the writer's thread took out of the mailbox in one turn.
 struct Turn {
-    std::deque<std::pair<std::string, std::string>> scans;
+    std::deque<SubmittedScan> scans;
     std::optional<Destination> destination;
+    std::optional<DatabaseTarget> database;
     std::optional<SteadyClock::time_point> stopBy;
     std::optional<std::pair<std::size_t, std::uint64_t>> opened;
     std::optional<AppendOutcome> done;
+    std::vector<DeliveryReport> deliveries;
 };
 
 // The writer's thread: owns the store, answers the appender, keeps the times.
@@ -62,9 +83,10 @@ class WriterLoop {
   public:
     WriterLoop(WriterMailbox& box, FileLayer& files, const Clock& clock, WriterWakeup& wakeup,
                WriterTiming timing)
-        : box_(box), store_(files, clock), wakeup_(wakeup), timing_(timing) {}
+        : box_(box), files_(files), store_(files, clock), wakeup_(wakeup), timing_(timing) {}
 
     void Run(const std::string& journalPath) {
+        journal_path_ = journalPath;
         store_.OpenJournal(journalPath);
         for (;;) {
             Turn turn = Wait();
@@ -76,7 +98,7 @@ class WriterLoop {
                 return;
             }
             Dispatch(now);
-            Publish(store_.TakeNews());
+            Publish(TakeNews());
         }
     }
 
@@ -84,8 +106,9 @@ class WriterLoop {
     Turn Wait() {
         std::unique_lock lock(box_.mutex);
         const auto ready = [this] {
-            return !box_.scans.empty() || box_.destination || box_.opened || box_.done ||
-                   (box_.stopBy && !stopBy_) || box_.beatsAsked != box_.beatsAnswered;
+            return !box_.scans.empty() || box_.destination || box_.database || box_.opened ||
+                   box_.done || !box_.deliveries.empty() || (box_.stopBy && !stopBy_) ||
+                   box_.beatsAsked != box_.beatsAnswered;
         };
         box_.wantsScans = !store_.Busy() || long_told_ || stopBy_.has_value();
         if (const std::optional<SteadyClock::time_point> deadline = Deadline()) {
@@ -94,9 +117,13 @@ class WriterLoop {
             box_.writerWake.wait(lock, ready);
         }
         box_.beatsAnswered = box_.beatsAsked;
-        Turn turn{std::exchange(box_.scans, {}), std::exchange(box_.destination, std::nullopt),
-                  box_.stopBy, std::exchange(box_.opened, std::nullopt),
-                  std::exchange(box_.done, std::nullopt)};
+        Turn turn{std::exchange(box_.scans, {}),
+                  std::exchange(box_.destination, std::nullopt),
+                  std::exchange(box_.database, std::nullopt),
+                  box_.stopBy,
+                  std::exchange(box_.opened, std::nullopt),
+                  std::exchange(box_.done, std::nullopt),
+                  std::exchange(box_.deliveries, {})};
         return turn;
     }
 
@@ -124,11 +151,23 @@ class WriterLoop {
         if (turn.destination) {
             store_.SetDestination(std::move(*turn.destination));
         }
-        for (auto& [fileName, line] : turn.scans) {
-            if (!store_.Add(std::move(fileName), std::move(line))) {
+        if (turn.database) {
+            SetDatabase(std::move(*turn.database));
+        }
+        for (const DeliveryReport& report : turn.deliveries) {
+            TakeDelivery(report);
+        }
+        std::vector<CentralRecord> central;
+        for (SubmittedScan& scan : turn.scans) {
+            if (!store_.Add(std::move(scan.fileName), std::move(scan.line))) {
                 refused_ = true;
+            } else if (scan.central && outbox_ && !database_.connection.empty()) {
+                scan.central->station = database_.station;
+                central.push_back(std::move(*scan.central));
             }
         }
+        // Kept before the lines are written: a line in its file always has its record kept.
+        KeepForDatabase(std::move(central));
         if (turn.opened) {
             const bool go = store_.BeginWrite(turn.opened->first, turn.opened->second);
             std::lock_guard lock(box_.mutex);
@@ -185,12 +224,89 @@ class WriterLoop {
     void Stop() {
         const std::size_t unkept = store_.KeepAll();
         const std::size_t unwritten = store_.Count();
-        Publish(store_.TakeNews());
+        Publish(TakeNews());
         std::lock_guard lock(box_.mutex);
         box_.quit = true;
         box_.appenderWake.notify_one();
+        box_.deliveryWake.notify_one();
         box_.stopped = StopOutcome{unwritten, unkept, false};
         box_.stoppedWake.notify_all();
+    }
+
+    // The outbox is opened when a database is first named, and the records it kept go first.
+    void SetDatabase(DatabaseTarget target) {
+        database_ = std::move(target);
+        std::deque<CentralRecord> kept;
+        if (!database_.connection.empty() && !outbox_) {
+            outbox_.emplace(files_, OutboxPathFor(journal_path_));
+            try {
+                kept = outbox_->Open();
+            } catch (const Failure& failure) {
+                db_status_.outbox = failure;
+                notices_.push_back(failure);
+            }
+            for (Failure& notice : outbox_->TakeNotices()) {
+                notices_.push_back(std::move(notice));
+            }
+        }
+        std::lock_guard lock(box_.mutex);
+        box_.deliveryTarget = database_;
+        box_.toDeliver.insert(box_.toDeliver.end(), std::make_move_iterator(kept.begin()),
+                              std::make_move_iterator(kept.end()));
+        box_.deliveryWake.notify_one();
+    }
+
+    void KeepForDatabase(std::vector<CentralRecord> records) {
+        if (records.empty()) {
+            return;
+        }
+        try {
+            outbox_->Keep(records);
+            if (db_status_.outbox &&
+                db_status_.outbox->code() == FailureCode::DatabaseOutboxWrite) {
+                db_status_.outbox.reset();
+            }
+        } catch (const Failure& failure) {
+            db_status_.outbox = failure;
+        }
+        std::lock_guard lock(box_.mutex);
+        box_.toDeliver.insert(box_.toDeliver.end(), std::make_move_iterator(records.begin()),
+                              std::make_move_iterator(records.end()));
+        box_.deliveryWake.notify_one();
+    }
+
+    void TakeDelivery(const DeliveryReport& report) {
+        if (!outbox_) {
+            return;
+        }
+        if (report.lastSeq) {
+            outbox_->NumberAbove(*report.lastSeq);
+        }
+        if (report.committedThrough) {
+            db_status_.delivered += report.delivered;
+            try {
+                outbox_->Committed(*report.committedThrough);
+            } catch (const Failure& failure) {
+                // A lost mark only sends the records again, and the database skips them.
+                (void)failure;
+            }
+        }
+        db_status_.reason = report.trouble;
+    }
+
+    WriterNews TakeNews() {
+        WriterNews news = store_.TakeNews();
+        for (Failure& notice : std::exchange(notices_, {})) {
+            news.notices.push_back(std::move(notice));
+        }
+        if (outbox_) {
+            db_status_.waiting = outbox_->Waiting();
+            if (!reported_db_ || !(*reported_db_ == db_status_)) {
+                reported_db_ = db_status_;
+                news.database = db_status_;
+            }
+        }
+        return news;
     }
 
     void Publish(WriterNews news) {
@@ -207,6 +323,7 @@ class WriterLoop {
     }
 
     WriterMailbox& box_;
+    FileLayer& files_;
     RecordStore store_;
     WriterWakeup& wakeup_;
     WriterTiming timing_;
@@ -217,6 +334,12 @@ class WriterLoop {
     bool slow_told_ = false;
     bool long_told_ = false;
     bool refused_ = false;
+    std::string journal_path_;
+    DatabaseTarget database_;
+    std::optional<DatabaseOutbox> outbox_;
+    DatabaseStatus db_status_;
+    std::optional<DatabaseStatus> reported_db_;
+    std::vector<Failure> notices_;
 };
 
 // The appender's thread: runs each task's data-file calls, and asks the writer before a byte is
@@ -249,14 +372,58 @@ void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
     }
 }
 
+// The delivery's thread: owns the connection to the database and sends what the writer hands
+// it, every record waiting in one statement; after a failure it waits before the next try.
+void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
+                  std::unique_ptr<DatabaseSession> session) {
+    DatabaseDelivery delivery(std::move(session));
+    std::optional<SteadyClock::time_point> nextTry;
+    for (;;) {
+        {
+            std::unique_lock lock(box->mutex);
+            const auto news = [&] {
+                return box->quit || box->deliveryTarget || !box->toDeliver.empty();
+            };
+            if (!delivery.HasWork()) {
+                box->deliveryWake.wait(lock, news);
+            } else if (nextTry) {
+                box->deliveryWake.wait_until(lock, *nextTry, news);
+            }
+            if (box->quit) {
+                return;
+            }
+            if (box->deliveryTarget) {
+                delivery.SetTarget(std::move(*std::exchange(box->deliveryTarget, std::nullopt)));
+                nextTry.reset();
+            }
+            delivery.Add(std::exchange(box->toDeliver, {}));
+            if (!delivery.HasWork() || (nextTry && SteadyClock::now() < *nextTry)) {
+                continue;
+            }
+            box->delivering = true;
+        }
+        DeliveryReport report = delivery.Attempt();
+        nextTry.reset();
+        if (report.trouble) {
+            nextTry = SteadyClock::now() + delivery.Pause();
+        }
+        std::lock_guard lock(box->mutex);
+        box->delivering = false;
+        box->deliveries.push_back(std::move(report));
+        box->writerWake.notify_one();
+    }
+}
+
 }  // namespace
 
 ThreadedRecordWriter::ThreadedRecordWriter(FileLayer& files, const Clock& clock,
-                                           WriterWakeup& wakeup, WriterTiming timing)
+                                           WriterWakeup& wakeup, WriterTiming timing,
+                                           DatabaseSessionMaker makeSession)
     : files_(files),
       clock_(clock),
       wakeup_(wakeup),
       timing_(timing),
+      make_session_(std::move(makeSession)),
       mailbox_(std::make_shared<WriterMailbox>()) {}
 
 ThreadedRecordWriter::~ThreadedRecordWriter() {
@@ -281,6 +448,17 @@ void ThreadedRecordWriter::Start(const std::string& journalPath) {
         [box = mailbox_, &files = files_, &clock = clock_, &wakeup = wakeup_, timing = timing_,
          journalPath] { WriterLoop(*box, files, clock, wakeup, timing).Run(journalPath); });
     appender_ = std::thread([box = mailbox_, &files = files_] { AppendLoop(box, files); });
+    if (make_session_) {
+        delivery_ = std::thread([box = mailbox_, session = make_session_()]() mutable {
+            DeliveryLoop(box, std::move(session));
+        });
+    }
+}
+
+void ThreadedRecordWriter::SetDatabase(DatabaseTarget target) {
+    std::lock_guard lock(mailbox_->mutex);
+    mailbox_->database = std::move(target);
+    mailbox_->writerWake.notify_one();
 }
 
 void ThreadedRecordWriter::SetDestination(Destination destination) {
@@ -289,10 +467,11 @@ void ThreadedRecordWriter::SetDestination(Destination destination) {
     mailbox_->writerWake.notify_one();
 }
 
-void ThreadedRecordWriter::Submit(std::string fileName, std::string line) {
+void ThreadedRecordWriter::Submit(std::string fileName, std::string line,
+                                  std::optional<CentralRecord> central) {
     std::lock_guard lock(mailbox_->mutex);
     const bool wake = mailbox_->wantsScans && mailbox_->scans.empty();
-    mailbox_->scans.emplace_back(std::move(fileName), std::move(line));
+    mailbox_->scans.push_back({std::move(fileName), std::move(line), std::move(central)});
     if (wake) {
         mailbox_->writerWake.notify_one();
     }
@@ -316,6 +495,7 @@ StopOutcome ThreadedRecordWriter::Stop(std::chrono::milliseconds patience) {
         return {};
     }
     bool appending = false;
+    bool delivering = false;
     StopOutcome outcome;
     {
         std::unique_lock lock(mailbox_->mutex);
@@ -331,6 +511,7 @@ StopOutcome ThreadedRecordWriter::Stop(std::chrono::milliseconds patience) {
         }
         outcome = *mailbox_->stopped;
         appending = mailbox_->appending;
+        delivering = mailbox_->delivering;
     }
     writer_.join();
     // A data-file call that hangs keeps its thread; the journal already holds what it writes,
@@ -339,6 +520,13 @@ StopOutcome ThreadedRecordWriter::Stop(std::chrono::milliseconds patience) {
         appender_.detach();
     } else {
         appender_.join();
+    }
+    // So does a call to a database that does not answer; the outbox keeps what it sends, and
+    // the next start sends it again.
+    if (delivery_.joinable() && delivering) {
+        delivery_.detach();
+    } else if (delivery_.joinable()) {
+        delivery_.join();
     }
     return outcome;
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/Clock.h"
+#include "store/DatabaseSession.h"
 #include "store/FileLayer.h"
 #include "store/RecordStore.h"
 #include "store/RecordWriter.h"
@@ -44,10 +45,13 @@ struct WriterMailbox;
 // waits for a disk. Its thread owns the queue and the journal and writes the lines that queued
 // while the previous write ran together, one sync per file; a second thread does the data-file
 // calls, so that a data folder that hangs holds up neither the journal nor the scans behind it.
+// With a database named, the writer's thread keeps each record in the outbox before its line is
+// written, and a third thread, with a connection of its own, delivers what the outbox holds.
 class ThreadedRecordWriter : public RecordWriter {
   public:
+    // Without `makeSession` no database is ever reached.
     ThreadedRecordWriter(FileLayer& files, const Clock& clock, WriterWakeup& wakeup,
-                         WriterTiming timing = {});
+                         WriterTiming timing = {}, DatabaseSessionMaker makeSession = {});
     ~ThreadedRecordWriter() override;
     ThreadedRecordWriter(const ThreadedRecordWriter&) = delete;
     ThreadedRecordWriter& operator=(const ThreadedRecordWriter&) = delete;
@@ -55,7 +59,10 @@ class ThreadedRecordWriter : public RecordWriter {
     // Starts the threads; the scans kept in the journal at `journalPath` go first.
     void Start(const std::string& journalPath) override;
     void SetDestination(Destination destination) override;
-    void Submit(std::string fileName, std::string line) override;
+    void SetDatabase(DatabaseTarget target) override;
+    using RecordWriter::Submit;
+    void Submit(std::string fileName, std::string line,
+                std::optional<CentralRecord> central) override;
     WriterNews TakeNews() override;
     // What is still written after the stop is not reported. A writer's thread that has not
     // stopped by the patience and the grace after it is given up (writerHung): its threads are
@@ -73,9 +80,11 @@ class ThreadedRecordWriter : public RecordWriter {
     const Clock& clock_;
     WriterWakeup& wakeup_;
     WriterTiming timing_;
+    DatabaseSessionMaker make_session_;
     std::shared_ptr<WriterMailbox> mailbox_;
     std::thread writer_;
     std::thread appender_;
+    std::thread delivery_;
     bool stopped_ = false;
 };
 

@@ -32,6 +32,22 @@ std::optional<Failure> StatusFailure(const WriterStatus& status) {
     return std::nullopt;
 }
 
+bool DatabaseStatus::operator==(const DatabaseStatus& other) const {
+    return waiting == other.waiting && delivered == other.delivered && reason == other.reason &&
+           SameFailure(outbox, other.outbox);
+}
+
+std::optional<Failure> DatabaseFailure(const DatabaseStatus& status) {
+    if (status.outbox) {
+        return status.outbox;
+    }
+    if (status.reason && status.waiting > 0) {
+        return Failure(FailureCode::DatabaseWaiting,
+                       std::to_string(status.waiting) + "; " + *status.reason);
+    }
+    return std::nullopt;
+}
+
 void WriterNews::Append(WriterNews later) {
     written.insert(written.end(), std::make_move_iterator(later.written.begin()),
                    std::make_move_iterator(later.written.end()));
@@ -39,6 +55,9 @@ void WriterNews::Append(WriterNews later) {
                    std::make_move_iterator(later.notices.end()));
     if (later.status) {
         status = std::move(later.status);
+    }
+    if (later.database) {
+        database = std::move(later.database);
     }
     queued = later.queued;
     received = later.received;

@@ -126,6 +126,38 @@ TEST_F(RecorderTest, ManualEntryIsAskedForAndAppended) {
               "Manual Entry|Enter any addtional information to this record\r50 Character maximum");
 }
 
+// With a database named, each scan's record goes to the writer with its line: the values as
+// numbers with their units, the operator's text, the line as written; the station is the
+// settings file's name unless the settings give one.
+TEST_F(RecorderTest, ADatabaseNamedGetsEachScansRecordBesideItsLine) {
+    Start("ManualEntryData=1\r\n[DATABASE]\r\nConnection=host=records.depot password=x\r\n");
+    EXPECT_EQ(writer.database, (DatabaseTarget{"host=records.depot", "Orvane"}));
+    prompt.answer = "fragile";
+    Scan();
+    ASSERT_EQ(writer.central.size(), 1u);
+    const CentralRecord& record = writer.central[0];
+    EXPECT_EQ(record.line + "\r\n", DataFile());
+    EXPECT_TRUE(record.arrivedAt.starts_with("2007-08-29 14:03:07")) << record.arrivedAt;
+    EXPECT_EQ(record.barcode, "1234567890");
+    EXPECT_EQ(record.operatorText, "fragile");
+    EXPECT_EQ(record.length, "11");
+    EXPECT_EQ(record.lengthUnit, "in");
+    EXPECT_EQ(record.grossWeight, "12.44");
+    EXPECT_EQ(record.weightUnit, "lb");
+    EXPECT_EQ(record.seq, 0u) << "the writer numbers it";
+
+    WriteSettings("[DATABASE]\r\nConnection=host=records.depot\r\nStation=north dock\r\n");
+    recorder.LoadSettingsAndOpenPort();
+    EXPECT_EQ(writer.database.station, "north dock");
+}
+
+TEST_F(RecorderTest, WithoutADatabaseNoRecordIsMadeForOne) {
+    Start();
+    Scan();
+    EXPECT_EQ(writer.database, DatabaseTarget{});
+    EXPECT_TRUE(writer.central.empty());
+}
+
 TEST_F(RecorderTest, FailedConversionWritesNothingAndKeepsThePreviousScanShown) {
     Start();
     Scan();

@@ -65,6 +65,25 @@ TEST(StationMetricsTest, EveryFamilyHasItsHelpItsTypeAndTheStationsLabel) {
         "brisolant_build_info{station=\"dock1\",version=\"1.0.17\"} 1\n");
 }
 
+// With a site's database named, its two figures join the file; without one, they are left out.
+TEST(StationMetricsTest, TheDatabasesFiguresComeOnlyWithADatabase) {
+    StationSample sample{"dock1",    "1.0.17",   {42, 3, 2, true, 0},
+                         1796000000, 1796000300, 1796000301};
+    EXPECT_EQ(MetricsText(sample).find("brisolant_db_"), std::string::npos);
+    sample.figures.database = true;
+    sample.figures.databaseWaiting = 7;
+    sample.figures.databaseDelivered = 35;
+    const std::string text = MetricsText(sample);
+    EXPECT_NE(text.find("# TYPE brisolant_db_waiting gauge\n"
+                        "brisolant_db_waiting{station=\"dock1\"} 7\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("# TYPE brisolant_db_delivered_total counter\n"
+                        "brisolant_db_delivered_total{station=\"dock1\"} 35\n"),
+              std::string::npos)
+        << text;
+}
+
 // A station named by a file a person chose may hold what the format quotes.
 TEST(StationMetricsTest, ALabelIsQuotedAsTheFormatWants) {
     const std::string text = MetricsText({"dock \"1\"\\\nb", "1.0.17", {}, 0, 0, 0});

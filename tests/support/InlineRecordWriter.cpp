@@ -17,7 +17,11 @@ void InlineRecordWriter::SetDestination(Destination destination) {
     Drive();
 }
 
-void InlineRecordWriter::Submit(std::string fileName, std::string line) {
+void InlineRecordWriter::Submit(std::string fileName, std::string line,
+                                std::optional<CentralRecord> record) {
+    if (record) {
+        central.push_back(std::move(*record));
+    }
     (void)store_.Add(std::move(fileName), std::move(line));
     Drive();
 }

@@ -4,7 +4,9 @@
 // tests see each step at once. The real writer's store and appender do the work.
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Clock.h"
 #include "store/FileLayer.h"
@@ -19,7 +21,10 @@ class InlineRecordWriter : public RecordWriter {
 
     void Start(const std::string& journalPath) override;
     void SetDestination(Destination destination) override;
-    void Submit(std::string fileName, std::string line) override;
+    void SetDatabase(DatabaseTarget target) override { database = std::move(target); }
+    using RecordWriter::Submit;
+    void Submit(std::string fileName, std::string line,
+                std::optional<CentralRecord> central) override;
     WriterNews TakeNews() override { return store_.TakeNews(); }
     StopOutcome Stop(std::chrono::milliseconds patience) override;
 
@@ -30,6 +35,9 @@ class InlineRecordWriter : public RecordWriter {
 
     // Called whenever there is news, as the real writer wakes the window's thread.
     std::function<void()> newsWaiting;
+    // What the recorder named and handed over for the database (this writer delivers nothing).
+    DatabaseTarget database;
+    std::vector<CentralRecord> central;
 
   private:
     void Drive();

@@ -1,13 +1,17 @@
 #include "recorder/qt/RecorderPlatform.h"
 
+#include <memory>
 #include <utility>
 
 #include "common/qt/QtLocale.h"
 #include "store/FileLayer.h"
+#include "store/pg/PgDatabaseSession.h"
 
 namespace brisolant {
 
-RecorderPlatform::RecorderPlatform() : writer_(PosixFiles(), clock_, wakeup_) {}
+RecorderPlatform::RecorderPlatform()
+    : writer_(PosixFiles(), clock_, wakeup_, {},
+              [] { return std::make_unique<PgDatabaseSession>(); }) {}
 
 RecorderPlatform::~RecorderPlatform() {
     Disconnect();

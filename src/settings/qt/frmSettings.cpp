@@ -17,7 +17,9 @@
 #include <algorithm>
 
 #include "common/RunGuarded.h"
+#include "common/qt/QueuedCall.h"
 #include "common/qt/TwipsLayout.h"
+#include "settings/DatabaseConnection.h"
 #include "settings/FailureMessage.h"
 #include "settings/qt/DriveList.h"
 #include "settings/qt/FolderList.h"
@@ -94,21 +96,24 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption) 
 
 }  // namespace
 
-frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent)
+frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent,
+                         ConnectionTest testConnection)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       iniFilePath_(settings.IniFilePath),
       createIniFolder_(settings.CreateIniFolder),
-      messages_(messages) {
+      messages_(messages),
+      test_connection_(std::move(testConnection)) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     setModal(true);
-    setFixedSize(TwipsToPixels(*this, 9450), TwipsToPixels(*this, 4935));
+    setFixedSize(TwipsToPixels(*this, 9450), TwipsToPixels(*this, 6165));
     setFont(FieldFont());
 
     CreateFileGroup();
     CreateCommunicationGroup();
     CreateButtons();
+    CreateDatabaseGroup();
     auto* indicators = new IndicatorStyle(this);
     for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
         if (qobject_cast<QCheckBox*>(button) != nullptr ||
@@ -119,6 +124,10 @@ frmSettings::frmSettings(const Settings& settings, MessagePresenter& messages, Q
     SetFocusOrder();
     FitCaptions(this);
     ShowValues(DialogValuesFrom(settings));
+    // The name the station has in the table while the box is left empty.
+    Settings unnamed = settings;
+    unnamed.DatabaseStation.clear();
+    txtStation_->setPlaceholderText(FromEightBitText(DatabaseStationName(unnamed)));
     FitPortList();
     cmdOK_->setFocus();
 }
@@ -274,6 +283,71 @@ void frmSettings::CreateButtons() {
     connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+// The site's database: the connection as libpq reads it, never with its password (libpq reads
+// that from ~/.pgpass), and the station's name in the table.
+void frmSettings::CreateDatabaseGroup() {
+    Frame3_ = new QGroupBox(QStringLiteral("Database"), this);
+    Frame3_->setObjectName(QStringLiteral("Frame3"));
+    Frame3_->setFont(GroupFont());
+    Place(Frame3_, 30, 4905, 9315, 1200);
+
+    const auto label = [this](const char* caption, int left, int top, int width) {
+        auto* text = new QLabel(QString::fromLatin1(caption), Frame3_);
+        text->setFont(FieldFont());
+        Place(text, left, top, width, 255);
+    };
+    txtConnection_ = MakeTextBox(Frame3_, "txtConnection");
+    txtConnection_->setPlaceholderText(
+        QStringLiteral("host=records.depot dbname=depot user=brisolant"));
+    Place(txtConnection_, 1620, 300, 7560, 315);
+    // A password typed in is taken out at once: it would be kept in the settings file.
+    connect(txtConnection_, &QLineEdit::editingFinished, this, [this] {
+        const std::string typed = EightBitText(txtConnection_->text());
+        if (HoldsPassword(typed)) {
+            txtConnection_->setText(FromEightBitText(WithoutPassword(typed)));
+            lblConnectionTest_->setText(
+                QStringLiteral("Passwords are not kept here: put them in ~/.pgpass."));
+        }
+    });
+    label("Connection", 180, 330, 1410 - kCaptionGap);
+
+    txtStation_ = MakeTextBox(Frame3_, "txtStation");
+    Place(txtStation_, 1620, 720, 1905, 315);
+    label("Station", 180, 750, 1410 - kCaptionGap);
+
+    cmdTestConnection_ = new QPushButton(QStringLiteral("&Test connection"), Frame3_);
+    cmdTestConnection_->setObjectName(QStringLiteral("cmdTestConnection"));
+    cmdTestConnection_->setFont(FieldFont());
+    cmdTestConnection_->setAutoDefault(false);
+    Place(cmdTestConnection_, 3645, 690, 1605, 375);
+    connect(cmdTestConnection_, &QPushButton::clicked, this, &frmSettings::cmdTestConnection_Click);
+    cmdTestConnection_->setVisible(static_cast<bool>(test_connection_));
+
+    lblConnectionTest_ = new QLabel(Frame3_);
+    lblConnectionTest_->setObjectName(QStringLiteral("lblConnectionTest"));
+    lblConnectionTest_->setFont(FieldFont());
+    lblConnectionTest_->setWordWrap(true);
+    lblConnectionTest_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Place(lblConnectionTest_, 5370, 660, 3810, 480);
+}
+
+void frmSettings::cmdTestConnection_Click() {
+    if (!connection_tests_) {
+        connection_tests_ = std::make_unique<DetachedCalls<std::string>>(
+            QueuedCall(this, [this] { ShowConnectionTests(); }));
+    }
+    lblConnectionTest_->setText(QStringLiteral("Connecting..."));
+    const std::string connection = WithoutPassword(EightBitText(txtConnection_->text()));
+    connection_tests_->Run([test = test_connection_, connection] { return test(connection); });
+}
+
+void frmSettings::ShowConnectionTests() {
+    for (const std::string& answer : connection_tests_->Take()) {
+        lblConnectionTest_->setText(QString::fromLatin1(answer.c_str()));
+        lblConnectionTest_->setToolTip(lblConnectionTest_->text());
+    }
+}
+
 void frmSettings::SetFocusOrder() {
     QWidget* const order[] = {cmdOK_,
                               cmdCancel_,
@@ -294,7 +368,10 @@ void frmSettings::SetFocusOrder() {
                               txtFileDelimiter_,
                               optLogFileName_[0],
                               optLogFileName_[1],
-                              optLogFileName_[2]};
+                              optLogFileName_[2],
+                              txtConnection_,
+                              txtStation_,
+                              cmdTestConnection_};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -321,6 +398,8 @@ void frmSettings::ShowValues(const SettingsDialogValues& values) {
     if (values.LogFileType >= 0 && values.LogFileType < 3) {
         optLogFileName_[values.LogFileType]->setChecked(true);
     }
+    txtConnection_->setText(FromEightBitText(WithoutPassword(values.DatabaseConnection)));
+    txtStation_->setText(FromEightBitText(values.DatabaseStation));
 }
 
 SettingsDialogValues frmSettings::Values() const {
@@ -340,6 +419,8 @@ SettingsDialogValues frmSettings::Values() const {
     values.FileDelimiter = EightBitText(txtFileDelimiter_->text());
     values.ConvertCMtoMM = chkConvertCMtoMM_->isChecked();
     values.LogFileType = logFileNameGroup_->checkedId();
+    values.DatabaseConnection = WithoutPassword(EightBitText(txtConnection_->text()));
+    values.DatabaseStation = EightBitText(txtStation_->text());
     return values;
 }
 

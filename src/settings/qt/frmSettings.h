@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "common/DetachedCalls.h"
 #include "common/MessagePresenter.h"
 #include "settings/Settings.h"
 
@@ -10,6 +13,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -26,7 +30,12 @@ class frmSettings : public QDialog {
     Q_OBJECT
 
   public:
-    frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent = nullptr);
+    // Tries a database connection and says how it went; it may take as long as the network does.
+    using ConnectionTest = std::function<std::string(const std::string& connection)>;
+
+    // Without `testConnection` the Test connection button is not offered.
+    frmSettings(const Settings& settings, MessagePresenter& messages, QWidget* parent = nullptr,
+                ConnectionTest testConnection = {});
 
     // The plain values the controls hold right now.
     SettingsDialogValues Values() const;
@@ -38,6 +47,9 @@ class frmSettings : public QDialog {
     void CreateCommunicationGroup();
     void CreateFileGroup();
     void CreateButtons();
+    void CreateDatabaseGroup();
+    void cmdTestConnection_Click();
+    void ShowConnectionTests();
     void FitPortList();
     void WidenPortList();
     void SetFocusOrder();
@@ -73,6 +85,14 @@ class frmSettings : public QDialog {
     QCheckBox* chkConvertCMtoMM_ = nullptr;
     QPushButton* cmdOK_ = nullptr;
     QPushButton* cmdCancel_ = nullptr;
+    QGroupBox* Frame3_ = nullptr;
+    QLineEdit* txtConnection_ = nullptr;
+    QLineEdit* txtStation_ = nullptr;
+    QPushButton* cmdTestConnection_ = nullptr;
+    QLabel* lblConnectionTest_ = nullptr;
+    ConnectionTest test_connection_;
+    // The window never waits for a network: each test runs on a thread of its own.
+    std::unique_ptr<DetachedCalls<std::string>> connection_tests_;
 };
 
 }  // namespace brisolant

@@ -16,6 +16,7 @@
 #include "common/qt/QueuedCall.h"
 #include "common/qt/TwipsLayout.h"
 #include "settings/qt/frmSettings.h"
+#include "store/pg/PgDatabaseSession.h"
 #include "window/qt/ClickLabel.h"
 #include "window/qt/CoveredSiblings.h"
 #include "window/qt/PanelStatusBar.h"
@@ -83,7 +84,7 @@ void frmMain::ConnectCommands() {
 
 void frmMain::mnuSettings_Click() {
     Run([this] {
-        frmSettings dialog(recorder().settings(), messages_, this);
+        frmSettings dialog(recorder().settings(), messages_, this, TestDatabaseConnection);
         dialog.exec();
     });
     if (after_settings_dialog_) {

@@ -1,0 +1,470 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/PgTestServer.h"
+#include "store/DatabaseDelivery.h"
+#include "store/DatabaseOutbox.h"
+#include "store/ThreadedRecordWriter.h"
+#include "store/pg/PgDatabaseSession.h"
+#include "support/FakeFiles.h"
+#include "support/TestSupport.h"
+#include "support/Waiting.h"
+
+namespace brisolant {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeClock;
+using test::PgTestServer;
+using test::TempDir;
+using test::WaitUntil;
+
+class QuietWakeup : public WriterWakeup {
+  public:
+    void NewsWaiting() override {}
+};
+
+CentralRecord RecordFor(int n) {
+    CentralRecord record;
+    record.arrivedAt = "2026-12-10 19:15:00+01:00";
+    record.device = "7";
+    record.length = "12.5";
+    record.width = "10";
+    record.height = "3";
+    record.grossWeight = "1.25";
+    record.lengthUnit = "in";
+    record.weightUnit = "lb";
+    record.barcode = "PARCEL-" + std::to_string(n);
+    record.line = "line of parcel " + std::to_string(n);
+    return record;
+}
+
+// One server for the suite: starting one takes a second or two.
+class DatabaseServerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server = new PgTestServer(); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        if (!server->unavailable().empty()) {
+            GTEST_SKIP() << server->unavailable();
+        }
+        server->Start();
+        server->Query("DROP TABLE IF EXISTS scan_records");
+        fs::create_directory(dir.folder() + "data");
+    }
+
+    // A writer whose records go to the test's server, with short limits.
+    std::unique_ptr<ThreadedRecordWriter> StartWriter(PgTimeouts timeouts = {}) {
+        auto writer = std::make_unique<ThreadedRecordWriter>(
+            files, clock, wakeup, WriterTiming{},
+            [timeouts] { return std::make_unique<PgDatabaseSession>(timeouts); });
+        writer->SetDestination({dir.folder() + "data/"});
+        writer->SetDatabase({server->Connection(), "north"});
+        writer->Start(dir.file("Orvane.journal"));
+        return writer;
+    }
+
+    void Submit(ThreadedRecordWriter& writer, int n) {
+        CentralRecord record = RecordFor(n);
+        writer.Submit("LOG-241.txt", record.line, record);
+    }
+
+    // Gathers the writer's news until the condition holds of it.
+    template <typename Condition>
+    bool NewsUntil(ThreadedRecordWriter& writer, Condition done) {
+        return WaitUntil([&] {
+            news.Append(writer.TakeNews());
+            return done();
+        });
+    }
+
+    // The lines in the table for the station, in the order of their numbers.
+    std::vector<std::string> TableLines() {
+        return server->Query("SELECT line FROM scan_records WHERE station = 'north' ORDER BY seq");
+    }
+    static std::vector<std::string> Lines(int first, int last) {
+        std::vector<std::string> lines;
+        for (int n = first; n <= last; ++n) {
+            lines.push_back(RecordFor(n).line);
+        }
+        return lines;
+    }
+
+    static PgTestServer* server;
+    TempDir dir;
+    PosixFileLayer files;
+    FakeClock clock;
+    QuietWakeup wakeup;
+    WriterNews news;
+};
+
+PgTestServer* DatabaseServerTest::server = nullptr;
+
+TEST_F(DatabaseServerTest, RecordsArriveOnceInOrderWithTheirValues) {
+    auto writer = StartWriter();
+    for (int n = 1; n <= 300; ++n) {
+        Submit(*writer, n);
+    }
+    ASSERT_TRUE(
+        NewsUntil(*writer, [&] { return news.database && news.database->delivered == 300; }));
+    EXPECT_EQ(news.database->waiting, 0u);
+    EXPECT_EQ(TableLines(), Lines(1, 300));
+    EXPECT_EQ(server->Query("SELECT min(seq), max(seq), count(DISTINCT seq) FROM scan_records"),
+              std::vector<std::string>{"1|300|300"});
+    EXPECT_EQ(server->Query("SET TimeZone = 'UTC'; SELECT arrived_at, device, length, gross_weight,"
+                            " length_unit, weight_unit, barcode, dim_weight IS NULL"
+                            " FROM scan_records WHERE seq = 2"),
+              std::vector<std::string>{"2026-12-10 18:15:00+00|7|12.5|1.25|in|lb|PARCEL-2|t"});
+    writer->Stop(std::chrono::seconds(3));
+}
+
+TEST_F(DatabaseServerTest, NumbersGoOnAfterARestartAndNeverRepeat) {
+    {
+        auto writer = StartWriter();
+        Submit(*writer, 1);
+        Submit(*writer, 2);
+        ASSERT_TRUE(
+            NewsUntil(*writer, [&] { return news.database && news.database->delivered == 2; }));
+        writer->Stop(std::chrono::seconds(3));
+    }
+    news = {};
+    auto writer = StartWriter();
+    Submit(*writer, 3);
+    ASSERT_TRUE(NewsUntil(*writer, [&] { return news.database && news.database->delivered == 1; }));
+    EXPECT_EQ(server->Query("SELECT seq FROM scan_records ORDER BY seq"),
+              (std::vector<std::string>{"1", "2", "3"}));
+    writer->Stop(std::chrono::seconds(3));
+}
+
+TEST_F(DatabaseServerTest, AServerStoppedAndStartedMidFloodGetsEachRecordOnce) {
+    auto writer = StartWriter();
+    for (int n = 1; n <= 200; ++n) {
+        Submit(*writer, n);
+    }
+    server->Stop();
+    for (int n = 201; n <= 400; ++n) {
+        Submit(*writer, n);
+    }
+    // The data file goes on while the server is down, and the panel says why records wait.
+    ASSERT_TRUE(NewsUntil(*writer, [&] {
+        return news.database && news.database->reason && news.written.size() == 400;
+    }));
+    ASSERT_TRUE(server->Start());
+    ASSERT_TRUE(NewsUntil(*writer, [&] {
+        return news.database && news.database->waiting == 0 && !news.database->reason;
+    }));
+    EXPECT_EQ(TableLines(), Lines(1, 400));
+    writer->Stop(std::chrono::seconds(3));
+}
+
+// Each round hands 1,000 records over and kills the program's backend as soon as there is one,
+// wherever its delivery stands: the server ends every session and recovers, as after a crash.
+TEST_F(DatabaseServerTest, BackendsKilledMidTransactionLeaveEachRecordOnce) {
+    auto writer = StartWriter();
+    for (int round = 0; round < 3; ++round) {
+        for (int n = round * 1000 + 1; n <= (round + 1) * 1000; ++n) {
+            Submit(*writer, n);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return server->KillBackends("brisolant") > 0; }));
+    }
+    ASSERT_TRUE(NewsUntil(*writer, [&] {
+        return news.database && news.database->waiting == 0 && !news.database->reason &&
+               news.written.size() == 3000;
+    }));
+    EXPECT_EQ(TableLines(), Lines(1, 3000));
+    writer->Stop(std::chrono::seconds(3));
+}
+
+// A listener that takes connections and never says a word, as a hung server or a network that
+// swallows packets does.
+class SilentServer {
+  public:
+    explicit SilentServer(const std::string& folder) {
+        fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = folder + "/.s.PGSQL.5432";
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(listen(fd_, 16), 0);
+    }
+    ~SilentServer() { close(fd_); }
+
+  private:
+    int fd_ = -1;
+};
+
+TEST_F(DatabaseServerTest, AServerThatNeverAnswersDoesNotHoldUpTheDataFile) {
+    TempDir silentFolder;
+    SilentServer silent(silentFolder.path().string());
+    auto writer = std::make_unique<ThreadedRecordWriter>(files, clock, wakeup, WriterTiming{}, [] {
+        return std::make_unique<PgDatabaseSession>(PgTimeouts{std::chrono::seconds(2)});
+    });
+    writer->SetDestination({dir.folder() + "data/"});
+    writer->SetDatabase(
+        {"host=" + silentFolder.path().string() + " dbname=depot user=brisolant", "north"});
+    writer->Start(dir.file("Orvane.journal"));
+    for (int n = 1; n <= 50; ++n) {
+        Submit(*writer, n);
+    }
+    ASSERT_TRUE(NewsUntil(*writer, [&] { return news.written.size() == 50; }));
+    ASSERT_TRUE(NewsUntil(*writer, [&] { return news.database && news.database->reason; }));
+    EXPECT_NE(news.database->reason->find("timeout"), std::string::npos) << *news.database->reason;
+    EXPECT_EQ(news.database->waiting, 50u);
+    const auto stopping = std::chrono::steady_clock::now();
+    writer->Stop(std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(10));
+    // The outbox keeps them for the next start.
+    DatabaseOutbox outbox(files, dir.file("Orvane.outbox"));
+    EXPECT_EQ(outbox.Open().size(), 50u);
+}
+
+// Each of these keeps the records and names its cause.
+struct BadTarget {
+    const char* name;
+    std::string (*prepare)(PgTestServer& server);  // returns the connection
+    const char* cause;
+};
+
+const BadTarget kBadTargets[] = {
+    {"NoServer", [](PgTestServer&) { return std::string("host=/nonexistent-folder dbname=depot"); },
+     "No such file or directory"},
+    {"WrongPassword",
+     [](PgTestServer& server) {
+         server.TryQuery("CREATE ROLE guarded LOGIN PASSWORD 'right'");
+         server.AddHbaLines("local all guarded scram-sha-256");
+         const std::string passfile = server.socketFolder() + "/wrong.pgpass";
+         std::ofstream(passfile) << "*:*:*:guarded:wrong\n";
+         fs::permissions(passfile, fs::perms::owner_read | fs::perms::owner_write);
+         return "host=" + server.socketFolder() +
+                " dbname=postgres user=guarded passfile=" + passfile;
+     },
+     "password authentication failed"},
+    {"MissingDatabase", [](PgTestServer& server) { return server.Connection("no_such_depot"); },
+     "database \"no_such_depot\" does not exist"},
+    {"TableWithOtherColumns",
+     [](PgTestServer& server) {
+         server.Query("CREATE TABLE scan_records (station text, seq bigint, weight real)");
+         return server.Connection();
+     },
+     "arrived_at is missing"},
+    {"ReadOnlyUser",
+     [](PgTestServer& server) {
+         server.Query(kScanRecordsTable);
+         server.TryQuery("CREATE ROLE reader LOGIN");
+         server.Query("GRANT SELECT ON scan_records TO reader");
+         return "host=" + server.socketFolder() + " dbname=postgres user=reader";
+     },
+     "may not insert into scan_records"},
+    {"NoRightToCreateTheTable",
+     [](PgTestServer& server) {
+         server.TryQuery("CREATE ROLE clerk LOGIN");
+         server.Query("REVOKE CREATE ON SCHEMA public FROM PUBLIC");
+         return "host=" + server.socketFolder() + " dbname=postgres user=clerk";
+     },
+     "permission denied for schema public"},
+};
+
+TEST_F(DatabaseServerTest, EachBadTargetIsNamedAndTheRecordsWait) {
+    for (const BadTarget& target : kBadTargets) {
+        SCOPED_TRACE(target.name);
+        server->Query("DROP TABLE IF EXISTS scan_records");
+        const std::string connection = target.prepare(*server);
+        DatabaseDelivery delivery(std::make_unique<PgDatabaseSession>());
+        delivery.SetTarget({connection, "north"});
+        delivery.Add({RecordFor(1)});
+        const DeliveryReport report = delivery.Attempt();
+        ASSERT_TRUE(report.trouble);
+        EXPECT_NE(report.trouble->find(target.cause), std::string::npos) << *report.trouble;
+        EXPECT_FALSE(report.committedThrough);
+        EXPECT_TRUE(delivery.HasWork());
+    }
+    server->Query("GRANT CREATE ON SCHEMA public TO PUBLIC");
+}
+
+TEST_F(DatabaseServerTest, ANumberHeldByAnotherRecordInsertsNothingAndSaysSo) {
+    server->Query(kScanRecordsTable);
+    server->Query(
+        "INSERT INTO scan_records (station, seq, arrived_at, line)"
+        " VALUES ('north', 2, now(), 'an older life')");
+    DatabaseDelivery delivery(std::make_unique<PgDatabaseSession>());
+    delivery.SetTarget({server->Connection(), "north"});
+    std::deque<CentralRecord> records;
+    for (int n = 1; n <= 3; ++n) {
+        records.push_back(RecordFor(n));
+        records.back().station = "north";
+        records.back().seq = static_cast<std::uint64_t>(n);
+    }
+    delivery.Add(records);
+    const DeliveryReport report = delivery.Attempt();
+    ASSERT_TRUE(report.trouble);
+    EXPECT_NE(report.trouble->find("other records under 1 of the numbers"), std::string::npos)
+        << *report.trouble;
+    EXPECT_EQ(report.lastSeq, 2u);
+    EXPECT_EQ(server->Query("SELECT count(*) FROM scan_records"), std::vector<std::string>{"1"});
+}
+
+TEST_F(DatabaseServerTest, LatinOneBytesOfABarcodeAreKept) {
+    DatabaseDelivery delivery(std::make_unique<PgDatabaseSession>());
+    delivery.SetTarget({server->Connection(), "north"});
+    CentralRecord record = RecordFor(1);
+    record.station = "north";
+    record.seq = 1;
+    record.barcode = "CAF\xc9-\"quoted\"\\{x}";
+    record.line = "line with " + record.barcode;
+    delivery.Add({record});
+    ASSERT_FALSE(delivery.Attempt().trouble);
+    EXPECT_EQ(
+        server->Query("SELECT encode(convert_to(barcode, 'LATIN1'), 'hex'), barcode"
+                      " FROM scan_records"),
+        std::vector<std::string>{"434146c92d2271756f746564225c7b787d|CAF\xc3\x89-\"quoted\"\\{x}"});
+}
+
+// The README's example query, as written there, counts the records per station and hour.
+TEST_F(DatabaseServerTest, TheReadmesExampleQueryWorksAsWritten) {
+    std::stringstream readme;
+    readme << std::ifstream(BRISOLANT_README).rdbuf();
+    const std::string text = readme.str();
+    const std::size_t section = text.find("## Central records");
+    ASSERT_NE(section, std::string::npos);
+    const std::size_t start = text.find("```sql\n", section);
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = text.find("```", start + 7);
+    const std::string query = text.substr(start + 7, end - start - 7);
+    server->Query(kScanRecordsTable);
+    server->Query(
+        "INSERT INTO scan_records (station, seq, arrived_at, line) VALUES"
+        " ('north', 1, '2026-12-10 19:05:00+00', 'a'), ('north', 2, '2026-12-10 19:55:00+00', 'b'),"
+        " ('north', 3, '2026-12-10 20:01:00+00', 'c'), ('south', 1, '2026-12-10 19:30:00+00', "
+        "'d')");
+    EXPECT_EQ(server->Query("SET TimeZone = 'UTC'; " + query),
+              (std::vector<std::string>{"north|2026-12-10 19:00:00+00|2",
+                                        "north|2026-12-10 20:00:00+00|1",
+                                        "south|2026-12-10 19:00:00+00|1"}));
+}
+
+TEST_F(DatabaseServerTest, TheShippedSchemaIsTheTableTheProgramCreates) {
+    std::stringstream schema;
+    schema << std::ifstream(BRISOLANT_SCHEMA_SQL).rdbuf();
+    EXPECT_NE(schema.str().find(std::string(kScanRecordsTable) + ";"), std::string::npos);
+    server->Query(schema.str());
+    DatabaseDelivery delivery(std::make_unique<PgDatabaseSession>());
+    delivery.SetTarget({server->Connection(), "north"});
+    CentralRecord record = RecordFor(1);
+    record.station = "north";
+    record.seq = 1;
+    delivery.Add({record});
+    EXPECT_FALSE(delivery.Attempt().trouble);
+}
+
+// A session that logs its steps among the file layer's and dies where the file layer would:
+// before the insert is sent, and once it is committed, before the program hears of it.
+class StepSession : public DatabaseSession {
+  public:
+    explicit StepSession(test::FakeFileLayer& files) : files_(files) {}
+    DatabaseError Open(const std::string& connection) override { return real_.Open(connection); }
+    void Close() override { real_.Close(); }
+    bool IsOpen() const override { return real_.IsOpen(); }
+    DatabaseError LastSeq(const std::string& station, std::uint64_t& seq) override {
+        return real_.LastSeq(station, seq);
+    }
+    DatabaseError Insert(std::span<const CentralRecord> records) override {
+        Step("insert");
+        DatabaseError error = real_.Insert(records);
+        Step("committed");
+        return error;
+    }
+
+  private:
+    void Step(const std::string& step) {
+        files_.steps.push_back(step);
+        if (files_.crashAt == static_cast<long>(files_.steps.size()) - 1) {
+            throw test::SimulatedCrash();
+        }
+    }
+    test::FakeFileLayer& files_;
+    PgDatabaseSession real_;
+};
+
+// One run of the writer's part of a delivery, in the order the writer's thread takes it: what
+// the outbox kept goes first, new records are kept, then all are sent and marked committed.
+void DeliveryRun(test::FakeFileLayer& files, const std::string& outboxPath,
+                 const std::string& connection, int first, int last) {
+    DatabaseOutbox outbox(files, outboxPath);
+    DatabaseDelivery delivery(std::make_unique<StepSession>(files));
+    delivery.SetTarget({connection, "north"});
+    delivery.Add(outbox.Open());
+    std::vector<CentralRecord> records;
+    for (int n = first; n <= last; ++n) {
+        records.push_back(RecordFor(n));
+        records.back().station = "north";
+    }
+    outbox.Keep(records);
+    delivery.Add({records.begin(), records.end()});
+    for (int attempt = 0; attempt < 2 && delivery.HasWork(); ++attempt) {
+        const DeliveryReport report = delivery.Attempt();
+        if (report.lastSeq) {
+            outbox.NumberAbove(*report.lastSeq);
+        }
+        if (report.committedThrough) {
+            outbox.Committed(*report.committedThrough);
+        }
+    }
+}
+
+TEST_F(DatabaseServerTest, AProgramKilledAtAnyStepOfADeliveryLeavesEachRecordOnce) {
+    test::FakeFileLayer steps;
+    const auto prepare = [&](const TempDir& folder) {
+        server->Query("DROP TABLE IF EXISTS scan_records");
+        DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 1, 2);
+    };
+    {
+        TempDir folder;
+        prepare(folder);
+        steps.steps.clear();
+        DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 3, 5);
+    }
+    const long count = static_cast<long>(steps.steps.size());
+    ASSERT_GT(count, 8);
+    for (long crashAt = 0; crashAt < count; ++crashAt) {
+        SCOPED_TRACE("crash at step " + std::to_string(crashAt) + " of " + std::to_string(count));
+        TempDir folder;
+        prepare(folder);
+        steps.steps.clear();
+        steps.crashAt = crashAt;
+        bool crashed = false;
+        try {
+            DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 3, 5);
+        } catch (const test::SimulatedCrash&) {
+            crashed = true;
+        }
+        steps.crashAt = -1;
+        EXPECT_TRUE(crashed);
+        DeliveryRun(steps, folder.file("Orvane.outbox"), server->Connection(), 6, 6);
+        // Of records 3 to 5, those whose outbox records were whole when the program died are
+        // kept (a crash mid-append may leave the first ones whole); whatever was kept is in the
+        // table once, in order, and so is the next run's.
+        const std::vector<std::string> table = TableLines();
+        std::vector<std::string> expected = Lines(1, 2 + static_cast<int>(table.size()) - 3);
+        expected.push_back(RecordFor(6).line);
+        EXPECT_EQ(table, expected);
+        EXPECT_EQ(server->Query("SELECT count(*) = count(DISTINCT seq) FROM scan_records"),
+                  std::vector<std::string>{"t"});
+    }
+}
+
+}  // namespace
+}  // namespace brisolant

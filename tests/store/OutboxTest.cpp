@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store/DatabaseOutbox.h"
+#include "store/JournalFormat.h"
+#include "store/OutboxFormat.h"
+#include "support/FakeFiles.h"
+#include "support/TestSupport.h"
+
+namespace brisolant {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+CentralRecord Sample(std::uint64_t seq) {
+    CentralRecord record;
+    record.station = "north";
+    record.seq = seq;
+    record.arrivedAt = "2026-12-10 19:15:00+01:00";
+    record.device = "7";
+    record.length = "12.5";
+    record.lengthUnit = "in";
+    // Bytes a record may hold: Latin-1, blanks, digits that look like lengths, a record letter.
+    record.barcode = "R\xe9 12 34 \"x\"";
+    record.line = "2026-12-10,19:15:00,7 R00000000 " + std::to_string(seq);
+    return record;
+}
+
+TEST(OutboxFormatTest, RecordsReadBackAsWrittenUntilMarkedCommitted) {
+    const std::string text = OutboxRecordText(Sample(1)) + OutboxRecordText(Sample(2)) +
+                             OutboxRecordText(Sample(3)) + OutboxCommittedText(2);
+    const OutboxIndex index = ParseOutbox(text);
+    ASSERT_EQ(index.waiting.size(), 1u);
+    EXPECT_EQ(index.waiting[0], Sample(3));
+    EXPECT_EQ(index.nextSeq, 4u);
+    EXPECT_EQ(index.damaged, 0u);
+}
+
+TEST(OutboxFormatTest, TheNextNumberOutlivesEveryRecord) {
+    EXPECT_EQ(ParseOutbox(OutboxNextText(41)).nextSeq, 41u);
+    EXPECT_EQ(ParseOutbox(OutboxNextText(41) + OutboxRecordText(Sample(41))).nextSeq, 42u);
+    EXPECT_EQ(ParseOutbox("").nextSeq, 1u);
+}
+
+TEST(OutboxFormatTest, DamageCostsOnlyTheRecordsItTouches) {
+    const std::string first = OutboxRecordText(Sample(1));
+    std::string second = OutboxRecordText(Sample(2));
+    const std::string third = OutboxRecordText(Sample(3));
+    for (std::size_t at = 0; at + 1 < second.size(); ++at) {
+        SCOPED_TRACE("byte " + std::to_string(at));
+        std::string damaged = second;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
+        const OutboxIndex index = ParseOutbox(first + damaged + third);
+        ASSERT_EQ(index.waiting.size(), 2u);
+        EXPECT_EQ(index.waiting[0].seq, 1u);
+        EXPECT_EQ(index.waiting[1].seq, 3u);
+        EXPECT_EQ(index.damaged, 1u);
+    }
+    // A tail cut short by a crash mid-append.
+    for (std::size_t cut = 1; cut < third.size(); ++cut) {
+        const OutboxIndex index = ParseOutbox(first + third.substr(0, cut));
+        ASSERT_EQ(index.waiting.size(), 1u) << cut;
+    }
+}
+
+// An R record with the given fields, as any program writes it.
+std::string RecordOf(std::uint64_t seq, const std::vector<std::string>& fields) {
+    std::string body = std::to_string(seq) + " " + std::to_string(fields.size()) + " ";
+    for (const std::string& field : fields) {
+        body += std::to_string(field.size()) + " ";
+    }
+    for (const std::string& field : fields) {
+        body += field;
+    }
+    return CheckedRecord('R', body);
+}
+
+TEST(OutboxFormatTest, FieldsALaterProgramAddsAreSkipped) {
+    const CentralRecord sample = Sample(5);
+    std::vector<std::string> fields{sample.station,      sample.arrivedAt,  sample.device,
+                                    sample.length,       sample.width,      sample.height,
+                                    sample.grossWeight,  sample.dimWeight,  sample.dimFactor,
+                                    sample.lengthUnit,   sample.weightUnit, sample.barcode,
+                                    sample.operatorText, sample.line};
+    EXPECT_EQ(RecordOf(5, fields), OutboxRecordText(sample));
+    fields.push_back("a field of a later program");
+    const OutboxIndex index = ParseOutbox(RecordOf(5, fields));
+    ASSERT_EQ(index.waiting.size(), 1u);
+    EXPECT_EQ(index.waiting[0], sample);
+}
+
+class DatabaseOutboxTest : public ::testing::Test {
+  protected:
+    std::string Path() const { return dir.file("Orvane.outbox"); }
+    std::vector<CentralRecord> Records(int count) {
+        std::vector<CentralRecord> records(static_cast<std::size_t>(count), Sample(0));
+        return records;
+    }
+
+    TempDir dir;
+    PosixFileLayer files;
+};
+
+TEST_F(DatabaseOutboxTest, NumbersNeverRepeatAcrossRestartsEvenOnceAllIsCommitted) {
+    std::vector<std::uint64_t> numbers;
+    for (int run = 0; run < 3; ++run) {
+        DatabaseOutbox outbox(files, Path());
+        EXPECT_TRUE(outbox.Open().empty());
+        auto records = Records(2);
+        outbox.Keep(records);
+        for (const CentralRecord& record : records) {
+            numbers.push_back(record.seq);
+        }
+        outbox.Committed(records.back().seq);
+        EXPECT_EQ(outbox.Waiting(), 0u);
+    }
+    EXPECT_EQ(numbers, (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(DatabaseOutboxTest, AnOutboxWrittenAfreshKeepsTheNextNumber) {
+    {
+        DatabaseOutbox outbox(files, Path());
+        (void)outbox.Open();
+        // Enough records to pass the size beyond which an empty outbox is written afresh.
+        std::vector<CentralRecord> records(5000, Sample(0));
+        for (CentralRecord& record : records) {
+            record.line.assign(300, 'x');
+        }
+        outbox.Keep(records);
+        outbox.Committed(records.back().seq);
+    }
+    EXPECT_EQ(ReadFile(Path()), OutboxNextText(5001));
+    DatabaseOutbox outbox(files, Path());
+    (void)outbox.Open();
+    EXPECT_EQ(outbox.NextSeq(), 5001u);
+}
+
+TEST_F(DatabaseOutboxTest, RecordsNotCommittedComeBackAtTheNextStart) {
+    {
+        DatabaseOutbox outbox(files, Path());
+        (void)outbox.Open();
+        auto records = Records(3);
+        outbox.Keep(records);
+        outbox.Committed(1);
+    }
+    DatabaseOutbox outbox(files, Path());
+    const auto kept = outbox.Open();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].seq, 2u);
+    EXPECT_EQ(outbox.Waiting(), 2u);
+}
+
+TEST_F(DatabaseOutboxTest, NumbersTheDatabaseHoldsAreNotGivenAgain) {
+    DatabaseOutbox outbox(files, Path());
+    (void)outbox.Open();
+    outbox.NumberAbove(700);
+    auto records = Records(1);
+    outbox.Keep(records);
+    EXPECT_EQ(records[0].seq, 701u);
+    outbox.NumberAbove(5);
+    EXPECT_EQ(outbox.NextSeq(), 702u);
+}
+
+TEST_F(DatabaseOutboxTest, ADamagedOutboxIsToldAndNewRecordsDoNotFollowTheDamage) {
+    WriteFile(Path(), OutboxRecordText(Sample(1)) + "garbage\n" + OutboxRecordText(Sample(2)));
+    {
+        DatabaseOutbox outbox(files, Path());
+        EXPECT_EQ(outbox.Open().size(), 2u);
+        const auto notices = outbox.TakeNotices();
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].code(), FailureCode::DatabaseOutboxDamaged);
+        auto records = Records(1);
+        outbox.Keep(records);
+        EXPECT_EQ(records[0].seq, 3u);
+    }
+    DatabaseOutbox outbox(files, Path());
+    EXPECT_EQ(outbox.Open().size(), 3u);
+    EXPECT_TRUE(outbox.TakeNotices().empty());
+}
+
+TEST_F(DatabaseOutboxTest, AKeepThatFailsIsToldAndTheRecordsStillGetNumbers) {
+    test::FakeFileLayer failing;
+    failing.failures["sync Orvane.outbox"] = EIO;
+    DatabaseOutbox outbox(failing, Path());
+    (void)outbox.Open();
+    auto records = Records(2);
+    try {
+        outbox.Keep(records);
+        FAIL() << "the keep went through";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.code(), FailureCode::DatabaseOutboxWrite);
+    }
+    EXPECT_EQ(records[1].seq, 2u);
+    EXPECT_EQ(outbox.Waiting(), 2u);
+    // The torn append is taken back, so that it cannot hide the next one.
+    EXPECT_EQ(ReadFile(Path()), "");
+}
+
+}  // namespace
+}  // namespace brisolant
