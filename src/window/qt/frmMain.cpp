@@ -38,7 +38,8 @@ frmMain::frmMain(SettingsPlace place, QWidget* parent, DataFileOpener openDataFi
     BuildElements(place.stationName);
     logic_ = std::make_unique<MainWindowLogic>(
         *this, dataFileReader_,
-        platform_.Services({*this, *this, heldPump_, prompt_, messages_}, std::move(place), {}));
+        platform_.Services({*this, heldLine_, heldPump_, prompt_, messages_}, std::move(place),
+                           {}));
     ConnectCommands();
     Run([this] { logic_->Form_Load(); });
 }
@@ -51,6 +52,11 @@ frmMain::~frmMain() {
 
 template <typename Step>
 void frmMain::Run(Step&& step) {
+    struct Held {
+        HeldLineStatusView& line;
+        ~Held() { line.Release(); }
+    } held{heldLine_};
+    heldLine_.Hold();
     RunGuarded(std::forward<Step>(step),
                [this](const Failure& failure) { recorder().ShowFailure(failure); });
 }

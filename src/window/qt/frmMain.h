@@ -14,6 +14,7 @@
 #include "window/DataFileReader.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
+#include "window/qt/HeldLineStatusView.h"
 #include "window/qt/PaintHoldingPump.h"
 #include "window/qt/QtInputPrompt.h"
 
@@ -140,6 +141,7 @@ class frmMain : public QMainWindow,
 
     QtEventPump pump_;
     PaintHoldingPump heldPump_{*this, pump_};
+    HeldLineStatusView heldLine_{*this};
     QtInputPrompt prompt_;
     QtMessagePresenter messages_;
     // Before the logic, which records through it, and after it on the way out: the port and
