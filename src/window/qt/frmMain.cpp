@@ -59,6 +59,16 @@ void frmMain::Run(Step&& step) {
     heldLine_.Hold();
     RunGuarded(std::forward<Step>(step),
                [this](const Failure& failure) { recorder().ShowFailure(failure); });
+    FollowWriting();
+}
+
+// The repaint after a scan waits for its record to be reported on the disk, for a frame at most.
+void frmMain::FollowWriting() {
+    if (logic_ && recorder().RecordsOnTheirWay()) {
+        paintGate_.HoldWhileWriting();
+    } else {
+        paintGate_.Written();
+    }
 }
 
 void frmMain::ConnectCommands() {

@@ -85,6 +85,8 @@ class PaintHoldingTest : public MainWindowFixture {
         auto* counter = Find<ValueBox>("txtCounter");
         QList<ValueBox*> boxes = window->findChildren<ValueBox*>();
         log_ = std::make_unique<PaintLog>(*light, *Find<QLabel>("lblPanel1"), *counter, boxes);
+        // However busy the disk, the scan's paint waits for its record here.
+        window->PaintGate().SetLongestHold(std::chrono::hours(1));
         EXPECT_TRUE(PumpUntil([&] { return !log_->lights.empty(); }));
         SettleEvents();
         log_->Clear();
@@ -105,6 +107,11 @@ TEST_F(PaintHoldingTest, AScanInOneGoIsDrawnOnceWithItsCount) {
     QTimer::singleShot(0, window.get(), [&] { Action("mnuTest")->trigger(); });
     ASSERT_TRUE(PumpUntil([&] { return !log.counts.empty(); }));
     SettleEvents();
+    EXPECT_EQ(log.counts, std::vector<std::string>{"1"});
+    EXPECT_FALSE(log.countsAtValues.empty());
+    for (const std::string& count : log.countsAtValues) {
+        EXPECT_EQ(count, "1") << "a value drawn before its record was counted";
+    }
     EXPECT_TRUE(log.lights.empty());
     EXPECT_TRUE(log.statuses.empty());
     EXPECT_EQ(Find<StatusLight>("shpLight")->Colour(), kLightGreen);
