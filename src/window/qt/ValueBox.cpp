@@ -13,6 +13,9 @@
 #include <QStyleOptionFrame>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+
+#include "window/qt/AsciiGlyphs.h"
 
 namespace brisolant {
 
@@ -129,9 +132,24 @@ QSize ValueBox::sizeHint() const {
             metrics.height() + 2 * kVerticalMargin + 4};
 }
 
-// Laid out as a QLineEdit lays out its line, so that it is drawn the same.
+// Laid out as a QLineEdit lays out its line, so that it is drawn the same. A text of printable
+// ASCII on a left-to-right line is placed from the glyphs met before, without shaping it again.
 void ValueBox::LayOut() {
-    layout_.setText(Printable(text_));
+    const QString shown = Printable(text_);
+    const QFontMetrics metrics = fontMetrics();
+    if (layoutDirection() == Qt::LeftToRight) {
+        if (std::optional<AsciiGlyphs::Line> line = AsciiGlyphs::Of(font()).Place(shown)) {
+            glyphs_ = std::move(line->glyphs);
+            placed_ = true;
+            ascent_ = qRound(line->ascent);
+            lineHeight_ = std::max(line->inkHeight, metrics.height());
+            layout_.clearLayout();
+            return;
+        }
+    }
+    placed_ = false;
+    glyphs_ = QGlyphRun();
+    layout_.setText(shown);
     layout_.setFont(font());
     layout_.setCacheEnabled(true);
     QTextOption option = layout_.textOption();
@@ -142,7 +160,6 @@ void ValueBox::LayOut() {
     const QTextLine line = layout_.createLine();
     layout_.endLayout();
     ascent_ = qRound(line.ascent());
-    const QFontMetrics metrics = fontMetrics();
     lineHeight_ = std::max(InkHeight(layout_), metrics.height());
 }
 
@@ -158,7 +175,11 @@ void ValueBox::paintEvent(QPaintEvent*) {
     const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
     const QPoint topLeft(room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent()));
     painter.setPen(palette().text().color());
-    layout_.draw(&painter, topLeft, {}, room);
+    if (placed_) {
+        painter.drawGlyphRun(topLeft, glyphs_);
+    } else {
+        layout_.draw(&painter, topLeft, {}, room);
+    }
 }
 
 void ValueBox::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QGlyphRun>
 #include <QString>
 #include <QTextLayout>
 #include <QWidget>
@@ -8,7 +9,8 @@ namespace brisolant {
 
 // A read-only value box that looks as a read-only QLineEdit does (its frame drawn by the style,
 // which may keep it as a picture) but does the least a new value needs: the text is laid out
-// once when it changes and drawn from that layout, and the box repaints only then. It takes the
+// once when it changes, printable ASCII from glyphs kept for its font (AsciiGlyphs), anything
+// else by QTextLayout, and the box repaints only then. It takes the
 // focus with Tab, and Ctrl+C and its context menu's Copy copy the whole value; text cannot be
 // selected with the mouse. Screen readers read its accessible name and its value.
 class ValueBox : public QWidget {
@@ -33,6 +35,8 @@ class ValueBox : public QWidget {
     void LayOut();
 
     QString text_;
+    bool placed_ = false;  // the text is in glyphs_, not in layout_
+    QGlyphRun glyphs_;
     QTextLayout layout_;
     int ascent_ = 0;
     // The height the text's line takes, its ink included, as a QLineEdit measures it.

@@ -69,6 +69,57 @@ TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
     same("disabled");
 }
 
+// Printable ASCII is placed from glyphs kept for the font, not shaped again; each text must look
+// as QLineEdit draws it after QTextLayout shaped it, kerned pairs and ligatures included, and a
+// text beyond ASCII, shaped as before, must not disturb the texts after it.
+TEST(ValueBoxTest, ValuesOfEveryKindLookAsAReadOnlyLineEditInEachFont) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    QFont plain = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    plain.setPointSizeF(9);
+    QFont serif(QStringLiteral("Serif"));
+    serif.setPointSizeF(10.5);
+    const QString texts[] = {
+        QStringLiteral("0123456789"),
+        QStringLiteral("987654321.0"),
+        QStringLiteral("11/12/2026 10:42:07"),
+        QStringLiteral("12.50 kg  "),
+        QStringLiteral("26.31 lb"),
+        QStringLiteral("[12.5] (cm) {x} <y>"),
+        QStringLiteral("gjpqy Qg_,;"),
+        QStringLiteral("AVATAR To Wa Yo LT P. F, \"LV\""),
+        QStringLiteral("office fi fl ffi ffl"),
+        QStringLiteral("PCL\x1d"
+                       "0001\x1d"
+                       "42"),
+        QStringLiteral("PCL000000123"),
+        QStringLiteral("PCL\u00c5\u00df\u20ac-12\u00e9"),
+        QStringLiteral("PCL000000124"),
+        QStringLiteral("~!@#$%^&*+=?'`"),
+        QStringLiteral(" leading"),
+        QString(),
+    };
+    for (const QFont& font : {BoxFont(), plain, serif}) {
+        ValueBox box;
+        QLineEdit edit;
+        box.setStyle(&style);
+        edit.setStyle(&style);
+        edit.setReadOnly(true);
+        for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(&edit)}) {
+            widget->setFont(font);
+            widget->resize(240, 28);
+        }
+        for (const QString& text : texts) {
+            box.SetText(text);
+            edit.setText(text);
+            edit.setCursorPosition(0);
+            EXPECT_EQ(box.grab().toImage().convertToFormat(QImage::Format_ARGB32),
+                      edit.grab().toImage().convertToFormat(QImage::Format_ARGB32))
+                << font.toString().toStdString() << ": " << text.toStdString();
+        }
+    }
+}
+
 TEST(ValueBoxTest, CtrlCAndTheContextMenuCopyTheWholeValue) {
     EnsureQtApplication();
     ValueBox box;

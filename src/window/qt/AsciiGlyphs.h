@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QFont>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace brisolant {
+
+// Printable ASCII in one font, placed as QTextLayout places it on a left-to-right line, without
+// shaping each new text: each character's glyph and ink, and how far each character's glyph
+// stands from the next one's (its advance, with the pair's kerning), are taken once from
+// QTextLayout itself, a character and a pair of characters at a time, as they are first met.
+// A value box's new text is then placed by adding up those distances. A pair that QTextLayout
+// does not lay out as its two glyphs side by side (a ligature), and any character beyond
+// printable ASCII or drawn from another font, leaves the text to QTextLayout.
+class AsciiGlyphs {
+  public:
+    // A text as one run of glyphs whose baseline lies at `ascent` below the top of the line,
+    // where QTextLayout would put it; its ink's height is measured as QFontMetrics measures it.
+    struct Line {
+        QGlyphRun glyphs;
+        qreal ascent = 0;
+        int inkHeight = 0;
+    };
+
+    explicit AsciiGlyphs(const QFont& font);
+
+    // The glyphs of a few fonts, kept for the life of the program: the value boxes use one or
+    // two.
+    static AsciiGlyphs& Of(const QFont& font);
+
+    const QFont& Font() const { return font_; }
+    // The text placed, or nothing when QTextLayout must place it.
+    std::optional<Line> Place(const QString& text);
+
+  private:
+    static constexpr char16_t kFirst = 0x20;
+    static constexpr char16_t kLast = 0x7e;
+    static constexpr std::size_t kCount = kLast - kFirst + 1;
+    // Distances are in QTextLayout's own unit, 1/64 of a pixel.
+    static constexpr std::int32_t kUnmeasured = INT32_MIN;
+    static constexpr std::int32_t kNotPlaced = INT32_MIN + 1;
+
+    struct Glyph {
+        bool measured = false;
+        bool placed = false;  // drawn by the font itself, as one glyph
+        quint32 index = 0;
+        qreal inkTop = 0;
+        qreal inkBottom = 0;
+    };
+
+    const Glyph* GlyphOf(char16_t c);
+    std::int32_t Distance(char16_t first, char16_t second);
+
+    QFont font_;
+    QRawFont raw_;
+    std::optional<qreal> ascent_;
+    qreal start_ = 0;  // where a line's first glyph stands
+    std::array<Glyph, kCount> glyphs_{};
+    std::vector<std::int32_t> distances_;
+};
+
+}  // namespace brisolant
