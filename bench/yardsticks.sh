@@ -24,7 +24,7 @@
 # CPU: each program takes N scans (default 800) at RATE (default 40); its CPU time, user and
 # system, from its first scan to its last, is divided by the scans, and, for the X programs, the
 # X server's over the same time is added. The programs run one after the other, K rounds
-# (default 3); each figure is the range over the rounds. Times vary with the machine's load;
+# (default 3; 0 leaves CPU times out); each figure is the range over the rounds. Times vary with the machine's load;
 # the load average is printed.
 # Instructions (needs valgrind): each program runs under callgrind at 5 scans a second, and the
 # user-space instructions of S seconds (default 20) from its fortieth scan on, its own and, for
@@ -138,7 +138,7 @@ start_subject() {
         tio)
             # tio wants a terminal of its own; script gives it one and throws the screen away.
             script -qfec "${launcher:-} tio --baudrate 115200 --log --log-file $run/terminal.log \
-                --mute $port" /dev/null </dev/null >/dev/null 2>"$run/program.log" &
+                $port" /dev/null </dev/null >/dev/null 2>"$run/program.log" &
             ;;
         cutecom)
             mkdir -p "$run/home/.config/CuteCom"
@@ -331,12 +331,16 @@ printf '%-18s %-34s %s\n' "program" "CPU us a scan (range of $rounds)" \
     "instructions a scan (thousands)"
 declare -A total_cpu total_ins
 for subject in "${subjects[@]}"; do
-    whole=$(sum_lists "${cpu_program[$subject]}" "${cpu_server[$subject]}")
-    total_cpu[$subject]=$(median "$whole")
-    cpu_text=$(range "$whole")
-    case $subject in window-xcb | cutecom)
-        cpu_text+=" ($(range "${cpu_program[$subject]}") + X $(range "${cpu_server[$subject]}"))" ;;
-    esac
+    cpu_text="-"
+    if ((rounds > 0)); then
+        whole=$(sum_lists "${cpu_program[$subject]}" "${cpu_server[$subject]}")
+        total_cpu[$subject]=$(median "$whole")
+        cpu_text=$(range "$whole")
+        case $subject in window-xcb | cutecom)
+            cpu_text+=" ($(range "${cpu_program[$subject]}") + X $(range "${cpu_server[$subject]}"))"
+            ;;
+        esac
+    fi
     ins_text="-"
     if [ -n "$instructions" ]; then
         total_ins[$subject]=$((ins_program[$subject] + ins_server[$subject]))
@@ -353,9 +357,12 @@ echo "ratios of medians (CPU) and of instructions:"
 for subject in "${subjects[@]}"; do
     case $subject in tio | cutecom) continue ;; esac
     for yardstick in tio cutecom; do
-        [ -n "${total_cpu[$yardstick]:-}" ] || continue
-        cpu_ratio=$(awk -v a="${total_cpu[$subject]}" -v b="${total_cpu[$yardstick]}" \
-            'BEGIN { printf "%.2f", a / b }')
+        [[ " ${subjects[*]} " == *" $yardstick "* ]] || continue
+        cpu_ratio="-"
+        if ((rounds > 0)); then
+            cpu_ratio=$(awk -v a="${total_cpu[$subject]}" -v b="${total_cpu[$yardstick]}" \
+                'BEGIN { printf "%.2f", a / b }')
+        fi
         ins_ratio="-"
         if [ -n "$instructions" ]; then
             ins_ratio=$(awk -v a="${total_ins[$subject]}" -v b="${total_ins[$yardstick]}" \

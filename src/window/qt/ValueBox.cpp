@@ -106,7 +106,6 @@ ValueBox::ValueBox(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setBackgroundRole(QPalette::Base);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    LayOut();
 }
 
 void ValueBox::SetText(const QString& text) {
@@ -135,6 +134,13 @@ QSize ValueBox::sizeHint() const {
 // Laid out as a QLineEdit lays out its line, so that it is drawn the same. A text of printable
 // ASCII on a left-to-right line is placed from the glyphs met before, without shaping it again.
 void ValueBox::LayOut() {
+    if (text_.isEmpty()) {
+        // Nothing is drawn: nothing to measure.
+        placed_ = false;
+        glyphs_ = QGlyphRun();
+        layout_.clearLayout();
+        return;
+    }
     const QString shown = Printable(text_);
     const QFontMetrics metrics = fontMetrics();
     if (layoutDirection() == Qt::LeftToRight) {

@@ -1,5 +1,6 @@
 // The main window's elements: captions, geometry in twips, fonts, initial state and menus.
 
+#include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
@@ -71,6 +72,16 @@ QFont ValueFont() {
     return font;
 }
 
+// The logo at the size it is shown: on a screen of 96 dpi that is the picture shipped beside the
+// full one, which is the full one scaled as the label would scale it, so that neither the full
+// picture is decoded nor scaled at the window's start; elsewhere the full one, scaled by the
+// label.
+QPixmap Logo(const QSize& shown) {
+    static constexpr QSize kShipped(355, 133);
+    return QPixmap(shown == kShipped ? QStringLiteral(":/assets/logo-355x133.png")
+                                     : QStringLiteral(":/assets/logo.png"));
+}
+
 QLabel* Caption(QWidget* parent, const QString& name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -101,7 +112,10 @@ void frmMain::BuildElements(const std::string& stationName) {
                        .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     }
     setWindowTitle(caption);
-    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    // The program gives every window its icon; decoding it again for this one costs the start.
+    if (QApplication::windowIcon().isNull()) {
+        setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    }
 
     // The client area: the elements at fixed places, the status bar along the bottom edge.
     auto* client = new QWidget(this);
@@ -198,9 +212,9 @@ void frmMain::BuildOtherElements(QWidget* canvas) {
 
     Image1_ = new QLabel(canvas);
     Image1_->setObjectName(QStringLiteral("Image1"));
-    Image1_->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));
     Image1_->setScaledContents(true);
     Place(Image1_, 4140, 3600, 5325, 1995);
+    Image1_->setPixmap(Logo(Image1_->size() * Image1_->devicePixelRatio()));
 
     lblHiddenButton_ = new ClickLabel(canvas);
     lblHiddenButton_->setObjectName(QStringLiteral("lblHiddenButton"));

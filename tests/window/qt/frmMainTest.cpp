@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -31,6 +32,17 @@ namespace {
 
 class frmMainTest : public MainWindowFixture {};
 
+// The logo shipped at the size shown is the full one as the label scales it: the same pixels.
+TEST(LogoTest, TheLogoShippedAtTheSizeShownIsTheFullOneScaledByTheLabel) {
+    EnsureQtApplication();
+    const QImage full = QPixmap(QStringLiteral(":/assets/logo.png")).toImage();
+    const QImage shipped = QPixmap(QStringLiteral(":/assets/logo-355x133.png")).toImage();
+    ASSERT_EQ(shipped.size(), QSize(355, 133));
+    EXPECT_EQ(full.scaled(shipped.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32),
+              shipped.convertToFormat(QImage::Format_ARGB32));
+}
+
 TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     frmMain& w = Open(pty.path());
     EXPECT_EQ(w.windowTitle(), "Orvane Brisolant");
@@ -52,7 +64,9 @@ TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     }
     // Logo and icon come from the embedded resources.
     EXPECT_FALSE(Find<QLabel>("Image1")->isHidden());
-    EXPECT_EQ(Find<QLabel>("Image1")->pixmap().size(), QSize(586, 205));
+    // On a screen of 96 dpi, the picture of the size shown; anywhere else, the full one.
+    EXPECT_EQ(Find<QLabel>("Image1")->pixmap().size(),
+              w.logicalDpiX() == 96 ? QSize(355, 133) : QSize(586, 205));
     EXPECT_FALSE(w.windowIcon().isNull());
     EXPECT_EQ(Find<QLabel>("lblErrors")->text(), "0");
 
