@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QFile>
-#include <QIcon>
 #include <QTimer>
 #include <chrono>
 #include <csignal>
@@ -20,6 +19,7 @@
 #include "store/JournalLock.h"
 #include "store/RecordJournal.h"
 #include "window/qt/CommandLine.h"
+#include "window/qt/StartPictures.h"
 #include "window/qt/frmMain.h"
 
 namespace brisolant {
@@ -147,7 +147,7 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    QApplication::setWindowIcon(brisolant::ProgramIcon());
     const brisolant::EndSignals endSignals(brisolant::EndOnSignal);
     if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {
         brisolant::QtMessagePresenter(nullptr).ShowMessage(brisolant::kAppTitle, *lockMessage);

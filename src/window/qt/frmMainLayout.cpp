@@ -16,6 +16,7 @@
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/RecordListView.h"
 #include "window/qt/ScreenFit.h"
+#include "window/qt/StartPictures.h"
 #include "window/qt/StatusLight.h"
 #include "window/qt/ValueBox.h"
 #include "window/qt/ValueBoxStyle.h"
@@ -72,16 +73,6 @@ QFont ValueFont() {
     return font;
 }
 
-// The logo at the size it is shown: on a screen of 96 dpi that is the picture shipped beside the
-// full one, which is the full one scaled as the label would scale it, so that neither the full
-// picture is decoded nor scaled at the window's start; elsewhere the full one, scaled by the
-// label.
-QPixmap Logo(const QSize& shown) {
-    static constexpr QSize kShipped(355, 133);
-    return QPixmap(shown == kShipped ? QStringLiteral(":/assets/logo-355x133.png")
-                                     : QStringLiteral(":/assets/logo.png"));
-}
-
 QLabel* Caption(QWidget* parent, const QString& name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -114,7 +105,7 @@ void frmMain::BuildElements(const std::string& stationName) {
     setWindowTitle(caption);
     // The program gives every window its icon; decoding it again for this one costs the start.
     if (QApplication::windowIcon().isNull()) {
-        setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+        setWindowIcon(ProgramIcon());
     }
 
     // The client area: the elements at fixed places, the status bar along the bottom edge.
@@ -214,7 +205,7 @@ void frmMain::BuildOtherElements(QWidget* canvas) {
     Image1_->setObjectName(QStringLiteral("Image1"));
     Image1_->setScaledContents(true);
     Place(Image1_, 4140, 3600, 5325, 1995);
-    Image1_->setPixmap(Logo(Image1_->size() * Image1_->devicePixelRatio()));
+    Image1_->setPixmap(LogoPicture(Image1_->size() * Image1_->devicePixelRatio()));
 
     lblHiddenButton_ = new ClickLabel(canvas);
     lblHiddenButton_->setObjectName(QStringLiteral("lblHiddenButton"));

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QImage>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -31,17 +30,6 @@ namespace brisolant::test {
 namespace {
 
 class frmMainTest : public MainWindowFixture {};
-
-// The logo shipped at the size shown is the full one as the label scales it: the same pixels.
-TEST(LogoTest, TheLogoShippedAtTheSizeShownIsTheFullOneScaledByTheLabel) {
-    EnsureQtApplication();
-    const QImage full = QPixmap(QStringLiteral(":/assets/logo.png")).toImage();
-    const QImage shipped = QPixmap(QStringLiteral(":/assets/logo-355x133.png")).toImage();
-    ASSERT_EQ(shipped.size(), QSize(355, 133));
-    EXPECT_EQ(full.scaled(shipped.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                  .convertToFormat(QImage::Format_ARGB32),
-              shipped.convertToFormat(QImage::Format_ARGB32));
-}
 
 TEST_F(frmMainTest, StartsIdleWithThePortOpenAndTheHiddenElementsHidden) {
     frmMain& w = Open(pty.path());
