@@ -23,14 +23,18 @@
 # (an earlier build, say, to compare with).
 # CPU: each program takes N scans (default 800) at RATE (default 40); its CPU time, user and
 # system, from its first scan to its last, is divided by the scans, and, for the X programs, the
-# X server's over the same time is added. The programs run one after the other, K rounds
-# (default 3; 0 leaves CPU times out); each figure is the range over the rounds. Times vary with the machine's load;
+# X server's over the same time is added. The context switches of all the program's threads
+# over that time (a thread woken, or put aside for another) are counted a scan too. The
+# programs run one after the other, K rounds (default 3; 0 leaves CPU times out); each time is
+# the range over the rounds, each count the list of them. Times vary with the machine's load;
 # the load average is printed.
 # Instructions (needs valgrind): each program runs under callgrind at 5 scans a second, and the
 # user-space instructions of S seconds (default 20) from its fortieth scan on, its own and, for
 # the X programs, the X server's (under callgrind too), are divided by the scans of those
 # seconds. They do not vary with the load.
 # Prints both for each program and the ratios of the window's to tio's and to CuteCom's.
+# The whole script is read before it runs, so that editing it never disturbs a run.
+{
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/release.sh
@@ -49,7 +53,7 @@ while (($#)); do
         --seconds) seconds=$2; shift 2 ;;
         --no-instructions) instructions=""; shift ;;
         --only) only=$2; shift 2 ;;
-        -h | --help) sed -n '2,36p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,35p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -90,6 +94,9 @@ remove_on_exit "$work"
 
 ticks_per_second=$(getconf CLK_TCK)
 cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+# Context switches of all the process's threads, each a wake-up or a preemption.
+switches() { cat /proc/"$1"/task/*/status 2>/dev/null |
+    awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { print s + 0 }'; }
 # The parcels a program has logged: records in Brisolant's data file, barcode lines in a
 # terminal's log.
 logged() {
@@ -226,8 +233,9 @@ cpu_round() {
     start_subject "$subject"
     wait_for_port "$program_pid"
     sleep 2
-    local c0 s0=0 c1 s1=0
+    local c0 s0=0 c1 s1=0 w0 w1
     c0=$(cpu_ticks "$program_pid")
+    w0=$(switches "$program_pid")
     if [ -n "$server_pid" ]; then s0=$(cpu_ticks "$server_pid"); fi
     local deadline=$(($(date +%s) + scans / rate * 3 + 60))
     while (($(logged "$subject") < scans)); do
@@ -238,8 +246,10 @@ cpu_round() {
         sleep 0.05
     done
     c1=$(cpu_ticks "$program_pid")
+    w1=$(switches "$program_pid")
     if [ -n "$server_pid" ]; then s1=$(cpu_ticks "$server_pid"); fi
     end_run
+    result_switches=$(awk -v w=$((w1 - w0)) -v n="$scans" 'BEGIN { printf "%.1f", w / n }')
     read -r result_program result_server <<<"$(awk -v p=$((c1 - c0)) -v s=$((s1 - s0)) \
         -v hz="$ticks_per_second" -v n="$scans" \
         'BEGIN { printf "%.0f %.0f\n", 1e6 * p / hz / n, 1e6 * s / hz / n }')"
@@ -300,12 +310,13 @@ echo "machine: $(nproc) cores, $(grep -m 1 'model name' /proc/cpuinfo | sed 's/.
 echo "build:   build/release ($(git rev-parse --short HEAD 2>/dev/null || echo '?'))"
 echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 
-declare -A cpu_program cpu_server
+declare -A cpu_program cpu_server cpu_switches
 for ((round = 1; round <= rounds; round++)); do
     for subject in "${subjects[@]}"; do
         cpu_round "$subject"
         cpu_program[$subject]+="$result_program "
         cpu_server[$subject]+="$result_server "
+        cpu_switches[$subject]+="$result_switches "
     done
 done
 declare -A ins_program ins_server
@@ -327,8 +338,8 @@ sum_lists() { paste -d ' ' <(tr ' ' '\n' <<<"$1" | sed '/^$/d') <(tr ' ' '\n' <<
     sed '/^$/d') | awk '{ printf "%d ", $1 + $2 }'; }
 
 echo
-printf '%-18s %-34s %s\n' "program" "CPU us a scan (range of $rounds)" \
-    "instructions a scan (thousands)"
+printf '%-18s %-34s %-34s %s\n' "program" "CPU us a scan (range of $rounds)" \
+    "instructions a scan (thousands)" "context switches a scan"
 declare -A total_cpu total_ins
 for subject in "${subjects[@]}"; do
     cpu_text="-"
@@ -349,7 +360,9 @@ for subject in "${subjects[@]}"; do
             ins_text+=" (${ins_program[$subject]} + X ${ins_server[$subject]})" ;;
         esac
     fi
-    printf '%-18s %-34s %s\n' "$subject" "$cpu_text" "$ins_text"
+    switch_text="-"
+    if ((rounds > 0)); then switch_text=${cpu_switches[$subject]% }; fi
+    printf '%-18s %-34s %-34s %s\n' "$subject" "$cpu_text" "$ins_text" "$switch_text"
 done
 
 echo
@@ -372,3 +385,5 @@ for subject in "${subjects[@]}"; do
             "$cpu_ratio" "$ins_ratio"
     done
 done
+exit
+}
