@@ -33,19 +33,19 @@ std::int32_t InUnits(qreal pixels) {
 AsciiGlyphs::AsciiGlyphs(const QFont& font)
     : font_(font), distances_(kCount * kCount, kUnmeasured) {}
 
-AsciiGlyphs& AsciiGlyphs::Of(const QFont& font) {
-    static std::vector<std::unique_ptr<AsciiGlyphs>> kept;
+std::shared_ptr<AsciiGlyphs> AsciiGlyphs::Of(const QFont& font) {
+    static std::vector<std::shared_ptr<AsciiGlyphs>> kept;
     constexpr std::size_t kFonts = 4;
     for (const auto& glyphs : kept) {
-        if (glyphs->Font() == font && glyphs->Font().key() == font.key()) {
-            return *glyphs;
+        if (glyphs->Font() == font) {
+            return glyphs;
         }
     }
     if (kept.size() >= kFonts) {
         kept.erase(kept.begin());
     }
-    kept.push_back(std::make_unique<AsciiGlyphs>(font));
-    return *kept.back();
+    kept.push_back(std::make_shared<AsciiGlyphs>(font));
+    return kept.back();
 }
 
 // A character's glyph, from a line of that character alone: one glyph of the font itself, on

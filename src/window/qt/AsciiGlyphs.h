@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,9 +31,9 @@ class AsciiGlyphs {
 
     explicit AsciiGlyphs(const QFont& font);
 
-    // The glyphs of a few fonts, kept for the life of the program: the value boxes use one or
-    // two.
-    static AsciiGlyphs& Of(const QFont& font);
+    // The glyphs of a font, shared by the boxes that use it: the value boxes use one or two
+    // fonts, and a few more are remembered for the boxes to come.
+    static std::shared_ptr<AsciiGlyphs> Of(const QFont& font);
 
     const QFont& Font() const { return font_; }
     // The text placed, or nothing when QTextLayout must place it.

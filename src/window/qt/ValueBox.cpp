@@ -144,7 +144,10 @@ void ValueBox::LayOut() {
     const QString shown = Printable(text_);
     const QFontMetrics metrics = fontMetrics();
     if (layoutDirection() == Qt::LeftToRight) {
-        if (std::optional<AsciiGlyphs::Line> line = AsciiGlyphs::Of(font()).Place(shown)) {
+        if (!glyphsOfFont_) {
+            glyphsOfFont_ = AsciiGlyphs::Of(font());
+        }
+        if (std::optional<AsciiGlyphs::Line> line = glyphsOfFont_->Place(shown)) {
             glyphs_ = std::move(line->glyphs);
             placed_ = true;
             ascent_ = qRound(line->ascent);
@@ -208,6 +211,7 @@ void ValueBox::contextMenuEvent(QContextMenuEvent* event) {
 void ValueBox::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::LayoutDirectionChange) {
+        glyphsOfFont_.reset();
         LayOut();
     }
 }

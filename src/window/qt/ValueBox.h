@@ -4,8 +4,11 @@
 #include <QString>
 #include <QTextLayout>
 #include <QWidget>
+#include <memory>
 
 namespace brisolant {
+
+class AsciiGlyphs;
 
 // A read-only value box that looks as a read-only QLineEdit does (its frame drawn by the style,
 // which may keep it as a picture) but does the least a new value needs: the text is laid out
@@ -37,6 +40,7 @@ class ValueBox : public QWidget {
     QString text_;
     bool placed_ = false;  // the text is in glyphs_, not in layout_
     QGlyphRun glyphs_;
+    std::shared_ptr<AsciiGlyphs> glyphsOfFont_;  // found again when the font changes
     QTextLayout layout_;
     int ascent_ = 0;
     // The height the text's line takes, its ink included, as a QLineEdit measures it.
