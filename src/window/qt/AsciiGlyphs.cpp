@@ -1,6 +1,8 @@
 #include "window/qt/AsciiGlyphs.h"
 
+#include <QPainter>
 #include <QTextLayout>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -99,6 +101,51 @@ std::int32_t AsciiGlyphs::Distance(char16_t first, char16_t second) {
         }
     }
     return distance;
+}
+
+// Drawn once onto a picture of the background by the raster engine itself, with the pen at the
+// same fractions of a pixel, so that coverage, blending and the pixel each lands in are the
+// engine's own.
+AsciiGlyphs::Picture AsciiGlyphs::PictureOf(quint32 glyph, QPoint fraction, QRgb pen,
+                                            QRgb background, QImage::Format format) {
+    const PictureKey key{glyph, fraction.x() * 64 + fraction.y(), pen, background, format};
+    if (const auto found = pictures_.constFind(key); found != pictures_.constEnd()) {
+        return *found;
+    }
+    constexpr std::size_t kPictures = 4096;
+    if (static_cast<std::size_t>(pictures_.size()) >= kPictures) {
+        pictures_.clear();
+    }
+    constexpr int kMargin = 4;
+    const QRectF box = raw_.boundingRect(glyph);
+    const QPoint pen0(kMargin - qFloor(box.x()), kMargin - qFloor(box.y()));
+    QImage canvas(qCeil(box.width()) + 2 * kMargin + 1, qCeil(box.height()) + 2 * kMargin + 1,
+                  format);
+    canvas.fill(background);
+    {
+        QPainter painter(&canvas);
+        painter.setPen(QColor::fromRgba(pen));
+        QGlyphRun one;
+        one.setRawFont(raw_);
+        one.setGlyphIndexes({glyph});
+        one.setPositions({QPointF(fraction.x() / 64.0, fraction.y() / 64.0)});
+        painter.drawGlyphRun(pen0, one);
+    }
+    QRect ink;
+    for (int y = 0; y < canvas.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+        for (int x = 0; x < canvas.width(); ++x) {
+            if (row[x] != background) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    Picture picture;
+    if (!ink.isEmpty()) {
+        picture.pixels = canvas.copy(ink);
+        picture.offset = ink.topLeft() - pen0;
+    }
+    return *pictures_.insert(key, std::move(picture));
 }
 
 std::optional<AsciiGlyphs::Line> AsciiGlyphs::Place(const QString& text) {

@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QGlyphRun>
+#include <QHash>
+#include <QImage>
 #include <QRawFont>
 #include <QString>
 #include <array>
@@ -35,7 +37,20 @@ class AsciiGlyphs {
     // fonts, and a few more are remembered for the boxes to come.
     static std::shared_ptr<AsciiGlyphs> Of(const QFont& font);
 
+    // A glyph drawn in `pen` onto `background` in a picture of `format`, as the raster engine
+    // draws it with the pen at a position whose fractions of a pixel are `fraction` (in 64ths):
+    // the pixels its ink covers, and where they lie from the pixel the pen stands in. Boxes that
+    // stand on one plain colour copy their values together from these instead of blending each
+    // glyph again.
+    struct Picture {
+        QImage pixels;  // null for a glyph without ink
+        QPoint offset;
+    };
+    Picture PictureOf(quint32 glyph, QPoint fraction, QRgb pen, QRgb background,
+                      QImage::Format format);
+
     const QFont& Font() const { return font_; }
+    const QRawFont& RawFont() const { return raw_; }
     // The text placed, or nothing when QTextLayout must place it.
     std::optional<Line> Place(const QString& text);
 
@@ -58,12 +73,26 @@ class AsciiGlyphs {
     const Glyph* GlyphOf(char16_t c);
     std::int32_t Distance(char16_t first, char16_t second);
 
+    struct PictureKey {
+        quint32 glyph;
+        int fraction;  // x and y in 64ths
+        QRgb pen;
+        QRgb background;
+        QImage::Format format;
+        bool operator==(const PictureKey&) const = default;
+    };
+    friend std::size_t qHash(const PictureKey& key, std::size_t seed) {
+        return qHashMulti(seed, key.glyph, key.fraction, key.pen, key.background,
+                          static_cast<int>(key.format));
+    }
+
     QFont font_;
     QRawFont raw_;
     std::optional<qreal> ascent_;
     qreal start_ = 0;  // where a line's first glyph stands
     std::array<Glyph, kCount> glyphs_{};
     std::vector<std::int32_t> distances_;
+    QHash<PictureKey, Picture> pictures_;
 };
 
 }  // namespace brisolant

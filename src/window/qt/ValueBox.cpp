@@ -8,12 +8,15 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRawFont>
 #include <QStyleOptionFrame>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include "window/qt/AsciiGlyphs.h"
 
@@ -185,10 +188,102 @@ void ValueBox::paintEvent(QPaintEvent*) {
     const QPoint topLeft(room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent()));
     painter.setPen(palette().text().color());
     if (placed_) {
-        painter.drawGlyphRun(topLeft, glyphs_);
+        if (!DrawFromPictures(painter, topLeft, room)) {
+            painter.drawGlyphRun(topLeft, glyphs_);
+        }
     } else {
         layout_.draw(&painter, topLeft, {}, room);
     }
+}
+
+// Where the text stands on one plain colour, its glyphs' pictures on that colour (AsciiGlyphs)
+// are copied into one picture of the text, drawn at once: the same pixels as drawing the glyph
+// run, without blending each glyph again. Returns false, having drawn nothing, where that could
+// differ: a painter that draws elsewhere than into an image, a background that is not one
+// opaque colour, glyphs whose ink overlaps.
+bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room) {
+    QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster ||
+        engine->paintDevice() == nullptr || engine->paintDevice()->devType() != QInternal::Image) {
+        return false;
+    }
+    const QImage& target = *static_cast<QImage*>(engine->paintDevice());
+    const QTransform toTarget = painter.deviceTransform();
+    if ((target.format() != QImage::Format_RGB32 &&
+         target.format() != QImage::Format_ARGB32_Premultiplied) ||
+        toTarget.type() > QTransform::TxTranslate || toTarget.dx() != std::floor(toTarget.dx()) ||
+        toTarget.dy() != std::floor(toTarget.dy()) || target.devicePixelRatio() != 1) {
+        return false;
+    }
+    const QPoint shift(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
+    const QRect shown = room & rect();
+    const QRect inTarget = shown.translated(shift);
+    if (!target.rect().contains(inTarget)) {
+        return false;
+    }
+    const QList<quint32> indexes = glyphs_.glyphIndexes();
+    const QList<QPointF> positions = glyphs_.positions();
+    const QRgb pen = painter.pen().color().rgba();
+    const QRgb background = target.pixel(inTarget.center());
+    if (qAlpha(background) != 255 || qAlpha(pen) != 255) {
+        return false;
+    }
+    struct Placed {
+        QImage pixels;  // shares the kept picture's pixels
+        QRect at;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(static_cast<std::size_t>(indexes.size()));
+    QRect whole;
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+        const QPointF at = QPointF(topLeft) + positions[i];
+        const QPoint pixel(qFloor(at.x()), qFloor(at.y()));
+        const QPoint fraction(qRound((at.x() - pixel.x()) * 64), qRound((at.y() - pixel.y()) * 64));
+        const AsciiGlyphs::Picture& picture =
+            glyphsOfFont_->PictureOf(indexes[i], fraction, pen, background, target.format());
+        if (picture.pixels.isNull()) {
+            continue;
+        }
+        const QRect area(pixel + picture.offset, picture.pixels.size());
+        for (const Placed& other : placed) {
+            if (other.at.intersects(area)) {
+                return false;
+            }
+        }
+        placed.push_back({picture.pixels, area});
+        whole |= area;
+    }
+    whole &= shown;
+    if (whole.isEmpty()) {
+        return true;
+    }
+    // Every pixel the text's picture covers must be the background now.
+    const QRect under = whole.translated(shift);
+    for (int y = under.top(); y <= under.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(target.constScanLine(y));
+        for (int x = under.left(); x <= under.right(); ++x) {
+            if (row[x] != background) {
+                return false;
+            }
+        }
+    }
+    QImage text(whole.size(), target.format());
+    text.fill(background);
+    for (const Placed& glyph : placed) {
+        const QRect part = glyph.at & whole;
+        if (part.isEmpty()) {
+            continue;
+        }
+        const QPoint from = part.topLeft() - glyph.at.topLeft();
+        const QPoint to = part.topLeft() - whole.topLeft();
+        const auto bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
+        for (int y = 0; y < part.height(); ++y) {
+            std::memcpy(text.scanLine(to.y() + y) + to.x() * sizeof(QRgb),
+                        glyph.pixels.constScanLine(from.y() + y) + from.x() * sizeof(QRgb), bytes);
+        }
+    }
+    painter.drawImage(whole.topLeft(), text);
+    return true;
 }
 
 void ValueBox::keyPressEvent(QKeyEvent* event) {

@@ -36,6 +36,7 @@ class ValueBox : public QWidget {
 
   private:
     void LayOut();
+    bool DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room);
 
     QString text_;
     bool placed_ = false;  // the text is in glyphs_, not in layout_

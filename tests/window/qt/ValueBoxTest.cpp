@@ -26,6 +26,14 @@ QFont BoxFont() {
     return font;
 }
 
+// The widget drawn into an image of `format` over the window's background.
+QImage Rendered(QWidget& widget, QImage::Format format) {
+    QImage image(widget.size(), format);
+    image.fill(widget.palette().window().color());
+    widget.render(&image);
+    return image;
+}
+
 // The box must look as the read-only QLineEdit it stands for, through a scan's changes.
 TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
     EnsureQtApplication();
@@ -113,9 +121,17 @@ TEST(ValueBoxTest, ValuesOfEveryKindLookAsAReadOnlyLineEditInEachFont) {
             box.SetText(text);
             edit.setText(text);
             edit.setCursorPosition(0);
+            // Drawn into a pixmap, as grab() draws, and into an image, as the window's backing
+            // store is drawn (where a box copies its glyphs' kept pictures).
             EXPECT_EQ(box.grab().toImage().convertToFormat(QImage::Format_ARGB32),
                       edit.grab().toImage().convertToFormat(QImage::Format_ARGB32))
                 << font.toString().toStdString() << ": " << text.toStdString();
+            for (const QImage::Format format :
+                 {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+                EXPECT_EQ(Rendered(box, format), Rendered(edit, format))
+                    << font.toString().toStdString() << ": " << text.toStdString() << " in "
+                    << format;
+            }
         }
     }
 }
