@@ -215,17 +215,17 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         toTarget.dy() != std::floor(toTarget.dy()) || target.devicePixelRatio() != 1) {
         return false;
     }
-    const QPoint shift(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
     const QRect shown = room & rect();
-    const QRect inTarget = shown.translated(shift);
-    if (!target.rect().contains(inTarget)) {
-        return false;
-    }
     const QList<quint32> indexes = glyphs_.glyphIndexes();
     const QList<QPointF> positions = glyphs_.positions();
     const QRgb pen = painter.pen().color().rgba();
-    const QRgb background = target.pixel(inTarget.center());
-    if (qAlpha(background) != 255 || qAlpha(pen) != 255) {
+    const std::vector<QRgb>& plain = PlainRows(room, target.format());
+    const int baseline = qFloor(topLeft.y() + (positions.isEmpty() ? 0 : positions[0].y()));
+    if (baseline < 0 || baseline >= static_cast<int>(plain.size()) || qAlpha(pen) != 255) {
+        return false;
+    }
+    const QRgb background = plain[static_cast<std::size_t>(baseline)];
+    if (qAlpha(background) != 255) {
         return false;
     }
     struct Placed {
@@ -239,7 +239,7 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         const QPointF at = QPointF(topLeft) + positions[i];
         const QPoint pixel(qFloor(at.x()), qFloor(at.y()));
         const QPoint fraction(qRound((at.x() - pixel.x()) * 64), qRound((at.y() - pixel.y()) * 64));
-        const AsciiGlyphs::Picture& picture =
+        const AsciiGlyphs::Picture picture =
             glyphsOfFont_->PictureOf(indexes[i], fraction, pen, background, target.format());
         if (picture.pixels.isNull()) {
             continue;
@@ -257,18 +257,16 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
     if (whole.isEmpty()) {
         return true;
     }
-    // Every pixel the text's picture covers must be the background now.
-    const QRect under = whole.translated(shift);
-    for (int y = under.top(); y <= under.bottom(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(target.constScanLine(y));
-        for (int x = under.left(); x <= under.right(); ++x) {
-            if (row[x] != background) {
-                return false;
-            }
+    // The panel beneath the text's picture is the background, row by row.
+    for (int y = whole.top(); y <= whole.bottom(); ++y) {
+        if (plain[static_cast<std::size_t>(y)] != background) {
+            return false;
         }
     }
     QImage text(whole.size(), target.format());
     text.fill(background);
+    uchar* const textBits = text.bits();
+    const qsizetype textLine = text.bytesPerLine();
     for (const Placed& glyph : placed) {
         const QRect part = glyph.at & whole;
         if (part.isEmpty()) {
@@ -276,14 +274,48 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         }
         const QPoint from = part.topLeft() - glyph.at.topLeft();
         const QPoint to = part.topLeft() - whole.topLeft();
+        const uchar* const fromBits = glyph.pixels.constBits();
+        const qsizetype fromLine = glyph.pixels.bytesPerLine();
         const auto bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
         for (int y = 0; y < part.height(); ++y) {
-            std::memcpy(text.scanLine(to.y() + y) + to.x() * sizeof(QRgb),
-                        glyph.pixels.constScanLine(from.y() + y) + from.x() * sizeof(QRgb), bytes);
+            std::memcpy(textBits + (to.y() + y) * textLine + to.x() * qsizetype(sizeof(QRgb)),
+                        fromBits + (from.y() + y) * fromLine + from.x() * qsizetype(sizeof(QRgb)),
+                        bytes);
         }
     }
     painter.drawImage(whole.topLeft(), text);
     return true;
+}
+
+// The colour of each row of the box's room as its panel draws it, where the row is one opaque
+// colour across the room (0 where not), found once for each look of the panel: its size, state,
+// palette and the format it is drawn in.
+const std::vector<QRgb>& ValueBox::PlainRows(const QRect& room, QImage::Format format) {
+    const QStyleOptionFrame panel = PanelOption(*this);
+    const PanelLook look{size(), room, panel.state, panel.palette.cacheKey(), format};
+    if (look == plainLook_) {
+        return plainRows_;
+    }
+    plainLook_ = look;
+    QImage drawn(size(),
+                 format == QImage::Format_RGB32 ? QImage::Format_ARGB32_Premultiplied : format);
+    drawn.fill(Qt::transparent);
+    {
+        QPainter painter(&drawn);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    }
+    plainRows_.assign(static_cast<std::size_t>(height()), 0);
+    const QRect inside = room & drawn.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        const QRgb first = row[inside.left()];
+        bool plain = qAlpha(first) == 255;
+        for (int x = inside.left() + 1; plain && x <= inside.right(); ++x) {
+            plain = row[x] == first;
+        }
+        plainRows_[static_cast<std::size_t>(y)] = plain ? first : 0;
+    }
+    return plainRows_;
 }
 
 void ValueBox::keyPressEvent(QKeyEvent* event) {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QGlyphRun>
+#include <QImage>
 #include <QString>
+#include <QStyle>
 #include <QTextLayout>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 namespace brisolant {
 
@@ -37,6 +40,16 @@ class ValueBox : public QWidget {
   private:
     void LayOut();
     bool DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room);
+    const std::vector<QRgb>& PlainRows(const QRect& room, QImage::Format format);
+
+    struct PanelLook {
+        QSize size;
+        QRect room;
+        QStyle::State state;
+        qint64 palette = 0;
+        QImage::Format format = QImage::Format_Invalid;
+        bool operator==(const PanelLook&) const = default;
+    };
 
     QString text_;
     bool placed_ = false;  // the text is in glyphs_, not in layout_
@@ -46,6 +59,8 @@ class ValueBox : public QWidget {
     int ascent_ = 0;
     // The height the text's line takes, its ink included, as a QLineEdit measures it.
     int lineHeight_ = 0;
+    PanelLook plainLook_;
+    std::vector<QRgb> plainRows_;
 };
 
 }  // namespace brisolant
