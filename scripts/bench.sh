@@ -36,6 +36,12 @@ echo "== The data folder hangs for 8 s at the line's pace (bench/stall.sh)"
 bench/stall.sh
 echo "== Start-up beside a Qt Widgets hello-world (bench/startup.sh 30)"
 bench/startup.sh 30
+if command -v Xvfb >/dev/null; then
+    echo "== The same on an X server (bench/startup.sh 30 --platform xcb)"
+    bench/startup.sh 30 --platform xcb
+fi
+echo "== The line's pace beside terminal loggers, on an X server where Xvfb is installed (bench/yardsticks.sh)"
+bench/yardsticks.sh
 echo "== Where a scan's instructions go at the line's pace (bench/scan-profile.sh), view closed and open"
 if command -v valgrind >/dev/null; then
     bench/scan-profile.sh

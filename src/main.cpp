@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QFile>
-#include <QIcon>
 #include <QTimer>
 #include <chrono>
 #include <csignal>
@@ -22,6 +21,7 @@
 #include "store/JournalLock.h"
 #include "store/RecordJournal.h"
 #include "window/qt/CommandLine.h"
+#include "window/qt/StartPictures.h"
 #include "window/qt/frmMain.h"
 
 namespace brisolant {
@@ -181,7 +181,7 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    QApplication::setWindowIcon(brisolant::ProgramIcon());
     const brisolant::EndSignals endSignals(
         [style](int signal) { brisolant::EndOnSignal(style, signal); });
     if (lock.state() == brisolant::JournalLock::State::HeldElsewhere) {

@@ -83,6 +83,8 @@ class Recorder : public ScanSink {
     const Settings& settings() const { return settings_; }
     const std::string& DataFileName() const { return processor_.DataFileName(); }
     const ScanCounter& Counter() const { return counter_; }
+    // Record lines were handed to the writer that it has not reported written yet.
+    bool RecordsOnTheirWay() const { return outstanding_ > 0; }
     const ReceiveState& Reception() const { return handler_.State(); }
     // The figures for the site's monitoring.
     RecorderFigures Figures() const;

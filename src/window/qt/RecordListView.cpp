@@ -165,7 +165,14 @@ void RecordListView::RangeTimerEnded() {
     }
 }
 
+// A hidden view (the data view is hidden until the operator asks for it) sets its bars once
+// shown: they depend on its font, whose loading is a good part of the program's start.
 void RecordListView::UpdateScrollBars() {
+    if (!isVisible()) {
+        barsStale_ = true;
+        return;
+    }
+    barsStale_ = false;
     const QScopedValueRollback moving(updatingBars_, true);
     rangePending_ = false;
     const int inView = std::max(RowsInView(), 1);
@@ -252,6 +259,13 @@ void RecordListView::RowsRead() {
         lines_.TakeRows(std::move(rows));
     }
     viewport()->update();
+}
+
+void RecordListView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    if (barsStale_) {
+        UpdateScrollBars();
+    }
 }
 
 void RecordListView::resizeEvent(QResizeEvent* event) {

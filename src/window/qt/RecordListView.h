@@ -49,6 +49,7 @@ class RecordListView : public QAbstractScrollArea {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -76,6 +77,7 @@ class RecordListView : public QAbstractScrollArea {
     bool following_ = true;
     // The view, not the operator, is moving the scroll bars.
     bool updatingBars_ = false;
+    bool barsStale_ = false;  // changed while hidden: set once shown
     std::optional<RowsWanted> rowsInFlight_;
     DetachedCalls<RowBlock> rowReads_;
 };

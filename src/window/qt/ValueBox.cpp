@@ -8,11 +8,17 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRawFont>
 #include <QStyleOptionFrame>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "window/qt/AsciiGlyphs.h"
 
 namespace brisolant {
 
@@ -103,7 +109,6 @@ ValueBox::ValueBox(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setBackgroundRole(QPalette::Base);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    LayOut();
 }
 
 void ValueBox::SetText(const QString& text) {
@@ -129,9 +134,34 @@ QSize ValueBox::sizeHint() const {
             metrics.height() + 2 * kVerticalMargin + 4};
 }
 
-// Laid out as a QLineEdit lays out its line, so that it is drawn the same.
+// Laid out as a QLineEdit lays out its line, so that it is drawn the same. A text of printable
+// ASCII on a left-to-right line is placed from the glyphs met before, without shaping it again.
 void ValueBox::LayOut() {
-    layout_.setText(Printable(text_));
+    if (text_.isEmpty()) {
+        // Nothing is drawn: nothing to measure.
+        placed_ = false;
+        glyphs_ = QGlyphRun();
+        layout_.clearLayout();
+        return;
+    }
+    const QString shown = Printable(text_);
+    const QFontMetrics metrics = fontMetrics();
+    if (layoutDirection() == Qt::LeftToRight) {
+        if (!glyphsOfFont_) {
+            glyphsOfFont_ = AsciiGlyphs::Of(font());
+        }
+        if (std::optional<AsciiGlyphs::Line> line = glyphsOfFont_->Place(shown)) {
+            glyphs_ = std::move(line->glyphs);
+            placed_ = true;
+            ascent_ = qRound(line->ascent);
+            lineHeight_ = std::max(line->inkHeight, metrics.height());
+            layout_.clearLayout();
+            return;
+        }
+    }
+    placed_ = false;
+    glyphs_ = QGlyphRun();
+    layout_.setText(shown);
     layout_.setFont(font());
     layout_.setCacheEnabled(true);
     QTextOption option = layout_.textOption();
@@ -142,7 +172,6 @@ void ValueBox::LayOut() {
     const QTextLine line = layout_.createLine();
     layout_.endLayout();
     ascent_ = qRound(line.ascent());
-    const QFontMetrics metrics = fontMetrics();
     lineHeight_ = std::max(InkHeight(layout_), metrics.height());
 }
 
@@ -158,7 +187,135 @@ void ValueBox::paintEvent(QPaintEvent*) {
     const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
     const QPoint topLeft(room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent()));
     painter.setPen(palette().text().color());
-    layout_.draw(&painter, topLeft, {}, room);
+    if (placed_) {
+        if (!DrawFromPictures(painter, topLeft, room)) {
+            painter.drawGlyphRun(topLeft, glyphs_);
+        }
+    } else {
+        layout_.draw(&painter, topLeft, {}, room);
+    }
+}
+
+// Where the text stands on one plain colour, its glyphs' pictures on that colour (AsciiGlyphs)
+// are copied into one picture of the text, drawn at once: the same pixels as drawing the glyph
+// run, without blending each glyph again. Returns false, having drawn nothing, where that could
+// differ: a painter that draws elsewhere than into an image, a background that is not one
+// opaque colour, glyphs whose ink overlaps.
+bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room) {
+    QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster ||
+        engine->paintDevice() == nullptr || engine->paintDevice()->devType() != QInternal::Image) {
+        return false;
+    }
+    const QImage& target = *static_cast<QImage*>(engine->paintDevice());
+    const QTransform toTarget = painter.deviceTransform();
+    if ((target.format() != QImage::Format_RGB32 &&
+         target.format() != QImage::Format_ARGB32_Premultiplied) ||
+        toTarget.type() > QTransform::TxTranslate || toTarget.dx() != std::floor(toTarget.dx()) ||
+        toTarget.dy() != std::floor(toTarget.dy()) || target.devicePixelRatio() != 1) {
+        return false;
+    }
+    const QRect shown = room & rect();
+    const QList<quint32> indexes = glyphs_.glyphIndexes();
+    const QList<QPointF> positions = glyphs_.positions();
+    const QRgb pen = painter.pen().color().rgba();
+    const std::vector<QRgb>& plain = PlainRows(room, target.format());
+    const int baseline = qFloor(topLeft.y() + (positions.isEmpty() ? 0 : positions[0].y()));
+    if (baseline < 0 || baseline >= static_cast<int>(plain.size()) || qAlpha(pen) != 255) {
+        return false;
+    }
+    const QRgb background = plain[static_cast<std::size_t>(baseline)];
+    if (qAlpha(background) != 255) {
+        return false;
+    }
+    struct Placed {
+        QImage pixels;  // shares the kept picture's pixels
+        QRect at;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(static_cast<std::size_t>(indexes.size()));
+    QRect whole;
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+        const QPointF at = QPointF(topLeft) + positions[i];
+        const QPoint pixel(qFloor(at.x()), qFloor(at.y()));
+        const QPoint fraction(qRound((at.x() - pixel.x()) * 64), qRound((at.y() - pixel.y()) * 64));
+        const AsciiGlyphs::Picture picture =
+            glyphsOfFont_->PictureOf(indexes[i], fraction, pen, background, target.format());
+        if (picture.pixels.isNull()) {
+            continue;
+        }
+        const QRect area(pixel + picture.offset, picture.pixels.size());
+        for (const Placed& other : placed) {
+            if (other.at.intersects(area)) {
+                return false;
+            }
+        }
+        placed.push_back({picture.pixels, area});
+        whole |= area;
+    }
+    whole &= shown;
+    if (whole.isEmpty()) {
+        return true;
+    }
+    // The panel beneath the text's picture is the background, row by row.
+    for (int y = whole.top(); y <= whole.bottom(); ++y) {
+        if (plain[static_cast<std::size_t>(y)] != background) {
+            return false;
+        }
+    }
+    QImage text(whole.size(), target.format());
+    text.fill(background);
+    uchar* const textBits = text.bits();
+    const qsizetype textLine = text.bytesPerLine();
+    for (const Placed& glyph : placed) {
+        const QRect part = glyph.at & whole;
+        if (part.isEmpty()) {
+            continue;
+        }
+        const QPoint from = part.topLeft() - glyph.at.topLeft();
+        const QPoint to = part.topLeft() - whole.topLeft();
+        const uchar* const fromBits = glyph.pixels.constBits();
+        const qsizetype fromLine = glyph.pixels.bytesPerLine();
+        const auto bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
+        for (int y = 0; y < part.height(); ++y) {
+            std::memcpy(textBits + (to.y() + y) * textLine + to.x() * qsizetype(sizeof(QRgb)),
+                        fromBits + (from.y() + y) * fromLine + from.x() * qsizetype(sizeof(QRgb)),
+                        bytes);
+        }
+    }
+    painter.drawImage(whole.topLeft(), text);
+    return true;
+}
+
+// The colour of each row of the box's room as its panel draws it, where the row is one opaque
+// colour across the room (0 where not), found once for each look of the panel: its size, state,
+// palette and the format it is drawn in.
+const std::vector<QRgb>& ValueBox::PlainRows(const QRect& room, QImage::Format format) {
+    const QStyleOptionFrame panel = PanelOption(*this);
+    const PanelLook look{size(), room, panel.state, panel.palette.cacheKey(), format};
+    if (look == plainLook_) {
+        return plainRows_;
+    }
+    plainLook_ = look;
+    QImage drawn(size(),
+                 format == QImage::Format_RGB32 ? QImage::Format_ARGB32_Premultiplied : format);
+    drawn.fill(Qt::transparent);
+    {
+        QPainter painter(&drawn);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    }
+    plainRows_.assign(static_cast<std::size_t>(height()), 0);
+    const QRect inside = room & drawn.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        const QRgb first = row[inside.left()];
+        bool plain = qAlpha(first) == 255;
+        for (int x = inside.left() + 1; plain && x <= inside.right(); ++x) {
+            plain = row[x] == first;
+        }
+        plainRows_[static_cast<std::size_t>(y)] = plain ? first : 0;
+    }
+    return plainRows_;
 }
 
 void ValueBox::keyPressEvent(QKeyEvent* event) {
@@ -181,6 +338,7 @@ void ValueBox::contextMenuEvent(QContextMenuEvent* event) {
 void ValueBox::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::LayoutDirectionChange) {
+        glyphsOfFont_.reset();
         LayOut();
     }
 }

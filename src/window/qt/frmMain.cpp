@@ -39,7 +39,8 @@ frmMain::frmMain(SettingsPlace place, QWidget* parent, DataFileOpener openDataFi
     BuildElements(place.stationName);
     logic_ = std::make_unique<MainWindowLogic>(
         *this, dataFileReader_,
-        platform_.Services({*this, *this, heldPump_, prompt_, messages_}, std::move(place), {}));
+        platform_.Services({*this, heldLine_, heldPump_, prompt_, messages_}, std::move(place),
+                           {}));
     ConnectCommands();
     Run([this] { logic_->Form_Load(); });
 }
@@ -53,17 +54,32 @@ frmMain::~frmMain() {
 // Every step may change what the site's monitoring sees.
 template <typename Step>
 void frmMain::Run(Step&& step) {
+    struct Held {
+        HeldLineStatusView& line;
+        ~Held() { line.Release(); }
+    } held{heldLine_};
+    heldLine_.Hold();
     RunGuarded(std::forward<Step>(step),
                [this](const Failure& failure) { recorder().ShowFailure(failure); });
     if (metrics_) {
         metrics_->Changed();
     }
+    FollowWriting();
 }
 
 void frmMain::KeepMetrics(MetricsSetup setup, MetricsWriter::Report report) {
     metrics_.emplace(
         std::move(setup), [this] { return recorder().Figures(); }, std::move(report));
     metrics_->Start();
+}
+
+// The repaint after a scan waits for its record to be reported on the disk, for a frame at most.
+void frmMain::FollowWriting() {
+    if (logic_ && recorder().RecordsOnTheirWay()) {
+        paintGate_.HoldWhileWriting();
+    } else {
+        paintGate_.Written();
+    }
 }
 
 void frmMain::ConnectCommands() {

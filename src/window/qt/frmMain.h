@@ -16,8 +16,10 @@
 #include "window/DataFileReader.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
+#include "window/qt/HeldLineStatusView.h"
 #include "window/qt/PaintHoldingPump.h"
 #include "window/qt/QtInputPrompt.h"
+#include "window/qt/ScanPaintGate.h"
 
 class QAction;
 class QLabel;
@@ -60,6 +62,7 @@ class frmMain : public QMainWindow,
     Recorder& recorder() { return logic_->recorder(); }
     SerialCommPort& Comm() { return platform_.Comm(); }
     QtPortWatch& PortWatch() { return platform_.PortWatch(); }
+    ScanPaintGate& PaintGate() { return paintGate_; }
     // A signal ended the event loop: the port closes, the writer has its few seconds, and what
     // still waits is told on the console, since nobody may be there to close a message box.
     void EndAfterSignal(MessagePresenter& console);
@@ -120,6 +123,7 @@ class frmMain : public QMainWindow,
     // memory), is shown in panel 1, never thrown through Qt.
     template <typename Step>
     void Run(Step&& step);
+    void FollowWriting();
 
     std::array<ValueBox*, 12> txtData_{};
     std::array<QLabel*, 12> lblData_{};
@@ -146,6 +150,8 @@ class frmMain : public QMainWindow,
 
     QtEventPump pump_;
     PaintHoldingPump heldPump_{*this, pump_};
+    HeldLineStatusView heldLine_{*this};
+    ScanPaintGate paintGate_{*this};
     QtInputPrompt prompt_;
     QtMessagePresenter messages_;
     // Before the logic, which records through it, and after it on the way out: the port and

@@ -1,5 +1,6 @@
 // The main window's elements: captions, geometry in twips, fonts, initial state and menus.
 
+#include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "window/qt/PanelStatusBar.h"
 #include "window/qt/RecordListView.h"
 #include "window/qt/ScreenFit.h"
+#include "window/qt/StartPictures.h"
 #include "window/qt/StatusLight.h"
 #include "window/qt/ValueBox.h"
 #include "window/qt/ValueBoxStyle.h"
@@ -101,7 +103,10 @@ void frmMain::BuildElements(const std::string& stationName) {
                        .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     }
     setWindowTitle(caption);
-    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    // The program gives every window its icon; decoding it again for this one costs the start.
+    if (QApplication::windowIcon().isNull()) {
+        setWindowIcon(ProgramIcon());
+    }
 
     // The client area: the elements at fixed places, the status bar along the bottom edge.
     auto* client = new QWidget(this);
@@ -198,9 +203,9 @@ void frmMain::BuildOtherElements(QWidget* canvas) {
 
     Image1_ = new QLabel(canvas);
     Image1_->setObjectName(QStringLiteral("Image1"));
-    Image1_->setPixmap(QPixmap(QStringLiteral(":/assets/logo.png")));
     Image1_->setScaledContents(true);
     Place(Image1_, 4140, 3600, 5325, 1995);
+    Image1_->setPixmap(LogoPicture(Image1_->size() * Image1_->devicePixelRatio()));
 
     lblHiddenButton_ = new ClickLabel(canvas);
     lblHiddenButton_->setObjectName(QStringLiteral("lblHiddenButton"));

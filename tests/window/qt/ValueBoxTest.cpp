@@ -26,6 +26,14 @@ QFont BoxFont() {
     return font;
 }
 
+// The widget drawn into an image of `format` over the window's background.
+QImage Rendered(QWidget& widget, QImage::Format format) {
+    QImage image(widget.size(), format);
+    image.fill(widget.palette().window().color());
+    widget.render(&image);
+    return image;
+}
+
 // The box must look as the read-only QLineEdit it stands for, through a scan's changes.
 TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
     EnsureQtApplication();
@@ -67,6 +75,65 @@ TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
     edit.setEnabled(false);
     setText(QStringLiteral("1,234"));
     same("disabled");
+}
+
+// Printable ASCII is placed from glyphs kept for the font, not shaped again; each text must look
+// as QLineEdit draws it after QTextLayout shaped it, kerned pairs and ligatures included, and a
+// text beyond ASCII, shaped as before, must not disturb the texts after it.
+TEST(ValueBoxTest, ValuesOfEveryKindLookAsAReadOnlyLineEditInEachFont) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    QFont plain = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    plain.setPointSizeF(9);
+    QFont serif(QStringLiteral("Serif"));
+    serif.setPointSizeF(10.5);
+    const QString texts[] = {
+        QStringLiteral("0123456789"),
+        QStringLiteral("987654321.0"),
+        QStringLiteral("11/12/2026 10:42:07"),
+        QStringLiteral("12.50 kg  "),
+        QStringLiteral("26.31 lb"),
+        QStringLiteral("[12.5] (cm) {x} <y>"),
+        QStringLiteral("gjpqy Qg_,;"),
+        QStringLiteral("AVATAR To Wa Yo LT P. F, \"LV\""),
+        QStringLiteral("office fi fl ffi ffl"),
+        QStringLiteral("PCL\x1d"
+                       "0001\x1d"
+                       "42"),
+        QStringLiteral("PCL000000123"),
+        QStringLiteral("PCL\u00c5\u00df\u20ac-12\u00e9"),
+        QStringLiteral("PCL000000124"),
+        QStringLiteral("~!@#$%^&*+=?'`"),
+        QStringLiteral(" leading"),
+        QString(),
+    };
+    for (const QFont& font : {BoxFont(), plain, serif}) {
+        ValueBox box;
+        QLineEdit edit;
+        box.setStyle(&style);
+        edit.setStyle(&style);
+        edit.setReadOnly(true);
+        for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(&edit)}) {
+            widget->setFont(font);
+            widget->resize(240, 28);
+        }
+        for (const QString& text : texts) {
+            box.SetText(text);
+            edit.setText(text);
+            edit.setCursorPosition(0);
+            // Drawn into a pixmap, as grab() draws, and into an image, as the window's backing
+            // store is drawn (where a box copies its glyphs' kept pictures).
+            EXPECT_EQ(box.grab().toImage().convertToFormat(QImage::Format_ARGB32),
+                      edit.grab().toImage().convertToFormat(QImage::Format_ARGB32))
+                << font.toString().toStdString() << ": " << text.toStdString();
+            for (const QImage::Format format :
+                 {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+                EXPECT_EQ(Rendered(box, format), Rendered(edit, format))
+                    << font.toString().toStdString() << ": " << text.toStdString() << " in "
+                    << format;
+            }
+        }
+    }
 }
 
 TEST(ValueBoxTest, CtrlCAndTheContextMenuCopyTheWholeValue) {

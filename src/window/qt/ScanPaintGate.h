@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+
+class QWidget;
+
+namespace brisolant {
+
+// Holds the window's repaint while a scan's record is on its way to the disk, for at most one
+// frame of the screen: the writer reports a synced record within a few milliseconds, so the
+// scan's values, the light, the panels and the counter, which moves only once the record is
+// on the disk, reach the screen in one paint instead of two. A slow disk holds nothing longer
+// than the frame. A window opened meanwhile (a message box, the manual-entry prompt) ends the
+// hold, as its own event loop draws the main window.
+class ScanPaintGate : public QObject {
+  public:
+    // A frame at 60 Hz: nobody sees the values come later by that.
+    static constexpr std::chrono::milliseconds kLongestHold{16};
+
+    explicit ScanPaintGate(QWidget& window);
+
+    // A record is on its way: the next repaint waits, up to kLongestHold from the first call.
+    void HoldWhileWriting();
+    // Every record handed over is reported: the repaint goes ahead.
+    void Written() { Release(); }
+    bool Holding() const { return holding_; }
+    // Tests wait longer, so that a disk slowed by other work does not split their paint.
+    void SetLongestHold(std::chrono::milliseconds longest) { longest_.setInterval(longest); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Release();
+
+    QWidget& window_;
+    QTimer longest_;
+    bool holding_ = false;
+    bool held_ = false;  // a repaint came meanwhile
+    int loopLevel_ = 0;  // the event loop the hold began in
+};
+
+}  // namespace brisolant
