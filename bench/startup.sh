@@ -109,7 +109,7 @@ if command -v valgrind >/dev/null; then
             valgrind --tool=callgrind --callgrind-out-file="$run/callgrind.out" "$@" \
             >/dev/null 2>&1
         callgrind_annotate "$run/callgrind.out" 2>/dev/null |
-            awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1; exit }'
+            awk '/PROGRAM TOTALS/ && !seen { gsub(",", "", $1); print $1; seen = 1 }'
     }
     mine=$(instructions "$run/brisolant")
     theirs=$(instructions "${hello[@]}")

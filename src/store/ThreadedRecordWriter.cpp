@@ -24,7 +24,8 @@ struct SubmittedScan {
 
 // Everything the threads hand each other, under one lock. Nothing else is shared: the store and
 // the outbox live on the writer's thread, the data-file calls on the appender's, the database's
-// connection on the delivery's.
+// connection on the delivery's. On a scan's path a thread is woken after the lock is let go, so
+// that it does not wake only to wait for the lock.
 struct WriterMailbox {
     std::mutex mutex;
     std::condition_variable writerWake;
@@ -170,8 +171,10 @@ class WriterLoop {
         KeepForDatabase(std::move(central));
         if (turn.opened) {
             const bool go = store_.BeginWrite(turn.opened->first, turn.opened->second);
-            std::lock_guard lock(box_.mutex);
-            box_.go = go;
+            {
+                std::lock_guard lock(box_.mutex);
+                box_.go = go;
+            }
             box_.appenderWake.notify_one();
         }
         if (turn.done) {
@@ -216,8 +219,10 @@ class WriterLoop {
         task_path_ = task->Path();
         task_start_ = now;
         slow_told_ = long_told_ = false;
-        std::lock_guard lock(box_.mutex);
-        box_.task = std::move(task);
+        {
+            std::lock_guard lock(box_.mutex);
+            box_.task = std::move(task);
+        }
         box_.appenderWake.notify_one();
     }
 
@@ -361,13 +366,17 @@ void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
                 std::unique_lock lock(box->mutex);
                 box->go.reset();
                 box->opened.emplace(first, offset);
+                lock.unlock();
                 box->writerWake.notify_one();
+                lock.lock();
                 box->appenderWake.wait(lock, [&] { return box->go || box->quit; });
                 return !box->quit && *std::exchange(box->go, std::nullopt);
             });
-        std::lock_guard lock(box->mutex);
-        box->appending = false;
-        box->done = std::move(outcome);
+        {
+            std::lock_guard lock(box->mutex);
+            box->appending = false;
+            box->done = std::move(outcome);
+        }
         box->writerWake.notify_one();
     }
 }
@@ -469,9 +478,12 @@ void ThreadedRecordWriter::SetDestination(Destination destination) {
 
 void ThreadedRecordWriter::Submit(std::string fileName, std::string line,
                                   std::optional<CentralRecord> central) {
-    std::lock_guard lock(mailbox_->mutex);
-    const bool wake = mailbox_->wantsScans && mailbox_->scans.empty();
-    mailbox_->scans.push_back({std::move(fileName), std::move(line), std::move(central)});
+    bool wake = false;
+    {
+        std::lock_guard lock(mailbox_->mutex);
+        wake = mailbox_->wantsScans && mailbox_->scans.empty();
+        mailbox_->scans.push_back({std::move(fileName), std::move(line), std::move(central)});
+    }
     if (wake) {
         mailbox_->writerWake.notify_one();
     }
