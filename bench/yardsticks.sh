@@ -307,7 +307,11 @@ instruction_run() {
 
 echo "Brisolant beside terminal loggers at the line's pace: $rate scans/s, random parcels"
 echo "machine: $(nproc) cores, $(grep -m 1 'model name' /proc/cpuinfo | sed 's/.*: //')"
-echo "build:   build/release ($(git rev-parse --short HEAD 2>/dev/null || echo '?'))"
+if [ -n "${BRISOLANT_PROGRAM:-}" ]; then
+    echo "build:   $BRISOLANT_PROGRAM (BRISOLANT_PROGRAM)"
+else
+    echo "build:   build/release ($(git rev-parse --short HEAD 2>/dev/null || echo '?'))"
+fi
 echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 
 declare -A cpu_program cpu_server cpu_switches
