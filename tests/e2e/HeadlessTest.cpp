@@ -82,6 +82,9 @@ TEST_F(HeadlessTest, RecordsWithoutADisplayLogsEachRecordAndEndsCleanlyOnSigterm
     EXPECT_TRUE(LogHas("Recorded: ")) << program_->Log();
     EXPECT_TRUE(LogHas(ParcelBarcode(2) + "\n")) << "one line per record, its blanks trimmed";
     EXPECT_EQ(program_->Log().find("Receiving Data"), std::string::npos) << program_->Log();
+    // A station that names no database never loads the database's client library.
+    EXPECT_EQ(ReadFile("/proc/" + std::to_string(program_->Pid()) + "/maps").find("libpq"),
+              std::string::npos);
 
     ASSERT_EQ(::kill(program_->Pid(), SIGTERM), 0);
     ASSERT_TRUE(Ended()) << program_->Log();

@@ -1,6 +1,5 @@
 #include "store/pg/PgDatabaseSession.h"
 
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -8,6 +7,8 @@
 #include <map>
 #include <optional>
 #include <vector>
+
+#include "store/pg/LibPq.h"
 
 namespace brisolant {
 
@@ -152,13 +153,18 @@ PgDatabaseSession::~PgDatabaseSession() {
 
 void PgDatabaseSession::Close() {
     if (conn_ != nullptr) {
-        PQfinish(conn_);
+        pq_->PQfinish(conn_);
         conn_ = nullptr;
     }
 }
 
 DatabaseError PgDatabaseSession::Open(const std::string& connection) {
     Close();
+    std::string notLoaded;
+    pq_ = InstalledLibPq(notLoaded);
+    if (pq_ == nullptr) {
+        return notLoaded;
+    }
     const std::string connectTimeout = Seconds(timeouts_.connect);
     const std::string options = "-c statement_timeout=" + Seconds(timeouts_.statement) + "s";
     // The site's connection string comes after the program's defaults, so it may change them;
@@ -171,17 +177,17 @@ DatabaseError PgDatabaseSession::Open(const std::string& connection) {
     const char* values[] = {
         connectTimeout.c_str(), "1",    "10", "5", "3", "brisolant", connection.c_str(), "LATIN1",
         options.c_str(),        nullptr};
-    conn_ = PQconnectdbParams(keywords, values, 1);
+    conn_ = pq_->PQconnectdbParams(keywords, values, 1);
     if (conn_ == nullptr) {
         return "out of memory";
     }
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        std::string why = OneLine(PQerrorMessage(conn_));
+    if (pq_->PQstatus(conn_) != CONNECTION_OK) {
+        std::string why = OneLine(pq_->PQerrorMessage(conn_));
         Close();
         return why;
     }
-    if (PQsetnonblocking(conn_, 1) != 0) {
-        std::string why = OneLine(PQerrorMessage(conn_));
+    if (pq_->PQsetnonblocking(conn_, 1) != 0) {
+        std::string why = OneLine(pq_->PQerrorMessage(conn_));
         Close();
         return why;
     }
@@ -306,9 +312,9 @@ DatabaseError PgDatabaseSession::Run(const char* sql, std::span<const std::strin
         Close();
         return why;
     };
-    if (PQsendQueryParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(),
-                          nullptr, nullptr, 0) == 0) {
-        return fail(OneLine(PQerrorMessage(conn_)));
+    if (pq_->PQsendQueryParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(),
+                               nullptr, nullptr, 0) == 0) {
+        return fail(OneLine(pq_->PQerrorMessage(conn_)));
     }
     const SteadyClock::time_point deadline = SteadyClock::now() + timeouts_.answer;
     std::optional<std::string> error;
@@ -316,23 +322,23 @@ DatabaseError PgDatabaseSession::Run(const char* sql, std::span<const std::strin
         if (DatabaseError waited = AwaitResult(deadline)) {
             return fail(*waited);
         }
-        PGresult* result = PQgetResult(conn_);
+        PGresult* result = pq_->PQgetResult(conn_);
         if (result == nullptr) {
             break;
         }
-        const ExecStatusType status = PQresultStatus(result);
+        const ExecStatusType status = pq_->PQresultStatus(result);
         if (status == PGRES_TUPLES_OK) {
-            for (int row = 0; row < PQntuples(result); ++row) {
+            for (int row = 0; row < pq_->PQntuples(result); ++row) {
                 std::vector<std::string> fields;
-                for (int field = 0; field < PQnfields(result); ++field) {
-                    fields.emplace_back(PQgetvalue(result, row, field));
+                for (int field = 0; field < pq_->PQnfields(result); ++field) {
+                    fields.emplace_back(pq_->PQgetvalue(result, row, field));
                 }
                 answer.rows.push_back(std::move(fields));
             }
         } else if (status != PGRES_COMMAND_OK && !error) {
-            error = OneLine(PQresultErrorMessage(result));
+            error = OneLine(pq_->PQresultErrorMessage(result));
         }
-        PQclear(result);
+        pq_->PQclear(result);
     }
     if (error) {
         return fail(*error);
@@ -343,11 +349,11 @@ DatabaseError PgDatabaseSession::Run(const char* sql, std::span<const std::strin
 // Sends what is still to be sent and reads until a result is ready, or the deadline passes.
 DatabaseError PgDatabaseSession::AwaitResult(std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        const int flushed = PQflush(conn_);
+        const int flushed = pq_->PQflush(conn_);
         if (flushed < 0) {
-            return OneLine(PQerrorMessage(conn_));
+            return OneLine(pq_->PQerrorMessage(conn_));
         }
-        if (flushed == 0 && PQisBusy(conn_) == 0) {
+        if (flushed == 0 && pq_->PQisBusy(conn_) == 0) {
             return std::nullopt;
         }
         const auto left =
@@ -355,12 +361,13 @@ DatabaseError PgDatabaseSession::AwaitResult(std::chrono::steady_clock::time_poi
         if (left.count() <= 0) {
             return "the database did not answer within " + Seconds(timeouts_.answer) + " s";
         }
-        pollfd watch{PQsocket(conn_), static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
+        pollfd watch{pq_->PQsocket(conn_),
+                     static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
         if (poll(&watch, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
             return "waiting for the database failed";
         }
-        if (PQconsumeInput(conn_) == 0) {
-            return OneLine(PQerrorMessage(conn_));
+        if (pq_->PQconsumeInput(conn_) == 0) {
+            return OneLine(pq_->PQerrorMessage(conn_));
         }
     }
 }

@@ -11,6 +11,8 @@ struct pg_conn;
 
 namespace brisolant {
 
+struct LibPq;
+
 // How long the program waits on the database before it gives the connection up. The server
 // also ends a statement that runs longer than `statement` (statement_timeout).
 struct PgTimeouts {
@@ -47,6 +49,7 @@ class PgDatabaseSession : public DatabaseSession {
     DatabaseError CheckTable();
 
     PgTimeouts timeouts_;
+    const LibPq* pq_ = nullptr;  // loaded at the first Open
     pg_conn* conn_ = nullptr;
 };
 
