@@ -22,6 +22,23 @@ struct SubmittedScan {
     std::optional<CentralRecord> central;
 };
 
+// What the writer's thread takes out of the mailbox in one turn.
+struct Turn {
+    // From the window's thread.
+    std::deque<SubmittedScan> scans;
+    std::optional<Destination> destination;
+    std::optional<DatabaseTarget> database;
+    // From the appender.
+    std::optional<std::pair<std::size_t, std::uint64_t>> opened;
+    std::optional<AppendOutcome> done;
+    // From the delivery.
+    std::vector<DeliveryReport> deliveries;
+
+    bool Empty() const {
+        return scans.empty() && !destination && !database && !opened && !done && deliveries.empty();
+    }
+};
+
 // Everything the threads hand each other, under one lock. Nothing else is shared: the store and
 // the outbox live on the writer's thread, the data-file calls on the appender's, the database's
 // connection on the delivery's. On a scan's path a thread is woken after the lock is let go, so
@@ -33,16 +50,9 @@ struct WriterMailbox {
     std::condition_variable stoppedWake;
     std::condition_variable deliveryWake;
 
-    // For the writer, from the window's thread.
-    std::deque<SubmittedScan> scans;
-    std::optional<Destination> destination;
-    std::optional<DatabaseTarget> database;
+    // For the writer: its next turn, and the time to stop by, which stays once asked.
+    Turn forWriter;
     std::optional<SteadyClock::time_point> stopBy;
-    // For the writer, from the appender.
-    std::optional<std::pair<std::size_t, std::uint64_t>> opened;
-    std::optional<AppendOutcome> done;
-    // For the writer, from the delivery.
-    std::vector<DeliveryReport> deliveries;
     // For the delivery, from the writer.
     std::optional<DatabaseTarget> deliveryTarget;
     std::deque<CentralRecord> toDeliver;
@@ -67,17 +77,6 @@ struct WriterMailbox {
 };
 
 namespace {
-
-// What the writer's thread took out of the mailbox in one turn.
-struct Turn {
-    std::deque<SubmittedScan> scans;
-    std::optional<Destination> destination;
-    std::optional<DatabaseTarget> database;
-    std::optional<SteadyClock::time_point> stopBy;
-    std::optional<std::pair<std::size_t, std::uint64_t>> opened;
-    std::optional<AppendOutcome> done;
-    std::vector<DeliveryReport> deliveries;
-};
 
 // The writer's thread: owns the store, answers the appender, keeps the times.
 class WriterLoop {
@@ -107,8 +106,7 @@ class WriterLoop {
     Turn Wait() {
         std::unique_lock lock(box_.mutex);
         const auto ready = [this] {
-            return !box_.scans.empty() || box_.destination || box_.database || box_.opened ||
-                   box_.done || !box_.deliveries.empty() || (box_.stopBy && !stopBy_) ||
+            return !box_.forWriter.Empty() || (box_.stopBy && !stopBy_) ||
                    box_.beatsAsked != box_.beatsAnswered;
         };
         box_.wantsScans = !store_.Busy() || long_told_ || stopBy_.has_value();
@@ -118,14 +116,8 @@ class WriterLoop {
             box_.writerWake.wait(lock, ready);
         }
         box_.beatsAnswered = box_.beatsAsked;
-        Turn turn{std::exchange(box_.scans, {}),
-                  std::exchange(box_.destination, std::nullopt),
-                  std::exchange(box_.database, std::nullopt),
-                  box_.stopBy,
-                  std::exchange(box_.opened, std::nullopt),
-                  std::exchange(box_.done, std::nullopt),
-                  std::exchange(box_.deliveries, {})};
-        return turn;
+        stopBy_ = box_.stopBy;
+        return std::exchange(box_.forWriter, {});
     }
 
     std::optional<SteadyClock::time_point> Deadline() const {
@@ -148,7 +140,6 @@ class WriterLoop {
     }
 
     void Take(Turn turn) {
-        stopBy_ = turn.stopBy;
         if (turn.destination) {
             store_.SetDestination(std::move(*turn.destination));
         }
@@ -365,7 +356,7 @@ void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
             RunAppendTask(task, files, [&](std::size_t first, std::uint64_t offset) {
                 std::unique_lock lock(box->mutex);
                 box->go.reset();
-                box->opened.emplace(first, offset);
+                box->forWriter.opened.emplace(first, offset);
                 lock.unlock();
                 box->writerWake.notify_one();
                 lock.lock();
@@ -375,7 +366,7 @@ void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
         {
             std::lock_guard lock(box->mutex);
             box->appending = false;
-            box->done = std::move(outcome);
+            box->forWriter.done = std::move(outcome);
         }
         box->writerWake.notify_one();
     }
@@ -418,7 +409,7 @@ void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
         }
         std::lock_guard lock(box->mutex);
         box->delivering = false;
-        box->deliveries.push_back(std::move(report));
+        box->forWriter.deliveries.push_back(std::move(report));
         box->writerWake.notify_one();
     }
 }
@@ -466,13 +457,13 @@ void ThreadedRecordWriter::Start(const std::string& journalPath) {
 
 void ThreadedRecordWriter::SetDatabase(DatabaseTarget target) {
     std::lock_guard lock(mailbox_->mutex);
-    mailbox_->database = std::move(target);
+    mailbox_->forWriter.database = std::move(target);
     mailbox_->writerWake.notify_one();
 }
 
 void ThreadedRecordWriter::SetDestination(Destination destination) {
     std::lock_guard lock(mailbox_->mutex);
-    mailbox_->destination = std::move(destination);
+    mailbox_->forWriter.destination = std::move(destination);
     mailbox_->writerWake.notify_one();
 }
 
@@ -481,8 +472,9 @@ void ThreadedRecordWriter::Submit(std::string fileName, std::string line,
     bool wake = false;
     {
         std::lock_guard lock(mailbox_->mutex);
-        wake = mailbox_->wantsScans && mailbox_->scans.empty();
-        mailbox_->scans.push_back({std::move(fileName), std::move(line), std::move(central)});
+        wake = mailbox_->wantsScans && mailbox_->forWriter.scans.empty();
+        mailbox_->forWriter.scans.push_back(
+            {std::move(fileName), std::move(line), std::move(central)});
     }
     if (wake) {
         mailbox_->writerWake.notify_one();

@@ -77,6 +77,20 @@ class ThreadedRecordWriterTest : public ::testing::Test {
         nextRun.Start(copy.file("Orvane.journal"));
         return ReadFile(copy.folder() + "data/LOG-241.txt");
     }
+    // Starts the writer with the sync of its first line held, and queues scans 2 to `last`
+    // behind it.
+    ::testing::AssertionResult QueueBehindAHeldSync(int last) {
+        hold.At(files, "sync LOG-241.txt");
+        writer.Start(Journal());
+        writer.Submit("LOG-241.txt", "scan 1");
+        if (!hold.WaitHeld()) {
+            return ::testing::AssertionFailure() << "the first line's sync never began";
+        }
+        for (int n = 2; n <= last; ++n) {
+            writer.Submit("LOG-241.txt", "scan " + std::to_string(n));
+        }
+        return ::testing::AssertionSuccess();
+    }
     static long Count(const std::vector<std::string>& steps, const std::string& step) {
         return std::count(steps.begin(), steps.end(), step);
     }
@@ -93,13 +107,7 @@ class ThreadedRecordWriterTest : public ::testing::Test {
 // A scan counts only once its line is on the disk; the lines that queue while a sync runs go
 // in together, in order, with one sync.
 TEST_F(ThreadedRecordWriterTest, LinesCountAfterTheirSyncAndQueuedOnesShareTheNext) {
-    hold.At(files, "sync LOG-241.txt");
-    writer.Start(Journal());
-    writer.Submit("LOG-241.txt", "scan 1");
-    ASSERT_TRUE(hold.WaitHeld());
-    for (int n = 2; n <= 50; ++n) {
-        writer.Submit("LOG-241.txt", "scan " + std::to_string(n));
-    }
+    ASSERT_TRUE(QueueBehindAHeldSync(50));
     EXPECT_EQ(writer.TakeNews().written.size(), 0u) << "nothing counts before its sync";
     hold.Release();
     ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 50; }));
@@ -248,13 +256,7 @@ TEST_F(JournalBehindALongWriteTest, AScanBehindAWriteThatRunsLongIsJournaledAsIt
 // A write that ends before the mark takes the scans queued meanwhile into its next batch
 // without a journal write: the usual case costs one sync a batch.
 TEST_F(GroupCommitTest, ScansBehindAWriteThatEndsInTimeStayOutOfTheJournal) {
-    hold.At(files, "sync LOG-241.txt");
-    writer.Start(Journal());
-    writer.Submit("LOG-241.txt", "scan 1");
-    ASSERT_TRUE(hold.WaitHeld());
-    for (int n = 2; n <= 50; ++n) {
-        writer.Submit("LOG-241.txt", "scan " + std::to_string(n));
-    }
+    ASSERT_TRUE(QueueBehindAHeldSync(50));
     hold.Release();
     ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 50; }));
     EXPECT_EQ(Count(files.Steps(), "write Orvane.journal"), 0);

@@ -26,6 +26,24 @@ QFont BoxFont() {
     return font;
 }
 
+// The box beside the read-only line edit it stands for, in the same style, font and size.
+void MakeAlike(ValueBox& box, QLineEdit& edit, QStyle& style, const QFont& font, int width) {
+    box.setStyle(&style);
+    edit.setStyle(&style);
+    edit.setReadOnly(true);
+    for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(&edit)}) {
+        widget->setFont(font);
+        widget->resize(width, 28);
+    }
+}
+
+// The same value in both, the edit showing it from its start as a box does.
+void SetBoth(ValueBox& box, QLineEdit& edit, const QString& text) {
+    box.SetText(text);
+    edit.setText(text);
+    edit.setCursorPosition(0);
+}
+
 // The widget drawn into an image of `format` over the window's background.
 QImage Rendered(QWidget& widget, QImage::Format format) {
     QImage image(widget.size(), format);
@@ -40,18 +58,8 @@ TEST(ValueBoxTest, LooksAsAReadOnlyLineEditThroughEveryChange) {
     ValueBoxStyle style(nullptr);
     ValueBox box;
     QLineEdit edit;
-    box.setStyle(&style);
-    edit.setStyle(&style);
-    edit.setReadOnly(true);
-    for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(&edit)}) {
-        widget->setFont(BoxFont());
-        widget->resize(131, 28);
-    }
-    const auto setText = [&](const QString& text) {
-        box.SetText(text);
-        edit.setText(text);
-        edit.setCursorPosition(0);
-    };
+    MakeAlike(box, edit, style, BoxFont(), 131);
+    const auto setText = [&](const QString& text) { SetBoth(box, edit, text); };
     const auto same = [&](const char* what) {
         EXPECT_EQ(box.grab().toImage().convertToFormat(QImage::Format_ARGB32),
                   edit.grab().toImage().convertToFormat(QImage::Format_ARGB32))
@@ -110,17 +118,9 @@ TEST(ValueBoxTest, ValuesOfEveryKindLookAsAReadOnlyLineEditInEachFont) {
     for (const QFont& font : {BoxFont(), plain, serif}) {
         ValueBox box;
         QLineEdit edit;
-        box.setStyle(&style);
-        edit.setStyle(&style);
-        edit.setReadOnly(true);
-        for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(&edit)}) {
-            widget->setFont(font);
-            widget->resize(240, 28);
-        }
+        MakeAlike(box, edit, style, font, 240);
         for (const QString& text : texts) {
-            box.SetText(text);
-            edit.setText(text);
-            edit.setCursorPosition(0);
+            SetBoth(box, edit, text);
             // Drawn into a pixmap, as grab() draws, and into an image, as the window's backing
             // store is drawn (where a box copies its glyphs' kept pictures).
             EXPECT_EQ(box.grab().toImage().convertToFormat(QImage::Format_ARGB32),
