@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QObject>
-
 #include "device/LineStatusView.h"
+#include "window/qt/HeldRepaint.h"
 
 class QWidget;
 
@@ -15,24 +14,16 @@ namespace brisolant {
 // afterwards, so a scan that arrives over several reads is still seen red while it arrives.
 // A modal window opened meanwhile (the manual-entry prompt, a message box) runs an event loop
 // of its own, in which the main window repaints as usual.
-class PaintHoldingPump : public QObject, public EventPump {
+class PaintHoldingPump : public EventPump {
   public:
     PaintHoldingPump(QWidget& window, EventPump& plain);
 
     void Yield() override;
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
-    void Release();
-
-    QWidget& window_;
+    HeldRepaint repaint_;
     EventPump& plain_;
     int depth_ = 0;
-    // The event loop the outermost yield runs in; paints of nested loops are not held.
-    int loopLevel_ = 0;
-    bool held_ = false;
 };
 
 }  // namespace brisolant

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <chrono>
 
+#include "window/qt/HeldRepaint.h"
+
 class QWidget;
 
 namespace brisolant {
@@ -25,21 +27,15 @@ class ScanPaintGate : public QObject {
     void HoldWhileWriting();
     // Every record handed over is reported: the repaint goes ahead.
     void Written() { Release(); }
-    bool Holding() const { return holding_; }
+    bool Holding() const { return repaint_.Holding(); }
     // Tests wait longer, so that a disk slowed by other work does not split their paint.
     void SetLongestHold(std::chrono::milliseconds longest) { longest_.setInterval(longest); }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Release();
 
-    QWidget& window_;
+    HeldRepaint repaint_;
     QTimer longest_;
-    bool holding_ = false;
-    bool held_ = false;  // a repaint came meanwhile
-    int loopLevel_ = 0;  // the event loop the hold began in
 };
 
 }  // namespace brisolant
