@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <optional>
 #include <vector>
 
 #include "store/JournalFormat.h"
+#include "store/RecordReader.h"
 
 namespace brisolant {
 
@@ -26,47 +26,6 @@ constexpr std::array<Field, 14> kFields{
     &CentralRecord::operatorText, &CentralRecord::line,
 };
 
-// Reads decimal numbers and texts from a record's body; any fault makes it fail for good.
-class BodyReader {
-  public:
-    explicit BodyReader(std::string_view text) : text_(text) {}
-
-    std::uint64_t Number(char after) {
-        std::uint64_t value = 0;
-        if (!ok_) {
-            return 0;
-        }
-        const char* first = text_.data() + at_;
-        const char* last = text_.data() + text_.size();
-        const auto [end, error] = std::from_chars(first, last, value);
-        if (error != std::errc() || end == first || end == last || *end != after) {
-            ok_ = false;
-            return 0;
-        }
-        at_ += static_cast<std::size_t>(end - first) + 1;
-        return value;
-    }
-
-    std::string_view Text(std::uint64_t length) {
-        if (!ok_ || length > text_.size() - at_) {
-            ok_ = false;
-            return {};
-        }
-        const std::string_view text = text_.substr(at_, static_cast<std::size_t>(length));
-        at_ += static_cast<std::size_t>(length);
-        return text;
-    }
-
-    void Require(bool condition) { ok_ = ok_ && condition; }
-    bool ok() const { return ok_; }
-    std::size_t at() const { return at_; }
-
-  private:
-    std::string_view text_;
-    std::size_t at_ = kHeader;
-    bool ok_ = true;
-};
-
 struct ParsedOutboxRecord {
     char letter = 0;
     std::uint64_t seq = 0;
@@ -80,33 +39,33 @@ std::optional<ParsedOutboxRecord> ParseOne(std::string_view text) {
     }
     ParsedOutboxRecord parsed;
     parsed.letter = text[0];
-    BodyReader reader(text);
+    // Read whole: a record that runs out is damage here.
+    RecordReader reader(text, kHeader, kMostBytes);
     if (parsed.letter != 'R') {
         parsed.seq = reader.Number('\n');
     } else {
-        parsed.seq = reader.Number(' ');
-        const std::uint64_t count = reader.Number(' ');
-        reader.Require(count <= kMostFields);
-        std::vector<std::uint64_t> lengths;
-        std::uint64_t total = 0;
-        for (std::uint64_t i = 0; reader.ok() && i < count; ++i) {
-            lengths.push_back(reader.Number(' '));
-            total += lengths.back();
-            reader.Require(total <= kMostBytes);
+        parsed.seq = reader.Number();
+        const std::uint64_t count = reader.Number();
+        if (count > kMostFields) {
+            return std::nullopt;
         }
-        for (std::size_t i = 0; reader.ok() && i < lengths.size(); ++i) {
+        std::vector<std::uint64_t> lengths;
+        for (std::uint64_t i = 0; reader.state() == RecordReader::State::Fine && i < count; ++i) {
+            lengths.push_back(reader.Number());
+        }
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
             const std::string_view field = reader.Text(lengths[i]);
             if (i < kFields.size()) {
                 parsed.record.*kFields[i] = field;
             }
         }
-        reader.Require(reader.at() < text.size() && text[reader.at()] == '\n');
+        reader.End();
         parsed.record.seq = parsed.seq;
     }
-    if (!reader.ok()) {
+    if (reader.state() != RecordReader::State::Fine) {
         return std::nullopt;
     }
-    parsed.length = parsed.letter == 'R' ? reader.at() + 1 : reader.at();
+    parsed.length = reader.at();
     const std::string_view body = text.substr(kHeader, parsed.length - kHeader - 1);
     if (CheckedRecord(parsed.letter, body) != text.substr(0, parsed.length)) {
         return std::nullopt;
