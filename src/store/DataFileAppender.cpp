@@ -7,6 +7,7 @@
 
 #include "common/FolderCreation.h"
 #include "common/PosixFile.h"
+#include "store/WholeAppend.h"
 
 namespace brisolant {
 
@@ -115,19 +116,6 @@ std::string LineStart(FileLayer& files, const std::string& path, off_t size) {
         return {};
     }
     return tail.back() == '\r' ? "\n" : "\r\n";
-}
-
-// Writes all of the bytes; returns 0 or the error, and in `written` how many reached the file.
-int WriteBytes(FileLayer& files, int fd, std::string_view bytes, std::size_t& written) {
-    written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = files.Write(fd, bytes.substr(written));
-        if (count <= 0) {
-            return count < 0 ? static_cast<int>(-count) : EIO;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    return 0;
 }
 
 // Appends the items from `first` on in one write and one sync.

@@ -4,6 +4,7 @@
 
 #include "common/PosixFile.h"
 #include "store/OutboxFormat.h"
+#include "store/WholeAppend.h"
 
 namespace brisolant {
 
@@ -90,33 +91,11 @@ void DatabaseOutbox::NumberAbove(std::uint64_t seq) {
 }
 
 void DatabaseOutbox::Append(const std::string& records, bool sync) {
-    const int fd = files_.OpenForAppend(path_, {.create = true, .followLinks = false});
-    if (fd < 0) {
-        throw Failure(FailureCode::DatabaseOutboxWrite, SystemErrorText(path_, -fd));
-    }
-    FileStatus before;
-    int error = files_.Status(fd, before);
-    std::size_t written = 0;
-    while (error == 0 && written < records.size()) {
-        const ssize_t count = files_.Write(fd, std::string_view(records).substr(written));
-        if (count > 0) {
-            written += static_cast<std::size_t>(count);
-        } else {
-            error = count < 0 ? static_cast<int>(-count) : EIO;
-        }
-    }
-    if (error == 0 && sync) {
-        error = files_.SyncData(fd);
-    }
-    if (error != 0 && written > 0) {
-        // A torn record must not hide the next one.
-        (void)files_.Truncate(fd, before.size);
-    }
-    (void)files_.Close(fd);
-    if (error != 0) {
+    off_t before = 0;
+    if (const int error = AppendWhole(files_, path_, records, sync, before)) {
         throw Failure(FailureCode::DatabaseOutboxWrite, SystemErrorText(path_, error));
     }
-    size_ = static_cast<std::uint64_t>(before.size) + records.size();
+    size_ = static_cast<std::uint64_t>(before) + records.size();
 }
 
 // The file holds the next number and the records still waiting, at one stroke.

@@ -4,6 +4,7 @@
 
 #include "common/Failure.h"
 #include "common/PosixFile.h"
+#include "store/WholeAppend.h"
 
 namespace brisolant {
 
@@ -86,34 +87,11 @@ std::vector<std::optional<JournalScan>> RecordJournal::ReadBack(
 }
 
 std::uint64_t RecordJournal::Append(std::string_view records) {
-    const int fd = files_.OpenForAppend(path_, {.create = true, .followLinks = false});
-    if (fd < 0) {
-        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, -fd));
-    }
-    FileStatus before;
-    int error = files_.Status(fd, before);
-    std::size_t written = 0;
-    while (error == 0 && written < records.size()) {
-        const ssize_t count = files_.Write(fd, records.substr(written));
-        if (count > 0) {
-            written += static_cast<std::size_t>(count);
-        } else {
-            error = count < 0 ? static_cast<int>(-count) : EIO;
-        }
-    }
-    if (error == 0) {
-        error = files_.SyncData(fd);
-    }
-    if (error != 0 && written > 0) {
-        // Records that did not count must not be found at the next start.
-        (void)files_.Truncate(fd, before.size);
-    }
-    // Once synced, the change is on the disk whatever close says.
-    (void)files_.Close(fd);
-    if (error != 0) {
+    off_t before = 0;
+    if (const int error = AppendWhole(files_, path_, records, true, before)) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
     }
-    return static_cast<std::uint64_t>(before.size);
+    return static_cast<std::uint64_t>(before);
 }
 
 void RecordJournal::Clear() {
