@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "common/qt/QtMessagePresenter.h"
 #include "headless/LogPriority.h"
 #include "headless/LogStyle.h"
+#include "headless/qt/CompareRecords.h"
 #include "headless/qt/RunHeadless.h"
 #include "settings/FailureMessage.h"
 #include "settings/Settings.h"
@@ -65,6 +67,19 @@ int PrintVersion(const SettingsPlace& place) {
               << "Settings: " << settings.IniFilePath << '\n'
               << "Data: " << settings.FilePath << '\n';
     return 0;
+}
+
+// "YYYY-MM-DD": the day given, or today's.
+std::string DayOrToday(const std::string& day) {
+    if (!day.empty()) {
+        return day;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
 }
 
 // The exit code of a copy that finds another running on its settings file.
@@ -139,6 +154,7 @@ int main(int argc, char* argv[]) {
             std::cout << line.text.toLocal8Bit().constData();
             return 0;
         case brisolant::CommandLine::Action::ShowVersion:
+        case brisolant::CommandLine::Action::CompareRecords:
         case brisolant::CommandLine::Action::Run:
             break;
     }
@@ -148,6 +164,11 @@ int main(int argc, char* argv[]) {
             QFile::encodeName(line.dataDir).toStdString()));
     if (line.action == brisolant::CommandLine::Action::ShowVersion) {
         return brisolant::PrintVersion(place);
+    }
+    if (line.action == brisolant::CommandLine::Action::CompareRecords) {
+        brisolant::ConsoleMessages messages;
+        return brisolant::CompareRecords(place, brisolant::DayOrToday(line.day.toStdString()),
+                                         messages, std::cout, std::cerr);
     }
 
     const brisolant::LogStyle style = brisolant::ErrorStreamStyle();

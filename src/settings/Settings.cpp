@@ -7,6 +7,7 @@
 
 #include "common/Failure.h"
 #include "common/FolderCreation.h"
+#include "common/PrintableText.h"
 #include "settings/DatabaseConnection.h"
 #include "settings/FailureMessage.h"
 #include "settings/ProfileDisk.h"
@@ -102,24 +103,6 @@ std::string ReadKeyText(const SettingKey& key, std::initializer_list<SettingsSou
         ReportCut(key, "by default", defaultText.size(), messages);
     }
     return text;
-}
-
-// A setting's text as the operator can read it in a message: control bytes (a NUL the file
-// holds, say) as \xNN.
-std::string Printable(std::string_view text) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string printable;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            printable += "\\x";
-            printable += kDigits[byte >> 4];
-            printable += kDigits[byte & 0xF];
-        } else {
-            printable += c;
-        }
-    }
-    return printable;
 }
 
 // Values that would make every scan fail to be written are refused as the settings load, so

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,15 @@ struct CentralRecord {
     std::string line;  // the record line as the data file holds it, without CR LF
 
     bool operator==(const CentralRecord&) const = default;
+};
+
+// The record's texts besides its line, in the order the station's files keep them.
+inline constexpr std::array<std::string CentralRecord::*, 13> kCentralValueFields{
+    &CentralRecord::station,      &CentralRecord::arrivedAt,  &CentralRecord::device,
+    &CentralRecord::length,       &CentralRecord::width,      &CentralRecord::height,
+    &CentralRecord::grossWeight,  &CentralRecord::dimWeight,  &CentralRecord::dimFactor,
+    &CentralRecord::lengthUnit,   &CentralRecord::weightUnit, &CentralRecord::barcode,
+    &CentralRecord::operatorText,
 };
 
 }  // namespace brisolant

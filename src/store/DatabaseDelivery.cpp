@@ -1,25 +1,21 @@
 #include "store/DatabaseDelivery.h"
 
-#include <algorithm>
-#include <vector>
-
 namespace brisolant {
 
 DatabaseDelivery::DatabaseDelivery(std::unique_ptr<DatabaseSession> session)
     : session_(std::move(session)) {}
 
-void DatabaseDelivery::SetTarget(DatabaseTarget target) {
+bool DatabaseDelivery::SetTarget(DatabaseTarget target) {
     if (target == target_) {
-        return;
+        return false;
     }
     target_ = std::move(target);
     session_->Close();
+    learned_ = false;
     pause_ = std::chrono::seconds(0);
-}
-
-void DatabaseDelivery::Add(std::deque<CentralRecord> records) {
-    waiting_.insert(waiting_.end(), std::make_move_iterator(records.begin()),
-                    std::make_move_iterator(records.end()));
+    const bool hadBatch = batch_.has_value();
+    batch_.reset();
+    return hadBatch;
 }
 
 DeliveryReport DatabaseDelivery::Attempt() {
@@ -33,21 +29,19 @@ DeliveryReport DatabaseDelivery::Attempt() {
             return Fail(report, *error);
         }
         report.lastSeq = lastSeq;
+        report.station = target_.station;
+        learned_ = true;
     }
-    const std::size_t count = std::min(waiting_.size(), kBatch);
-    if (count == 0) {
-        pause_ = std::chrono::seconds(0);
+    pause_ = std::chrono::seconds(0);
+    if (!batch_) {
         return report;
     }
-    std::vector<CentralRecord> batch(waiting_.begin(),
-                                     waiting_.begin() + static_cast<std::ptrdiff_t>(count));
-    if (DatabaseError error = session_->Insert(batch)) {
+    if (DatabaseError error = session_->Insert(batch_->records)) {
         return Fail(report, *error);
     }
-    report.committedThrough = batch.back().seq;
-    report.delivered = count;
-    waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(count));
-    pause_ = std::chrono::seconds(0);
+    report.committedEntry = batch_->lastEntry;
+    report.delivered = batch_->records.size();
+    batch_.reset();
     return report;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 #include "store/RecordReader.h"
 
@@ -12,7 +13,9 @@ namespace {
 
 constexpr std::size_t kCheckDigits = 8;
 constexpr std::size_t kHeader = 1 + kCheckDigits + 1;  // letter, check, blank
-constexpr std::string_view kRecordLetters = "SPDE";
+constexpr std::string_view kRecordLetters = "SPDETCN";
+// Far beyond any record the program writes: more fields are damage.
+constexpr std::uint64_t kMostFields = 256;
 
 // FNV-1a: enough to tell a whole record from one cut short, filled with zeros or changed.
 std::uint32_t Check(std::string_view bytes, std::uint32_t hash = 2166136261u) {
@@ -36,13 +39,36 @@ bool IsHexDigit(char c) {
 // One record, as read from the text that begins with it.
 struct ParsedRecord {
     char letter = 0;
-    std::uint64_t seq = 0;      // S, P and D
-    std::string_view fileName;  // S and E
-    std::string_view line;      // S and E
-    std::uint64_t offset = 0;   // P
-    std::string_view path;      // P
+    std::uint64_t seq = 0;                 // S, T, P, D, C; N's first entry
+    std::string_view fileName;             // S, T and E
+    std::string_view line;                 // S, T and E
+    std::uint64_t offset = 0;              // P; N's base
+    std::string_view path;                 // P; N's station
+    std::uint64_t number = 0;              // T
+    std::vector<std::string_view> fields;  // T, as many as it has
     std::size_t length = 0;
 };
+
+void ReadTableScan(RecordReader& reader, ParsedRecord& record) {
+    record.seq = reader.Number();
+    record.number = reader.Number();
+    const std::uint64_t nameLength = reader.Number();
+    const std::uint64_t lineLength = reader.Number();
+    const std::uint64_t count = reader.Number();
+    if (count > kMostFields) {
+        reader.Text(JournalParser::kMaxRecord + 1);  // damage
+        return;
+    }
+    std::vector<std::uint64_t> lengths;
+    for (std::uint64_t i = 0; i < count && reader.state() == RecordReader::State::Fine; ++i) {
+        lengths.push_back(reader.Number());
+    }
+    record.fileName = reader.Text(nameLength);
+    record.line = reader.Text(lineLength);
+    for (const std::uint64_t length : lengths) {
+        record.fields.push_back(reader.Text(length));
+    }
+}
 
 // Reads the S, P, D or E record that begins `text`: NeedMore when it goes on beyond the text,
 // Damaged when it is no such record or its check fails.
@@ -73,8 +99,14 @@ RecordRead ParseRecord(std::string_view text, ParsedRecord& record) {
         record.seq = reader.Number();
         record.offset = reader.Number();
         record.path = reader.Text(reader.Number());
-    } else if (letter == 'D') {
+    } else if (letter == 'D' || letter == 'C') {
         record.seq = reader.Number('\n');
+    } else if (letter == 'T') {
+        ReadTableScan(reader, record);
+    } else if (letter == 'N') {
+        record.seq = reader.Number();
+        record.offset = reader.Number();
+        record.path = reader.Text(reader.Number());
     } else {
         const std::uint64_t folderLength = reader.Number();
         const std::uint64_t nameLength = reader.Number();
@@ -83,7 +115,7 @@ RecordRead ParseRecord(std::string_view text, ParsedRecord& record) {
         record.fileName = reader.Text(nameLength);
         record.line = reader.Text(lineLength);
     }
-    if (letter != 'D') {
+    if (letter != 'D' && letter != 'C') {
         reader.End();
     }
     if (reader.state() != RecordReader::State::Fine) {
@@ -95,6 +127,17 @@ RecordRead ParseRecord(std::string_view text, ParsedRecord& record) {
     const std::uint32_t check = letter == 'E' ? Check(body) : Check(body, Check(text.substr(0, 1)));
     return CheckText(check) == text.substr(1, kCheckDigits) ? RecordRead::Whole
                                                             : RecordRead::Damaged;
+}
+
+// A T record's record for the database.
+CentralRecord TableRecordOf(const ParsedRecord& parsed) {
+    CentralRecord central;
+    central.seq = parsed.number;
+    central.line = parsed.line;
+    for (std::size_t i = 0; i < parsed.fields.size() && i < kCentralValueFields.size(); ++i) {
+        central.*kCentralValueFields[i] = parsed.fields[i];
+    }
+    return central;
 }
 
 }  // namespace
@@ -125,19 +168,63 @@ std::string DoneRecordText(std::uint64_t seq) {
     return CheckedRecord('D', std::to_string(seq));
 }
 
+std::string TableScanRecordText(std::uint64_t seq, std::string_view fileName,
+                                const CentralRecord& record) {
+    std::string body = std::to_string(seq) + ' ' + std::to_string(record.seq) + ' ' +
+                       std::to_string(fileName.size()) + ' ' + std::to_string(record.line.size()) +
+                       ' ' + std::to_string(kCentralValueFields.size()) + ' ';
+    for (const auto field : kCentralValueFields) {
+        body += std::to_string((record.*field).size()) + ' ';
+    }
+    body += fileName;
+    body += record.line;
+    for (const auto field : kCentralValueFields) {
+        body += record.*field;
+    }
+    return CheckedRecord('T', body);
+}
+
+std::string CommittedRecordText(std::uint64_t seq) {
+    return CheckedRecord('C', std::to_string(seq));
+}
+
+std::string NumberingRecordText(const Numbering& numbering) {
+    return CheckedRecord(
+        'N', std::to_string(numbering.from) + ' ' + std::to_string(numbering.base) + ' ' +
+                 std::to_string(numbering.station.size()) + ' ' + numbering.station);
+}
+
 RecordRead ReadScanRecord(std::string_view text, const JournalEntry& entry, JournalScan& scan) {
     ParsedRecord record;
     const RecordRead read = ParseRecord(text, record);
     if (read != RecordRead::Whole) {
         return read;
     }
-    if (record.letter != 'E' && (record.letter != 'S' || record.seq != entry.seq)) {
+    const bool isScan = record.letter == 'S' || record.letter == 'T';
+    if (record.letter != 'E' && (!isScan || record.seq != entry.seq)) {
         return RecordRead::Damaged;
     }
     scan.seq = entry.seq;
     scan.fileName = record.fileName;
     scan.line = record.line;
     scan.place.reset();
+    scan.central.reset();
+    if (record.letter == 'T') {
+        scan.central = TableRecordOf(record);
+    }
+    return RecordRead::Whole;
+}
+
+RecordRead ReadLogRecord(std::string_view text, LogRecord& record) {
+    ParsedRecord parsed;
+    const RecordRead read = ParseRecord(text, parsed);
+    if (read != RecordRead::Whole) {
+        return read;
+    }
+    record.letter = parsed.letter;
+    record.seq = parsed.seq;
+    record.length = parsed.length;
+    record.central = parsed.letter == 'T' ? TableRecordOf(parsed) : CentralRecord{};
     return RecordRead::Whole;
 }
 
@@ -153,6 +240,14 @@ void JournalParser::Feed(std::string_view bytes) {
 
 JournalIndex JournalParser::Finish() {
     Parse(true);
+    // What runs to the end with at most the one line end of a record cut short is an append
+    // that never finished (a kill or a power cut in the middle of it, or a file system that
+    // left zeros in its place): nothing relied on it, so it is no damage.
+    if (in_damage_ && damaged_lines_ <= 1 && !rejected_whole_) {
+        index_.tornTail = true;
+        in_damage_ = false;
+        damaged_lines_ = 0;
+    }
     EndDamage();
     return std::move(index_);
 }
@@ -164,6 +259,7 @@ void JournalParser::Parse(bool atEnd) {
             case Outcome::Taken:
                 EndDamage();
                 start_ += length;
+                index_.wholeEnd = passed_ + start_;
                 continue;
             case Outcome::NeedMore:
                 if (!atEnd && pending_.size() - start_ <= kMaxRecord) {
@@ -189,6 +285,7 @@ JournalParser::Outcome JournalParser::ParseOne(std::size_t& length) {
             return Outcome::NeedMore;
         }
         if (text[1] != '\n' || in_damage_ || index_.waiting.empty()) {
+            rejected_whole_ = rejected_whole_ || text[1] == '\n';
             return Outcome::Damaged;
         }
         index_.earlierFormat = true;
@@ -205,15 +302,33 @@ JournalParser::Outcome JournalParser::ParseOne(std::size_t& length) {
         case RecordRead::Whole:
             break;
     }
-    if (record.letter == 'S') {
+    if (record.letter == 'S' || record.letter == 'T') {
         if (record.seq <= index_.lastSeq) {
+            // Whole, but not where it can be: no append cut short made it.
+            rejected_whole_ = true;
             return Outcome::Damaged;
         }
-        Apply(record.seq);
+        if (record.letter == 'T') {
+            index_.forDatabase.push_back({record.seq, passed_ + start_});
+        }
+        if (record.letter == 'S' || !record.fileName.empty()) {
+            Apply(record.seq);
+        } else {
+            index_.lastSeq = record.seq;
+        }
     } else if (record.letter == 'P') {
         ApplyPlace(record.seq, LinePlace{std::string(record.path), record.offset});
     } else if (record.letter == 'D') {
         ApplyDone(record.seq);
+        index_.lastSeq = std::max(index_.lastSeq, record.seq);
+    } else if (record.letter == 'C') {
+        ApplyCommitted(record.seq);
+        index_.lastSeq = std::max(index_.lastSeq, record.seq);
+    } else if (record.letter == 'N') {
+        index_.numbering = Numbering{record.seq, record.offset, std::string(record.path)};
+        if (record.seq > 0) {
+            index_.lastSeq = std::max(index_.lastSeq, record.seq - 1);
+        }
     } else {
         index_.earlierFormat = true;
         Apply(index_.lastSeq + 1);
@@ -235,6 +350,7 @@ void JournalParser::EndDamage() {
         in_damage_ = false;
         damaged_lines_ = 0;
     }
+    rejected_whole_ = false;
 }
 
 void JournalParser::Apply(std::uint64_t seq) {
@@ -262,6 +378,14 @@ void JournalParser::ApplyDone(std::uint64_t seq) {
         waiting.pop_front();
     }
     index_.places.erase(index_.places.begin(), index_.places.upper_bound(seq));
+}
+
+void JournalParser::ApplyCommitted(std::uint64_t seq) {
+    auto& waiting = index_.forDatabase;
+    while (!waiting.empty() && waiting.front().seq <= seq) {
+        waiting.pop_front();
+    }
+    index_.committed = std::max(index_.committed, seq);
 }
 
 void JournalParser::TakeOldest() {

@@ -18,13 +18,16 @@ constexpr std::uint64_t kMostFields = 256;
 constexpr std::uint64_t kMostBytes = 1024 * 1024;
 
 using Field = std::string CentralRecord::*;
-constexpr std::array<Field, 14> kFields{
-    &CentralRecord::station,      &CentralRecord::arrivedAt,  &CentralRecord::device,
-    &CentralRecord::length,       &CentralRecord::width,      &CentralRecord::height,
-    &CentralRecord::grossWeight,  &CentralRecord::dimWeight,  &CentralRecord::dimFactor,
-    &CentralRecord::lengthUnit,   &CentralRecord::weightUnit, &CentralRecord::barcode,
-    &CentralRecord::operatorText, &CentralRecord::line,
-};
+
+// The values, then the line.
+constexpr std::array<Field, kCentralValueFields.size() + 1> kFields = [] {
+    std::array<Field, kCentralValueFields.size() + 1> fields{};
+    for (std::size_t i = 0; i < kCentralValueFields.size(); ++i) {
+        fields[i] = kCentralValueFields[i];
+    }
+    fields.back() = &CentralRecord::line;
+    return fields;
+}();
 
 struct ParsedOutboxRecord {
     char letter = 0;

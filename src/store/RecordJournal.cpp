@@ -1,5 +1,6 @@
 #include "store/RecordJournal.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/Failure.h"
@@ -41,7 +42,9 @@ JournalIndex RecordJournal::Load(std::size_t limit) {
     if (error != 0) {
         throw Failure(FailureCode::JournalRead, SystemErrorText(path_, error));
     }
-    return parser.Finish();
+    JournalIndex index = parser.Finish();
+    size_ = index.tornTail ? index.wholeEnd : parser.Read();
+    return index;
 }
 
 std::vector<std::optional<JournalScan>> RecordJournal::ReadBack(
@@ -86,12 +89,76 @@ std::vector<std::optional<JournalScan>> RecordJournal::ReadBack(
     return scans;
 }
 
-std::uint64_t RecordJournal::Append(std::string_view records) {
-    off_t before = 0;
-    if (const int error = AppendWhole(files_, path_, records, true, before)) {
+std::uint64_t RecordJournal::Append(std::string_view records, bool sync) {
+    Repair();
+    AppendEnd end;
+    const int error = AppendWhole(files_, path_, records, sync, end);
+    if (end.bytesLeft) {
+        repair_at_ = static_cast<std::uint64_t>(end.before);
+    }
+    if (error != 0) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
     }
-    return static_cast<std::uint64_t>(before);
+    size_ = static_cast<std::uint64_t>(end.before) + records.size();
+    return static_cast<std::uint64_t>(end.before);
+}
+
+void RecordJournal::Repair() {
+    if (repair_at_) {
+        CutTornTail(*repair_at_);
+        repair_at_.reset();
+    }
+}
+
+void RecordJournal::CutTornTail(std::uint64_t wholeEnd) {
+    const int fd = files_.OpenForAppend(path_, {.create = false, .followLinks = false});
+    if (fd < 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, -fd));
+    }
+    int error = files_.Truncate(fd, static_cast<off_t>(wholeEnd));
+    if (error == 0) {
+        error = files_.SyncData(fd);
+    }
+    (void)files_.Close(fd);
+    if (error != 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
+    }
+    size_ = wholeEnd;
+}
+
+void RecordJournal::Compact(std::uint64_t from, const std::string& trailer) {
+    const int fd = files_.OpenForRead(path_, false);
+    if (fd < 0) {
+        throw Failure(FailureCode::JournalRead, SystemErrorText(path_, -fd));
+    }
+    std::uint64_t at = from;
+    bool trailerGiven = false;
+    std::uint64_t written = 0;
+    const int error = files_.ReplaceFile(path_, [&](std::string& piece) {
+        piece.clear();
+        if (at < size_) {
+            const std::size_t count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kReadPiece, size_ - at));
+            if (const int readError = files_.ReadAt(fd, static_cast<off_t>(at), count, piece)) {
+                return readError;
+            }
+            if (piece.empty()) {
+                return EIO;  // the file is shorter than the program wrote it
+            }
+            at += piece.size();
+        } else if (!trailerGiven) {
+            piece = trailer;
+            trailerGiven = true;
+        }
+        written += piece.size();
+        return 0;
+    });
+    (void)files_.Close(fd);
+    if (error != 0) {
+        throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
+    }
+    repair_at_.reset();
+    size_ = written;
 }
 
 void RecordJournal::Clear() {
@@ -111,12 +178,22 @@ void RecordJournal::Clear() {
     if (error != 0) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
     }
+    repair_at_.reset();
+    size_ = 0;
 }
 
 void RecordJournal::Rewrite(const FilePieces& pieces) {
-    if (const int error = files_.ReplaceFile(path_, pieces)) {
+    std::uint64_t written = 0;
+    const int error = files_.ReplaceFile(path_, [&](std::string& piece) {
+        const int pieceError = pieces(piece);
+        written += piece.size();
+        return pieceError;
+    });
+    if (error != 0) {
         throw Failure(FailureCode::JournalWrite, SystemErrorText(path_, error));
     }
+    repair_at_.reset();
+    size_ = written;
 }
 
 std::string RecordJournal::KeepAside(const std::string& suffix) {

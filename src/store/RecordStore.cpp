@@ -27,7 +27,7 @@ std::string Entries(std::size_t count) {
 RecordStore::RecordStore(FileLayer& files, const Clock& clock, std::size_t taskLines)
     : files_(files), clock_(clock), task_lines_(taskLines) {}
 
-void RecordStore::OpenJournal(const std::string& path) {
+LogForDatabase RecordStore::OpenJournal(const std::string& path) {
     RecordJournal journal(files_, path);
     JournalIndex index;
     try {
@@ -37,7 +37,7 @@ void RecordStore::OpenJournal(const std::string& path) {
         // memory only, and the operator is told.
         journal_unusable_ = failure;
         news_.notices.push_back(failure);
-        return;
+        return {};
     }
     journal_.emplace(std::move(journal));
     std::deque<Queued> kept;
@@ -49,15 +49,24 @@ void RecordStore::OpenJournal(const std::string& path) {
                   std::make_move_iterator(kept.end()));
     kept_places_ = std::move(index.places);
     next_seq_ = index.lastSeq + 1;
+    LogForDatabase forDatabase{std::move(index.forDatabase), index.committed,
+                               std::move(index.numbering)};
     if (index.damaged > 0 || index.overLimit > 0 || index.earlierFormat) {
-        RewriteAfterDamage(index);
+        RewriteAfterDamage(index, forDatabase);
+    } else if (index.tornTail) {
+        try {
+            journal_->CutTornTail(index.wholeEnd);
+        } catch (const Failure& failure) {
+            journal_failure_ = failure;
+        }
     }
     Report();
+    return forDatabase;
 }
 
 // The damaged journal is kept aside for whoever wants to look at it, and the journal is written
 // afresh from the entries that were whole, so that new records never follow a damaged one.
-void RecordStore::RewriteAfterDamage(const JournalIndex& index) {
+void RecordStore::RewriteAfterDamage(const JournalIndex& index, LogForDatabase& forDatabase) {
     std::string detail;
     if (index.damaged > 0 || index.overLimit > 0) {
         detail = journal_->path() + ": ";
@@ -85,29 +94,61 @@ void RecordStore::RewriteAfterDamage(const JournalIndex& index) {
         }
     }
     // New records then follow the damage, and the next start skips it again.
-    journal_failure_ = RewriteJournal();
+    journal_failure_ = RewriteJournal(forDatabase);
     if (!detail.empty()) {
         news_.notices.push_back(Failure(FailureCode::JournalDamaged, detail));
     }
 }
 
-// Writes the journal afresh from its kept scans, read back a window at a time, and moves their
-// entries to where they now begin. Returns why it could not.
-std::optional<Failure> RecordStore::RewriteJournal() {
+// Writes the journal afresh from its kept scans and the records still waiting for the database,
+// read back a window at a time, and moves their entries to where they now begin; the numbering
+// and what the database committed follow them. Returns why it could not.
+std::optional<Failure> RecordStore::RewriteJournal(LogForDatabase& forDatabase) {
+    // Both lists in the journal's order: a scan may wait for its file, the database, or both.
+    struct Live {
+        JournalEntry entry;
+        std::uint64_t* fileAt = nullptr;
+        std::uint64_t* databaseAt = nullptr;
+    };
+    std::vector<Live> live;
+    std::size_t f = 0;
+    auto d = forDatabase.waiting.begin();
+    while (f < journaled_ || d != forDatabase.waiting.end()) {
+        const bool fileFirst =
+            f < journaled_ && (d == forDatabase.waiting.end() || queue_[f].seq <= d->seq);
+        const bool both = fileFirst && d != forDatabase.waiting.end() && queue_[f].seq == d->seq;
+        if (fileFirst) {
+            live.push_back({{queue_[f].seq, queue_[f].at}, &queue_[f].at, both ? &d->at : nullptr});
+            ++f;
+            d += both ? 1 : 0;
+        } else {
+            live.push_back({*d, nullptr, &d->at});
+            ++d;
+        }
+    }
     std::vector<std::uint64_t> newAt;
-    newAt.reserve(journaled_);
+    newAt.reserve(live.size());
     std::uint64_t written = 0;
     std::optional<Failure> readFailure;
     std::size_t next = 0;
+    bool trailerGiven = false;
     try {
         journal_->Rewrite([&](std::string& piece) {
             piece.clear();
-            if (next == journaled_) {
+            if (next == live.size()) {
+                if (!trailerGiven && forDatabase.numbering) {
+                    piece += NumberingRecordText(*forDatabase.numbering);
+                }
+                if (!trailerGiven && forDatabase.committed > 0) {
+                    piece += CommittedRecordText(forDatabase.committed);
+                }
+                trailerGiven = true;
                 return 0;
             }
             std::vector<JournalEntry> window;
-            for (; next < journaled_ && window.size() < task_lines_; ++next) {
-                window.push_back({queue_[next].seq, queue_[next].at});
+            const std::size_t first = next;
+            for (; next < live.size() && window.size() < task_lines_; ++next) {
+                window.push_back(live[next].entry);
             }
             try {
                 const std::vector<std::optional<JournalScan>> scans = journal_->ReadBack(window);
@@ -116,10 +157,15 @@ std::optional<Failure> RecordStore::RewriteJournal() {
                         // Read whole a moment ago: the file changed under the program.
                         throw Failure(FailureCode::JournalRead, journal_->path());
                     }
+                    const Live& entry = live[first + i];
+                    const JournalScan& scan = *scans[i];
                     newAt.push_back(written + piece.size());
-                    piece += ScanRecordText(window[i].seq, scans[i]->fileName, scans[i]->line);
+                    const std::string fileName = entry.fileAt ? scan.fileName : std::string();
+                    piece += scan.central
+                                 ? TableScanRecordText(window[i].seq, fileName, *scan.central)
+                                 : ScanRecordText(window[i].seq, fileName, scan.line);
                     const auto place = kept_places_.find(window[i].seq);
-                    if (place != kept_places_.end()) {
+                    if (entry.fileAt && place != kept_places_.end()) {
                         piece += PlaceRecordText(window[i].seq, place->second);
                     }
                 }
@@ -133,8 +179,12 @@ std::optional<Failure> RecordStore::RewriteJournal() {
     } catch (const Failure& failure) {
         return readFailure ? readFailure : failure;
     }
-    for (std::size_t i = 0; i < journaled_; ++i) {
-        queue_[i].at = newAt[i];
+    for (std::size_t i = 0; i < live.size(); ++i) {
+        for (std::uint64_t* at : {live[i].fileAt, live[i].databaseAt}) {
+            if (at != nullptr) {
+                *at = newAt[i];
+            }
+        }
     }
     return std::nullopt;
 }
@@ -146,12 +196,17 @@ void RecordStore::SetDestination(Destination destination) {
     destination_ = std::move(destination);
 }
 
-bool RecordStore::Add(std::string fileName, std::string line) {
+bool RecordStore::Add(std::string fileName, std::string line,
+                      std::optional<CentralRecord> central) {
     if (queue_.size() >= kLimit) {
         return false;
     }
-    queue_.push_back(
-        {0, 0, std::make_unique<ScanText>(ScanText{std::move(fileName), std::move(line), {}})});
+    if (central) {
+        central->line = line;
+    }
+    queue_.push_back({0, 0,
+                      std::make_unique<ScanText>(
+                          ScanText{std::move(fileName), std::move(line), {}, std::move(central)})});
     ++received_;
     if (retry_pending_) {
         // Each new scan is a chance that the folder is back.
@@ -198,15 +253,37 @@ std::optional<AppendTask> RecordStore::NextTask() {
 
 bool RecordStore::BeginWrite(std::size_t first, std::uint64_t offset) {
     task_begun_.emplace(first, offset);
+    // Everything the task writes goes into the log first, with where it will be, in one sync.
+    const std::size_t logged = log_everything_ ? task_items_ : journaled_;
     std::string records;
     std::uint64_t at = offset;
     for (std::size_t i = first; i < task_items_; ++i) {
         ScanText& text = *queue_[i].text;
-        if (i < journaled_) {
+        if (i < logged) {
             text.place = LinePlace{task_path_, at};
+        }
+        if (i < journaled_) {
             records += PlaceRecordText(queue_[i].seq, *text.place);
         }
         at += text.line.size() + 2;
+    }
+    if (logged > journaled_) {
+        const std::size_t placesEnd = records.size();
+        records += EntriesText(logged, next_seq_);
+        const std::uint64_t firstSeq = std::exchange(next_seq_, next_seq_ + logged - journaled_);
+        if (const std::optional<std::uint64_t> begin = Persist(records)) {
+            Journaled(logged, firstSeq, *begin + placesEnd);
+            return true;
+        }
+        // The log cannot be written: the lines still go to their files, unless a scan of the
+        // task is in the log already and its place could not be recorded.
+        for (std::size_t i = journaled_; i < logged; ++i) {
+            ScanText& text = *queue_[i].text;
+            text.place.reset();
+            unlogged_table_entries_ += text.central ? 1 : 0;
+            text.central.reset();
+        }
+        return placesEnd == 0;
     }
     return records.empty() || Persist(records).has_value();
 }
@@ -277,36 +354,65 @@ WriterNews RecordStore::TakeNews() {
     return std::exchange(news_, {});
 }
 
-// Every scan not yet in the journal goes in, in order, with the place its write began where one
-// is running, so that a crash can neither lose it nor, once the write completes, double it.
-void RecordStore::JournalQueue() {
-    if (journaled_ == queue_.size()) {
+// Every scan not yet in the journal up to `upTo` goes in, in order, with the place its write
+// began where one is running, so that a crash can neither lose it nor, once the write
+// completes, double it.
+void RecordStore::JournalQueue(std::size_t upTo) {
+    if (journaled_ >= upTo) {
         return;
     }
     if (busy_ && task_begun_) {
         SetPlacesFromBegin();
     }
+    const std::string records = EntriesText(upTo, next_seq_);
+    // Numbers in the file only grow, even when these records did not make it.
+    const std::uint64_t first = std::exchange(next_seq_, next_seq_ + upTo - journaled_);
+    if (const std::optional<std::uint64_t> offset = Persist(records)) {
+        Journaled(upTo, first, *offset);
+    }
+}
+
+// The entries of the scans from the first not in the journal up to `upTo`, numbered from
+// `firstSeq`; each scan's `at` is set to where its entry begins in the text.
+std::string RecordStore::EntriesText(std::size_t upTo, std::uint64_t firstSeq) {
     std::string records;
-    std::uint64_t seq = next_seq_;
-    for (std::size_t i = journaled_; i < queue_.size(); ++i, ++seq) {
+    std::uint64_t seq = firstSeq;
+    for (std::size_t i = journaled_; i < upTo; ++i, ++seq) {
         const ScanText& text = *queue_[i].text;
         queue_[i].at = records.size();
-        records += ScanRecordText(seq, text.fileName, text.line);
+        records += text.central ? TableScanRecordText(seq, text.fileName, *text.central)
+                                : ScanRecordText(seq, text.fileName, text.line);
         if (text.place) {
             records += PlaceRecordText(seq, *text.place);
         }
     }
-    // Numbers in the file only grow, even when these records did not make it.
-    const std::uint64_t first = std::exchange(next_seq_, seq);
-    const std::optional<std::uint64_t> offset = Persist(records);
-    if (!offset) {
-        return;
+    return records;
+}
+
+// The entries made by EntriesText are in the journal from `offset` on.
+void RecordStore::Journaled(std::size_t upTo, std::uint64_t firstSeq, std::uint64_t offset) {
+    for (std::size_t i = journaled_; i < upTo; ++i) {
+        queue_[i].seq = firstSeq + (i - journaled_);
+        queue_[i].at += offset;
+        if (queue_[i].text->central) {
+            ++new_table_entries_;
+            queue_[i].text->central.reset();
+        }
     }
-    for (std::size_t i = journaled_; i < queue_.size(); ++i) {
-        queue_[i].seq = first + (i - journaled_);
-        queue_[i].at += *offset;
+    ReleaseTexts(std::exchange(journaled_, upTo));
+}
+
+std::optional<std::uint64_t> RecordStore::FirstWaitingAt() const {
+    if (journaled_ == 0) {
+        return std::nullopt;
     }
-    ReleaseTexts(std::exchange(journaled_, queue_.size()));
+    return queue_.front().at;
+}
+
+void RecordStore::JournalCompacted(std::uint64_t from) {
+    for (std::size_t i = 0; i < journaled_; ++i) {
+        queue_[i].at -= from;
+    }
 }
 
 // The texts of journaled scans from `from` on that are not among the next to be written live in
@@ -352,7 +458,7 @@ bool RecordStore::ReadBackNext() {
             continue;
         }
         auto text = std::make_unique<ScanText>(
-            ScanText{std::move(scan->fileName), std::move(scan->line), std::nullopt});
+            ScanText{std::move(scan->fileName), std::move(scan->line), std::nullopt, std::nullopt});
         if (auto place = kept_places_.extract(queue_[i].seq)) {
             text->place = std::move(place.mapped());
         }
@@ -408,18 +514,19 @@ std::optional<std::uint64_t> RecordStore::Persist(const std::string& records) {
     }
 }
 
-// Written scans leave the journal. Should that fail, the places recorded before their writes
-// still prove them written at the next start; the operator is told, with how many this run has
-// left marked as waiting.
+// Written scans leave the journal. The mark needs no sync: should it be lost, or fail, the
+// places recorded before their writes still prove them written at the next start; the operator
+// is told of a failure, with how many this run has left marked as waiting. A journal that is
+// the station's log is kept: what it holds for the database is the database's side to let go.
 void RecordStore::MarkDone(std::uint64_t lastSeq, std::size_t count) {
     if (lastSeq == 0 || !journal_) {
         return;
     }
     try {
-        if (journaled_ == 0) {
+        if (journaled_ == 0 && !keep_journal_) {
             journal_->Clear();
         } else {
-            journal_->Append(DoneRecordText(lastSeq));
+            journal_->Append(DoneRecordText(lastSeq), false);
         }
     } catch (const Failure& failure) {
         unmarked_ += count;

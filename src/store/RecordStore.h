@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -7,10 +8,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Clock.h"
 #include "common/Failure.h"
+#include "store/CentralRecord.h"
 #include "store/DataFileAppender.h"
 #include "store/FileLayer.h"
 #include "store/RecordJournal.h"
@@ -25,6 +28,13 @@ struct Destination {
     bool createFolder = false;  // the program's own default folder is made at first need
 
     bool operator==(const Destination&) const = default;
+};
+
+// What the journal holds for the site's database, as the store found it at the start.
+struct LogForDatabase {
+    std::deque<JournalEntry> waiting;  // records not yet committed, oldest first
+    std::uint64_t committed = 0;       // every record up to this entry is committed
+    std::optional<Numbering> numbering;
 };
 
 // The scans on their way to their data files, oldest first, and the journal that keeps them
@@ -51,11 +61,20 @@ class RecordStore {
 
     RecordStore(FileLayer& files, const Clock& clock, std::size_t taskLines = kTaskLines);
 
-    // Takes the scans the journal at `path` kept from an earlier run; they go before any new one.
-    void OpenJournal(const std::string& path);
+    // Takes the scans the journal at `path` kept from an earlier run; they go before any new
+    // one. Returns what the journal holds for the database.
+    LogForDatabase OpenJournal(const std::string& path);
     void SetDestination(Destination destination);
-    // A new scan, behind the others. False when kLimit scans wait: it is not taken.
-    bool Add(std::string fileName, std::string line);
+    // A new scan, behind the others, with its record for the database when one is named.
+    // False when kLimit scans wait: it is not taken.
+    bool Add(std::string fileName, std::string line,
+             std::optional<CentralRecord> central = std::nullopt);
+    // While a database is named, every scan goes into the journal, the station's log, before
+    // its line is written, with its record for the database: the log is then the one place
+    // both the data file and the database are written from.
+    void SetLogEverything(bool everything) { log_everything_ = everything; }
+    // The journal is never emptied while it holds records for the database or their numbering.
+    void SetKeepJournal(bool keep) { keep_journal_ = keep; }
 
     // The next write to do, when one is due and none is running.
     std::optional<AppendTask> NextTask();
@@ -74,6 +93,25 @@ class RecordStore {
     // not be kept.
     std::size_t KeepAll();
 
+    // The journal, when it could be opened: the station's log, which the database's side
+    // reads too.
+    RecordJournal* Journal() { return journal_ ? &*journal_ : nullptr; }
+    // Records for the database put into the journal since last asked.
+    std::size_t TakeNewTableEntries() { return std::exchange(new_table_entries_, 0); }
+    // Records for the database that could not go into the journal since last asked (it cannot
+    // be written): their lines are written all the same.
+    std::size_t TakeUnloggedTableEntries() { return std::exchange(unlogged_table_entries_, 0); }
+    // Where the journal's first entry still waiting for its file begins, when one does.
+    std::optional<std::uint64_t> FirstWaitingAt() const;
+    // The journal was written afresh from `from` on: entries moved that much closer to its
+    // start.
+    void JournalCompacted(std::uint64_t from);
+    // The number the next journal entry gets; entries made elsewhere go before it.
+    std::uint64_t NextSeq() const { return next_seq_; }
+    void SetNextSeq(std::uint64_t seq) { next_seq_ = std::max(next_seq_, seq); }
+    // Scans not yet in the journal.
+    std::size_t Unjournaled() const { return queue_.size() - journaled_; }
+
     bool Busy() const { return busy_; }
     // A write failed and the scans wait for the retry.
     bool WaitingForRetry() const { return retry_pending_ && !busy_; }
@@ -84,7 +122,8 @@ class RecordStore {
     struct ScanText {
         std::string fileName;
         std::string line;
-        std::optional<LinePlace> place;  // where a write of it began
+        std::optional<LinePlace> place;        // where a write of it began
+        std::optional<CentralRecord> central;  // until it is in the journal
     };
     struct Queued {
         std::uint64_t seq = 0;           // its journal entry's number, once journaled
@@ -92,15 +131,18 @@ class RecordStore {
         std::unique_ptr<ScanText> text;  // none while the journal alone holds it
     };
 
-    void JournalQueue();
+    void JournalQueue() { JournalQueue(queue_.size()); }
+    void JournalQueue(std::size_t upTo);
+    std::string EntriesText(std::size_t upTo, std::uint64_t firstSeq);
+    void Journaled(std::size_t upTo, std::uint64_t firstSeq, std::uint64_t offset);
     void ReleaseTexts(std::size_t from);
     bool ReadBackNext();
     void DropUnreadable(std::size_t count);
     std::optional<std::uint64_t> Persist(const std::string& records);
     void MarkDone(std::uint64_t lastSeq, std::size_t count);
     void SetPlacesFromBegin();
-    void RewriteAfterDamage(const JournalIndex& index);
-    std::optional<Failure> RewriteJournal();
+    void RewriteAfterDamage(const JournalIndex& index, LogForDatabase& forDatabase);
+    std::optional<Failure> RewriteJournal(LogForDatabase& forDatabase);
     void Report();
 
     FileLayer& files_;
@@ -114,6 +156,10 @@ class RecordStore {
     std::uint64_t next_seq_ = 1;
     std::uint64_t received_ = 0;  // scans taken by Add
     std::size_t unmarked_ = 0;    // written scans whose done mark failed in this run
+    bool log_everything_ = false;
+    bool keep_journal_ = false;
+    std::size_t new_table_entries_ = 0;
+    std::size_t unlogged_table_entries_ = 0;
     std::optional<Destination> destination_;
     // Where the program's own last write to each file ended: a file still of that size needs no
     // look at its end. Forgotten when in doubt: a failed write, another folder.

@@ -18,6 +18,8 @@ struct StopOutcome {
     // The writer's thread did not answer in time (stuck in a call to the journal's disk): what
     // it had not yet kept is not known.
     bool writerHung = false;
+    // Records kept for the database and not yet committed there.
+    std::size_t databaseWaiting = 0;
 };
 
 // The writer of record lines as the window's thread sees it: lines are handed over in order,

@@ -9,7 +9,7 @@
 
 #include "store/DataFileAppender.h"
 #include "store/DatabaseDelivery.h"
-#include "store/DatabaseOutbox.h"
+#include "store/DatabaseSink.h"
 
 namespace brisolant {
 
@@ -22,17 +22,15 @@ struct SubmittedScan {
     std::optional<CentralRecord> central;
 };
 
-// What the writer's thread takes out of the mailbox in one turn.
+// What the writer's thread takes out of the mailbox in one turn. Each field names the thread
+// that puts it there; the writer's thread alone takes it.
 struct Turn {
-    // From the window's thread.
-    std::deque<SubmittedScan> scans;
-    std::optional<Destination> destination;
-    std::optional<DatabaseTarget> database;
-    // From the appender.
-    std::optional<std::pair<std::size_t, std::uint64_t>> opened;
-    std::optional<AppendOutcome> done;
-    // From the delivery.
-    std::vector<DeliveryReport> deliveries;
+    std::deque<SubmittedScan> scans;         // the window's thread (Submit)
+    std::optional<Destination> destination;  // the window's thread (SetDestination)
+    std::optional<DatabaseTarget> database;  // the window's thread (SetDatabase)
+    std::optional<std::pair<std::size_t, std::uint64_t>> opened;  // the appender (its gate)
+    std::optional<AppendOutcome> done;                            // the appender
+    std::vector<DeliveryReport> deliveries;                       // the delivery
 
     bool Empty() const {
         return scans.empty() && !destination && !database && !opened && !done && deliveries.empty();
@@ -50,44 +48,54 @@ struct WriterMailbox {
     std::condition_variable stoppedWake;
     std::condition_variable deliveryWake;
 
-    // For the writer: its next turn, and the time to stop by, which stays once asked.
+    // For the writer: its next turn (see Turn), and the time to stop by, which stays once
+    // asked (the window's thread writes it).
     Turn forWriter;
     std::optional<SteadyClock::time_point> stopBy;
-    // For the delivery, from the writer.
+    // For the delivery, from the writer: the target and the next batch; the delivery takes
+    // them. `delivering` is the delivery's: a call to the database is under way.
     std::optional<DatabaseTarget> deliveryTarget;
-    std::deque<CentralRecord> toDeliver;
-    bool delivering = false;  // a call to the database is under way
-    // For the appender, from the writer.
+    std::optional<DeliveryBatch> toDeliver;
+    bool delivering = false;
+    // For the appender, from the writer: the task and the gate's answer; the appender takes
+    // them. `appending` is the appender's: a task's file calls are under way.
     std::optional<AppendTask> task;
     std::optional<bool> go;
-    bool quit = false;
     bool appending = false;
+    // The writer's, for the appender and the delivery: end now.
+    bool quit = false;
     // Heartbeats asked by the window's thread and answered by the writer's.
     std::uint64_t beatsAsked = 0;
     std::uint64_t beatsAnswered = 0;
-    // The writer was given up as stuck and may outlive its owner: it wakes nobody.
+    // The window's thread's: the writer was given up as stuck and may outlive its owner, so it
+    // wakes nobody.
     bool abandoned = false;
-    // Whether a new scan must wake the writer: not while a batch is being written at its usual
-    // pace, since the writer takes every scan that queued meanwhile when the batch is done; but
-    // once the batch takes long, each scan is to go into the journal as it comes.
+    // The writer's, read by the window's thread: whether a new scan must wake the writer. Not
+    // while a batch is being written at its usual pace, since the writer takes every scan that
+    // queued meanwhile when the batch is done; but once the batch takes long, each scan is to go
+    // into the journal as it comes.
     bool wantsScans = true;
-    // For the window's thread.
+    // The writer's, for the window's thread.
     WriterNews news;
     std::optional<StopOutcome> stopped;
 };
 
 namespace {
 
-// The writer's thread: owns the store, answers the appender, keeps the times.
+// The writer's thread: owns the store and the database's side of the log, answers the
+// appender and the delivery, keeps the times.
 class WriterLoop {
   public:
     WriterLoop(WriterMailbox& box, FileLayer& files, const Clock& clock, WriterWakeup& wakeup,
                WriterTiming timing)
-        : box_(box), files_(files), store_(files, clock), wakeup_(wakeup), timing_(timing) {}
+        : box_(box), store_(files, clock), sink_(files), wakeup_(wakeup), timing_(timing) {}
 
     void Run(const std::string& journalPath) {
-        journal_path_ = journalPath;
-        store_.OpenJournal(journalPath);
+        sink_.Open(store_.Journal(), store_.OpenJournal(journalPath));
+        std::uint64_t next = store_.NextSeq();
+        sink_.TakeOutbox(OutboxPathFor(journalPath), next, next);
+        store_.SetNextSeq(next);
+        store_.SetKeepJournal(sink_.HoldsAnything());
         for (;;) {
             Turn turn = Wait();
             Take(std::move(turn));
@@ -98,7 +106,7 @@ class WriterLoop {
                 return;
             }
             Dispatch(now);
-            Publish(TakeNews());
+            EndTurn(now);
         }
     }
 
@@ -149,17 +157,15 @@ class WriterLoop {
         for (const DeliveryReport& report : turn.deliveries) {
             TakeDelivery(report);
         }
-        std::vector<CentralRecord> central;
         for (SubmittedScan& scan : turn.scans) {
-            if (!store_.Add(std::move(scan.fileName), std::move(scan.line))) {
+            std::optional<CentralRecord> central;
+            if (sink_.Named()) {
+                central = std::move(scan.central);
+            }
+            if (!store_.Add(std::move(scan.fileName), std::move(scan.line), std::move(central))) {
                 refused_ = true;
-            } else if (scan.central && outbox_ && !database_.connection.empty()) {
-                scan.central->station = database_.station;
-                central.push_back(std::move(*scan.central));
             }
         }
-        // Kept before the lines are written: a line in its file always has its record kept.
-        KeepForDatabase(std::move(central));
         if (turn.opened) {
             const bool go = store_.BeginWrite(turn.opened->first, turn.opened->second);
             {
@@ -173,6 +179,7 @@ class WriterLoop {
         }
     }
 
+    // Fires the timers that are due; EndTurn sets them again.
     void KeepTime(SteadyClock::time_point now) {
         if (store_.Busy() && !slow_told_ && now >= task_start_ + timing_.slowAfter) {
             slow_told_ = long_told_ = true;
@@ -182,11 +189,7 @@ class WriterLoop {
             long_told_ = true;
             store_.TaskRunsLong();
         }
-        if (!store_.WaitingForRetry()) {
-            retry_at_.reset();
-        } else if (!retry_at_) {
-            retry_at_ = now + timing_.retryAfter;
-        } else if (now >= *retry_at_) {
+        if (retry_at_ && now >= *retry_at_) {
             retry_at_.reset();
             store_.RetryDue();
         }
@@ -217,77 +220,115 @@ class WriterLoop {
         box_.appenderWake.notify_one();
     }
 
+    // What every turn ends with, whatever it did: the database's side learns what the log
+    // took and hands the delivery its next batch, the log is kept short, the retry is set
+    // again while scans wait for it, and the news goes out.
+    void EndTurn(SteadyClock::time_point now) {
+        TakeLogged();
+        HandBatch();
+        CompactLog();
+        if (!store_.WaitingForRetry()) {
+            retry_at_.reset();
+        } else if (!retry_at_) {
+            retry_at_ = now + timing_.retryAfter;
+        }
+        Publish(TakeNews());
+    }
+
     void Stop() {
         const std::size_t unkept = store_.KeepAll();
         const std::size_t unwritten = store_.Count();
+        TakeLogged();
         Publish(TakeNews());
         std::lock_guard lock(box_.mutex);
         box_.quit = true;
         box_.appenderWake.notify_one();
         box_.deliveryWake.notify_one();
-        box_.stopped = StopOutcome{unwritten, unkept, false};
+        box_.stopped = StopOutcome{unwritten, unkept, false, sink_.Waiting()};
         box_.stoppedWake.notify_all();
     }
 
-    // The outbox is opened when a database is first named, and the records it kept go first.
     void SetDatabase(DatabaseTarget target) {
-        database_ = std::move(target);
-        std::deque<CentralRecord> kept;
-        if (!database_.connection.empty() && !outbox_) {
-            outbox_.emplace(files_, OutboxPathFor(journal_path_));
-            try {
-                kept = outbox_->Open();
-            } catch (const Failure& failure) {
-                db_status_.outbox = failure;
-                notices_.push_back(failure);
-            }
-            for (Failure& notice : outbox_->TakeNotices()) {
-                notices_.push_back(std::move(notice));
-            }
-        }
+        sink_.SetTarget(target);
+        store_.SetLogEverything(sink_.Named());
+        store_.SetKeepJournal(sink_.Named() || sink_.HoldsAnything());
         std::lock_guard lock(box_.mutex);
-        box_.deliveryTarget = database_;
-        box_.toDeliver.insert(box_.toDeliver.end(), std::make_move_iterator(kept.begin()),
-                              std::make_move_iterator(kept.end()));
-        box_.deliveryWake.notify_one();
-    }
-
-    void KeepForDatabase(std::vector<CentralRecord> records) {
-        if (records.empty()) {
-            return;
-        }
-        try {
-            outbox_->Keep(records);
-            if (db_status_.outbox &&
-                db_status_.outbox->code() == FailureCode::DatabaseOutboxWrite) {
-                db_status_.outbox.reset();
-            }
-        } catch (const Failure& failure) {
-            db_status_.outbox = failure;
-        }
-        std::lock_guard lock(box_.mutex);
-        box_.toDeliver.insert(box_.toDeliver.end(), std::make_move_iterator(records.begin()),
-                              std::make_move_iterator(records.end()));
+        box_.deliveryTarget = std::move(target);
         box_.deliveryWake.notify_one();
     }
 
     void TakeDelivery(const DeliveryReport& report) {
-        if (!outbox_) {
-            return;
+        if (report.givenBack) {
+            sink_.GivenBack();
+            batch_out_ = false;
+        }
+        if (report.committedEntry) {
+            sink_.Committed(*report.committedEntry, report.delivered);
+            db_status_.delivered += report.delivered;
+            batch_out_ = false;
         }
         if (report.lastSeq) {
-            outbox_->NumberAbove(*report.lastSeq);
-        }
-        if (report.committedThrough) {
-            db_status_.delivered += report.delivered;
-            try {
-                outbox_->Committed(*report.committedThrough);
-            } catch (const Failure& failure) {
-                // A lost mark only sends the records again, and the database skips them.
-                (void)failure;
-            }
+            sink_.TableHolds(report.station, *report.lastSeq, store_.NextSeq());
         }
         db_status_.reason = report.trouble;
+    }
+
+    void TakeLogged() {
+        sink_.Logged(store_.TakeNewTableEntries());
+        if (const std::size_t unlogged = store_.TakeUnloggedTableEntries()) {
+            unlogged_ += unlogged;
+            notices_.push_back(Failure(FailureCode::DatabaseOutboxWrite,
+                                       std::to_string(unlogged_) +
+                                           " records in this run are written to their data files "
+                                           "without being kept for the database"));
+        }
+        if (sink_.HoldsAnything()) {
+            store_.SetKeepJournal(true);
+        }
+    }
+
+    void HandBatch() {
+        if (batch_out_) {
+            return;
+        }
+        std::optional<DeliveryBatch> batch = sink_.NextBatch();
+        if (!batch) {
+            return;
+        }
+        batch_out_ = true;
+        {
+            std::lock_guard lock(box_.mutex);
+            box_.toDeliver = std::move(batch);
+        }
+        box_.deliveryWake.notify_one();
+    }
+
+    // While the log is the station's, it is never emptied: once what neither side needs any
+    // more is most of it, it is written afresh from the first entry either side still needs.
+    void CompactLog() {
+        RecordJournal* journal = store_.Journal();
+        if (journal == nullptr || !sink_.HoldsAnything()) {
+            return;
+        }
+        std::uint64_t from = journal->Size();
+        for (const std::optional<std::uint64_t> at :
+             {store_.FirstWaitingAt(), sink_.FirstWaitingAt()}) {
+            if (at) {
+                from = std::min(from, *at);
+            }
+        }
+        if (from < kCompactAfter || from < journal->Size() / 2) {
+            return;
+        }
+        try {
+            journal->Compact(from, sink_.Trailer(store_.NextSeq()));
+        } catch (const Failure& failure) {
+            // It stays as long as it is and is tried again after the next entries.
+            (void)failure;
+            return;
+        }
+        store_.JournalCompacted(from);
+        sink_.Compacted(from);
     }
 
     WriterNews TakeNews() {
@@ -295,8 +336,12 @@ class WriterLoop {
         for (Failure& notice : std::exchange(notices_, {})) {
             news.notices.push_back(std::move(notice));
         }
-        if (outbox_) {
-            db_status_.waiting = outbox_->Waiting();
+        for (Failure& notice : sink_.TakeNotices()) {
+            news.notices.push_back(std::move(notice));
+        }
+        if (sink_.Named() || sink_.Waiting() > 0) {
+            db_status_.waiting = sink_.Waiting() + (sink_.Named() ? store_.Unjournaled() : 0);
+            db_status_.outbox = sink_.LogFailure();
             if (!reported_db_ || !(*reported_db_ == db_status_)) {
                 reported_db_ = db_status_;
                 news.database = db_status_;
@@ -318,9 +363,12 @@ class WriterLoop {
         }
     }
 
+    // Beyond this size a log is written afresh once most of it is of no more use.
+    static constexpr std::uint64_t kCompactAfter = 1024 * 1024;
+
     WriterMailbox& box_;
-    FileLayer& files_;
     RecordStore store_;
+    DatabaseSink sink_;
     WriterWakeup& wakeup_;
     WriterTiming timing_;
     std::optional<SteadyClock::time_point> stopBy_;
@@ -330,9 +378,8 @@ class WriterLoop {
     bool slow_told_ = false;
     bool long_told_ = false;
     bool refused_ = false;
-    std::string journal_path_;
-    DatabaseTarget database_;
-    std::optional<DatabaseOutbox> outbox_;
+    bool batch_out_ = false;  // the delivery holds a batch
+    std::size_t unlogged_ = 0;
     DatabaseStatus db_status_;
     std::optional<DatabaseStatus> reported_db_;
     std::vector<Failure> notices_;
@@ -372,18 +419,18 @@ void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
     }
 }
 
-// The delivery's thread: owns the connection to the database and sends what the writer hands
-// it, every record waiting in one statement; after a failure it waits before the next try.
+// The delivery's thread: owns the connection to the database and sends the batch the writer
+// hands it, in one statement; after a failure it waits before the next try. It connects as soon
+// as it has a target, so that the writer learns the table's highest number.
 void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
                   std::unique_ptr<DatabaseSession> session) {
     DatabaseDelivery delivery(std::move(session));
     std::optional<SteadyClock::time_point> nextTry;
     for (;;) {
+        bool givenBack = false;
         {
             std::unique_lock lock(box->mutex);
-            const auto news = [&] {
-                return box->quit || box->deliveryTarget || !box->toDeliver.empty();
-            };
+            const auto news = [&] { return box->quit || box->deliveryTarget || box->toDeliver; };
             if (!delivery.HasWork()) {
                 box->deliveryWake.wait(lock, news);
             } else if (nextTry) {
@@ -393,10 +440,19 @@ void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
                 return;
             }
             if (box->deliveryTarget) {
-                delivery.SetTarget(std::move(*std::exchange(box->deliveryTarget, std::nullopt)));
+                givenBack = delivery.SetTarget(
+                    std::move(*std::exchange(box->deliveryTarget, std::nullopt)));
                 nextTry.reset();
             }
-            delivery.Add(std::exchange(box->toDeliver, {}));
+            if (box->toDeliver) {
+                delivery.Take(std::move(*std::exchange(box->toDeliver, std::nullopt)));
+            }
+            if (givenBack) {
+                DeliveryReport report;
+                report.givenBack = true;
+                box->forWriter.deliveries.push_back(std::move(report));
+                box->writerWake.notify_one();
+            }
             if (!delivery.HasWork() || (nextTry && SteadyClock::now() < *nextTry)) {
                 continue;
             }
@@ -407,9 +463,11 @@ void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
         if (report.trouble) {
             nextTry = SteadyClock::now() + delivery.Pause();
         }
-        std::lock_guard lock(box->mutex);
-        box->delivering = false;
-        box->forWriter.deliveries.push_back(std::move(report));
+        {
+            std::lock_guard lock(box->mutex);
+            box->delivering = false;
+            box->forWriter.deliveries.push_back(std::move(report));
+        }
         box->writerWake.notify_one();
     }
 }
@@ -437,9 +495,13 @@ ThreadedRecordWriter::~ThreadedRecordWriter() {
             mailbox_->abandoned = true;
             mailbox_->quit = true;
             mailbox_->appenderWake.notify_one();
+            mailbox_->deliveryWake.notify_one();
         }
         writer_.detach();
         appender_.detach();
+        if (delivery_.joinable()) {
+            delivery_.detach();
+        }
     }
 }
 

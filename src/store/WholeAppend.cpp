@@ -17,13 +17,21 @@ int WriteBytes(FileLayer& files, int fd, std::string_view bytes, std::size_t& wr
 }
 
 int AppendWhole(FileLayer& files, const std::string& path, std::string_view records, bool sync,
-                off_t& before) {
-    const int fd = files.OpenForAppend(path, {.create = true, .followLinks = false});
+                AppendEnd& end) {
+    end = {};
+    bool created = false;
+    const int fd =
+        files.OpenForAppend(path, {.create = true, .followLinks = false, .created = &created});
     if (fd < 0) {
         return -fd;
     }
+    // A new file outlives a power cut only once its folder's entry is on the disk too: synced
+    // before anything is written, so that what is reported written is never written twice.
+    int error = created ? files.SyncFolder(FolderOf(path)) : 0;
     FileStatus status;
-    int error = files.Status(fd, status);
+    if (error == 0) {
+        error = files.Status(fd, status);
+    }
     std::size_t written = 0;
     if (error == 0) {
         error = WriteBytes(files, fd, records, written);
@@ -32,11 +40,11 @@ int AppendWhole(FileLayer& files, const std::string& path, std::string_view reco
         error = files.SyncData(fd);
     }
     if (error != 0 && written > 0) {
-        (void)files.Truncate(fd, status.size);
+        end.bytesLeft = files.Truncate(fd, status.size) != 0;
     }
     // Once synced, the change is on the disk whatever close says.
     (void)files.Close(fd);
-    before = status.size;
+    end.before = status.size;
     return error;
 }
 

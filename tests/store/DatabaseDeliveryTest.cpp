@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "store/DatabaseOutbox.h"
+#include "store/OutboxFormat.h"
+#include "store/RecordJournal.h"
 #include "store/ThreadedRecordWriter.h"
 #include "support/TestSupport.h"
 #include "support/Waiting.h"
@@ -24,6 +25,7 @@ using test::FakeClock;
 using test::ReadFile;
 using test::TempDir;
 using test::WaitUntil;
+using test::WriteFile;
 
 // A database in memory that the tests can make fail or hang, shared by its sessions on
 // whichever thread they run.
@@ -37,6 +39,14 @@ struct FakeDatabase {
     int opens = 0;
     int inserting = 0;  // inserts under way, on a thread the writer may have let go
 
+    std::vector<std::uint64_t> Seqs() {
+        std::lock_guard lock(mutex);
+        std::vector<std::uint64_t> seqs;
+        for (const CentralRecord& row : rows) {
+            seqs.push_back(row.seq);
+        }
+        return seqs;
+    }
     std::vector<std::string> Lines() {
         std::lock_guard lock(mutex);
         std::vector<std::string> lines;
@@ -63,9 +73,12 @@ class FakeSession : public DatabaseSession {
     }
     void Close() override { open_ = false; }
     bool IsOpen() const override { return open_; }
-    DatabaseError LastSeq(const std::string&, std::uint64_t& seq) override {
+    DatabaseError LastSeq(const std::string& station, std::uint64_t& seq) override {
         std::lock_guard lock(db_.mutex);
-        seq = db_.rows.empty() ? 0 : db_.rows.back().seq;
+        seq = 0;
+        for (const CentralRecord& row : db_.rows) {
+            seq = row.station == station ? std::max(seq, row.seq) : seq;
+        }
         return std::nullopt;
     }
     DatabaseError Insert(std::span<const CentralRecord> records) override {
@@ -78,11 +91,21 @@ class FakeSession : public DatabaseSession {
             open_ = false;
             return db_.refuse;
         }
-        for (const CentralRecord& record : records) {
-            const bool held = std::any_of(db_.rows.begin(), db_.rows.end(), [&](auto& row) {
+        const auto heldAs = [&](const CentralRecord& record) {
+            return std::find_if(db_.rows.begin(), db_.rows.end(), [&](auto& row) {
                 return row.station == record.station && row.seq == record.seq;
             });
-            if (!held) {
+        };
+        // As the real statement: a number held with another line inserts nothing.
+        for (const CentralRecord& record : records) {
+            const auto held = heldAs(record);
+            if (held != db_.rows.end() && held->line != record.line) {
+                open_ = false;
+                return "the table holds another record under " + std::to_string(record.seq);
+            }
+        }
+        for (const CentralRecord& record : records) {
+            if (heldAs(record) == db_.rows.end()) {
                 db_.rows.push_back(record);
             }
         }
@@ -103,16 +126,30 @@ CentralRecord Numbered(std::uint64_t seq) {
     return record;
 }
 
-TEST(DatabaseDeliveryTest, EveryRecordWaitingGoesInOneInsert) {
+DeliveryBatch Batch(std::uint64_t first, std::uint64_t last, std::uint64_t lastEntry) {
+    DeliveryBatch batch;
+    for (std::uint64_t seq = first; seq <= last; ++seq) {
+        batch.records.push_back(Numbered(seq));
+    }
+    batch.lastEntry = lastEntry;
+    return batch;
+}
+
+TEST(DatabaseDeliveryTest, ABatchGoesInOneInsertAndTheTablesNumberIsLearnedOnConnecting) {
     FakeDatabase db;
     DatabaseDelivery delivery(std::make_unique<FakeSession>(db));
     delivery.SetTarget({"host=records", "north"});
-    delivery.Add({Numbered(1), Numbered(2)});
-    delivery.Add({Numbered(3)});
-    const DeliveryReport report = delivery.Attempt();
-    EXPECT_EQ(report.committedThrough, 3u);
+    EXPECT_TRUE(delivery.HasWork()) << "it connects to learn the table's highest number";
+    DeliveryReport report = delivery.Attempt();
+    EXPECT_EQ(report.lastSeq, 0u);
+    EXPECT_EQ(report.station, "north");
+    EXPECT_FALSE(report.committedEntry);
+    EXPECT_FALSE(delivery.HasWork());
+    delivery.Take(Batch(1, 3, 17));
+    report = delivery.Attempt();
+    EXPECT_EQ(report.committedEntry, 17u);
     EXPECT_EQ(report.delivered, 3u);
-    EXPECT_EQ(report.lastSeq, 0u);  // asked once, on connecting
+    EXPECT_FALSE(report.lastSeq) << "asked once, on connecting";
     EXPECT_EQ(db.batches, std::vector<std::size_t>{3});
     EXPECT_FALSE(delivery.HasWork());
 }
@@ -122,7 +159,7 @@ TEST(DatabaseDeliveryTest, FailuresWaitLongerEachTimeUpToThirtySecondsAndKeepThe
     db.refuse = "connection refused";
     DatabaseDelivery delivery(std::make_unique<FakeSession>(db));
     delivery.SetTarget({"host=records", "north"});
-    delivery.Add({Numbered(1)});
+    delivery.Take(Batch(1, 1, 1));
     std::vector<long> pauses;
     for (int attempt = 0; attempt < 7; ++attempt) {
         const DeliveryReport report = delivery.Attempt();
@@ -131,7 +168,7 @@ TEST(DatabaseDeliveryTest, FailuresWaitLongerEachTimeUpToThirtySecondsAndKeepThe
     }
     EXPECT_EQ(pauses, (std::vector<long>{1, 2, 4, 8, 16, 30, 30}));
     db.refuse.reset();
-    EXPECT_EQ(delivery.Attempt().committedThrough, 1u);
+    EXPECT_EQ(delivery.Attempt().committedEntry, 1u);
     EXPECT_EQ(delivery.Pause().count(), 0);
     EXPECT_EQ(db.Lines(), std::vector<std::string>{"line 1"});
 }
@@ -139,10 +176,13 @@ TEST(DatabaseDeliveryTest, FailuresWaitLongerEachTimeUpToThirtySecondsAndKeepThe
 TEST(DatabaseDeliveryTest, ANewConnectionIsReachedAtOnce) {
     FakeDatabase db;
     DatabaseDelivery delivery(std::make_unique<FakeSession>(db));
+    db.refuse = "connection refused";
     delivery.SetTarget({"host=old", "north"});
-    delivery.Add({Numbered(1)});
+    delivery.Take(Batch(1, 1, 1));
     (void)delivery.Attempt();
-    delivery.SetTarget({"host=new", "north"});
+    db.refuse.reset();
+    EXPECT_TRUE(delivery.SetTarget({"host=new", "north"})) << "the batch is given back";
+    EXPECT_FALSE(delivery.HasBatch());
     EXPECT_EQ(delivery.Pause().count(), 0);
     (void)delivery.Attempt();
     EXPECT_EQ(db.opens, 2);
@@ -225,10 +265,10 @@ TEST_F(DatabaseWriterTest, ADatabaseThatHangsHoldsUpNeitherTheDataFileNorTheStop
     }
     ASSERT_TRUE(NewsUntil([&] { return news.written.size() == 20; }));
     EXPECT_EQ(news.database->waiting, 20u);
-    // Every record is in the outbox before its line is in the file.
-    DatabaseOutbox outbox(files, Outbox());
-    EXPECT_EQ(outbox.Open().size(), 20u);
-    (void)writer.Stop(seconds(0));
+    // Every record is in the log before its line is in the file.
+    EXPECT_EQ(RecordJournal(files, dir.file("Orvane.journal")).Load(100).forDatabase.size(), 20u);
+    const StopOutcome stopped = writer.Stop(seconds(0));
+    EXPECT_EQ(stopped.databaseWaiting, 20u);
 }
 
 TEST_F(DatabaseWriterTest, AFailingDatabaseIsSaidWithItsReasonAndTheRecordsGoOnceItIsBack) {
@@ -257,24 +297,95 @@ TEST_F(DatabaseWriterTest, WithoutAConnectionNothingIsKeptForADatabase) {
     Submit(1);
     ASSERT_TRUE(NewsUntil([&] { return news.written.size() == 1; }));
     EXPECT_FALSE(news.database);
-    EXPECT_FALSE(fs::exists(Outbox()));
+    EXPECT_FALSE(fs::exists(dir.file("Orvane.journal"))) << "the file took the line at once";
     EXPECT_EQ(db.opens, 0);
 }
 
-TEST_F(DatabaseWriterTest, RecordsKeptByAnEarlierRunGoFirst) {
-    {
-        DatabaseOutbox earlier(files, Outbox());
-        (void)earlier.Open();
-        std::vector<CentralRecord> kept{Numbered(0), Numbered(0)};
-        kept[0].line = "kept 1";
-        kept[1].line = "kept 2";
-        earlier.Keep(kept);
-    }
+// An earlier program kept its records for the database in an outbox of their own: they go
+// first, with the numbers they had, and the outbox is gone.
+TEST_F(DatabaseWriterTest, RecordsAnEarlierProgramKeptInItsOutboxGoFirstWithTheirNumbers) {
+    WriteFile(Outbox(), OutboxRecordText(Numbered(1)) + OutboxRecordText(Numbered(2)) +
+                            OutboxCommittedText(1));
     writer.SetDatabase({"host=records", "north"});
     writer.Start(dir.file("Orvane.journal"));
     Submit(3);
-    ASSERT_TRUE(NewsUntil([&] { return news.database && news.database->delivered == 3; }));
-    EXPECT_EQ(db.Lines(), (std::vector<std::string>{"kept 1", "kept 2", "line 3"}));
+    ASSERT_TRUE(NewsUntil([&] { return news.database && news.database->delivered == 2; }));
+    EXPECT_EQ(db.Lines(), (std::vector<std::string>{"line 2", "line 3"}));
+    EXPECT_EQ(db.Seqs(), (std::vector<std::uint64_t>{2, 3}));
+    EXPECT_FALSE(fs::exists(Outbox()));
+}
+
+// A reinstalled PC, a deleted state folder: the station's records carry on above what the
+// table holds, without a hand.
+TEST_F(DatabaseWriterTest, ANewStateFolderCarriesOnAboveWhatTheTableHolds) {
+    for (std::uint64_t seq = 1; seq <= 5; ++seq) {
+        db.rows.push_back(Numbered(seq));
+        db.rows.back().line = "from the old PC";
+    }
+    writer.SetDatabase({"host=records", "north"});
+    writer.Start(dir.file("Orvane.journal"));
+    Submit(6);
+    Submit(7);
+    ASSERT_TRUE(NewsUntil([&] { return news.database && news.database->delivered == 2; }));
+    EXPECT_EQ(db.Seqs(), (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_FALSE(news.database->reason);
+}
+
+// Two PCs under one name: the second is told, and once its name is corrected its waiting
+// records go under the new name, numbered from what the table holds for it.
+TEST_F(DatabaseWriterTest, AStationsNameHeldByAnotherPcIsToldAndItsRecordsGoOnceRenamed) {
+    writer.SetDatabase({"host=records", "north"});
+    writer.Start(dir.file("Orvane.journal"));
+    Submit(1);
+    ASSERT_TRUE(NewsUntil([&] { return news.database && news.database->delivered == 1; }));
+    {
+        std::lock_guard lock(db.mutex);
+        db.rows.push_back(Numbered(2));
+        db.rows.back().line = "the other PC's";
+    }
+    Submit(2);
+    ASSERT_TRUE(NewsUntil([&] { return news.database->reason.has_value(); }));
+    writer.SetDatabase({"host=records", "south"});
+    ASSERT_TRUE(NewsUntil([&] { return news.database->delivered == 2; }));
+    std::lock_guard lock(db.mutex);
+    EXPECT_EQ(db.rows.back().station, "south");
+    EXPECT_EQ(db.rows.back().seq, 1u);
+    EXPECT_EQ(db.rows.back().line, "line 2");
+}
+
+// A stop with records waiting for a database that hangs: they wait in the log, and the next
+// run delivers each of them once.
+TEST_F(DatabaseWriterTest, RecordsWaitingAtAStopGoOnceAtTheNextStart) {
+    db.Hang(true);
+    writer.SetDatabase({"host=records", "north"});
+    writer.Start(dir.file("Orvane.journal"));
+    for (int n = 1; n <= 10; ++n) {
+        Submit(n);
+    }
+    ASSERT_TRUE(NewsUntil([&] { return news.written.size() == 10; }));
+    EXPECT_EQ(writer.Stop(seconds(0)).databaseWaiting, 10u);
+    db.Hang(false);
+    {
+        std::unique_lock lock(db.mutex);
+        db.released.wait(lock, [&] { return db.inserting == 0; });
+    }
+    ThreadedRecordWriter next(files, clock, wakeup, WriterTiming{},
+                              [this] { return std::make_unique<FakeSession>(db); });
+    next.SetDestination({dir.folder() + "data/"});
+    next.SetDatabase({"host=records", "north"});
+    next.Start(dir.file("Orvane.journal"));
+    WriterNews later;
+    ASSERT_TRUE(WaitUntil([&] {
+        later.Append(next.TakeNews());
+        return later.database && later.database->waiting == 0 && db.Lines().size() == 10;
+    }));
+    EXPECT_EQ(db.Seqs(), (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    std::string lines;
+    for (int n = 1; n <= 10; ++n) {
+        lines += "line " + std::to_string(n) + "\r\n";
+    }
+    EXPECT_EQ(ReadFile(dir.file("data/LOG-241.txt")), lines) << "each line once";
+    (void)next.Stop(seconds(10));
 }
 
 }  // namespace

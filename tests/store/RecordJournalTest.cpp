@@ -35,10 +35,19 @@ TEST_F(RecordJournalTest, EveryChangeIsSyncedBeforeItCounts) {
     EXPECT_TRUE(journal.Load(10).waiting.empty()) << "no journal holds nothing";
     files.steps.clear();
     journal.Append(ScanRecordText(1, "LOG-241.txt", "line"));
+    // A new journal outlives a power cut only once its folder's entry is on the disk.
+    const std::string folder =
+        "syncfolder " + fs::path(dir.folder()).parent_path().filename().string();
+    EXPECT_EQ(files.steps,
+              (std::vector<std::string>{"open Orvane.journal", folder, "stat Orvane.journal",
+                                        "write Orvane.journal", "sync Orvane.journal",
+                                        "close Orvane.journal"}));
+    files.steps.clear();
+    journal.Append(ScanRecordText(2, "LOG-241.txt", "line"));
     EXPECT_EQ(files.steps, (std::vector<std::string>{"open Orvane.journal", "stat Orvane.journal",
                                                      "write Orvane.journal", "sync Orvane.journal",
                                                      "close Orvane.journal"}));
-    EXPECT_EQ(journal.Load(10).waiting.size(), 1u);
+    EXPECT_EQ(journal.Load(10).waiting.size(), 2u);
     journal.Clear();
     EXPECT_EQ(ReadFile(Path()), "");
 }
@@ -58,6 +67,22 @@ TEST_F(RecordJournalTest, AFailedAppendLeavesNoTornRecord) {
     }
     files.failures = {{"read Orvane.journal", EACCES}};
     EXPECT_EQ(test::FailureCodeOf([&] { journal.Load(10); }), FailureCode::JournalRead);
+}
+
+// An append that failed and could not be cut off again is cut off before the next one, so that
+// its torn record never hides the next.
+TEST_F(RecordJournalTest, AFailedAppendThatCouldNotBeCutOffIsCutOffBeforeTheNext) {
+    const std::string kept = ScanRecordText(1, "LOG-241.txt", "kept");
+    journal.Append(kept);
+    files.failures = {{"sync Orvane.journal", EIO}, {"truncate Orvane.journal", EIO}};
+    EXPECT_EQ(
+        test::FailureCodeOf([&] { journal.Append(ScanRecordText(2, "LOG-241.txt", "not kept")); }),
+        FailureCode::JournalWrite);
+    files.failures.clear();
+    EXPECT_NE(ReadFile(Path()), kept) << "the torn record is still there";
+    const std::string next = ScanRecordText(3, "LOG-241.txt", "next");
+    journal.Append(next);
+    EXPECT_EQ(ReadFile(Path()), kept + next);
 }
 
 // A journal in a link's place is somebody else's file: it is neither read nor written, and the

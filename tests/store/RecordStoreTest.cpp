@@ -411,6 +411,41 @@ TEST_F(RecordStoreTest, KeptScansAreReadBackFromTheJournalATaskAtATime) {
     EXPECT_EQ(ReadFile(Journal()), "");
 }
 
+// With a database named, every scan's entry, with its record for the database and where its
+// line goes, is in the log in one sync before its line is written; the written mark needs none.
+TEST_F(RecordStoreTest, WithADatabaseEveryScanIsLoggedInOneSyncBeforeItsLineIsWritten) {
+    RecordStore store(files, clock);
+    store.SetDestination({Folder()});
+    store.OpenJournal(Journal());
+    store.SetLogEverything(true);
+    store.SetKeepJournal(true);
+    for (int n = 1; n <= 3; ++n) {
+        CentralRecord record;
+        record.barcode = "PARCEL-" + std::to_string(n);
+        ASSERT_TRUE(store.Add("LOG-241.txt", "scan " + std::to_string(n), record));
+    }
+    files.steps.clear();
+    WriteWhatIsDue(store, files);
+    const std::vector<std::string> steps = files.Steps();
+    const auto at = [&](const std::string& step) {
+        return std::find(steps.begin(), steps.end(), step) - steps.begin();
+    };
+    EXPECT_EQ(Count(steps, "sync Orvane.journal"), 1);
+    EXPECT_LT(at("sync Orvane.journal"), at("write LOG-241.txt"));
+    EXPECT_EQ(Count(steps, "sync LOG-241.txt"), 1);
+    EXPECT_EQ(ReadFile(DataFile()), "before\r\nscan 1\r\nscan 2\r\nscan 3\r\n");
+    EXPECT_EQ(store.TakeNewTableEntries(), 3u);
+    const JournalIndex index = RecordJournal(files, Journal()).Load(10);
+    EXPECT_TRUE(index.waiting.empty()) << "the lines are written";
+    ASSERT_EQ(index.forDatabase.size(), 3u) << "the records wait for the database";
+    const std::vector<std::optional<JournalScan>> kept =
+        RecordJournal(files, Journal())
+            .ReadBack({index.forDatabase.begin(), index.forDatabase.end()});
+    ASSERT_TRUE(kept[2] && kept[2]->central);
+    EXPECT_EQ(kept[2]->central->barcode, "PARCEL-3");
+    EXPECT_EQ(kept[2]->central->line, "scan 3");
+}
+
 // The journal changed under the program (it should not: it is locked): a scan whose record is
 // no longer whole cannot be written; it is left out and the operator told, the others written.
 TEST_F(RecordStoreTest, AKeptScanWhoseRecordChangedUnderTheProgramIsReportedLost) {

@@ -182,6 +182,59 @@ TEST_F(ThreadedRecordWriterTest, WaitingScansAreTriedAgainByThemselves) {
     EXPECT_EQ(writer.Stop(std::chrono::seconds(5)).unwritten, 0u);
 }
 
+// Kept scans whose read-back from the journal fails wait for the retry like any others, and are
+// written by themselves once the journal reads again.
+TEST_F(ThreadedRecordWriterTest, KeptScansWhoseReadBackFailsAreTriedAgainByThemselves) {
+    test::WriteFile(Journal(), ScanRecordText(1, "LOG-241.txt", "kept 1") +
+                                   ScanRecordText(2, "LOG-241.txt", "kept 2"));
+    std::atomic<int> opens = 0;
+    // The start reads the journal; the first read-back fails.
+    files.inject = [&](const std::string& step) {
+        return step == "openread Orvane.journal" && ++opens == 2 ? EIO : 0;
+    };
+    writer.Start(Journal());
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 2; }));
+    EXPECT_EQ(ReadFile(DataFile()), "kept 1\r\nkept 2\r\n");
+    EXPECT_GE(opens, 3);
+}
+
+// A session that never reaches a server: the delivery's thread waits between its tries.
+class UnreachedSession : public DatabaseSession {
+  public:
+    DatabaseError Open(const std::string&) override { return "no server"; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    DatabaseError LastSeq(const std::string&, std::uint64_t&) override { return "no server"; }
+    DatabaseError Insert(std::span<const CentralRecord>) override { return "no server"; }
+};
+
+// The program ends while the journal's disk hangs and a database is named: the writer's
+// threads, the delivery's among them, are given up and end with the program, instead of
+// aborting it.
+TEST(StuckWriterEndTest, AWriterGivenUpWithADatabaseNamedEndsWithoutAnAbort) {
+    // The threads given up outlive the test: what they use must too.
+    static auto* files = new FakeFileLayer;
+    static auto* hold = new Hold;
+    static auto* clock = new FakeClock;
+    static auto* wakeup = new CountingWakeup;
+    TempDir dir;
+    hold->At(*files, "sync Orvane.journal");
+    {
+        ThreadedRecordWriter writer(
+            *files, *clock, *wakeup,
+            {milliseconds(100), milliseconds(100), milliseconds(50), milliseconds(50)},
+            [] { return std::make_unique<UnreachedSession>(); });
+        writer.SetDestination({dir.folder() + "data/"});
+        writer.SetDatabase({"host=depot", "north"});
+        writer.Start(dir.file("Orvane.journal"));
+        CentralRecord record;
+        writer.Submit("LOG-241.txt", "kept", record);
+        ASSERT_TRUE(hold->WaitHeld());
+        EXPECT_TRUE(writer.Stop(milliseconds(0)).writerHung);
+    }
+    SUCCEED() << "the writer was given up and the program goes on";
+}
+
 // The same writer with a short grace at its stop.
 class StuckWriterTest : public ThreadedRecordWriterTest {
   protected:

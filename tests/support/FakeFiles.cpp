@@ -2,6 +2,10 @@
 
 #include <fcntl.h>
 
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
 namespace brisolant::test {
 
 namespace {
@@ -57,14 +61,41 @@ void FakeFileLayer::CrashHere() {
             (void)PosixFileLayer::Close(open.first);
         }
         paths_.clear();
+        if (powerCut) {
+            CutPower();
+        }
         throw SimulatedCrash();
     }
+}
+
+void FakeFileLayer::CutPower() {
+    for (const auto& [path, synced] : synced_) {
+        if (!std::filesystem::exists(path)) {
+            continue;
+        }
+        const std::string now = ReadFile(path);
+        std::string kept = synced;
+        if (now.size() > synced.size() && now.starts_with(synced)) {
+            kept += now.substr(synced.size(), (now.size() - synced.size()) / 2);
+        }
+        WriteFile(path, kept);
+    }
+    synced_.clear();
+}
+
+void FakeFileLayer::Synced(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    synced_[path] = std::filesystem::exists(path) ? ReadFile(path) : std::string();
 }
 
 int FakeFileLayer::Opened(int fd, const std::string& path) {
     if (fd >= 0) {
         std::lock_guard lock(mutex_);
         paths_[fd] = path;
+        if (!synced_.contains(path)) {
+            // What the file held before this run touched it is on the disk.
+            synced_[path] = ReadFile(path);
+        }
     }
     return fd;
 }
@@ -97,9 +128,14 @@ int FakeFileLayer::ReadAt(int fd, off_t offset, std::size_t count, std::string& 
 }
 
 int FakeFileLayer::SyncData(int fd) {
-    const int error = Step("sync", PathOf(fd));
+    const std::string path = PathOf(fd);
+    const int error = Step("sync", path);
     CrashHere();
-    return error != 0 ? error : PosixFileLayer::SyncData(fd);
+    if (error != 0) {
+        return error;
+    }
+    Synced(path);
+    return PosixFileLayer::SyncData(fd);
 }
 
 int FakeFileLayer::Truncate(int fd, off_t size) {
@@ -131,7 +167,12 @@ int FakeFileLayer::SyncFolder(const std::string& folder) {
 int FakeFileLayer::ReplaceFile(const std::string& path, const FilePieces& pieces) {
     const int error = Step("replace", path);
     CrashHere();
-    return error != 0 ? error : PosixFileLayer::ReplaceFile(path, pieces);
+    if (error != 0) {
+        return error;
+    }
+    const int result = PosixFileLayer::ReplaceFile(path, pieces);
+    Synced(path);
+    return result;
 }
 
 int FakeFileLayer::KeepCopy(const std::string& path, const std::string& copy) {

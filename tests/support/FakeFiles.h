@@ -52,6 +52,9 @@ class FakeFileLayer : public PosixFileLayer, public ProfileFileLayer {
     // The number of the step (counted from 0) at which SimulatedCrash is thrown; a write that
     // crashes leaves half its bytes in the file first. Negative: never.
     long crashAt = -1;
+    // The crash is a power cut: every file written through the layer loses what was not synced,
+    // but for the first half of what was appended since, as a disk that took part of it.
+    bool powerCut = false;
 
   private:
     // Logs the step; returns the error it is to fail with, or 0.
@@ -59,11 +62,14 @@ class FakeFileLayer : public PosixFileLayer, public ProfileFileLayer {
     bool CrashIsDue() const;
     void CrashHere();
     int Opened(int fd, const std::string& path);
+    void Synced(const std::string& path);
+    void CutPower();
     std::string PathOf(int fd);
     void Forget(int fd);
 
     mutable std::mutex mutex_;
     std::map<int, std::string> paths_;
+    std::map<std::string, std::string> synced_;  // each file as it was at its last sync
 };
 
 }  // namespace brisolant::test

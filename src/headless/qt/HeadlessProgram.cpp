@@ -18,11 +18,18 @@ std::string Scans(std::uint64_t count) {
     return std::to_string(count) + (count == 1 ? " scan" : " scans");
 }
 
-// The scans an earlier run kept in the journal, told before the writer takes them on.
+std::string ForDatabase(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records") + " for the database";
+}
+
+// The scans an earlier run kept in the journal, told before the writer takes them on: those
+// waiting for their data files, and the records waiting for the database.
 std::string KeptFromLastRun(const std::string& journalPath) {
     try {
-        return Scans(
-            RecordJournal(PosixFiles(), journalPath).Load(RecordStore::kLimit).waiting.size());
+        const JournalIndex index =
+            RecordJournal(PosixFiles(), journalPath).Load(RecordStore::kLimit);
+        return Scans(index.waiting.size()) +
+               (index.forDatabase.empty() ? "" : "; " + ForDatabase(index.forDatabase.size()));
     } catch (const Failure& failure) {
         return "unknown (" + failure.description() + ")";
     }
@@ -109,10 +116,13 @@ void HeadlessProgram::End() {
         [this] {
             const StopOutcome outcome = recorder_.Stop(Recorder::kEndPatience);
             const std::string waiting = WaitingScansMessage(outcome);
-            log_.Write(waiting.empty() ? LogPriority::Info : LogPriority::Error,
-                       "Stopped: " + Scans(recorder_.Figures().recorded) +
-                           " recorded in this run; " +
-                           (waiting.empty() ? "none kept in the journal" : waiting));
+            log_.Write(
+                waiting.empty() ? LogPriority::Info : LogPriority::Error,
+                "Stopped: " + Scans(recorder_.Figures().recorded) + " recorded in this run; " +
+                    (waiting.empty() ? "none kept in the journal" : waiting) +
+                    (outcome.databaseWaiting > 0 ? "; " + ForDatabase(outcome.databaseWaiting) +
+                                                       " kept in the journal, sent when it answers"
+                                                 : ""));
         },
         [this](const Failure& failure) { log_.Write(LogPriority::Error, StatusText(failure)); });
     if (metrics_) {

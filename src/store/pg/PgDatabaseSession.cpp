@@ -267,6 +267,25 @@ DatabaseError PgDatabaseSession::LastSeq(const std::string& station, std::uint64
     return std::nullopt;
 }
 
+DatabaseError PgDatabaseSession::DayLines(const std::string& station, const std::string& day,
+                                          std::vector<std::string>& lines) {
+    Answer answer;
+    // The date is the line's first ten characters, whatever separator the locale gave it.
+    const std::string params[] = {station, day.substr(0, 4) + day.substr(5, 2) + day.substr(8, 2)};
+    if (DatabaseError error =
+            Run("SELECT line FROM scan_records WHERE station = $1"
+                " AND substr(line, 1, 4) || substr(line, 6, 2) || substr(line, 9, 2) = $2"
+                " ORDER BY seq",
+                params, answer)) {
+        return error;
+    }
+    lines.clear();
+    for (auto& row : answer.rows) {
+        lines.push_back(std::move(row[0]));
+    }
+    return std::nullopt;
+}
+
 DatabaseError PgDatabaseSession::Insert(std::span<const CentralRecord> records) {
     static const std::string statement = InsertStatement();
     std::vector<std::string> arrays;
@@ -290,8 +309,8 @@ DatabaseError PgDatabaseSession::Insert(std::span<const CentralRecord> records) 
     if (row[1] != "0") {
         return "the table holds other records under " + row[1] + " of the numbers sent, from " +
                row[2] + " of station " + row[3] +
-               " (the outbox was removed, or another station has the same name); they are "
-               "not sent again until that is set right";
+               ": another PC records under the same name; give this one a name of its own "
+               "(Station= in the [DATABASE] section of its settings), and its records go there";
     }
     return std::nullopt;
 }

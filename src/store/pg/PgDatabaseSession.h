@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "store/DatabaseSession.h"
 
@@ -41,6 +42,10 @@ class PgDatabaseSession : public DatabaseSession {
     bool IsOpen() const override { return conn_ != nullptr; }
     DatabaseError LastSeq(const std::string& station, std::uint64_t& seq) override;
     DatabaseError Insert(std::span<const CentralRecord> records) override;
+    // The record lines the table holds for `station` whose date is `day` ("YYYY-MM-DD"), in the
+    // order of their numbers.
+    DatabaseError DayLines(const std::string& station, const std::string& day,
+                           std::vector<std::string>& lines);
 
   private:
     struct Answer;

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "settings/SettingsPlace.h"
 
@@ -38,6 +39,8 @@ constexpr const char* kHeadless = "headless";
 constexpr const char* kStateDir = "state-dir";
 constexpr const char* kDataDir = "data-dir";
 constexpr const char* kMetricsFile = "metrics-file";
+constexpr const char* kCompareRecords = "compare-records";
+constexpr const char* kDay = "day";
 
 void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
     parser.setApplicationDescription(
@@ -74,6 +77,16 @@ void DescribeOptions(QCommandLineParser& parser, bool listToolkitOptions) {
                        "after changes at most once a second, at least once a minute, and at "
                        "the end."),
         QStringLiteral("FILE")));
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kCompareRecords),
+        QStringLiteral("Compare the station's data files with its rows in the site's database "
+                       "for a day: prints the count in each and every scan found in one and not "
+                       "the other. Exits 0 when they agree, 1 when they do not, 4 when one "
+                       "cannot be read.")));
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kDay),
+        QStringLiteral("With --compare-records: the day to compare (today when not given)."),
+        QStringLiteral("YYYY-MM-DD")));
     for (const ToolkitOption& toolkit : kToolkitOptions) {
         QCommandLineOption option(
             QString::fromLatin1(toolkit.name), QString::fromLatin1(toolkit.description),
@@ -148,6 +161,17 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                     tryHelp;
         return line;
     }
+    line.day = parser.value(QString::fromLatin1(kDay));
+    const QRegularExpression dayPattern(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    if (parser.isSet(QString::fromLatin1(kDay)) &&
+        (!parser.isSet(QString::fromLatin1(kCompareRecords)) ||
+         !dayPattern.match(line.day).hasMatch())) {
+        line.action = CommandLine::Action::Refuse;
+        line.text = program +
+                    QStringLiteral(": --day needs a date YYYY-MM-DD, and --compare-records") +
+                    tryHelp;
+        return line;
+    }
     const bool helpAll = parser.isSet(QStringLiteral("help-all"));
     if (helpAll || parser.isSet(QStringLiteral("help"))) {
         line.action = CommandLine::Action::ShowHelp;
@@ -155,6 +179,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         line.text = HelpText(name.isEmpty() ? QStringLiteral("brisolant") : name, helpAll);
     } else if (parser.isSet(QStringLiteral("version"))) {
         line.action = CommandLine::Action::ShowVersion;
+    } else if (parser.isSet(QString::fromLatin1(kCompareRecords))) {
+        line.action = CommandLine::Action::CompareRecords;
     }
     return line;
 }

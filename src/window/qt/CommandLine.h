@@ -8,7 +8,7 @@ namespace brisolant {
 // What the command line asks for. Parsed before any window exists, so that --help, --version and
 // a wrong option answer on a machine without a display.
 struct CommandLine {
-    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+    enum class Action { Run, ShowHelp, ShowVersion, CompareRecords, Refuse };
 
     Action action = Action::Run;
     QString settingsFile;   // --settings FILE; empty when not given
@@ -16,6 +16,7 @@ struct CommandLine {
     QString stateDir;       // --state-dir DIR, only with --headless; empty when not given
     QString dataDir;        // --data-dir DIR; empty when not given
     QString metricsFile;    // --metrics-file FILE; empty when not given
+    QString day;            // --day YYYY-MM-DD, only with --compare-records; empty: today
     QString text;           // the help text, or for Refuse the message
 };
 
