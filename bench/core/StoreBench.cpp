@@ -11,11 +11,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
+#include <thread>
 
 #include "common/Clock.h"
 #include "store/DataFileAppender.h"
+#include "store/DatabaseSession.h"
 #include "store/FileLayer.h"
 #include "store/ThreadedRecordWriter.h"
 
@@ -157,6 +162,80 @@ BENCHMARK(BM_ThreadedWriter)
     ->Iterations(kAppends / 1000)
     ->UseRealTime()
     ->MeasureProcessCPUTime();
+
+// A disk under load: every sync takes 50 ms.
+class SlowSyncFiles : public PosixFileLayer {
+  public:
+    int SyncData(int fd) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return PosixFileLayer::SyncData(fd);
+    }
+};
+
+// A database that commits each statement at once, so that the writer's own cost shows.
+class InstantDatabase : public DatabaseSession {
+  public:
+    DatabaseError Open(const std::string&) override {
+        open_ = true;
+        return std::nullopt;
+    }
+    void Close() override { open_ = false; }
+    bool IsOpen() const override { return open_; }
+    DatabaseError LastSeq(const std::string&, std::uint64_t& seq) override {
+        seq = 0;
+        return std::nullopt;
+    }
+    DatabaseError Insert(std::span<const CentralRecord>) override { return std::nullopt; }
+
+  private:
+    bool open_ = false;
+};
+
+// A flood of 20,000 scans handed over as fast as the recorder could, until every line is on
+// the disk and, with a database named (range(0)), every record committed; range(1) slows every
+// sync to 50 ms.
+void BM_Flood(benchmark::State& state) {
+    constexpr std::int64_t kScans = 20000;
+    const bool database = state.range(0) != 0;
+    SlowSyncFiles slow;
+    FileLayer& files = state.range(1) != 0 ? static_cast<FileLayer&>(slow) : PosixFiles();
+    CentralRecord record;
+    record.line = kLine;
+    record.barcode = "PARCEL";
+    for (auto _ : state) {
+        TempFolder folder;
+        SystemClock clock;
+        NewsWord word;
+        ThreadedRecordWriter writer(files, clock, word, WriterTiming{},
+                                    [] { return std::make_unique<InstantDatabase>(); });
+        writer.SetDestination({folder.path()});
+        if (database) {
+            writer.SetDatabase({"host=instant", "north"});
+        }
+        writer.Start(folder.path() + "Orvane.journal");
+        for (std::int64_t i = 0; i < kScans; ++i) {
+            writer.Submit("LOG-241.txt", kLine, database ? std::optional(record) : std::nullopt);
+        }
+        std::int64_t written = 0;
+        std::uint64_t delivered = database ? 0 : kScans;
+        while (written < kScans || delivered < kScans) {
+            word.Await();
+            WriterNews news = writer.TakeNews();
+            written += static_cast<std::int64_t>(news.written.size());
+            if (news.database) {
+                delivered = news.database->delivered;
+            }
+        }
+        (void)writer.Stop(std::chrono::seconds(10));
+    }
+    state.SetItemsProcessed(state.iterations() * kScans);
+}
+BENCHMARK(BM_Flood)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"database", "slow"})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace brisolant
