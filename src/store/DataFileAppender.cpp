@@ -118,6 +118,54 @@ std::string LineStart(FileLayer& files, const std::string& path, off_t size) {
     return tail.back() == '\r' ? "\n" : "\r\n";
 }
 
+// A write cut short by a kill ends where the kernel stopped between pages: at a multiple of the
+// page size.
+constexpr off_t kPage = 4096;
+
+// Whether `tail` can be the start of a record line like `line`: each digit of the line's date
+// and time a digit, each other character of them the same.
+bool StartsLikeRecord(std::string_view tail, std::string_view line) {
+    constexpr std::size_t kDateAndTime = 19;  // "2026/12/11,11:42:12"
+    const std::size_t count = std::min({tail.size(), line.size(), kDateAndTime});
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (digit ? !(tail[i] >= '0' && tail[i] <= '9') : tail[i] != line[i]) {
+            return false;
+        }
+    }
+    return !tail.empty() && tail.size() < line.size();
+}
+
+// A record of the program's own that a kill tore in an earlier run (a write the kernel ended
+// between pages) is cut back, so that the file never keeps part of a record; any other line
+// left open is closed, never cut. Returns the file's size after it.
+off_t CutOwnTornRecord(FileLayer& files, int fd, const std::string& path, off_t size,
+                       std::string_view line) {
+    if (size == 0 || size % kPage != 0) {
+        return size;
+    }
+    const int readFd = files.OpenForRead(path, true);
+    std::string tail;
+    const off_t length = std::min<off_t>(size, static_cast<off_t>(line.size()) + 2);
+    const int error =
+        readFd < 0 ? -readFd
+                   : files.ReadAt(readFd, size - length, static_cast<std::size_t>(length), tail);
+    if (readFd >= 0) {
+        (void)files.Close(readFd);
+    }
+    const std::size_t lineEnd = tail.rfind('\n');
+    if (error != 0 || (lineEnd == std::string::npos && length < size)) {
+        return size;
+    }
+    const std::string_view torn =
+        std::string_view(tail).substr(lineEnd == std::string::npos ? 0 : lineEnd + 1);
+    if (!StartsLikeRecord(torn, line)) {
+        return size;
+    }
+    const off_t kept = size - static_cast<off_t>(torn.size());
+    return files.Truncate(fd, kept) == 0 ? kept : size;
+}
+
 // Appends the items from `first` on in one write and one sync.
 void Append(const AppendTask& task, std::size_t first, FileLayer& files, const AppendGate& gate,
             AppendOutcome& outcome) {
@@ -150,6 +198,11 @@ void Append(const AppendTask& task, std::size_t first, FileLayer& files, const A
         return;
     }
     const bool ownEnd = task.ownEnd && *task.ownEnd == static_cast<std::uint64_t>(status.size);
+    if (task.checkTail && !ownEnd) {
+        std::string_view record = task.items[first].bytes;
+        record.remove_suffix(record.ends_with("\r\n") ? 2 : 0);
+        status.size = CutOwnTornRecord(files, fd, path, status.size, record);
+    }
     std::string bytes =
         task.checkTail && !ownEnd ? LineStart(files, path, status.size) : std::string();
     const std::uint64_t offset = static_cast<std::uint64_t>(status.size) + bytes.size();

@@ -81,6 +81,40 @@ TEST_F(DataFileAppenderTest, ANewRecordAlwaysStartsALineOfItsOwn) {
     EXPECT_EQ(ReadFile(Path()), "halfnew\r\nnew\r\n") << "any other size is looked at";
 }
 
+// A kill can end a large write between pages, leaving part of a record at a page's end. What
+// the program tore itself (a file that ends at a page boundary in the start of a record like its
+// own) is cut back at its next write; anything else left open is closed, never cut.
+TEST_F(DataFileAppenderTest, ARecordAKillToreIsCutBackAndNothingElseIs) {
+    const std::string record = "2026/12/11,11:42:12,1    ,11.0 in     ,22.8 in     ,12.44 lb";
+    const std::string whole = "2026/12/11,11:42:11,1    ,9.5 in      ,10.0 in     ,1.20 lb\r\n";
+    const std::string torn = "2026/12/11,11:42:12,1    ,11.0 in     ,22.8 in";
+    const auto pageOf = [&](const std::string& tail) {
+        return std::string(4096 - tail.size() - whole.size(), 'x') + whole + tail;
+    };
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string kept;  // what stays of it before the new record
+    };
+    const std::string foreign = "a line of another program";
+    const Case cases[] = {
+        {"our record torn at a page's end", pageOf(torn),
+         pageOf(torn).substr(0, 4096 - torn.size())},
+        {"a torn date at a page's end", pageOf("2026/1"), pageOf("2026/1").substr(0, 4090)},
+        {"another program's open line at a page's end", pageOf(foreign), pageOf(foreign) + "\r\n"},
+        {"our record torn elsewhere", pageOf(torn) + "2026/12", pageOf(torn) + "2026/12\r\n"},
+        {"a whole record but its line feed", pageOf(record + "\r"), pageOf(record + "\r") + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(Path(), c.before);
+        const AppendOutcome outcome = Run(Task({{record + "\r\n", std::nullopt}}));
+        EXPECT_FALSE(outcome.failure);
+        EXPECT_TRUE(ReadFile(Path()) == c.kept + record + "\r\n")
+            << "ends in: " << ReadFile(Path()).substr(3900);
+    }
+}
+
 // A scan whose write began before a crash is looked for at its place: whole, it is not written
 // again (an identical line elsewhere proves nothing); torn at the file's end, it is taken back
 // and written whole; not there, it is written.
