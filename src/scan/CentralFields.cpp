@@ -17,8 +17,8 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The number with the digits the record line gives it (so 1.1 cm converted is "11", not the
-// "11.000000000000002" of its binary form), with a point whatever the locale.
+// The number with the digits the record line gives it (30.17 cm converted is "301.7", not
+// the "301.70000000000005" of its binary form), with a point whatever the locale.
 std::string DecimalText(double value) {
     return NumberText(value, EnglishUnitedStates());
 }

@@ -88,12 +88,12 @@ TEST(CentralFieldsTest, TableTakesTheNumbersTheConversionRead) {
          Converting(true),
          DecimalCommaGroupingPoint(),
          {"279.5", "579", "345", "mm", "5644.4", "g", "11166.3", "5000"}},
-        // 1.1 x 10 is 11.000000000000002 in binary; the line says 11 and so does the table.
+        // 30.17 x 10 is 301.70000000000005 in binary; the line says 301.7 and so does the table.
         {"ConvertedWithTheLinesDigits",
-         ScanOf("1.1 cm", "2.2 cm", "3.3 cm", "0.7 kg"),
+         ScanOf("30.17 cm", "20.23 cm", "10.33 cm", "1.003 kg", "6.4", "5000"),
          Converting(true),
          us,
-         {"11", "22", "33", "mm", "700", "g", "48.11", "166"}},
+         {"301.7", "202.3", "103.3", "mm", "1003", "g", "1260.96", "5000"}},
         {"NoUnitWords", ScanOf("11.0", "22.8", "13.6", "12.44"), {}, us, unread},
         // The conversion computes the dimensional weight from the zeros the window shows.
         {"NoUnitWordsConverted",
