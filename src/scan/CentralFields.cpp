@@ -1,8 +1,9 @@
 #include "scan/CentralFields.h"
 
-#include <charconv>
+#include <optional>
 
-#include "scan/NumberReader.h"
+#include "common/LocaleFormat.h"
+#include "scan/NumberFormat.h"
 
 namespace brisolant {
 
@@ -16,54 +17,49 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The shortest decimal text that reads back as the same number, with a point.
+// The number with the digits the record line gives it (30.17 cm converted is "301.7", not
+// the "301.70000000000005" of its binary form), with a point whatever the locale.
 std::string DecimalText(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    return NumberText(value, EnglishUnitedStates());
 }
 
-// The unit word of a converted value: the first of `units` it holds.
-std::string UnitOf(std::string_view text, std::initializer_list<std::string_view> units) {
-    for (const std::string_view unit : units) {
-        if (text.find(unit) != std::string_view::npos) {
-            return std::string(Trimmed(unit));
+std::string DecimalText(const std::optional<double>& value) {
+    return value ? DecimalText(*value) : std::string();
+}
+
+// The table has one unit for the three dimensions: the length's, else the first one read.
+const std::string& DimensionUnit(const ScanRecord& scan) {
+    for (const std::string* unit : {&scan.LengthUnit, &scan.WidthUnit, &scan.HeightUnit}) {
+        if (!unit->empty()) {
+            return *unit;
         }
     }
-    return {};
+    return scan.LengthUnit;
 }
 
-// A number in the locale's form ("12,50"), or nothing where the text is none.
-std::string LocaleNumber(std::string_view text, const LocaleFormat& locale) {
-    double value = 0;
-    if (ReadNumber(Trimmed(text), locale, value) != NumberReading::Read) {
-        return {};
-    }
-    return DecimalText(value);
+// A dimension has its number only where it was read in the table's unit.
+std::string DimensionText(double value, const std::string& unit, const std::string& tableUnit) {
+    return !unit.empty() && unit == tableUnit ? DecimalText(value) : std::string();
 }
 
 }  // namespace
 
-CentralRecord CentralFields(const ScanRecord& shown, const LocalDateTime& arrived,
-                            std::string_view operatorText, std::string line,
-                            const LocaleFormat& locale) {
+CentralRecord CentralFields(const ScanRecord& scan, const LocalDateTime& arrived,
+                            std::string_view operatorText, std::string line) {
     CentralRecord record;
     record.arrivedAt = TimestampWithOffset(arrived);
-    record.device = Trimmed(shown.DeviceNumber.Text());
-    // A measurement has its number only where its unit word was read.
-    record.lengthUnit = UnitOf(shown.Length.Text(), {"in", "mm", "cm"});
-    record.weightUnit = UnitOf(shown.GrossWeight.Text(), {"lb", "kg", " g"});
-    if (!record.lengthUnit.empty()) {
-        record.length = DecimalText(shown.LengthValue);
-        record.width = DecimalText(shown.WidthValue);
-        record.height = DecimalText(shown.HeightValue);
+    record.device = Trimmed(scan.DeviceNumber.Text());
+    record.lengthUnit = DimensionUnit(scan);
+    record.length = DimensionText(scan.LengthValue, scan.LengthUnit, record.lengthUnit);
+    record.width = DimensionText(scan.WidthValue, scan.WidthUnit, record.lengthUnit);
+    record.height = DimensionText(scan.HeightValue, scan.HeightUnit, record.lengthUnit);
+    record.weightUnit = scan.WeightUnit;
+    if (!scan.WeightUnit.empty()) {
+        record.grossWeight = DecimalText(scan.WeightValue);
     }
-    if (!record.weightUnit.empty()) {
-        record.grossWeight = DecimalText(shown.WeightValue);
-    }
-    record.dimWeight = LocaleNumber(shown.DimWeight.Text(), locale);
-    record.dimFactor = LocaleNumber(shown.DimFactor.Text(), locale);
-    record.barcode = Trimmed(shown.Barcode.Text());
+    record.dimWeight = DecimalText(scan.DimWeightValue);
+    record.dimFactor = DecimalText(scan.DimFactorValue);
+    record.barcode = Trimmed(scan.Barcode.Text());
     record.operatorText = Trimmed(operatorText);
     record.line = std::move(line);
     return record;

@@ -1,6 +1,7 @@
 #include "scan/Measurements.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "common/Failure.h"
@@ -20,14 +21,16 @@ constexpr FixedText ScanRecord::*kDecimalFields[] = {
 struct Measure {
     FixedText ScanRecord::*text;
     double ScanRecord::*value;
+    std::string ScanRecord::*unit;
 };
 
 constexpr Measure kDimensions[] = {
-    {&ScanRecord::Length, &ScanRecord::LengthValue},
-    {&ScanRecord::Width, &ScanRecord::WidthValue},
-    {&ScanRecord::Height, &ScanRecord::HeightValue},
+    {&ScanRecord::Length, &ScanRecord::LengthValue, &ScanRecord::LengthUnit},
+    {&ScanRecord::Width, &ScanRecord::WidthValue, &ScanRecord::WidthUnit},
+    {&ScanRecord::Height, &ScanRecord::HeightValue, &ScanRecord::HeightUnit},
 };
-constexpr Measure kWeight = {&ScanRecord::GrossWeight, &ScanRecord::WeightValue};
+constexpr Measure kWeight = {&ScanRecord::GrossWeight, &ScanRecord::WeightValue,
+                             &ScanRecord::WeightUnit};
 
 double Finite(double value) {
     if (!std::isfinite(value)) {
@@ -84,14 +87,30 @@ bool HoldsUnavailableMarker(std::string_view text) {
     return false;
 }
 
-// Reads the number in front of the first occurrence of `unit`; without the unit the number
-// keeps its value.
+// Reads the number in front of the first occurrence of `unit`, which becomes its unit; without
+// the unit the number keeps its value and its unit.
 void ReadBeforeUnit(ScanRecord& record, const Measure& measure, std::string_view unit,
                     const LocaleFormat& locale) {
     const std::string& text = (record.*measure.text).Text();
     const std::size_t unitIndex = text.find(unit);
     if (unitIndex != std::string::npos) {
         record.*measure.value = ToNumber(std::string_view(text).substr(0, unitIndex), locale);
+        record.*measure.unit = unit;
+    }
+}
+
+std::optional<double> StatedNumber(const FixedText& text, const LocaleFormat& locale) {
+    double value = 0;
+    if (ReadNumber(text.Text(), locale, value) != NumberReading::Read) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Only a number that was read has a unit to convert; one never read stays without.
+void ConvertUnit(ScanRecord& record, const Measure& measure, const char* unit) {
+    if (!(record.*measure.unit).empty()) {
+        record.*measure.unit = unit;
     }
 }
 
@@ -102,21 +121,27 @@ void ConvertToMillimetresAndGrams(ScanRecord& record, const LocaleFormat& locale
     record.WeightValue = Finite(record.WeightValue * 1000);
     for (const Measure& dimension : kDimensions) {
         (record.*dimension.text).Set(NumberText(record.*dimension.value, locale) + " mm");
+        ConvertUnit(record, dimension, "mm");
     }
     record.GrossWeight.Set(NumberText(record.WeightValue, locale) + " g");
+    ConvertUnit(record, kWeight, "g");
 
     const double volume = Finite(record.WidthValue * record.LengthValue * record.HeightValue);
     const double factor = ToNumber(record.DimFactor.Text(), locale);
     if (factor == 0) {
         throw Failure(FailureCode::DivisionByZero, "dimensional factor 0");
     }
-    record.DimWeight.Set(FixedTwoText(Finite(volume / factor), locale));
+    const double dimWeight = Finite(volume / factor);
+    record.DimWeight.Set(FixedTwoText(dimWeight, locale));
+    record.DimWeightValue = RoundedToTwoPlaces(dimWeight);
 }
 
 }  // namespace
 
 void ConvertMeasurements(ScanRecord& record, const Settings& settings, const LocaleFormat& locale) {
     AdaptDecimalPoint(record, locale);
+    record.DimWeightValue = StatedNumber(record.DimWeight, locale);
+    record.DimFactorValue = StatedNumber(record.DimFactor, locale);
     if (HoldsUnavailableMarker(record.Length.Text())) {
         return;
     }

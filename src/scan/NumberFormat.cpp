@@ -108,6 +108,13 @@ std::string FixedTwoText(double value, const LocaleFormat& locale) {
     return text;
 }
 
+double RoundedToTwoPlaces(double value) {
+    const std::string text = RoundedPlainText(value, 2);
+    double rounded = 0;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    return rounded;
+}
+
 std::string GroupedText(double value, const LocaleFormat& locale) {
     const std::string plain = RoundedPlainText(value, 0);
     const std::size_t firstDigit = plain[0] == '-' ? 1 : 0;

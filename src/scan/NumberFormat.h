@@ -19,6 +19,9 @@ std::string NumberText(double value, const LocaleFormat& locale);
 // The mask "0.00": two decimals, halves away from zero.
 std::string FixedTwoText(double value, const LocaleFormat& locale);
 
+// The number FixedTwoText shows: the value rounded to two places the same way.
+double RoundedToTwoPlaces(double value);
+
 // The mask "#,##0": a whole number grouped by threes.
 std::string GroupedText(double value, const LocaleFormat& locale);
 

@@ -49,7 +49,7 @@ FinishedRecord ScanProcessor::Process(const std::string& text) {
     const std::string_view entry = settings_.ManualEntryData
                                        ? std::string_view(line).substr(line.size() - entryWidth)
                                        : std::string_view();
-    CentralRecord central = CentralFields(result.shown, now, entry, line, locale_);
+    CentralRecord central = CentralFields(result.shown, now, entry, line);
     return {data_file_name_, std::move(line), std::move(central)};
 }
 
