@@ -2,11 +2,14 @@
 # Throughput and idle cost of the real program: a Release build runs offscreen against the
 # station simulator flooding random parcels with unique, increasing barcodes.
 #
-#   bench/throughput.sh [--count N] [--paced RATE] [--view-open] [--idle SECONDS]
+#   bench/throughput.sh [--count N] [--paced RATE] [--view-open] [--database] [--idle SECONDS]
 #                       [--timeout SECONDS] [-- station options]
 #
 # --paced RATE sends RATE scans a second instead of a flood, on a line set to 115200 baud: at
 # 40 a second each scan arrives in a read of its own, as at the line's real pace.
+# --database names a database (a throwaway PostgreSQL cluster on a Unix socket, fsync on): the
+# run then lasts until the table holds every record too, and reports the rate at which both
+# places took them.
 # --view-open switches View > Data on once the first record is written, as an operator would
 # (through a library of the benchmark build loaded into the program; the program is unchanged).
 # Station options after "--" go to the simulator, e.g. -- --short-every 50 --noise-every 7.
@@ -19,6 +22,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/release.sh
+source scripts/lib/pg.sh
 
 count=10000
 pace=(--flood)
@@ -27,15 +31,17 @@ idle=30
 timeout=600
 station_options=()
 view_open=""
+database=""
 while (($#)); do
     case "$1" in
         --) shift; station_options=("$@"); break ;;
         --count) count=$2; shift 2 ;;
         --paced) pace=(--rate "$2"); baud=115200; shift 2 ;;
         --view-open) view_open=1; shift ;;
+        --database) database=1; shift ;;
         --idle) idle=$2; shift 2 ;;
         --timeout) timeout=$2; shift 2 ;;
-        -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,21p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -76,7 +82,15 @@ start_station "$run" "${pace[@]}" --count "$count" --scan random --wait-open \
 
 mkdir -p "$run/data"
 cp build/release/brisolant "$run/brisolant"
-release_settings "$run/Orvane.ini" "$port" "$run/data/" "$baud"
+database_lines=()
+if [ -n "$database" ]; then
+    chmod 755 "$run"  # the postgres account reaches its folder through it
+    start_pg "$run/pg"
+    trap 'stop_pg; _release_clean_up' EXIT
+    database_lines=("[DATABASE]" "Connection=$pg_connection" "Station=north")
+fi
+table_rows() { psql "$pg_connection" -Atc "SELECT count(DISTINCT line) FROM scan_records" 2>/dev/null || echo 0; }
+release_settings "$run/Orvane.ini" "$port" "$run/data/" "$baud" "${database_lines[@]}"
 
 QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LD_PRELOAD=$preload ${BRISOLANT_LAUNCHER:-} \
     "$run/brisolant" >"$run/program.log" 2>&1 &
@@ -98,6 +112,11 @@ while (($(data_bytes) < count * line_bytes)); do
     kill -0 "$program_pid" 2>/dev/null || { echo "The program has ended." >&2; cat "$run/program.log" >&2; exit 1; }
     sleep 0.05
 done
+both_end=""
+if [ -n "$database" ]; then
+    while (($(table_rows) < count)) && (($(date +%s) <= deadline)); do sleep 0.05; done
+    both_end=$(now)
+fi
 poll_end=$(now)
 end_ticks=$(cpu_ticks "$program_pid")
 end_kernel=$(kernel_ticks "$program_pid")
@@ -132,7 +151,10 @@ idle_rss=$(rss_kib "$program_pid")
 peak_rss=$(hwm_kib "$program_pid")
 naks=$(grep -c NAK "$run/station.log" || true)
 
-awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
+rows=""
+if [ -n "$database" ]; then rows=$(table_rows); fi
+awk -v rows="$rows" -v both_end="$both_end" \
+    -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
     -v c0="$start_ticks" -v c1="$end_ticks" -v k0="$start_kernel" -v k1="$end_kernel" \
     -v i0="$idle_start" -v i1="$idle_end" \
     -v hz="$ticks_per_second" -v idle="$idle" -v load_rss="$load_rss" -v idle_rss="$idle_rss" \
@@ -146,6 +168,11 @@ awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
     printf "%-34s %d of %d\n", "lines recorded", lines, count
     printf "%-34s %.2f s\n", "first to last append", seconds
     printf "%-34s %.0f\n", "scans per second", rate
+    if (rows != "") {
+        printf "%-34s %d distinct lines\n", "rows in the table", rows
+        printf "%-34s %.0f (first append to the table holding all, polled)\n",
+            "both places, scans per second", both_end > t0 ? rows / (both_end - t0) : 0
+    }
     printf "%-34s %.3f s\n", "CPU time under load", cpu
     printf "%-34s %.1f us\n", "CPU time per scan", lines ? 1e6 * cpu / lines : 0
     printf "%-34s %.1f us (the syncs, the port)\n", "  of which in the kernel",
@@ -160,6 +187,10 @@ awk -v lines="$lines" -v count="$count" -v t0="$start_time" -v t1="$end_time" \
     printf "%-34s %.1f MiB after load, %.1f MiB idle, %.1f MiB peak\n", "resident memory",
         load_rss / 1024, idle_rss / 1024, peak_rss / 1024
 }'
+if [ -n "$database" ] && ((rows != count)); then
+    echo "FAILED: the table does not hold every scan." >&2
+    exit 1
+fi
 if ((lines != count || out_of_order || duplicates || missing || bad_length)); then
     echo "FAILED: the data file does not hold every scan exactly once, in order." >&2
     exit 1

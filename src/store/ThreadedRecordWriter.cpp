@@ -144,6 +144,9 @@ class WriterLoop {
         if (retry_at_) {
             sooner(*retry_at_);
         }
+        if (QuietDatabaseDue()) {
+            sooner(*db_heard_ + timing_.databaseQuietAfter);
+        }
         return deadline;
     }
 
@@ -193,6 +196,18 @@ class WriterLoop {
             retry_at_.reset();
             store_.RetryDue();
         }
+        if (QuietDatabaseDue() && now >= *db_heard_ + timing_.databaseQuietAfter) {
+            db_status_.reason = "no answer from the database for " + Seconds(now - *db_heard_);
+        }
+    }
+
+    // Records wait, and the database has said nothing about them for a while (a statement that
+    // hangs, a connection that never completes) while no other reason is known.
+    bool QuietDatabaseDue() const { return db_heard_ && !db_status_.reason; }
+
+    static std::string Seconds(SteadyClock::duration waited) {
+        return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(waited).count()) +
+               " s";
     }
 
     // Stopping waits for nothing that cannot come: scans waiting for a folder that is away are
@@ -227,6 +242,13 @@ class WriterLoop {
         TakeLogged();
         HandBatch();
         CompactLog();
+        // The database's silence is timed from when records began to wait, or it last spoke.
+        const bool waiting = sink_.Named() && sink_.Waiting() + store_.Unjournaled() > 0;
+        if (!waiting) {
+            db_heard_.reset();
+        } else if (!db_heard_) {
+            db_heard_ = now;
+        }
         if (!store_.WaitingForRetry()) {
             retry_at_.reset();
         } else if (!retry_at_) {
@@ -271,6 +293,9 @@ class WriterLoop {
             sink_.TableHolds(report.station, *report.lastSeq, store_.NextSeq());
         }
         db_status_.reason = report.trouble;
+        if (db_heard_) {
+            db_heard_ = SteadyClock::now();
+        }
     }
 
     void TakeLogged() {
@@ -379,6 +404,8 @@ class WriterLoop {
     bool long_told_ = false;
     bool refused_ = false;
     bool batch_out_ = false;  // the delivery holds a batch
+    // While records wait for the database: when it last said something (or they began to wait).
+    std::optional<SteadyClock::time_point> db_heard_;
     std::size_t unlogged_ = 0;
     DatabaseStatus db_status_;
     std::optional<DatabaseStatus> reported_db_;

@@ -36,6 +36,9 @@ struct WriterTiming {
     // How long a stop waits beyond its patience for the writer's thread, which may be stuck in a
     // call to the journal's disk, before it gives the thread up.
     std::chrono::milliseconds stopGrace{2000};
+    // Records that wait this long with no word from the database are said to wait for it, long
+    // before the client gives a statement up.
+    std::chrono::milliseconds databaseQuietAfter{5000};
 };
 
 // What the window's, the writer's and the appender's threads hand each other, under one mutex.

@@ -271,6 +271,32 @@ TEST_F(DatabaseWriterTest, ADatabaseThatHangsHoldsUpNeitherTheDataFileNorTheStop
     EXPECT_EQ(stopped.databaseWaiting, 20u);
 }
 
+// A statement that hangs is said with the backlog long before the client gives it up.
+TEST_F(DatabaseWriterTest, ADatabaseThatSaysNothingIsToldWithTheBacklog) {
+    db.Hang(true);
+    WriterTiming timing;
+    timing.databaseQuietAfter = std::chrono::milliseconds(100);
+    ThreadedRecordWriter quiet(files, clock, wakeup, timing,
+                               [this] { return std::make_unique<FakeSession>(db); });
+    quiet.SetDestination({dir.folder() + "data/"});
+    quiet.SetDatabase({"host=records", "north"});
+    quiet.Start(dir.file("Quiet.journal"));
+    for (int n = 1; n <= 3; ++n) {
+        quiet.Submit("LOG-241.txt", "line " + std::to_string(n), Numbered(0));
+    }
+    WriterNews heard;
+    ASSERT_TRUE(WaitUntil([&] {
+        heard.Append(quiet.TakeNews());
+        return heard.database && heard.database->reason;
+    }));
+    const std::optional<Failure> shown = DatabaseFailure(*heard.database);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(StatusText(*shown).starts_with(
+        "Status: 151 Records waiting for the database: 3; no answer from the database for"))
+        << StatusText(*shown);
+    (void)quiet.Stop(seconds(0));
+}
+
 TEST_F(DatabaseWriterTest, AFailingDatabaseIsSaidWithItsReasonAndTheRecordsGoOnceItIsBack) {
     db.refuse = "FATAL: database \"depot\" does not exist";
     writer.SetDatabase({"host=records dbname=depot", "north"});
