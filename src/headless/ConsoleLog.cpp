@@ -1,8 +1,8 @@
 #include "headless/ConsoleLog.h"
 
 #include <cstdio>
+#include <utility>
 
-#include "headless/LogPriority.h"
 #include "store/WriterNews.h"
 
 namespace brisolant {
@@ -37,7 +37,7 @@ void ConsoleLog::Write(LogPriority priority, const std::string& text) {
     } else {
         out_ << TimeText(clock_.Now()) << ' ';
     }
-    out_ << Utf8FromLatin1(text) << '\n' << std::flush;
+    out_ << Utf8FromLatin1(EscapedControls(text)) << '\n' << std::flush;
 }
 
 void ConsoleLog::WriteWhenNew(std::string& shown, const std::string& text) {
@@ -55,14 +55,26 @@ void ConsoleLog::SetConnectionText(const std::string& text) {
     WriteWhenNew(connection_, text);
 }
 
-// "Receiving Data" shows for every scan and is gone a moment later: it is no news.
-void ConsoleLog::SetStatusText(const std::string& text) {
-    if (text == kReceivingStatusText || text == status_) {
+// "Receiving Data" shows for every scan and is gone a moment later: it is no news. A fault
+// shown again after it is the fault once more (the next block of a junk flood).
+void ConsoleLog::SetStatus(const PanelStatus& status) {
+    const std::string previous = std::exchange(status_, status.text);
+    if (status.text == kReceivingStatusText || status.text == previous) {
         return;
     }
-    status_ = text;
-    Write(StatusPriority(text), text);
-    manager_.Status(Utf8FromLatin1(text));
+    for (const StatusSummary::Line& line : summary_.Show(status, clock_.Steady())) {
+        Write(line.priority, line.text);
+    }
+    if (status.text != managerStatus_) {
+        managerStatus_ = status.text;
+        manager_.Status(Utf8FromLatin1(EscapedControls(status.text)));
+    }
+}
+
+void ConsoleLog::Tick() {
+    for (const StatusSummary::Line& line : summary_.Tick(clock_.Steady())) {
+        Write(line.priority, line.text);
+    }
 }
 
 void ConsoleLog::AppendListRecord(const WrittenRecord& record) {
@@ -86,6 +98,23 @@ std::string Utf8FromLatin1(const std::string& text) {
         }
     }
     return utf8;
+}
+
+std::string EscapedControls(const std::string& text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x20 || code == 0x7F) {
+            shown += "\\x";
+            shown += kHex[code >> 4];
+            shown += kHex[code & 0x0F];
+        } else {
+            shown += byte;
+        }
+    }
+    return shown;
 }
 
 }  // namespace brisolant

@@ -141,9 +141,9 @@ void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
     }
     if (HoldsPassword(settings.DatabaseConnection)) {
         const std::string detail =
-            "[DATABASE] Connection holds a password, which the program does not use: it reads "
-            "passwords from ~/.pgpass or PGPASSFILE. It connects without it.";
-        ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingTypeMismatch, detail));
+            "it reads passwords from ~/.pgpass or PGPASSFILE, and connects without it.";
+        ShowFailureMessage(messages, kLoadTitle,
+                           Failure(FailureCode::SettingPasswordIgnored, detail));
         settings.DatabaseConnection = WithoutPassword(settings.DatabaseConnection);
     }
 }

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "common/RunGuarded.h"
-#include "headless/LogPriority.h"
 #include "recorder/WaitingScansMessage.h"
 #include "settings/SettingsPlace.h"
 #include "store/FileLayer.h"
@@ -51,6 +50,7 @@ HeadlessProgram::HeadlessProgram(SettingsPlace place, HeadlessSetup setup, std::
     }
     platform_.Connect(recorder_, [this](const std::function<void()>& step) { Run(step); });
     QObject::connect(&alive_, &QTimer::timeout, [this] { Alive(); });
+    QObject::connect(&summary_, &QTimer::timeout, [this] { log_.Tick(); });
 }
 
 HeadlessProgram::~HeadlessProgram() {
@@ -80,6 +80,7 @@ void HeadlessProgram::Start() {
         metrics_->Start();
     }
     manager_.Ready();
+    summary_.start(std::chrono::seconds(1));
     if (const auto interval = manager_.AliveInterval(); interval.count() > 0) {
         alive_.start(interval);
     }
@@ -104,6 +105,7 @@ void HeadlessProgram::Alive() {
 void HeadlessProgram::End() {
     manager_.Stopping();
     alive_.stop();
+    summary_.stop();
     platform_.ClosePort();
     RunGuarded(
         [this] {

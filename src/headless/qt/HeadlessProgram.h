@@ -59,6 +59,8 @@ class HeadlessProgram {
     Recorder recorder_;
     std::optional<MetricsWriter> metrics_;
     QTimer alive_;
+    // The log's summary of a repeated fault comes due with time, not only with the next status.
+    QTimer summary_;
     bool writer_silent_ = false;
 };
 
