@@ -5,6 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "common/EscapedControls.h"
 #include "common/Failure.h"
 #include "common/FolderCreation.h"
 #include "settings/DatabaseConnection.h"
@@ -104,24 +105,6 @@ std::string ReadKeyText(const SettingKey& key, std::initializer_list<SettingsSou
     return text;
 }
 
-// A setting's text as the operator can read it in a message: control bytes (a NUL the file
-// holds, say) as \xNN.
-std::string Printable(std::string_view text) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string printable;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            printable += "\\x";
-            printable += kDigits[byte >> 4];
-            printable += kDigits[byte & 0xF];
-        } else {
-            printable += c;
-        }
-    }
-    return printable;
-}
-
 // Values that would make every scan fail to be written are refused as the settings load, so
 // that scans keep being recorded (or kept) under the default, and the operator is told once.
 void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
@@ -133,7 +116,7 @@ void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
         settings.LogFileType = 0;
     }
     if (settings.BranchID.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
-        const std::string detail = "[SETTINGS] BranchID = \"" + Printable(settings.BranchID) +
+        const std::string detail = "[SETTINGS] BranchID = \"" + EscapedControls(settings.BranchID) +
                                    "\"; a file name cannot hold \"/\" or a NUL; no branch "
                                    "identifier is used.";
         ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingNotAFileName, detail));

@@ -255,13 +255,15 @@ TEST_F(SettingsFileTest, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone
     EXPECT_EQ(Load().LogFileType, 1);
 }
 
-TEST_F(SettingsFileTest, ABlankDelimiterIsWrittenButReadsBackEmpty) {
+// A read trims blanks: a blank delimiter written plain would come back empty, and the record
+// format would change at the next start. Between quotes it comes back as it was.
+TEST_F(SettingsFileTest, ABlankDelimiterIsWrittenQuotedAndReadsBackWhole) {
     for (const std::string delimiter : {" ", "\t"}) {
         SettingsDialogValues values = DialogValuesFrom(Settings{});
         values.FileDelimiter = delimiter;
         Save(values);
-        EXPECT_NE(ReadFile(ini).find("FileDelimiter=" + delimiter + "\r\n"), std::string::npos);
-        EXPECT_EQ(Load().FileDelimiter, "");
+        EXPECT_NE(ReadFile(ini).find("FileDelimiter=\"" + delimiter + "\"\r\n"), std::string::npos);
+        EXPECT_EQ(Load().FileDelimiter, delimiter);
     }
 }
 

@@ -238,7 +238,7 @@ void frmSettings::CreateFileGroup() {
 
     txtFileDelimiter_ = MakeTextBox(Frame2_, "txtFileDelimiter");
     // The operator types one character; a longer delimiter written in the file by hand is kept.
-    txtFileDelimiter_->setValidator(new TypedLengthLimit(1, txtFileDelimiter_));
+    new TypedLengthLimit(*txtFileDelimiter_, 1);
     Place(txtFileDelimiter_, 1620, 3180, 555, 315);
     label("File Delimiter", 3210);
 
