@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/EscapedControls.h"
 #include "store/WriterNews.h"
 
 namespace brisolant {
@@ -62,9 +63,7 @@ void ConsoleLog::SetStatus(const PanelStatus& status) {
     if (status.text == kReceivingStatusText || status.text == previous) {
         return;
     }
-    for (const StatusSummary::Line& line : summary_.Show(status, clock_.Steady())) {
-        Write(line.priority, line.text);
-    }
+    WriteAll(summary_.Show(status, clock_.Steady()));
     if (status.text != managerStatus_) {
         managerStatus_ = status.text;
         manager_.Status(Utf8FromLatin1(EscapedControls(status.text)));
@@ -72,7 +71,15 @@ void ConsoleLog::SetStatus(const PanelStatus& status) {
 }
 
 void ConsoleLog::Tick() {
-    for (const StatusSummary::Line& line : summary_.Tick(clock_.Steady())) {
+    WriteAll(summary_.Tick(clock_.Steady()));
+}
+
+void ConsoleLog::Flush() {
+    WriteAll(summary_.Flush());
+}
+
+void ConsoleLog::WriteAll(const std::vector<StatusSummary::Line>& lines) {
+    for (const StatusSummary::Line& line : lines) {
         Write(line.priority, line.text);
     }
 }
@@ -98,23 +105,6 @@ std::string Utf8FromLatin1(const std::string& text) {
         }
     }
     return utf8;
-}
-
-std::string EscapedControls(const std::string& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < 0x20 || code == 0x7F) {
-            shown += "\\x";
-            shown += kHex[code >> 4];
-            shown += kHex[code & 0x0F];
-        } else {
-            shown += byte;
-        }
-    }
-    return shown;
 }
 
 }  // namespace brisolant

@@ -48,9 +48,12 @@ class ConsoleLog : public ScanDisplay, public LineStatusView, public MessagePres
     void Write(LogPriority priority, const std::string& text);
     // Writes the summary's lines that time has made due; called every second or so.
     void Tick();
+    // Writes the counts the summary has not told yet, before the program's last line.
+    void Flush();
 
   private:
     void WriteWhenNew(std::string& shown, const std::string& text);
+    void WriteAll(const std::vector<StatusSummary::Line>& lines);
 
     std::ostream& out_;
     LogStyle style_;
@@ -71,7 +74,5 @@ class NoPrompt : public InputPrompt {
 
 // The program's 8-bit text as the terminal and the system log read it.
 std::string Utf8FromLatin1(const std::string& text);
-// Control bytes as "\x1d", so that a barcode's GS or ESC neither splits nor hides a log line.
-std::string EscapedControls(const std::string& text);
 
 }  // namespace brisolant

@@ -79,6 +79,17 @@ std::vector<StatusSummary::Line> StatusSummary::Tick(Time now) {
     return lines;
 }
 
+std::vector<StatusSummary::Line> StatusSummary::Flush() {
+    std::vector<Line> lines;
+    for (Episode& episode : episodes_) {
+        if (episode.uncounted > 0) {
+            Write(CountLine(episode), lines);
+            episode.uncounted = 0;
+        }
+    }
+    return lines;
+}
+
 void StatusSummary::Write(Line line, std::vector<Line>& lines) {
     written_ = line.text;
     lines.push_back(std::move(line));

@@ -33,6 +33,8 @@ class StatusSummary {
     std::vector<Line> Show(const PanelStatus& status, Time now);
     // Time has passed: the lines that are due (a count whose minute is up, calm that held).
     std::vector<Line> Tick(Time now);
+    // The program ends: every count not yet told.
+    std::vector<Line> Flush();
 
   private:
     // One fault, from its first line until a minute passes without it.

@@ -218,7 +218,7 @@ TEST_F(ConsoleLogTest, AMinuteOfOutageIsAFewLinesAndItsEndIsToldOnce) {
 }
 
 // Two faults that take turns are summarised each on its own; a fault that comes back after a
-// quiet minute is told at once again.
+// quiet minute is told at once again; at the end every count not yet told is.
 TEST(StatusSummaryTest, EachFaultIsCountedOnItsOwnAndToldAgainAfterAQuietMinute) {
     StatusSummary summary;
     StatusSummary::Time now{};
@@ -234,6 +234,9 @@ TEST(StatusSummaryTest, EachFaultIsCountedOnItsOwnAndToldAgainAfterAQuietMinute)
     now += StatusSummary::kWindow;
     EXPECT_EQ(summary.Tick(now), Lines{});
     EXPECT_EQ(summary.Show(waiting, now), (Lines{{LogPriority::Error, waiting.text}}));
+    EXPECT_EQ(summary.Show(waiting, now), Lines{});
+    EXPECT_EQ(summary.Flush(),
+              (Lines{{LogPriority::Error, waiting.text + " (1 time in the last minute)"}}));
     EXPECT_EQ(GroupedCount(29446), "29,446");
     EXPECT_EQ(GroupedCount(1234567), "1,234,567");
     EXPECT_EQ(GroupedCount(999), "999");

@@ -106,6 +106,7 @@ void HeadlessProgram::End() {
     manager_.Stopping();
     alive_.stop();
     summary_.stop();
+    log_.Flush();
     platform_.ClosePort();
     RunGuarded(
         [this] {
