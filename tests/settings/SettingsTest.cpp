@@ -144,6 +144,18 @@ TEST_F(SettingsFileTest, ABooleanOfTheWrongKindIsReportedAndTakesItsDefault) {
     }
 }
 
+// A password in the connection is not used, and has a number of its own (it shared 311 with a
+// setting of the wrong kind).
+TEST_F(SettingsFileTest, APasswordInTheConnectionIsReportedUnderItsOwnNumberAndLeftOut) {
+    const Settings s =
+        LoadFrom("[DATABASE]\r\nConnection=host=records.depot password=secret dbname=depot\r\n");
+    EXPECT_EQ(s.DatabaseConnection, "host=records.depot dbname=depot");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 315. [DATABASE] Connection holds a password, which the program does not "
+              "use: it reads passwords from ~/.pgpass or PGPASSFILE, and connects without it.");
+}
+
 TEST_F(SettingsFileTest, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
     const struct {
         const char* text;
