@@ -46,8 +46,10 @@ class ConsoleLog : public ScanDisplay, public LineStatusView, public MessagePres
 
     // A line of its own, as the others.
     void Write(LogPriority priority, const std::string& text);
-    // Writes the summary's lines that time has made due; called every second or so.
+    // Writes the summary's lines that time has made due; called every second or so while
+    // SummaryPending.
     void Tick();
+    bool SummaryPending() const { return summary_.Pending(); }
     // Writes the counts the summary has not told yet, before the program's last line.
     void Flush();
 

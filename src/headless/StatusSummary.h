@@ -33,6 +33,9 @@ class StatusSummary {
     std::vector<Line> Show(const PanelStatus& status, Time now);
     // Time has passed: the lines that are due (a count whose minute is up, calm that held).
     std::vector<Line> Tick(Time now);
+    // Whether a line may come due with time alone: a fault seen within the last minute, or idle
+    // after it not yet told.
+    bool Pending() const { return !episodes_.empty() || calm_.has_value(); }
     // The program ends: every count not yet told.
     std::vector<Line> Flush();
 

@@ -233,6 +233,7 @@ TEST(StatusSummaryTest, EachFaultIsCountedOnItsOwnAndToldAgainAfterAQuietMinute)
               (Lines{{LogPriority::Warning, port.text + " (1 time in the last minute)"}}));
     now += StatusSummary::kWindow;
     EXPECT_EQ(summary.Tick(now), Lines{});
+    EXPECT_FALSE(summary.Pending()) << "a quiet minute closes both; an idle program keeps no timer";
     EXPECT_EQ(summary.Show(waiting, now), (Lines{{LogPriority::Error, waiting.text}}));
     EXPECT_EQ(summary.Show(waiting, now), Lines{});
     EXPECT_EQ(summary.Flush(),

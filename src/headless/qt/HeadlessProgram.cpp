@@ -50,7 +50,12 @@ HeadlessProgram::HeadlessProgram(SettingsPlace place, HeadlessSetup setup, std::
     }
     platform_.Connect(recorder_, [this](const std::function<void()>& step) { Run(step); });
     QObject::connect(&alive_, &QTimer::timeout, [this] { Alive(); });
-    QObject::connect(&summary_, &QTimer::timeout, [this] { log_.Tick(); });
+    QObject::connect(&summary_, &QTimer::timeout, [this] {
+        log_.Tick();
+        if (!log_.SummaryPending()) {
+            summary_.stop();
+        }
+    });
 }
 
 HeadlessProgram::~HeadlessProgram() {
@@ -61,6 +66,10 @@ HeadlessProgram::~HeadlessProgram() {
 // Every step may change what the site's monitoring sees.
 void HeadlessProgram::Run(const std::function<void()>& step) {
     RunGuarded(step, [this](const Failure& failure) { recorder_.ShowFailure(failure); });
+    // The log's summary of a fault comes due with time; an idle program keeps no timer.
+    if (log_.SummaryPending() && !summary_.isActive()) {
+        summary_.start(std::chrono::seconds(1));
+    }
     if (metrics_) {
         metrics_->Changed();
     }
@@ -80,7 +89,6 @@ void HeadlessProgram::Start() {
         metrics_->Start();
     }
     manager_.Ready();
-    summary_.start(std::chrono::seconds(1));
     if (const auto interval = manager_.AliveInterval(); interval.count() > 0) {
         alive_.start(interval);
     }
