@@ -57,13 +57,16 @@ void ConsoleLog::SetConnectionText(const std::string& text) {
 }
 
 // "Receiving Data" shows for every scan and is gone a moment later: it is no news. A fault
-// shown again after it is the fault once more (the next block of a junk flood).
+// shown again is the fault once more (the next block of a junk flood, in the same read or the
+// next), which the summary counts.
 void ConsoleLog::SetStatus(const PanelStatus& status) {
     const std::string previous = std::exchange(status_, status.text);
-    if (status.text == kReceivingStatusText || status.text == previous) {
+    if (status.text == kReceivingStatusText) {
         return;
     }
-    WriteAll(summary_.Show(status, clock_.Steady()));
+    if (status.priority != LogPriority::Info || status.text != previous) {
+        WriteAll(summary_.Show(status, clock_.Steady()));
+    }
     if (status.text != managerStatus_) {
         managerStatus_ = status.text;
         manager_.Status(Utf8FromLatin1(EscapedControls(status.text)));
