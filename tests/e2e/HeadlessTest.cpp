@@ -63,6 +63,17 @@ class HeadlessTest : public ::testing::Test {
     std::string NamesTheFirst() const {
         return "(process " + std::to_string(program_->Pid()) + ")";
     }
+    // The program's standard error is a file that JOURNAL_STREAM names, as systemd names the
+    // journal's stream: the program writes as it would to the journal. Returns the file.
+    std::string LogAsTheJournal() {
+        const std::string logPath = program_->Folder() + "program.log";
+        test::WriteFile(logPath, "");
+        struct stat log {};
+        EXPECT_EQ(::stat(logPath.c_str(), &log), 0);
+        program_->AddEnvironment("JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" +
+                                 std::to_string(log.st_ino));
+        return logPath;
+    }
     bool LogHas(const std::string& text) {
         return WaitUntil([&] { return program_->Log().find(text) != std::string::npos; });
     }
@@ -186,12 +197,7 @@ TEST_F(HeadlessTest, InTheJournalEachLineCarriesItsPriorityAndTheRunIsToldAtStar
     if (!Prepare()) {
         GTEST_SKIP() << whyNot_;
     }
-    const std::string logPath = program_->Folder() + "program.log";
-    test::WriteFile(logPath, "");
-    struct stat log {};
-    ASSERT_EQ(::stat(logPath.c_str(), &log), 0);
-    program_->AddEnvironment("JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" +
-                             std::to_string(log.st_ino));
+    const std::string logPath = LogAsTheJournal();
     ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
     SendParcel(1);
     ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
@@ -223,12 +229,7 @@ TEST_F(HeadlessTest, ARepeatedFaultIsToldOnceAndCountedInTheJournal) {
     if (!Prepare()) {
         GTEST_SKIP() << whyNot_;
     }
-    const std::string logPath = program_->Folder() + "program.log";
-    test::WriteFile(logPath, "");
-    struct stat log {};
-    ASSERT_EQ(::stat(logPath.c_str(), &log), 0);
-    program_->AddEnvironment("JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" +
-                             std::to_string(log.st_ino));
+    const std::string logPath = LogAsTheJournal();
     ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
     constexpr int kCutOff = 10;
     for (long number = 1; number <= kCutOff; ++number) {
