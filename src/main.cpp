@@ -13,7 +13,6 @@
 #include "common/FolderCreation.h"
 #include "common/qt/EndSignals.h"
 #include "common/qt/QtMessagePresenter.h"
-#include "headless/LogPriority.h"
 #include "headless/LogStyle.h"
 #include "headless/qt/CompareRecords.h"
 #include "headless/qt/RunHeadless.h"

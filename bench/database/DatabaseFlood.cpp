@@ -29,6 +29,7 @@ class NoWakeup : public WriterWakeup {
 class FixedClock : public Clock {
   public:
     LocalDateTime Now() const override { return {2026, 12, 10, 19, 15, 0}; }
+    std::chrono::steady_clock::time_point Steady() const override { return {}; }
 };
 
 // A record as a station at full rate makes it: 139 characters and its values.

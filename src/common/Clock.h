@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace brisolant {
@@ -18,6 +19,8 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual LocalDateTime Now() const = 0;
+    // A time that only goes forward, for how long something lasted.
+    virtual std::chrono::steady_clock::time_point Steady() const = 0;
 };
 
 // "2026-12-10 19:15:00+01:00": the local time with the offset from UTC that the machine's time
@@ -28,6 +31,9 @@ std::string TimestampWithOffset(const LocalDateTime& local);
 class SystemClock : public Clock {
   public:
     LocalDateTime Now() const override;
+    std::chrono::steady_clock::time_point Steady() const override {
+        return std::chrono::steady_clock::now();
+    }
 };
 
 }  // namespace brisolant

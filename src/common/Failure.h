@@ -1,81 +1,35 @@
 #pragma once
 
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "common/LogPriority.h"
+
 namespace brisolant {
 
-// One table of failures for the whole program. Every kind has its own number, which the
-// operator sees in the status bar ("Status: 121 Cannot open the data file: ...").
+// One table of failures for the whole program (FailureRows.inc). Every kind has its own number,
+// which the operator sees in the status bar ("Status: 121 Cannot open the data file: ...").
 enum class FailureCode : int {
-    // Scan text
-    ScanLineEndMissing = 101,
-    ScanTooLong = 102,
-    ScanCutOff = 103,
-    ScanTailDropped = 104,
-    HeldInputOverflow = 105,
-    // Numbers and measurements
-    NotANumber = 111,
-    LocaleCannotReadNumbers = 112,
-    DivisionByZero = 113,
-    NumberOverflow = 114,
-    // Data file
-    DataFileOpen = 121,
-    DataFileWrite = 122,
-    DataFileBadName = 123,
-    DataFileRead = 124,
-    DataFileNotRegular = 125,
-    // Scans waiting for the data file, and their journal
-    ScansWaiting = 126,
-    JournalWrite = 127,
-    JournalFull = 128,
-    JournalDamaged = 129,
-    DataFolderNotAnswering = 130,
-    JournalRead = 141,
-    JournalMark = 142,
-    JournalDoneMark = 143,
-    // Records on their way to the site's database, and their outbox
-    DatabaseWaiting = 151,
-    DatabaseOutboxWrite = 152,
-    DatabaseOutboxRead = 153,
-    DatabaseOutboxDamaged = 154,
-    // Scan counting and reception
-    CounterOverflow = 131,
-    // Serial port
-    PortNotOpen = 201,
-    PortOpenFailed = 202,
-    PortBadNumber = 203,
-    PortBadSettings = 204,
-    PortWriteFailed = 205,
-    PortVanished = 207,
-    PortPermissionDenied = 208,
-    PortDeviceMissing = 209,
-    PortInUse = 210,
-    PortLinkStale = 211,
-    // Settings file
-    ProfileReadFailed = 301,
-    ProfileWriteFailed = 302,
-    SettingsNotSaved = 303,
-    SettingsFileMissing = 304,
-    SettingTypeMismatch = 311,
-    SettingOverflow = 312,
-    SettingTooLong = 313,
-    SettingNotAFileName = 314,
-    // The program's run
-    AlreadyRunning = 401,
-    RunLockUnavailable = 402,
-    PromptWithoutWindow = 403,
-    PreviousRunEnding = 404,
-    // The site's monitoring
-    MetricsFileWrite = 501,
-    MetricsFolderMissing = 502,
-    // Anything the program did not foresee (out of memory, for example)
-    Unexpected = 901,
+#define FAILURE(code, number, priority, part, text) code = number,
+#include "common/FailureRows.inc"
+#undef FAILURE
 };
+
+// The part of the program that raises a failure: the folder of src/ it comes from.
+enum class FailurePart { Scan, Device, Store, Recorder, Settings, Headless, Any };
+
+// Every code, in the table's order.
+std::span<const FailureCode> AllFailureCodes();
 
 // The plain description of a kind of failure, without details.
 std::string_view FailureDescription(FailureCode code);
+// The journal's priority for a line that reports it.
+LogPriority FailurePriority(FailureCode code);
+FailurePart FailurePartOf(FailureCode code);
+// "scan", "device", ...: the folder of src/.
+std::string_view FailurePartName(FailurePart part);
 
 // A failure raised by a step; the handler that runs the step catches and reports it.
 class Failure : public std::runtime_error {

@@ -70,7 +70,7 @@ void CommHandler::Comm_OnComm() {
         } else if (code != kEventSend && !(state_.TestMode && failure_shown_)) {
             // In a test the port's last event is old news, replaced by "Waiting Idle" below; it
             // must not replace the failure of a test scan that could not be recorded.
-            status_.ShowText(std::string(LineEventText(code)));
+            status_.ShowText(std::string(LineEventText(code)), LineEventPriority(code));
         }
         if (state_.TestMode && !failure_shown_) {
             status_.ShowIdle();
@@ -133,7 +133,7 @@ void CommHandler::HoldWhileProcessing() {
             DropOldestHeldInput();
         }
     } else if (code != kEventSend) {
-        status_.ShowText(std::string(LineEventText(code)));
+        status_.ShowText(std::string(LineEventText(code)), LineEventPriority(code));
     }
 }
 
@@ -297,7 +297,7 @@ void CommHandler::RejectBlock(bool testPreStep, std::size_t blockEnd) {
         ++state_.RetryCount;
     }
     if (state_.RetryCount > kNakThreshold) {
-        status_.ShowText("Not getting Correct Data");
+        status_.ShowText("Not getting Correct Data", LogPriority::Warning);
     } else {
         comm_.Output(kNak);
     }
@@ -308,7 +308,7 @@ void CommHandler::RejectBlock(bool testPreStep, std::size_t blockEnd) {
         if (!testPreStep) {
             comm_.Output(kAck);
         }
-        status_.ShowText("Previous scan discarded");
+        status_.ShowText("Previous scan discarded", LogPriority::Error);
         status_.SetLightColour(kLightYellow);
         status_.CountDiscarded(1);
     }

@@ -41,4 +41,17 @@ std::string_view LineEventText(int code) {
     }
 }
 
+LogPriority LineEventPriority(int code) {
+    switch (code) {
+        case kEventCts:
+        case kEventDsr:
+        case kEventCd:
+        case kEventRing:
+        case kEventEof:
+            return LogPriority::Info;
+        default:
+            return LogPriority::Warning;
+    }
+}
+
 }  // namespace brisolant

@@ -13,9 +13,9 @@ void LineStatus::SetLightColour(std::uint32_t colour) {
     view_.SetLightColour(port_closed_ ? kLightGrey : colour);
 }
 
-void LineStatus::ShowText(const std::string& text) {
+void LineStatus::ShowText(const std::string& text, LogPriority priority) {
     idle_ = false;
-    view_.SetStatusText(text);
+    view_.SetStatus({text, priority, std::nullopt});
 }
 
 void LineStatus::ShowFailure(const Failure& failure) {
@@ -24,17 +24,21 @@ void LineStatus::ShowFailure(const Failure& failure) {
     // A handler that reads the closed port (the Test command after a receive event) reports it
     // as not open; the reason it is closed says more.
     const bool saysNotOpen = failure.code() == FailureCode::PortNotOpen;
-    view_.SetStatusText(StatusText(closed && saysNotOpen ? *closed : failure));
+    ShowStatus(closed && saysNotOpen ? *closed : failure);
+}
+
+void LineStatus::ShowStatus(const Failure& failure) {
+    view_.SetStatus({StatusText(failure), FailurePriority(failure.code()), failure.code()});
 }
 
 void LineStatus::ShowIdle() {
     idle_ = true;
     if (const std::optional<Failure>& closed = port_closed_) {
-        view_.SetStatusText(StatusText(*closed));
+        ShowStatus(*closed);
     } else if (writer_trouble_) {
-        view_.SetStatusText(StatusText(*writer_trouble_));
+        ShowStatus(*writer_trouble_);
     } else {
-        view_.SetStatusText(kIdleStatusText);
+        view_.SetStatus({kIdleStatusText, LogPriority::Info, std::nullopt});
     }
 }
 

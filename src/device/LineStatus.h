@@ -18,7 +18,7 @@ class LineStatus {
 
     void SetLightColour(std::uint32_t colour);
     // Panel 1 as it stands: a line event, "Status: Receiving Data", "Not getting Correct Data".
-    void ShowText(const std::string& text);
+    void ShowText(const std::string& text, LogPriority priority = LogPriority::Info);
     // "Status: " + number + " " + description. A port that is not open says why it is closed.
     void ShowFailure(const Failure& failure);
     // Nothing is happening on the line.
@@ -37,6 +37,8 @@ class LineStatus {
     const std::optional<Failure>& WriterTrouble() const { return writer_trouble_; }
 
   private:
+    void ShowStatus(const Failure& failure);
+
     LineStatusView& view_;
     std::optional<Failure> port_closed_;
     std::optional<Failure> writer_trouble_;

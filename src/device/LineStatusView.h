@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "common/Failure.h"
 
 namespace brisolant {
 
@@ -16,6 +19,14 @@ constexpr std::uint32_t kLightGrey = 0x808080;
 inline constexpr const char* kIdleStatusText = "Status: Waiting Idle";
 inline constexpr const char* kReceivingStatusText = "Status: Receiving Data";
 
+// What panel 1 says, and what kind of news it is: the failure it reports, if any, and the
+// priority of a log line that tells it.
+struct PanelStatus {
+    std::string text;
+    LogPriority priority = LogPriority::Info;
+    std::optional<FailureCode> failure;
+};
+
 // What the line's state shows the operator: the status light, status panels 1 and 3, the raw
 // text received (lblDataReceived) and the count of discarded scans (lblErrors). Texts are in the
 // program's 8-bit character set.
@@ -24,6 +35,8 @@ class LineStatusView {
     virtual ~LineStatusView() = default;
     virtual void SetLightColour(std::uint32_t colour) = 0;
     virtual void SetStatusText(const std::string& text) = 0;
+    // Panel 1 with its kind; a window shows the text alone.
+    virtual void SetStatus(const PanelStatus& status) { SetStatusText(status.text); }
     virtual void SetConnectionText(const std::string& text) = 0;
     virtual void SetDataReceivedText(const std::string& text) = 0;
     virtual void SetErrorCount(std::int64_t count) = 0;

@@ -1,8 +1,9 @@
 #include "headless/ConsoleLog.h"
 
 #include <cstdio>
+#include <utility>
 
-#include "headless/LogPriority.h"
+#include "common/EscapedControls.h"
 #include "store/WriterNews.h"
 
 namespace brisolant {
@@ -37,7 +38,7 @@ void ConsoleLog::Write(LogPriority priority, const std::string& text) {
     } else {
         out_ << TimeText(clock_.Now()) << ' ';
     }
-    out_ << Utf8FromLatin1(text) << '\n' << std::flush;
+    out_ << Utf8FromLatin1(EscapedControls(text)) << '\n' << std::flush;
 }
 
 void ConsoleLog::WriteWhenNew(std::string& shown, const std::string& text) {
@@ -55,14 +56,35 @@ void ConsoleLog::SetConnectionText(const std::string& text) {
     WriteWhenNew(connection_, text);
 }
 
-// "Receiving Data" shows for every scan and is gone a moment later: it is no news.
-void ConsoleLog::SetStatusText(const std::string& text) {
-    if (text == kReceivingStatusText || text == status_) {
+// "Receiving Data" shows for every scan and is gone a moment later: it is no news. A fault
+// shown again is the fault once more (the next block of a junk flood, in the same read or the
+// next), which the summary counts.
+void ConsoleLog::SetStatus(const PanelStatus& status) {
+    const std::string previous = std::exchange(status_, status.text);
+    if (status.text == kReceivingStatusText) {
         return;
     }
-    status_ = text;
-    Write(StatusPriority(text), text);
-    manager_.Status(Utf8FromLatin1(text));
+    if (status.priority != LogPriority::Info || status.text != previous) {
+        WriteAll(summary_.Show(status, clock_.Steady()));
+    }
+    if (status.text != managerStatus_) {
+        managerStatus_ = status.text;
+        manager_.Status(Utf8FromLatin1(EscapedControls(status.text)));
+    }
+}
+
+void ConsoleLog::Tick() {
+    WriteAll(summary_.Tick(clock_.Steady()));
+}
+
+void ConsoleLog::Flush() {
+    WriteAll(summary_.Flush());
+}
+
+void ConsoleLog::WriteAll(const std::vector<StatusSummary::Line>& lines) {
+    for (const StatusSummary::Line& line : lines) {
+        Write(line.priority, line.text);
+    }
 }
 
 void ConsoleLog::AppendListRecord(const WrittenRecord& record) {

@@ -4,11 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace brisolant {
+#include "common/LogPriority.h"
 
-// The weight of a log line, as the sd-daemon priorities number them: faults that lose scans or
-// hold them back, a device away or a line in trouble, records and ordinary status.
-enum class LogPriority : int { Error = 3, Warning = 4, Info = 6 };
+namespace brisolant {
 
 // How the program's lines on standard error are laid out. On a terminal or in a file each
 // begins with the local time. When standard error is the systemd journal, which stamps every

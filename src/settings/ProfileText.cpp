@@ -208,9 +208,21 @@ bool CanStoreProfileValue(std::string_view section, std::string_view key, std::s
            keyName.find('=') == std::string_view::npos && keyName.front() != '[';
 }
 
+// A value that a read would not give back whole (blanks at its ends, which a read trims, or quotes
+// around it, which a read takes off) is stored between quotes: a tab as FileDelimiter stays one.
+std::string StoredForm(std::string_view value) {
+    const bool quoted = value.size() >= 2 && value.front() == value.back() &&
+                        (value.front() == '"' || value.front() == '\'');
+    if (quoted || TrimProfileBlanks(value).size() != value.size()) {
+        return "\"" + std::string(value) + "\"";
+    }
+    return std::string(value);
+}
+
 std::string WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
-                             std::string_view value) {
-    const std::string entry = std::string(TrimProfileBlanks(key)) + "=" + std::string(value);
+                             std::string_view stored) {
+    const std::string value = StoredForm(stored);
+    const std::string entry = std::string(TrimProfileBlanks(key)) + "=" + value;
     const auto header = FindHeader(text, section);
     if (!header) {
         return WithSectionAppended(text, section, entry);

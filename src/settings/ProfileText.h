@@ -38,8 +38,9 @@ bool CanStoreProfileValue(std::string_view section, std::string_view key, std::s
 
 // The text with the entry stored: an existing entry takes the new value in place, otherwise the
 // entry is added after the last line of its section, otherwise the section is added at the end.
-// New lines end in CR LF; every other line stays as it was, byte for byte. Expects an entry that
-// CanStoreProfileValue accepts.
+// New lines end in CR LF; every other line stays as it was, byte for byte. A value with blanks at
+// its ends or quotes around it is stored between quotes, so that it reads back as it was. Expects
+// an entry that CanStoreProfileValue accepts.
 std::string WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
                              std::string_view value);
 

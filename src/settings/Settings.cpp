@@ -5,6 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "common/EscapedControls.h"
 #include "common/Failure.h"
 #include "common/FolderCreation.h"
 #include "common/PrintableText.h"
@@ -116,7 +117,7 @@ void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
         settings.LogFileType = 0;
     }
     if (settings.BranchID.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
-        const std::string detail = "[SETTINGS] BranchID = \"" + Printable(settings.BranchID) +
+        const std::string detail = "[SETTINGS] BranchID = \"" + EscapedControls(settings.BranchID) +
                                    "\"; a file name cannot hold \"/\" or a NUL; no branch "
                                    "identifier is used.";
         ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingNotAFileName, detail));
@@ -124,9 +125,9 @@ void RefuseUnusableValues(Settings& settings, MessagePresenter& messages) {
     }
     if (HoldsPassword(settings.DatabaseConnection)) {
         const std::string detail =
-            "[DATABASE] Connection holds a password, which the program does not use: it reads "
-            "passwords from ~/.pgpass or PGPASSFILE. It connects without it.";
-        ShowFailureMessage(messages, kLoadTitle, Failure(FailureCode::SettingTypeMismatch, detail));
+            "it reads passwords from ~/.pgpass or PGPASSFILE, and connects without it.";
+        ShowFailureMessage(messages, kLoadTitle,
+                           Failure(FailureCode::SettingPasswordIgnored, detail));
         settings.DatabaseConnection = WithoutPassword(settings.DatabaseConnection);
     }
 }

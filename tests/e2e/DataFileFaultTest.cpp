@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,9 +36,14 @@ struct DataFault {
     std::function<void(ProgramUnderTest&, const Paths&)> clear;
 };
 
+// The good file or folder swaps places with the fault in one step: a retry of the program's
+// that came between removing the fault and renaming the good one back would make a new file
+// there, which the rename then replaced with the scan's record in it.
 void PutBack(const fs::path& aside, const fs::path& place) {
-    fs::remove_all(place);
-    fs::rename(aside, place);
+    if (::renameat2(AT_FDCWD, aside.c_str(), AT_FDCWD, place.c_str(), RENAME_EXCHANGE) != 0) {
+        FAIL() << "cannot swap " << aside << " with " << place << ": " << std::strerror(errno);
+    }
+    fs::remove_all(aside);
 }
 
 const DataFault kFaults[] = {

@@ -63,6 +63,17 @@ class HeadlessTest : public ::testing::Test {
     std::string NamesTheFirst() const {
         return "(process " + std::to_string(program_->Pid()) + ")";
     }
+    // The program's standard error is a file that JOURNAL_STREAM names, as systemd names the
+    // journal's stream: the program writes as it would to the journal. Returns the file.
+    std::string LogAsTheJournal() {
+        const std::string logPath = program_->Folder() + "program.log";
+        test::WriteFile(logPath, "");
+        struct stat log {};
+        EXPECT_EQ(::stat(logPath.c_str(), &log), 0);
+        program_->AddEnvironment("JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" +
+                                 std::to_string(log.st_ino));
+        return logPath;
+    }
     bool LogHas(const std::string& text) {
         return WaitUntil([&] { return program_->Log().find(text) != std::string::npos; });
     }
@@ -186,12 +197,7 @@ TEST_F(HeadlessTest, InTheJournalEachLineCarriesItsPriorityAndTheRunIsToldAtStar
     if (!Prepare()) {
         GTEST_SKIP() << whyNot_;
     }
-    const std::string logPath = program_->Folder() + "program.log";
-    test::WriteFile(logPath, "");
-    struct stat log {};
-    ASSERT_EQ(::stat(logPath.c_str(), &log), 0);
-    program_->AddEnvironment("JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" +
-                             std::to_string(log.st_ino));
+    const std::string logPath = LogAsTheJournal();
     ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
     SendParcel(1);
     ASSERT_EQ(program_->WaitForLines(1).size(), 1u) << program_->Log();
@@ -215,6 +221,41 @@ TEST_F(HeadlessTest, InTheJournalEachLineCarriesItsPriorityAndTheRunIsToldAtStar
         EXPECT_TRUE(line.starts_with("<3>") || line.starts_with("<4>") || line.starts_with("<6>"))
             << line;
     }
+}
+
+// Scans cut off on the line, each by the next parcel's scan: the journal tells the first at once
+// and the rest in one count when the program ends, instead of a line each.
+TEST_F(HeadlessTest, ARepeatedFaultIsToldOnceAndCountedInTheJournal) {
+    if (!Prepare()) {
+        GTEST_SKIP() << whyNot_;
+    }
+    const std::string logPath = LogAsTheJournal();
+    ASSERT_TRUE(program_->StartAndWaitForPort()) << program_->Log();
+    constexpr int kCutOff = 10;
+    for (long number = 1; number <= kCutOff; ++number) {
+        const std::string scan = Scan(ParcelBarcode(2 * number));
+        ASSERT_TRUE(program_->Line().Write(Damaged(scan, Damage::CutOff, scan.size() / 2) +
+                                           Scan(ParcelBarcode(2 * number + 1))));
+        ASSERT_EQ(program_->WaitForLines(static_cast<std::size_t>(number)).size(),
+                  static_cast<std::size_t>(number))
+            << program_->Log();
+    }
+    ASSERT_EQ(::kill(program_->Pid(), SIGTERM), 0);
+    ASSERT_TRUE(Ended()) << program_->Log();
+
+    const std::string text = ReadFile(logPath);
+    std::vector<std::string> told;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("Status: 103 ") != std::string::npos) {
+            told.push_back(line);
+        }
+    }
+    ASSERT_EQ(told.size(), 2u) << text;
+    EXPECT_EQ(told[0], "<3>Status: 103 A scan was cut off and dropped") << text;
+    EXPECT_EQ(told[1], "<3>Status: 103 A scan was cut off and dropped (" +
+                           std::to_string(kCutOff - 1) + " times in the last minute)")
+        << text;
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "headless/LogPriority.h"
+#include "device/CommPort.h"
+#include "device/LineEventText.h"
+#include "device/LineStatus.h"
 #include "headless/LogStyle.h"
 #include "store/WriterNews.h"
 #include "support/TestSupport.h"
@@ -35,26 +38,36 @@ class ConsoleLogTest : public ::testing::Test {
     ConsoleLog log_{out_, clock_, manager_};
 };
 
+PanelStatus Calm(const std::string& text) {
+    return {text, LogPriority::Info, std::nullopt};
+}
+
+PanelStatus Fault(FailureCode code, const std::string& detail = {}) {
+    return {StatusText(Failure(code, detail)), FailurePriority(code), code};
+}
+
 // A scan that comes in and is recorded is one record line; "Receiving Data" and the idle
-// text that follows every scan are no news. A failure is, each time it comes after another
-// text, and so is the idle text after it.
+// text that follows every scan are no news. A failure is; the idle text after it is the end of
+// the fault, told once it has held.
 TEST_F(ConsoleLogTest, StatusChangesThatAreNewsAndEachRecordAreOneLineEach) {
-    const std::string failure = "Status: 103 A scan was cut off and dropped";
-    for (const std::string& text :
-         {std::string(kIdleStatusText), std::string(kReceivingStatusText),
-          std::string(kIdleStatusText), std::string(kReceivingStatusText), failure,
-          std::string(kReceivingStatusText), failure, std::string(kIdleStatusText)}) {
-        log_.SetStatusText(text);
+    const PanelStatus idle = Calm(kIdleStatusText);
+    const PanelStatus receiving = Calm(kReceivingStatusText);
+    const PanelStatus failure = Fault(FailureCode::ScanCutOff);
+    for (const PanelStatus& status : {idle, receiving, idle, receiving, failure, idle}) {
+        log_.SetStatus(status);
     }
     log_.AppendListRecord({"/data/LOG-345.txt", "2026/12/11,06:05:04,1    ,PCL1      \r\n", 0});
+    clock_.steady += StatusSummary::kSettle;
+    log_.Tick();
 
     EXPECT_EQ(out_.str(),
               "2026-12-11 06:05:04 Status: Waiting Idle\n"
               "2026-12-11 06:05:04 Status: 103 A scan was cut off and dropped\n"
-              "2026-12-11 06:05:04 Status: Waiting Idle\n"
-              "2026-12-11 06:05:04 Recorded: 2026/12/11,06:05:04,1    ,PCL1\n");
+              "2026-12-11 06:05:04 Recorded: 2026/12/11,06:05:04,1    ,PCL1\n"
+              "2026-12-11 06:05:04 Status: Waiting Idle\n");
+    // The service manager's status is panel 1's, every change of it.
     EXPECT_EQ(manager_.statuses,
-              (std::vector<std::string>{kIdleStatusText, failure, kIdleStatusText}));
+              (std::vector<std::string>{kIdleStatusText, failure.text, kIdleStatusText}));
 }
 
 // The program's texts are Latin-1; the terminal and the system log read UTF-8.
@@ -72,13 +85,16 @@ TEST_F(ConsoleLogTest, PanelsAndMessagesAreLoggedOnceEachInUtf8) {
 
 // In the journal, which stamps each line itself, a line carries its priority instead of the time:
 // "journalctl -p warning" shows a device away, "-p err" the scans that are lost or held back.
+// The priority comes with panel 1's status, from the failure table or the line's own texts.
 TEST_F(ConsoleLogTest, InTheJournalEachLineCarriesItsPriorityInsteadOfTheTime) {
     ConsoleLog journal(out_, clock_, manager_, LogStyle{true});
-    journal.SetStatusText(kIdleStatusText);
-    journal.SetStatusText(
-        "Status: 209 The serial device is not there (unplugged or switched "
-        "off): /dev/ttyUSB0");
-    journal.SetStatusText("Status: 126 Scans are waiting to be written: 1 waiting");
+    LineStatus status(journal);
+    status.ShowIdle();
+    status.ShowFailure(Failure(FailureCode::PortDeviceMissing, "/dev/ttyUSB0"));
+    status.ShowFailure(Failure(FailureCode::ScansWaiting, "1 waiting"));
+    status.ShowText(std::string(LineEventText(kEventCts)), LineEventPriority(kEventCts));
+    status.ShowText(std::string(LineEventText(kEventFrame)), LineEventPriority(kEventFrame));
+    status.ShowFailure(Failure(FailureCode::MetricsFolderMissing));
     journal.AppendListRecord({"/data/LOG-345.txt", "2026/12/11,PCL1\r\n", 0});
     journal.ShowMessage("Settings", "Error: 311.");
 
@@ -87,33 +103,149 @@ TEST_F(ConsoleLogTest, InTheJournalEachLineCarriesItsPriorityInsteadOfTheTime) {
               "<4>Status: 209 The serial device is not there (unplugged or switched off): "
               "/dev/ttyUSB0\n"
               "<3>Status: 126 Scans are waiting to be written: 1 waiting\n"
+              "<6>Change in CTS Detected\n"
+              "<4>Framing Error\n"
+              "<6>Status: 502 The metrics file is not written: its folder is not there "
+              "(node_exporter's textfile folder, "
+              "made when prometheus-node-exporter is installed)\n"
               "<6>Recorded: 2026/12/11,PCL1\n"
               "<4>Settings: Error: 311.\n");
 }
 
-// Faults that lose scans or hold them back are errors; a device away, a line in trouble or a
-// setting that took its default are warnings; the rest is news.
-TEST(LogPriorityTest, EachTextOfPanelOneHasItsPriority) {
-    const std::pair<const char*, LogPriority> cases[] = {
-        {"Status: Waiting Idle", LogPriority::Info},
-        {"Status: Receiving Data", LogPriority::Info},
-        {"Change in CTS Detected", LogPriority::Info},
-        {"Framing Error", LogPriority::Warning},
-        {"Not getting Correct Data", LogPriority::Warning},
-        {"Previous scan discarded", LogPriority::Error},
-        {"Status: 103 A scan was cut off and dropped", LogPriority::Error},
-        {"Status: 126 Scans are waiting to be written: 3 waiting", LogPriority::Error},
-        {"Status: 130 The data folder does not answer: /srv/brisolant/dock1/", LogPriority::Error},
-        {"Status: 128 Too many scans are waiting", LogPriority::Error},
-        {"Status: 207 The serial device has gone away", LogPriority::Warning},
-        {"Status: 208 No permission to open the serial port", LogPriority::Warning},
-        {"Status: 311 A setting has a value of the wrong kind", LogPriority::Warning},
-        {"Status: 502 The metrics file is not written", LogPriority::Info},
-        {"Status: 1234567890123 no such failure", LogPriority::Info},
-    };
-    for (const auto& [text, priority] : cases) {
-        EXPECT_EQ(StatusPriority(text), priority) << text;
+// A barcode's control bytes (GS between GS1 fields, ESC) would split or hide a log line; the
+// log shows them escaped. The record line itself is the data file's and keeps them.
+TEST_F(ConsoleLogTest, ControlBytesInALoggedRecordAreShownEscaped) {
+    log_.AppendListRecord({"/data/LOG-345.txt",
+                           "2026/12/11,]C1\x1d"
+                           "0101\x1b[2J,\x7f\r\n",
+                           0});
+    EXPECT_EQ(out_.str(), "2026-12-11 06:05:04 Recorded: 2026/12/11,]C1\\x1d0101\\x1b[2J,\\x7f\n");
+}
+
+// How many times the summary's lines say a fault came, added up, and how many lines it wrote.
+struct SummaryLines {
+    std::size_t lines = 0;
+    std::uint64_t told = 0;  // first lines and counts
+    std::vector<std::string> text;
+};
+
+SummaryLines ReadSummary(const std::string& log, const std::string& fault) {
+    SummaryLines summary;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        ++summary.lines;
+        summary.text.push_back(line);
+        if (line.find(fault) == std::string::npos) {
+            continue;
+        }
+        const std::size_t open = line.rfind(" (");
+        const std::size_t times = line.find(" time", open == std::string::npos ? 0 : open);
+        if (open == std::string::npos || times == std::string::npos) {
+            ++summary.told;
+            continue;
+        }
+        std::string digits = line.substr(open + 2, times - open - 2);
+        std::erase(digits, ',');
+        summary.told += std::stoull(digits);
     }
+    return summary;
+}
+
+// A noisy line drops blocks every 2 ms for a minute: 45,000 times "Status: 103". The journal
+// reads a few lines whose counts add up to every block; the calm after it is told once.
+TEST_F(ConsoleLogTest, AMinuteOfJunkFloodIsAFewLinesThatCountEveryDroppedBlock) {
+    ConsoleLog journal(out_, clock_, manager_, LogStyle{true});
+    const auto start = clock_.steady;
+    std::uint64_t dropped = 0;
+    for (auto next_tick = start; clock_.steady - start < std::chrono::seconds(60);
+         clock_.steady += std::chrono::milliseconds(2)) {
+        // Two blocks a read, then one.
+        journal.SetStatus(Calm(kReceivingStatusText));
+        journal.SetStatus(Fault(FailureCode::ScanCutOff));
+        ++dropped;
+        if (dropped % 3 == 1) {
+            journal.SetStatus(Fault(FailureCode::ScanCutOff));
+            ++dropped;
+        }
+        if (clock_.steady >= next_tick) {
+            journal.Tick();
+            next_tick += std::chrono::seconds(1);
+        }
+    }
+    journal.SetStatus(Calm(kIdleStatusText));
+    for (int second = 0; second < 120; ++second) {
+        clock_.steady += std::chrono::seconds(1);
+        journal.Tick();
+    }
+
+    const SummaryLines summary = ReadSummary(out_.str(), "Status: 103 ");
+    EXPECT_LT(summary.lines, 100u);
+    EXPECT_EQ(summary.told, dropped);
+    EXPECT_EQ(summary.text.front(), "<3>Status: 103 A scan was cut off and dropped");
+    EXPECT_EQ(summary.text[1], "<3>Status: 103 A scan was cut off and dropped (" +
+                                   GroupedCount(dropped - 1) + " times in the last minute)");
+    EXPECT_EQ(summary.text.back(), "<6>Status: Waiting Idle");
+    EXPECT_EQ(std::ranges::count(summary.text, "<6>Status: Waiting Idle"), 1);
+    EXPECT_EQ(manager_.statuses.size(), 2u);
+}
+
+// A data folder away for a minute fails every scan (25 a second), each with the count of the
+// scans that wait; a database away says so at every scan. Each is a few lines, the last count
+// the latest text, and its end is told once.
+TEST_F(ConsoleLogTest, AMinuteOfOutageIsAFewLinesAndItsEndIsToldOnce) {
+    for (const FailureCode code : {FailureCode::ScansWaiting, FailureCode::DatabaseWaiting}) {
+        out_.str("");
+        ConsoleLog journal(out_, clock_, manager_, LogStyle{true});
+        const auto start = clock_.steady;
+        std::uint64_t scans = 0;
+        for (; clock_.steady - start < std::chrono::seconds(60);
+             clock_.steady += std::chrono::milliseconds(40)) {
+            journal.SetStatus(Calm(kReceivingStatusText));
+            journal.SetStatus(Fault(code, std::to_string(++scans) + " waiting"));
+            if (scans % 25 == 0) {
+                journal.Tick();
+            }
+        }
+        journal.SetStatus(Calm(kIdleStatusText));
+        clock_.steady += StatusSummary::kSettle;
+        journal.Tick();
+
+        const std::string number = std::to_string(static_cast<int>(code));
+        const SummaryLines summary = ReadSummary(out_.str(), "Status: " + number + " ");
+        EXPECT_LT(summary.lines, 100u) << number;
+        EXPECT_EQ(summary.told, scans) << number;
+        EXPECT_EQ(summary.text.back(), "<6>Status: Waiting Idle") << number;
+        EXPECT_EQ(std::ranges::count(summary.text, "<6>Status: Waiting Idle"), 1) << number;
+        EXPECT_NE(summary.text.at(summary.text.size() - 2).find("1500 waiting ("),
+                  std::string::npos)
+            << number;
+    }
+}
+
+// Two faults that take turns are summarised each on its own; a fault that comes back after a
+// quiet minute is told at once again; at the end every count not yet told is.
+TEST(StatusSummaryTest, EachFaultIsCountedOnItsOwnAndToldAgainAfterAQuietMinute) {
+    StatusSummary summary;
+    StatusSummary::Time now{};
+    const PanelStatus port = Fault(FailureCode::PortDeviceMissing);
+    const PanelStatus waiting = Fault(FailureCode::ScansWaiting, "3 waiting");
+    using Lines = std::vector<StatusSummary::Line>;
+    EXPECT_EQ(summary.Show(port, now), (Lines{{LogPriority::Warning, port.text}}));
+    EXPECT_EQ(summary.Show(waiting, now), (Lines{{LogPriority::Error, waiting.text}}));
+    EXPECT_EQ(summary.Show(port, now), Lines{});
+    now += StatusSummary::kWindow;
+    EXPECT_EQ(summary.Tick(now),
+              (Lines{{LogPriority::Warning, port.text + " (1 time in the last minute)"}}));
+    now += StatusSummary::kWindow;
+    EXPECT_EQ(summary.Tick(now), Lines{});
+    EXPECT_FALSE(summary.Pending()) << "a quiet minute closes both; an idle program keeps no timer";
+    EXPECT_EQ(summary.Show(waiting, now), (Lines{{LogPriority::Error, waiting.text}}));
+    EXPECT_EQ(summary.Show(waiting, now), Lines{});
+    EXPECT_EQ(summary.Flush(),
+              (Lines{{LogPriority::Error, waiting.text + " (1 time in the last minute)"}}));
+    EXPECT_EQ(GroupedCount(29446), "29,446");
+    EXPECT_EQ(GroupedCount(1234567), "1,234,567");
+    EXPECT_EQ(GroupedCount(999), "999");
 }
 
 // systemd names the journal's stream by device and inode; a stream redirected elsewhere (a

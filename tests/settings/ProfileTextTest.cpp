@@ -109,6 +109,9 @@ TEST(ProfileTextTest, StoresEntriesAndLeavesEveryOtherLineAlone) {
         {"LF lines keep their ends", "[A]\nx=1\ny=2\n", "a", "X", "3", "[A]\nx=3\ny=2\n"},
         {"CR lines keep their ends", "[A]\rx=1\r", "A", "k", "v", "[A]\rx=1\rk=v\r\n"},
         {"empty value stored", "[A]\r\nk=1\r\n", "A", "k", "", "[A]\r\nk=\r\n"},
+        {"a tab stored between quotes", "[A]\r\nk=1\r\n", "A", "k", "\t", "[A]\r\nk=\"\t\"\r\n"},
+        {"blanks at the ends kept between quotes", "", "A", "k", " v ", "[A]\r\nk=\" v \"\r\n"},
+        {"a quoted value quoted again", "", "A", "k", "'v'", "[A]\r\nk=\"'v'\"\r\n"},
         {"names written without surrounding blanks", "", " S ", " k ", "v", "[S]\r\nk=v\r\n"},
         {"byte-order mark kept, first section updated", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "A", "k", "2",
          "\xEF\xBB\xBF[A]\r\nk=2\r\n"},
@@ -138,6 +141,15 @@ TEST(ProfileTextTest, OnlyEntriesThatKeepTheFileShapeCanBeStored) {
 }
 
 // Whatever bytes a damaged or foreign file holds, a stored entry reads back as written.
+// A read trims blanks and takes off one pair of quotes; what is stored must come back whole.
+TEST(ProfileTextTest, EveryStorableValueReadsBackAsStored) {
+    for (const std::string value : {"", "\t", " ", " v", "v ", "||", "\"", "\"\"", "'v'", "\"v\"",
+                                    " \"", "a\"b", "; not a comment"}) {
+        EXPECT_EQ(FindProfileValue(WithProfileValue("", "S", "k", value), "S", "k"), value)
+            << "[" << value << "]";
+    }
+}
+
 TEST(ProfileTextTest, StoredEntryReadsBackFromAnyBytes) {
     std::mt19937 random(20070829);
     const std::string alphabet = "[]=\r\n \t\"'Sk;x\0\xff"s;

@@ -144,6 +144,18 @@ TEST_F(SettingsFileTest, ABooleanOfTheWrongKindIsReportedAndTakesItsDefault) {
     }
 }
 
+// A password in the connection is not used, and has a number of its own (it shared 311 with a
+// setting of the wrong kind).
+TEST_F(SettingsFileTest, APasswordInTheConnectionIsReportedUnderItsOwnNumberAndLeftOut) {
+    const Settings s =
+        LoadFrom("[DATABASE]\r\nConnection=host=records.depot password=secret dbname=depot\r\n");
+    EXPECT_EQ(s.DatabaseConnection, "host=records.depot dbname=depot");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Error: 315. [DATABASE] Connection holds a password, which the program does not "
+              "use: it reads passwords from ~/.pgpass or PGPASSFILE, and connects without it.");
+}
+
 TEST_F(SettingsFileTest, LogFileTypeIsASixteenBitNumberRoundedHalfToEven) {
     const struct {
         const char* text;
@@ -255,13 +267,15 @@ TEST_F(SettingsFileTest, NoFileNameDateChosenLeavesTheStoredOneAndOtherKeysAlone
     EXPECT_EQ(Load().LogFileType, 1);
 }
 
-TEST_F(SettingsFileTest, ABlankDelimiterIsWrittenButReadsBackEmpty) {
+// A read trims blanks: a blank delimiter written plain would come back empty, and the record
+// format would change at the next start. Between quotes it comes back as it was.
+TEST_F(SettingsFileTest, ABlankDelimiterIsWrittenQuotedAndReadsBackWhole) {
     for (const std::string delimiter : {" ", "\t"}) {
         SettingsDialogValues values = DialogValuesFrom(Settings{});
         values.FileDelimiter = delimiter;
         Save(values);
-        EXPECT_NE(ReadFile(ini).find("FileDelimiter=" + delimiter + "\r\n"), std::string::npos);
-        EXPECT_EQ(Load().FileDelimiter, "");
+        EXPECT_NE(ReadFile(ini).find("FileDelimiter=\"" + delimiter + "\"\r\n"), std::string::npos);
+        EXPECT_EQ(Load().FileDelimiter, delimiter);
     }
 }
 

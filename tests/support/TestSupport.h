@@ -52,7 +52,9 @@ class RecordingMessages : public MessagePresenter {
 class FakeClock : public Clock {
   public:
     LocalDateTime Now() const override { return now; }
+    std::chrono::steady_clock::time_point Steady() const override { return steady; }
     LocalDateTime now{2007, 8, 29, 14, 3, 7};
+    std::chrono::steady_clock::time_point steady{};
 };
 
 // While it lives, files in `folder` that are open to everyone may be written but no file can be

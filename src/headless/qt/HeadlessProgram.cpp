@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "common/RunGuarded.h"
-#include "headless/LogPriority.h"
 #include "recorder/WaitingScansMessage.h"
 #include "settings/SettingsPlace.h"
 #include "store/FileLayer.h"
@@ -58,6 +57,12 @@ HeadlessProgram::HeadlessProgram(SettingsPlace place, HeadlessSetup setup, std::
     }
     platform_.Connect(recorder_, [this](const std::function<void()>& step) { Run(step); });
     QObject::connect(&alive_, &QTimer::timeout, [this] { Alive(); });
+    QObject::connect(&summary_, &QTimer::timeout, [this] {
+        log_.Tick();
+        if (!log_.SummaryPending()) {
+            summary_.stop();
+        }
+    });
 }
 
 HeadlessProgram::~HeadlessProgram() {
@@ -68,6 +73,10 @@ HeadlessProgram::~HeadlessProgram() {
 // Every step may change what the site's monitoring sees.
 void HeadlessProgram::Run(const std::function<void()>& step) {
     RunGuarded(step, [this](const Failure& failure) { recorder_.ShowFailure(failure); });
+    // The log's summary of a fault comes due with time; an idle program keeps no timer.
+    if (log_.SummaryPending() && !summary_.isActive()) {
+        summary_.start(std::chrono::seconds(1));
+    }
     if (metrics_) {
         metrics_->Changed();
     }
@@ -111,6 +120,8 @@ void HeadlessProgram::Alive() {
 void HeadlessProgram::End() {
     manager_.Stopping();
     alive_.stop();
+    summary_.stop();
+    log_.Flush();
     platform_.ClosePort();
     RunGuarded(
         [this] {

@@ -59,6 +59,9 @@ class HeadlessProgram {
     Recorder recorder_;
     std::optional<MetricsWriter> metrics_;
     QTimer alive_;
+    // The log's summary of a repeated fault comes due with time, not only with the next status;
+    // it runs only while a fault is in the summary.
+    QTimer summary_;
     bool writer_silent_ = false;
 };
 

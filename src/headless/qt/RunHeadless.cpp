@@ -6,7 +6,6 @@
 
 #include "common/Failure.h"
 #include "common/qt/EndSignals.h"
-#include "headless/LogPriority.h"
 #include "headless/qt/HeadlessProgram.h"
 #include "headless/qt/SystemdNotifier.h"
 #include "settings/FailureMessage.h"

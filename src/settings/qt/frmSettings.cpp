@@ -25,6 +25,7 @@
 #include "settings/qt/FolderList.h"
 #include "settings/qt/IndicatorStyle.h"
 #include "settings/qt/PortChoices.h"
+#include "settings/qt/TypedLengthLimit.h"
 
 namespace brisolant {
 
@@ -236,7 +237,8 @@ void frmSettings::CreateFileGroup() {
     label("Branch ID", 2790);
 
     txtFileDelimiter_ = MakeTextBox(Frame2_, "txtFileDelimiter");
-    txtFileDelimiter_->setMaxLength(1);
+    // The operator types one character; a longer delimiter written in the file by hand is kept.
+    new TypedLengthLimit(*txtFileDelimiter_, 1);
     Place(txtFileDelimiter_, 1620, 3180, 555, 315);
     label("File Delimiter", 3210);
 

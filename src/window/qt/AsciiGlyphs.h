@@ -50,7 +50,6 @@ class AsciiGlyphs {
                       QImage::Format format);
 
     const QFont& Font() const { return font_; }
-    const QRawFont& RawFont() const { return raw_; }
     // The text placed, or nothing when QTextLayout must place it.
     std::optional<Line> Place(const QString& text);
 

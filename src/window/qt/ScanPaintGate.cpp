@@ -3,6 +3,7 @@
 namespace brisolant {
 
 ScanPaintGate::ScanPaintGate(QWidget& window) : repaint_(window, [this] { Release(); }) {
+    longest_.setObjectName("longestHold");
     longest_.setSingleShot(true);
     longest_.setTimerType(Qt::PreciseTimer);
     longest_.setInterval(kLongestHold);

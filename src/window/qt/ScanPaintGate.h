@@ -28,14 +28,12 @@ class ScanPaintGate : public QObject {
     // Every record handed over is reported: the repaint goes ahead.
     void Written() { Release(); }
     bool Holding() const { return repaint_.Holding(); }
-    // Tests wait longer, so that a disk slowed by other work does not split their paint.
-    void SetLongestHold(std::chrono::milliseconds longest) { longest_.setInterval(longest); }
 
   private:
     void Release();
 
     HeldRepaint repaint_;
-    QTimer longest_;
+    QTimer longest_{this};  // "longestHold"
 };
 
 }  // namespace brisolant

@@ -58,7 +58,6 @@ class frmMain : public QMainWindow,
     // for the last time when the window closes.
     void KeepMetrics(MetricsSetup setup, MetricsWriter::Report report);
 
-    MainWindowLogic& Logic() { return *logic_; }
     Recorder& recorder() { return logic_->recorder(); }
     SerialCommPort& Comm() { return platform_.Comm(); }
     QtPortWatch& PortWatch() { return platform_.PortWatch(); }

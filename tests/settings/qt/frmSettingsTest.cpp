@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -146,6 +147,49 @@ TEST_F(frmSettingsTest, StoredValuesAreShownAndWrittenBackAsTheControlsHoldThem)
     EXPECT_EQ(StoredValue("SETTINGS", "FileDelimiter"), ";");
     EXPECT_EQ(StoredValue("SETTINGS", "ConvertCMtoMM"), "1");
     EXPECT_EQ(StoredValue("SETTINGS", "LogFileType"), "1");
+}
+
+// The delimiter is part of every record line: an OK made only to change the port must not
+// change it in the middle of a day's file, whatever its length. The operator types one
+// character at most; a box that holds more can be shortened.
+TEST_F(frmSettingsTest, AStoredDelimiterOfAnyLengthSurvivesOkAndTypingTakesOneCharacter) {
+    const struct {
+        const char* name;
+        const char* stored;  // as written in the file
+        const char* value;   // as the program reads it
+    } cases[] = {
+        {"two characters", "||", "||"},
+        {"empty", "", ""},
+        {"one character", ";", ";"},
+        {"a tab, quoted", "\"\t\"", "\t"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        WriteSettingsFile(std::string("[SETTINGS]\r\nFileDelimiter=") + row.stored + "\r\n");
+        Open();
+        EXPECT_EQ(Text("txtFileDelimiter").toStdString(), row.value);
+        Find<QComboBox>("cboPort")->setCurrentText("/dev/ttyUSB3");
+        PressOK();
+        Settings reloaded;
+        LoadSettings(reloaded, dir.path().string(), messages);
+        EXPECT_EQ(reloaded.FileDelimiter, row.value);
+        EXPECT_EQ(reloaded.CommPort, "/dev/ttyUSB3");
+    }
+
+    WriteSettingsFile("[SETTINGS]\r\nFileDelimiter=||\r\n");
+    Open();
+    auto* box = Find<QLineEdit>("txtFileDelimiter");
+    const auto type = [box](char character) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QString(QChar(character)));
+        QApplication::sendEvent(box, &press);
+    };
+    box->end(false);
+    type('x');
+    EXPECT_EQ(box->text(), "||");
+    box->clear();
+    type('x');
+    type('y');
+    EXPECT_EQ(box->text(), "x");
 }
 
 TEST_F(frmSettingsTest, PortIsStoredAsChosenOrTyped) {
@@ -356,7 +400,6 @@ TEST_F(frmSettingsTest, KeysNeitherConfirmNorDiscardAndFocusFollowsTheFixedOrder
     test::PressKey(dialog.get(), Qt::Key_Escape);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(SettingsFileText(), "");
-    EXPECT_EQ(Find<QLineEdit>("txtFileDelimiter")->maxLength(), 1);
     EXPECT_TRUE(Find<QLineEdit>("txtFilePath")->isReadOnly());
     EXPECT_FALSE(Find<QLineEdit>("txtScaleFactor")->isVisible());
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/CommHandler.h"
+#include "support/LongPaintHold.h"
 #include "support/QtTestApp.h"
 #include "support/QtWaiting.h"
 #include "window/qt/MainWindowFixture.h"
@@ -86,7 +87,7 @@ class PaintHoldingTest : public MainWindowFixture {
         QList<ValueBox*> boxes = window->findChildren<ValueBox*>();
         log_ = std::make_unique<PaintLog>(*light, *Find<QLabel>("lblPanel1"), *counter, boxes);
         // However busy the disk, the scan's paint waits for its record here.
-        window->PaintGate().SetLongestHold(std::chrono::hours(1));
+        test::HoldPaintLong(window->PaintGate());
         EXPECT_TRUE(PumpUntil([&] { return !log_->lights.empty(); }));
         SettleEvents();
         log_->Clear();

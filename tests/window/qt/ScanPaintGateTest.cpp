@@ -7,6 +7,7 @@
 #include <chrono>
 #include <map>
 
+#include "support/LongPaintHold.h"
 #include "support/QtTestApp.h"
 #include "support/QtWaiting.h"
 #include "window/qt/MainWindowFixture.h"
@@ -51,7 +52,7 @@ class ScanPaintGateTest : public ::testing::Test {
 };
 
 TEST_F(ScanPaintGateTest, TheRepaintWaitsUntilTheRecordIsWritten) {
-    gate_.SetLongestHold(std::chrono::hours(1));
+    HoldPaintLong(gate_);
     HoldAndUpdate([] {});
     SettleEvents();
     EXPECT_EQ(Paints(), shown_);
@@ -73,7 +74,7 @@ TEST_F(ScanPaintGateTest, ARecordNeverReportedHoldsTheRepaintForAFrameOnly) {
 // The manual-entry prompt or a message box opened meanwhile runs a loop of its own, in which the
 // main window is drawn as it stands.
 TEST_F(ScanPaintGateTest, AWindowOpenedMeanwhileHasTheMainWindowDrawn) {
-    gate_.SetLongestHold(std::chrono::hours(1));
+    HoldPaintLong(gate_);
     bool drawnInNestedLoop = false;
     HoldAndUpdate([&] { drawnInNestedLoop = PumpUntil([&] { return Paints() > shown_; }); });
     EXPECT_TRUE(drawnInNestedLoop);
