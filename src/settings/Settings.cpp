@@ -8,7 +8,6 @@
 #include "common/EscapedControls.h"
 #include "common/Failure.h"
 #include "common/FolderCreation.h"
-#include "common/PrintableText.h"
 #include "settings/DatabaseConnection.h"
 #include "settings/FailureMessage.h"
 #include "settings/ProfileDisk.h"

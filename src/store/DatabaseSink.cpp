@@ -89,7 +89,7 @@ void DatabaseSink::TakeOutbox(const std::string& outboxPath, std::uint64_t first
         return;
     }
     if (::unlink(outboxPath.c_str()) != 0 && errno != ENOENT) {
-        notices_.push_back(Failure(FailureCode::DatabaseOutboxWrite,
+        notices_.push_back(Failure(FailureCode::DatabaseOutboxRead,
                                    SystemErrorText(outboxPath, errno) +
                                        "; its records are in the journal now and are sent once"));
     }

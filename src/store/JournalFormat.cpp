@@ -1,6 +1,7 @@
 #include "store/JournalFormat.h"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <cstdio>
 #include <vector>
@@ -236,6 +237,8 @@ void JournalParser::Feed(std::string_view bytes) {
     start_ = 0;
     pending_ += bytes;
     Parse(false);
+    // However large or broken the file, no more than one record's worth is held back.
+    assert(pending_.size() - start_ <= kMaxRecord + bytes.size());
 }
 
 JournalIndex JournalParser::Finish() {

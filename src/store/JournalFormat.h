@@ -132,8 +132,6 @@ class JournalParser {
     void Feed(std::string_view bytes);
     // The end of the file: whatever is left is a torn or damaged record.
     JournalIndex Finish();
-    // Bytes held back, waiting for the rest of a record.
-    std::size_t Buffered() const { return pending_.size() - start_; }
     // Bytes fed so far.
     std::uint64_t Read() const { return passed_ + pending_.size(); }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "common/PrintableText.h"
+#include "common/EscapedControls.h"
 
 namespace brisolant {
 
@@ -55,7 +55,7 @@ std::string ComparisonReport(const RecordComparison& comparison, const std::stri
         }
         report += Scans(lines.size()) + " only in " + where + ":\n";
         for (const std::string& line : lines) {
-            report += "  " + Printable(line) + "\n";
+            report += "  " + EscapedControls(line) + "\n";
         }
     };
     list("the data files", comparison.onlyInFiles);

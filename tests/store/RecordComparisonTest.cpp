@@ -54,7 +54,7 @@ TEST(RecordComparisonTest, TheReportCountsBothPlacesAndShowsEachScanFoundInOneOn
               "  in the data files (/data/LOG-345.txt): 1\n"
               "  in the table scan_records for station north: 0\n"
               "1 scan only in the data files:\n"
-              "  2026/12/11,a\\x1Db\n"
+              "  2026/12/11,a\\x1db\n"
               "The data files and the table do not agree.\n");
 }
 
