@@ -13,6 +13,21 @@
 #   scripts/check-monitoring.sh BRISOLANT BRISOLANT-STATION
 set -euo pipefail
 
+# As the other tests over pseudo-terminals, in a mount namespace of its own where it can (as root):
+# a devpts instance of its own and an empty /run/lock, so that the terminals and lock files of
+# other tests and programs on the machine never reach it, nor its own theirs.
+if [ -z "${BRISOLANT_OWN_MOUNTS:-}" ] && [ "$(id -u)" -eq 0 ] &&
+    unshare --mount --propagation private true 2>/dev/null; then
+    exec env BRISOLANT_OWN_MOUNTS=1 unshare --mount --propagation private "$0" "$@"
+fi
+if [ -n "${BRISOLANT_OWN_MOUNTS:-}" ]; then
+    mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts /dev/pts
+    mount --bind /dev/pts/ptmx /dev/ptmx
+    mount -t tmpfs tmpfs /run/lock
+else
+    echo "check-monitoring: shares the machine's /dev/pts and /run/lock (not root)"
+fi
+
 program=$(realpath "$1")
 simulator=$(realpath "$2")
 source_dir=$(realpath "$(dirname "$0")/..")
