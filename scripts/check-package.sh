@@ -40,8 +40,14 @@ expected=(
     /usr/lib/systemd/system/brisolant@.service
     /usr/lib/tmpfiles.d/brisolant.conf
     /usr/share/brisolant/prometheus/brisolant-alerts.yml
+    /usr/share/brisolant/prometheus/alertmanager-example.yml
+    /usr/share/brisolant/grafana/brisolant.json
+    /usr/share/brisolant/brisolant-retention.tmpfiles
     /etc/brisolant/example.ini
     /usr/share/brisolant/schema.sql
+    /usr/share/brisolant/schema-partitioned.sql
+    /usr/share/brisolant/retention.sql
+    /usr/share/brisolant/warehouse-pull.sql
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/brisolant.png")

@@ -12,6 +12,8 @@ packages=(
     dpkg-dev desktop-file-utils appstream lintian man-db systemd adduser acl
     python3-fusepy fuse3
     prometheus prometheus-node-exporter  # promtool and node_exporter, for the monitoring's tests
+    prometheus-alertmanager              # amtool, which checks the example Alertmanager file
+    curl jq                              # the monitoring test asks Prometheus and reads its answers
     postgresql                           # a throwaway server for the central records' tests
 )
 

@@ -210,9 +210,10 @@ int main(int argc, char* argv[]) {
     }
     brisolant::frmMain window(place);
     if (!metricsFile.empty()) {
-        window.KeepMetrics(brisolant::MetricsSetup{metricsFile, brisolant::StationOf(place),
-                                                   brisolant::VersionNumber()},
-                           brisolant::MetricsReport(style, metricsFile));
+        window.KeepMetrics(
+            brisolant::MetricsSetup{
+                metricsFile, brisolant::StationOf(place), brisolant::VersionNumber(), {}},
+            brisolant::MetricsReport(style, metricsFile));
     }
     // A save in the settings dialog puts a new file in the old one's place.
     window.SetAfterSettingsDialog([&lock] { lock.FollowSettingsFile(); });

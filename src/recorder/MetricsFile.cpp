@@ -58,4 +58,15 @@ void ReplaceMetricsFile(const std::string& path, std::string_view text) {
     }
 }
 
+void RemoveMetricsFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        Fail(path, errno);
+    }
+}
+
+bool MetricsFileExists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
 }  // namespace brisolant

@@ -12,4 +12,11 @@ namespace brisolant {
 // Failure(MetricsFileWrite) for any other failure, leaving the old file as it was.
 void ReplaceMetricsFile(const std::string& path, std::string_view text);
 
+// Takes the file away, as a station stopped on purpose leaves nothing for the site's monitoring
+// to alert on. A file already gone is no failure; any other throws Failure(MetricsFileWrite).
+void RemoveMetricsFile(const std::string& path);
+
+// The file is there: at a start, an earlier run on it did not end cleanly.
+bool MetricsFileExists(const std::string& path);
+
 }  // namespace brisolant

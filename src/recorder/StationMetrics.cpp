@@ -90,6 +90,10 @@ std::string MetricsText(const StationSample& sample) {
     }
     families.Add("brisolant_start_time_seconds", "gauge",
                  "When the program started, in seconds since the epoch.", sample.startTime);
+    families.Add("brisolant_previous_run_clean", "gauge",
+                 "1 when the run before this one ended cleanly or there was none; 0 when it "
+                 "ended without taking its metrics file away (a crash, a kill, a power cut).",
+                 sample.previousRunClean ? 1 : 0);
     families.Add("brisolant_metrics_timestamp_seconds", "gauge",
                  "When the program wrote this file, in seconds since the epoch; it writes it at "
                  "least once a minute while it runs.",

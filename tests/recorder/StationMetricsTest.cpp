@@ -24,8 +24,8 @@ std::string Said(const std::optional<Failure>& failure) {
 
 // Every family node_exporter passes on, each with its help, its type and the station's label.
 TEST(StationMetricsTest, EveryFamilyHasItsHelpItsTypeAndTheStationsLabel) {
-    const StationSample sample{"dock1",    "1.0.17",   {42, 3, 2, true, 126},
-                               1796000000, 1796000300, 1796000301};
+    const StationSample sample{"dock1",    "1.0.17", {42, 3, 2, true, 126}, 1796000000, 1796000300,
+                               1796000301, false};
     EXPECT_EQ(
         MetricsText(sample),
         "# HELP brisolant_scans_recorded_total Records written to their data files since the "
@@ -56,6 +56,11 @@ TEST(StationMetricsTest, EveryFamilyHasItsHelpItsTypeAndTheStationsLabel) {
         "epoch.\n"
         "# TYPE brisolant_start_time_seconds gauge\n"
         "brisolant_start_time_seconds{station=\"dock1\"} 1796000000\n"
+        "# HELP brisolant_previous_run_clean 1 when the run before this one ended cleanly or "
+        "there was none; 0 when it ended without taking its metrics file away (a crash, a kill, "
+        "a power cut).\n"
+        "# TYPE brisolant_previous_run_clean gauge\n"
+        "brisolant_previous_run_clean{station=\"dock1\"} 0\n"
         "# HELP brisolant_metrics_timestamp_seconds When the program wrote this file, in seconds "
         "since the epoch; it writes it at least once a minute while it runs.\n"
         "# TYPE brisolant_metrics_timestamp_seconds gauge\n"
@@ -119,6 +124,22 @@ TEST(MetricsFileTest, IsReplacedWholeAndAFailureLeavesTheOldOne) {
               "(node_exporter's textfile folder, made when prometheus-node-exporter is "
               "installed): " +
                   dir.file("none"));
+}
+
+// A clean end takes the file away; one already gone is no failure, one that cannot go is told.
+TEST(MetricsFileTest, IsTakenAwayAndAFileAlreadyGoneIsNoFailure) {
+    const test::TempDir dir;
+    const std::string path = dir.file("brisolant-dock1.prom");
+    ReplaceMetricsFile(path, "first\n");
+    EXPECT_TRUE(MetricsFileExists(path));
+    EXPECT_EQ(Said(test::FailureOf([&] { RemoveMetricsFile(path); })), "nothing");
+    EXPECT_FALSE(MetricsFileExists(path));
+    EXPECT_EQ(Said(test::FailureOf([&] { RemoveMetricsFile(path); })), "nothing");
+    fs::create_directory(path);
+    EXPECT_EQ(Said(test::FailureOf([&] { RemoveMetricsFile(path); })),
+              "Status: 501 Cannot write the metrics file for the site's monitoring; the scans are "
+              "recorded all the same: " +
+                  path + ": Is a directory");
 }
 
 // A change after a quiet second is written at once; changes within a second of a write wait for

@@ -45,7 +45,8 @@ HeadlessProgram::HeadlessProgram(SettingsPlace place, HeadlessSetup setup, std::
       recorder_(platform_.Services({log_, log_, pump_, prompt_, log_}, place, setup_.journalPath)) {
     if (!setup_.metricsFile.empty()) {
         metrics_.emplace(
-            MetricsSetup{setup_.metricsFile, StationOf(place_), setup_.version},
+            MetricsSetup{setup_.metricsFile, StationOf(place_), setup_.version,
+                         [this] { return DatabaseStationName(recorder_.settings()); }},
             [this] { return recorder_.Figures(); },
             [this](const std::optional<Failure>& failure) {
                 if (failure) {

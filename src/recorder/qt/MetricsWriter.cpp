@@ -9,7 +9,10 @@ namespace brisolant {
 
 MetricsWriter::MetricsWriter(MetricsSetup setup, std::function<RecorderFigures()> figures,
                              Report report)
-    : setup_(std::move(setup)), figures_(std::move(figures)), report_(std::move(report)) {
+    : setup_(std::move(setup)),
+      figures_(std::move(figures)),
+      report_(std::move(report)),
+      previous_run_clean_(!MetricsFileExists(setup_.path)) {
     due_.setSingleShot(true);
     QObject::connect(&due_, &QTimer::timeout, [this] { Write(); });
     refresh_.setSingleShot(true);
@@ -48,15 +51,25 @@ void MetricsWriter::Changed() {
 void MetricsWriter::Stop() {
     due_.stop();
     refresh_.stop();
-    Write();
+    try {
+        RemoveMetricsFile(setup_.path);
+    } catch (const Failure& failure) {
+        report_(failure);
+    }
+}
+
+std::string MetricsWriter::Station() const {
+    std::string name = setup_.recordsName ? setup_.recordsName() : std::string();
+    return name.empty() ? setup_.station : name;
 }
 
 void MetricsWriter::Write() {
     due_.stop();
     const RecorderFigures figures = figures_();
     Look(figures);
-    const StationSample sample{setup_.station, setup_.version,    figures,
-                               start_time_,    last_record_time_, Now()};
+    const StationSample sample{Station(),          setup_.version,    figures,
+                               start_time_,        last_record_time_, Now(),
+                               previous_run_clean_};
     std::optional<Failure> failure;
     try {
         ReplaceMetricsFile(setup_.path, MetricsText(sample));
@@ -67,6 +80,11 @@ void MetricsWriter::Write() {
     }
     pacing_.Written(MetricsPacing::Clock::now());
     refresh_.start(MetricsPacing::kRefresh);
+    Tell(failure);
+}
+
+// A failure is told when it differs from the last one told; its end once.
+void MetricsWriter::Tell(const std::optional<Failure>& failure) {
     if (failure && trouble_ != failure->description()) {
         trouble_ = failure->description();
         report_(failure);

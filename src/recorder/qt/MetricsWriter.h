@@ -18,11 +18,15 @@ struct MetricsSetup {
     std::string path;     // the file, in node_exporter's textfile folder
     std::string station;  // the settings file's name
     std::string version;  // the program's
+    // The name the station's records carry in the site's database, once the settings are read
+    // (empty before): the series carry it too, so that one name finds a station everywhere.
+    std::function<std::string()> recordsName;
 };
 
 // Keeps a station's metrics file for the site's monitoring, for the window and the program
 // without one alike: written at the start, after changes of the recorder's figures (at most once
-// a second), at least once a minute, and at the end (MetricsPacing).
+// a second) and at least once a minute (MetricsPacing), and taken away at a clean end, so that a
+// station stopped on purpose leaves nothing to alert on while a crash leaves its last file.
 class MetricsWriter {
   public:
     // Told a failure to write the file when it differs from the last one told, and nothing once
@@ -37,11 +41,13 @@ class MetricsWriter {
     void Start();
     // A step of the recorder ran: its figures may have changed.
     void Changed();
-    // Written now, for the last time: the program ends.
+    // Taken away: the program ends cleanly.
     void Stop();
 
   private:
     void Write();
+    void Tell(const std::optional<Failure>& failure);
+    std::string Station() const;
     void Look(const RecorderFigures& figures);
     static std::int64_t Now();
 
@@ -52,6 +58,7 @@ class MetricsWriter {
     QTimer due_;
     QTimer refresh_;
     std::int64_t start_time_ = Now();
+    bool previous_run_clean_ = true;
     std::int64_t last_record_time_ = 0;
     std::uint64_t recorded_seen_ = 0;
     std::optional<RecorderFigures> written_;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "store/pg/ConnectionHint.h"
 #include "store/pg/LibPq.h"
 
 namespace brisolant {
@@ -182,7 +183,7 @@ DatabaseError PgDatabaseSession::Open(const std::string& connection) {
         return "out of memory";
     }
     if (pq_->PQstatus(conn_) != CONNECTION_OK) {
-        std::string why = OneLine(pq_->PQerrorMessage(conn_));
+        std::string why = WithConnectionHint(OneLine(pq_->PQerrorMessage(conn_)));
         Close();
         return why;
     }

@@ -68,6 +68,7 @@ void frmMain::Run(Step&& step) {
 }
 
 void frmMain::KeepMetrics(MetricsSetup setup, MetricsWriter::Report report) {
+    setup.recordsName = [this] { return DatabaseStationName(recorder().settings()); };
     metrics_.emplace(
         std::move(setup), [this] { return recorder().Figures(); }, std::move(report));
     metrics_->Start();
