@@ -154,14 +154,17 @@ TEST_F(SiteQueriesTest, ThePartitionedTableTakesTheProgramsDelivery) {
     const auto deliver = [] {
         DatabaseDelivery delivery(std::make_unique<PgDatabaseSession>());
         delivery.SetTarget({server->Connection(), "north"});
+        DeliveryBatch batch;
         for (std::uint64_t seq = 1; seq <= 3; ++seq) {
             CentralRecord record;
             record.station = "north";
             record.seq = seq;
             record.arrivedAt = "2026-12-10 19:15:00+01:00";
             record.line = "line " + std::to_string(seq);
-            delivery.Add({record});
+            batch.records.push_back(record);
         }
+        batch.lastEntry = 3;
+        delivery.Take(std::move(batch));
         EXPECT_FALSE(delivery.Attempt().trouble);
     };
     deliver();
