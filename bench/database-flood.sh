@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Records delivered to PostgreSQL, against the limit of the same server: COPY of the same rows
 # into the same table by psql. A Release build of the real writer keeps COUNT records (written
-# to the data file, kept in the outbox) while the database is away, then starts again with it
-# back: the figure is records committed per second, from that start (outbox read included) to
-# the last commit, in the program's batches of up to 10,000. The database is a throwaway cluster
+# to the data file, kept in the log) while the database is away, then starts again with it
+# back: the figure is records committed per second, from that start (the log read back a batch
+# at a time) to the last commit, in the program's batches of up to 4,096. The database is a throwaway cluster
 # on a Unix socket (fsync on, as a site runs it). Then the table is emptied and psql's \copy
 # loads the same rows.
 #

@@ -1,6 +1,6 @@
 // Not a Google Benchmark: the flood of bench/database-flood.sh. The real writer keeps COUNT
 // records while the database is away, then delivers them once it is back; reports how long the
-// database took to commit them all from the start of the second run, outbox read included.
+// database took to commit them all from the start of the second run, the log read back included.
 // Writes the same rows as COPY text for psql to load as the yardstick.
 //
 //   bench_database_flood CONNECTION COUNT FOLDER COPY_FILE
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     NoWakeup wakeup;
     const auto makeSession = [] { return std::make_unique<PgDatabaseSession>(); };
     // First run: the database is away; the records are written to the data file and kept in
-    // the outbox, a thousand at a time, as a flood on the line leaves them.
+    // the log, a thousand at a time, as a flood on the line leaves them.
     {
         ThreadedRecordWriter writer(files, clock, wakeup, {}, makeSession);
         writer.SetDestination({folder + "/"});
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         }
         (void)writer.Stop(std::chrono::seconds(3));
     }
-    // Second run: the database is back; every record waiting goes, in batches of up to 10,000.
+    // Second run: the database is back; every record waiting goes, in batches of up to 4,096.
     ThreadedRecordWriter writer(files, clock, wakeup, {}, makeSession);
     writer.SetDestination({folder + "/"});
     const auto start = std::chrono::steady_clock::now();
