@@ -99,14 +99,9 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// What a profile read yields for a stored value: blanks and tabs trimmed, one pair of
-// enclosing quotes removed.
+// What a profile read yields for a value the program stored: the value whole (one that a read
+// would trim or unquote is stored between quotes), cut to the limit.
 std::string AsRead(std::string_view value) {
-    value = TrimProfileBlanks(value);
-    if (value.size() >= 2 && value.front() == value.back() &&
-        (value.front() == '"' || value.front() == '\'')) {
-        value = value.substr(1, value.size() - 2);
-    }
     return std::string(value);
 }
 
