@@ -196,18 +196,33 @@ void ValueBox::paintEvent(QPaintEvent*) {
     }
 }
 
+namespace {
+
+// Whether the painter may have its target's pixels at `area` (device pixels) written directly:
+// a target no other image shares, the area inside it and inside the region being painted.
+bool MayWriteDirectly(const QPaintEngine& engine, const QImage& target, const QRect& area) {
+    if (!target.isDetached() || !target.rect().contains(area)) {
+        return false;
+    }
+    const QRegion painted = engine.systemClip();
+    return painted.isEmpty() || painted.intersected(area) == QRegion(area);
+}
+
+}  // namespace
+
 // Where the text stands on one plain colour, its glyphs' pictures on that colour (AsciiGlyphs)
-// are copied into one picture of the text, drawn at once: the same pixels as drawing the glyph
-// run, without blending each glyph again. Returns false, having drawn nothing, where that could
-// differ: a painter that draws elsewhere than into an image, a background that is not one
-// opaque colour, glyphs whose ink overlaps.
+// are copied into the target at once: the same pixels as drawing the glyph run, without
+// blending each glyph again. Returns false, having drawn nothing, where that could differ: a
+// painter that draws elsewhere than into an image, a background that is not one opaque colour
+// (a focus frame may colour a row's ends: only the stretch under the text counts), glyphs whose
+// ink overlaps.
 bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room) {
     QPaintEngine* engine = painter.paintEngine();
     if (engine == nullptr || engine->type() != QPaintEngine::Raster ||
         engine->paintDevice() == nullptr || engine->paintDevice()->devType() != QInternal::Image) {
         return false;
     }
-    const QImage& target = *static_cast<QImage*>(engine->paintDevice());
+    QImage& target = *static_cast<QImage*>(engine->paintDevice());
     const QTransform toTarget = painter.deviceTransform();
     if ((target.format() != QImage::Format_RGB32 &&
          target.format() != QImage::Format_ARGB32_Premultiplied) ||
@@ -219,12 +234,12 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
     const QList<quint32> indexes = glyphs_.glyphIndexes();
     const QList<QPointF> positions = glyphs_.positions();
     const QRgb pen = painter.pen().color().rgba();
-    const std::vector<QRgb>& plain = PlainRows(room, target.format());
+    const std::vector<PlainRun>& plain = PlainRows(room, target.format());
     const int baseline = qFloor(topLeft.y() + (positions.isEmpty() ? 0 : positions[0].y()));
     if (baseline < 0 || baseline >= static_cast<int>(plain.size()) || qAlpha(pen) != 255) {
         return false;
     }
-    const QRgb background = plain[static_cast<std::size_t>(baseline)];
+    const QRgb background = plain[static_cast<std::size_t>(baseline)].colour;
     if (qAlpha(background) != 255) {
         return false;
     }
@@ -259,14 +274,30 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
     }
     // The panel beneath the text's picture is the background, row by row.
     for (int y = whole.top(); y <= whole.bottom(); ++y) {
-        if (plain[static_cast<std::size_t>(y)] != background) {
+        const PlainRun& run = plain[static_cast<std::size_t>(y)];
+        if (run.colour != background || run.left > whole.left() || run.right < whole.right()) {
             return false;
         }
     }
-    QImage text(whole.size(), target.format());
-    text.fill(background);
-    uchar* const textBits = text.bits();
-    const qsizetype textLine = text.bytesPerLine();
+    // The text goes straight into the target where the painter may draw all of it there, else
+    // into a picture of its own that the painter draws.
+    const QPoint offset(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
+    const QRect inTarget = whole.translated(offset);
+    const bool direct = MayWriteDirectly(*engine, target, inTarget);
+    QImage text;
+    if (!direct) {
+        text = QImage(whole.size(), target.format());
+    }
+    QImage& canvas = direct ? target : text;
+    const QPoint origin = direct ? inTarget.topLeft() : QPoint();
+    uchar* const bits = canvas.bits();
+    const qsizetype line = canvas.bytesPerLine();
+    const auto at = [&](int x, int y) {
+        return bits + (origin.y() + y) * line + (origin.x() + x) * qsizetype(sizeof(QRgb));
+    };
+    for (int y = 0; y < whole.height(); ++y) {
+        std::fill_n(reinterpret_cast<QRgb*>(at(0, y)), whole.width(), background);
+    }
     for (const Placed& glyph : placed) {
         const QRect part = glyph.at & whole;
         if (part.isEmpty()) {
@@ -278,19 +309,21 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         const qsizetype fromLine = glyph.pixels.bytesPerLine();
         const auto bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
         for (int y = 0; y < part.height(); ++y) {
-            std::memcpy(textBits + (to.y() + y) * textLine + to.x() * qsizetype(sizeof(QRgb)),
+            std::memcpy(at(to.x(), to.y() + y),
                         fromBits + (from.y() + y) * fromLine + from.x() * qsizetype(sizeof(QRgb)),
                         bytes);
         }
     }
-    painter.drawImage(whole.topLeft(), text);
+    if (!direct) {
+        painter.drawImage(whole.topLeft(), text);
+    }
     return true;
 }
 
-// The colour of each row of the box's room as its panel draws it, where the row is one opaque
-// colour across the room (0 where not), found once for each look of the panel: its size, state,
-// palette and the format it is drawn in.
-const std::vector<QRgb>& ValueBox::PlainRows(const QRect& room, QImage::Format format) {
+// Each row of the box's room as its panel draws it: its longest stretch of one opaque colour,
+// found once for each look of the panel (its size, state, palette and the format it is drawn in).
+const std::vector<ValueBox::PlainRun>& ValueBox::PlainRows(const QRect& room,
+                                                           QImage::Format format) {
     const QStyleOptionFrame panel = PanelOption(*this);
     const PanelLook look{size(), room, panel.state, panel.palette.cacheKey(), format};
     if (look == plainLook_) {
@@ -304,16 +337,21 @@ const std::vector<QRgb>& ValueBox::PlainRows(const QRect& room, QImage::Format f
         QPainter painter(&drawn);
         style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
     }
-    plainRows_.assign(static_cast<std::size_t>(height()), 0);
+    plainRows_.assign(static_cast<std::size_t>(height()), PlainRun{});
     const QRect inside = room & drawn.rect();
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
-        const QRgb first = row[inside.left()];
-        bool plain = qAlpha(first) == 255;
-        for (int x = inside.left() + 1; plain && x <= inside.right(); ++x) {
-            plain = row[x] == first;
+        PlainRun& longest = plainRows_[static_cast<std::size_t>(y)];
+        for (int left = inside.left(); left <= inside.right();) {
+            int right = left;
+            while (right < inside.right() && row[right + 1] == row[left]) {
+                ++right;
+            }
+            if (qAlpha(row[left]) == 255 && right - left > longest.right - longest.left) {
+                longest = {row[left], left, right};
+            }
+            left = right + 1;
         }
-        plainRows_[static_cast<std::size_t>(y)] = plain ? first : 0;
     }
     return plainRows_;
 }

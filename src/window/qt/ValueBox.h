@@ -40,7 +40,14 @@ class ValueBox : public QWidget {
   private:
     void LayOut();
     bool DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room);
-    const std::vector<QRgb>& PlainRows(const QRect& room, QImage::Format format);
+
+    // The longest stretch of a row of the box's room that is one opaque colour (0 for none).
+    struct PlainRun {
+        QRgb colour = 0;
+        int left = 0;
+        int right = -1;
+    };
+    const std::vector<PlainRun>& PlainRows(const QRect& room, QImage::Format format);
 
     struct PanelLook {
         QSize size;
@@ -60,7 +67,7 @@ class ValueBox : public QWidget {
     // The height the text's line takes, its ink included, as a QLineEdit measures it.
     int lineHeight_ = 0;
     PanelLook plainLook_;
-    std::vector<QRgb> plainRows_;
+    std::vector<PlainRun> plainRows_;
 };
 
 }  // namespace brisolant

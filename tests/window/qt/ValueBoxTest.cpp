@@ -136,6 +136,36 @@ TEST(ValueBoxTest, ValuesOfEveryKindLookAsAReadOnlyLineEditInEachFont) {
     }
 }
 
+// The focus frame colours the ends of the rows the text stands on: the text between them must
+// still look as a focused line edit draws it, the barcode's wide box as a short one.
+TEST(ValueBoxTest, AFocusedBoxLooksAsAFocusedReadOnlyLineEdit) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    QWidget window;
+    auto* box = new ValueBox(&window);
+    auto* edit = new QLineEdit(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    const auto focused = [&](QWidget& widget, QImage::Format format) {
+        // Not by Tab, which has a line edit select its text.
+        widget.setFocus(Qt::OtherFocusReason);
+        EXPECT_TRUE(PumpUntil([&] { return widget.hasFocus(); }));
+        return Rendered(widget, format);
+    };
+    for (const int width : {131, 307}) {
+        MakeAlike(*box, *edit, style, BoxFont(), width);
+        for (const QString& text :
+             {QStringLiteral("PCL000000123                       "), QStringLiteral("12.50 kg")}) {
+            SetBoth(*box, *edit, text);
+            for (const QImage::Format format :
+                 {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+                EXPECT_EQ(focused(*box, format), focused(*edit, format))
+                    << width << ": " << text.toStdString() << " in " << format;
+            }
+        }
+    }
+}
+
 TEST(ValueBoxTest, CtrlCAndTheContextMenuCopyTheWholeValue) {
     EnsureQtApplication();
     ValueBox box;
