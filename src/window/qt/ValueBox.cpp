@@ -116,8 +116,10 @@ void ValueBox::SetText(const QString& text) {
         return;
     }
     text_ = text;
+    const QRect old = inkArea_;
     LayOut();
-    update();
+    // Only where the old text and the new one are drawn changes; the frame stays as it is.
+    update(old | inkArea_);
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent changed(this, text_);
         QAccessible::updateAccessibility(&changed);
@@ -137,6 +139,7 @@ QSize ValueBox::sizeHint() const {
 // Laid out as a QLineEdit lays out its line, so that it is drawn the same. A text of printable
 // ASCII on a left-to-right line is placed from the glyphs met before, without shaping it again.
 void ValueBox::LayOut() {
+    inkArea_ = QRect();
     if (text_.isEmpty()) {
         // Nothing is drawn: nothing to measure.
         placed_ = false;
@@ -144,6 +147,8 @@ void ValueBox::LayOut() {
         layout_.clearLayout();
         return;
     }
+    const QStyleOptionFrame panel = PanelOption(*this);
+    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
     const QString shown = Printable(text_);
     const QFontMetrics metrics = fontMetrics();
     if (layoutDirection() == Qt::LeftToRight) {
@@ -156,6 +161,12 @@ void ValueBox::LayOut() {
             ascent_ = qRound(line->ascent);
             lineHeight_ = std::max(line->inkHeight, metrics.height());
             layout_.clearLayout();
+            // A pixel around the ink, which antialiasing may touch.
+            inkArea_ = glyphs_.boundingRect()
+                           .translated(TextTopLeft(room))
+                           .toAlignedRect()
+                           .adjusted(-1, -1, 1, 1) &
+                       room;
             return;
         }
     }
@@ -173,22 +184,36 @@ void ValueBox::LayOut() {
     layout_.endLayout();
     ascent_ = qRound(line.ascent());
     lineHeight_ = std::max(InkHeight(layout_), metrics.height());
+    inkArea_ = room;
 }
 
-void ValueBox::paintEvent(QPaintEvent*) {
+QPoint ValueBox::TextTopLeft(const QRect& room) const {
+    const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
+    return {room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent())};
+}
+
+void ValueBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QStyleOptionFrame panel = PanelOption(*this);
+    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
+    const QPoint topLeft = TextTopLeft(room);
+    painter.setPen(palette().text().color());
+    // A new text repaints where the old and the new one are drawn: where the panel's rows are
+    // plain there, they are drawn with the text, and the frame is left as it is.
+    if (placed_ && event->region().rectCount() == 1 && room.contains(event->rect())) {
+        painter.setClipRect(room);
+        if (DrawFromPictures(painter, topLeft, room, event->rect())) {
+            return;
+        }
+        painter.setClipping(false);
+    }
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
     if (text_.isEmpty()) {
         return;
     }
-    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
     painter.setClipRect(room);
-    const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
-    const QPoint topLeft(room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent()));
-    painter.setPen(palette().text().color());
     if (placed_) {
-        if (!DrawFromPictures(painter, topLeft, room)) {
+        if (!DrawFromPictures(painter, topLeft, room, {})) {
             painter.drawGlyphRun(topLeft, glyphs_);
         }
     } else {
@@ -205,18 +230,21 @@ bool MayWriteDirectly(const QPaintEngine& engine, const QImage& target, const QR
         return false;
     }
     const QRegion painted = engine.systemClip();
-    return painted.isEmpty() || painted.intersected(area) == QRegion(area);
+    // Not compared with the intersection, which may come in more rectangles than one.
+    return painted.isEmpty() || QRegion(area).subtracted(painted).isEmpty();
 }
 
 }  // namespace
 
 // Where the text stands on one plain colour, its glyphs' pictures on that colour (AsciiGlyphs)
 // are copied into the target at once: the same pixels as drawing the glyph run, without
-// blending each glyph again. Returns false, having drawn nothing, where that could differ: a
-// painter that draws elsewhere than into an image, a background that is not one opaque colour
-// (a focus frame may colour a row's ends: only the stretch under the text counts), glyphs whose
-// ink overlaps.
-bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room) {
+// blending each glyph again. The panel's rows in `blank` are drawn with them, as the plain
+// colours they are, when the panel has not been drawn there. Returns false, having drawn
+// nothing, where that could differ: a painter that draws elsewhere than into an image, a
+// background that is not one opaque colour (a focus frame may colour a row's ends: only the
+// stretch under the text counts), glyphs whose ink overlaps.
+bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room,
+                                const QRect& blank) {
     QPaintEngine* engine = painter.paintEngine();
     if (engine == nullptr || engine->type() != QPaintEngine::Raster ||
         engine->paintDevice() == nullptr || engine->paintDevice()->devType() != QInternal::Image) {
@@ -269,24 +297,26 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         whole |= area;
     }
     whole &= shown;
-    if (whole.isEmpty()) {
+    const QRect drawn = whole | (blank & shown);
+    if (drawn.isEmpty()) {
         return true;
     }
-    // The panel beneath the text's picture is the background, row by row.
-    for (int y = whole.top(); y <= whole.bottom(); ++y) {
+    // The panel is one colour across each row drawn, the background beneath the text's picture.
+    for (int y = drawn.top(); y <= drawn.bottom(); ++y) {
         const PlainRun& run = plain[static_cast<std::size_t>(y)];
-        if (run.colour != background || run.left > whole.left() || run.right < whole.right()) {
+        if (qAlpha(run.colour) != 255 || run.left > drawn.left() || run.right < drawn.right() ||
+            (y >= whole.top() && y <= whole.bottom() && run.colour != background)) {
             return false;
         }
     }
     // The text goes straight into the target where the painter may draw all of it there, else
     // into a picture of its own that the painter draws.
     const QPoint offset(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
-    const QRect inTarget = whole.translated(offset);
+    const QRect inTarget = drawn.translated(offset);
     const bool direct = MayWriteDirectly(*engine, target, inTarget);
     QImage text;
     if (!direct) {
-        text = QImage(whole.size(), target.format());
+        text = QImage(drawn.size(), target.format());
     }
     QImage& canvas = direct ? target : text;
     const QPoint origin = direct ? inTarget.topLeft() : QPoint();
@@ -295,8 +325,9 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
     const auto at = [&](int x, int y) {
         return bits + (origin.y() + y) * line + (origin.x() + x) * qsizetype(sizeof(QRgb));
     };
-    for (int y = 0; y < whole.height(); ++y) {
-        std::fill_n(reinterpret_cast<QRgb*>(at(0, y)), whole.width(), background);
+    for (int y = 0; y < drawn.height(); ++y) {
+        std::fill_n(reinterpret_cast<QRgb*>(at(0, y)), drawn.width(),
+                    plain[static_cast<std::size_t>(drawn.top() + y)].colour);
     }
     for (const Placed& glyph : placed) {
         const QRect part = glyph.at & whole;
@@ -304,7 +335,7 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
             continue;
         }
         const QPoint from = part.topLeft() - glyph.at.topLeft();
-        const QPoint to = part.topLeft() - whole.topLeft();
+        const QPoint to = part.topLeft() - drawn.topLeft();
         const uchar* const fromBits = glyph.pixels.constBits();
         const qsizetype fromLine = glyph.pixels.bytesPerLine();
         const auto bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
@@ -315,7 +346,7 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         }
     }
     if (!direct) {
-        painter.drawImage(whole.topLeft(), text);
+        painter.drawImage(drawn.topLeft(), text);
     }
     return true;
 }
@@ -373,10 +404,18 @@ void ValueBox::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
+// The room inside the frame, and where the text stands in it, follow the size.
+void ValueBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
 void ValueBox::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::LayoutDirectionChange) {
         glyphsOfFont_.reset();
+        LayOut();
+    } else if (event->type() == QEvent::StyleChange) {
         LayOut();
     }
 }

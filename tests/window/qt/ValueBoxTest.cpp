@@ -10,7 +10,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
+#include <memory>
+#include <vector>
 
 #include "support/QtTestApp.h"
 #include "support/QtWaiting.h"
@@ -162,6 +165,61 @@ TEST(ValueBoxTest, AFocusedBoxLooksAsAFocusedReadOnlyLineEdit) {
                 EXPECT_EQ(focused(*box, format), focused(*edit, format))
                     << width << ": " << text.toStdString() << " in " << format;
             }
+        }
+    }
+}
+
+// Counts a widget's paint events.
+class PaintCount : public QObject {
+  public:
+    explicit PaintCount(QWidget& widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+// A new text repaints only the room inside the frame, into the window's backing store: what it
+// holds then must be what a whole repaint of the box draws (which looks as a line edit, above),
+// through a scan's changes, in a box without the focus and in one holding it (whose focus frame
+// lies in the room), as the barcode's does.
+TEST(ValueBoxTest, ANewTextRepaintsTheRoomAloneAsTheWholeBoxWouldBeDrawn) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    QWidget window;
+    window.resize(330, 80);
+    QLineEdit edit;
+    std::vector<std::unique_ptr<PaintCount>> painted;
+    std::vector<ValueBox*> boxes;
+    for (const int top : {6, 40}) {
+        auto* box = boxes.emplace_back(new ValueBox(&window));
+        MakeAlike(*box, edit, style, BoxFont(), 307);
+        box->move(10, top);
+        painted.push_back(std::make_unique<PaintCount>(*box));
+    }
+    boxes[1]->setFocus();
+    window.show();
+    ASSERT_TRUE(PumpUntil([&] { return painted[0]->count > 0 && painted[1]->count > 0; }));
+    for (const QString& text :
+         {QStringLiteral("PCL000000123                       "), QStringLiteral("PCL7"),
+          QStringLiteral("11/12/2026"), QStringLiteral("gjpqy Qg_,;"),
+          QStringLiteral("\u00c5\u01fa\u1ec6 \u222b"), QStringLiteral("12.50 kg"), QString(),
+          QStringLiteral("26.31 lb")}) {
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            ValueBox& box = *boxes[i];
+            const int before = painted[i]->count;
+            box.SetText(text);
+            ASSERT_TRUE(PumpUntil([&] { return painted[i]->count > before; }));
+            // Offscreen, the screen's picture of a window is its backing store.
+            const QImage shown =
+                window.screen()
+                    ->grabWindow(window.winId(), box.x(), box.y(), box.width(), box.height())
+                    .toImage();
+            EXPECT_EQ(shown, Rendered(box, shown.format()))
+                << (box.hasFocus() ? "focused: " : "") << text.toStdString();
         }
     }
 }
