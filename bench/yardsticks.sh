@@ -7,14 +7,19 @@
 #   window-xcb        the window on an X server (Xvfb), the server's CPU counted with it
 #   window-offscreen  the window drawn offscreen
 #   headless          --headless
-#   tio               tio logging the line to a file, where tio is installed
+#   reader            build/release/bench/bench_syncing_reader: the least a program that keeps
+#                     every scan does (frames it, appends it to a file, fdatasync), in one thread
+#   tio               tio logging the line to a file, alone: its screen is a pseudo-terminal that
+#                     a helper drains and throws away, its CPU not counted
+#   tio-xterm         the same tio in an xterm on an X server (Xvfb), xterm's and the server's
+#                     CPU counted with it: what an operator who logs with tio runs
 #   cutecom           CuteCom logging the line to a file on the same kind of X server, where
 #                     CuteCom and xdotool are installed (its Logging box is ticked and its
 #                     device opened by xdotool; bench/preload/ModemLines.cpp answers the modem
 #                     line calls a pseudo-terminal refuses, which CuteCom takes for a lost device)
 #
 # None of these is a dependency of Brisolant: a developer installs them with
-# apt-get install xvfb xdotool tio cutecom valgrind.
+# apt-get install xvfb xdotool tio xterm cutecom valgrind.
 #
 #   bench/yardsticks.sh [--scans N] [--rate R] [--rounds K] [--seconds S] [--no-instructions]
 #                       [--only NAME[,NAME...]]
@@ -24,15 +29,18 @@
 # CPU: each program takes N scans (default 800) at RATE (default 40); its CPU time, user and
 # system, from its first scan to its last, is divided by the scans, and, for the X programs, the
 # X server's over the same time is added. The context switches of all the program's threads
-# over that time (a thread woken, or put aside for another) are counted a scan too. The
-# programs run one after the other, K rounds (default 3; 0 leaves CPU times out); each time is
-# the range over the rounds, each count the list of them. Times vary with the machine's load;
-# the load average is printed.
+# over that time (a thread woken, or put aside for another) are counted a scan too. Each program
+# runs K rounds (default 3; 0 leaves CPU times out); each time is the range over the rounds,
+# each count the list of them. Times vary with the machine's load; the load average is printed
+# with each row.
 # Instructions (needs valgrind): each program runs under callgrind at 5 scans a second, and the
 # user-space instructions of S seconds (default 20) from its fortieth scan on, its own and, for
 # the X programs, the X server's (under callgrind too), are divided by the scans of those
 # seconds. They do not vary with the load.
-# Prints both for each program and the ratios of the window's to tio's and to CuteCom's.
+# Each program's row is printed as soon as it is measured; a program that fails (it does not
+# open the terminal, say) gets a row saying why, and the others are measured all the same. At
+# the end come the table again and the ratios of the window's and headless run's figures to the
+# yardsticks'.
 # The whole script is read before it runs, so that editing it never disturbs a run.
 {
 set -euo pipefail
@@ -53,7 +61,7 @@ while (($#)); do
         --seconds) seconds=$2; shift 2 ;;
         --no-instructions) instructions=""; shift ;;
         --only) only=$2; shift 2 ;;
-        -h | --help) sed -n '2,35p' "$0"; exit 0 ;;
+        -h | --help) sed -n '2,48p' "$0"; exit 0 ;;
         *) echo "unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -63,14 +71,15 @@ if [ -n "$instructions" ] && ! command -v valgrind >/dev/null; then
 fi
 
 release_build build/release --benchmarks brisolant brisolant-station \
-    brisolant_modem_lines >/dev/null
+    brisolant_modem_lines bench_syncing_reader >/dev/null
 
 subjects=()
-for subject in window-xcb window-offscreen headless tio cutecom; do
+for subject in window-xcb window-offscreen headless reader tio tio-xterm cutecom; do
     if [ -n "$only" ] && [[ ",$only," != *",$subject,"* ]]; then continue; fi
     case $subject in
         window-xcb) needs=(Xvfb) ;;
-        tio) needs=(tio script) ;;
+        tio) needs=(tio python3) ;;
+        tio-xterm) needs=(tio xterm Xvfb) ;;
         cutecom) needs=(cutecom Xvfb xdotool) ;;
         *) needs=() ;;
     esac
@@ -89,14 +98,48 @@ work=$(mktemp -d /tmp/brisolant-yardsticks.XXXXXX)
 station_pid=""
 program_pid=""
 server_pid=""
+counted=()
 end_on_exit program_pid server_pid station_pid
 remove_on_exit "$work"
 
 ticks_per_second=$(getconf CLK_TCK)
-cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
-# Context switches of all the process's threads, each a wake-up or a preemption.
-switches() { cat /proc/"$1"/task/*/status 2>/dev/null |
+# CPU ticks of the processes, user and system.
+cpu_ticks() {
+    local pid total=0
+    for pid in "$@"; do
+        total=$((total + $(sed 's/.*) //' "/proc/$pid/stat" | awk '{ print $12 + $13 }')))
+    done
+    echo "$total"
+}
+# Context switches of all the processes' threads, each a wake-up or a preemption.
+switches() { local pid; for pid in "$@"; do cat /proc/"$pid"/task/*/status 2>/dev/null; done |
     awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { print s + 0 }'; }
+# The first child of process $1, once it has one.
+child_of() {
+    local child=""
+    for _ in $(seq 300); do
+        child=$(pgrep -P "$1" | head -n 1 || true)
+        [ -n "$child" ] && break
+        sleep 0.1
+    done
+    echo "$child"
+}
+# A command run by `python3 -c "$drained_terminal" PID_FILE COMMAND...` has a pseudo-terminal of
+# its own whose screen is read and thrown away, as a terminal emulator would read it but without
+# drawing it; its process id goes to PID_FILE.
+drained_terminal='import os, pty, sys
+pid, fd = pty.fork()
+if pid == 0:
+    os.execvp(sys.argv[2], sys.argv[2:])
+with open(sys.argv[1], "w") as out:
+    out.write("%d\n" % pid)
+try:
+    while os.read(fd, 65536):
+        pass
+except OSError:
+    pass
+os.waitpid(pid, 0)'
+
 # The parcels a program has logged: records in Brisolant's data file, barcode lines in a
 # terminal's log.
 logged() {
@@ -120,7 +163,8 @@ start_server() {
     display=":$(head -n 1 "$run/display")"
 }
 
-# Starts SUBJECT on the station's terminal, under LAUNCHER when given; sets program_pid.
+# Starts SUBJECT on the station's terminal, under LAUNCHER when given; sets program_pid, the
+# process to end, and counted, the processes whose CPU and instructions are the subject's.
 start_subject() {
     local subject=$1
     case $subject in
@@ -130,6 +174,7 @@ start_subject() {
             release_settings "$run/Orvane.ini" "$port" "$run/data/" 115200
             ;;
     esac
+    local tio=(tio --baudrate 115200 --log --log-file "$run/terminal.log" "$port")
     case $subject in
         window-xcb)
             DISPLAY=$display QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 ${launcher:-} "$run/brisolant" \
@@ -142,10 +187,17 @@ start_subject() {
         headless)
             LC_ALL=C.UTF-8 ${launcher:-} "$run/brisolant" --headless >"$run/program.log" 2>&1 &
             ;;
+        reader)
+            ${launcher:-} build/release/bench/bench_syncing_reader "$port" "$run/terminal.log" \
+                >"$run/program.log" 2>&1 &
+            ;;
         tio)
-            # tio wants a terminal of its own; script gives it one and throws the screen away.
-            script -qfec "${launcher:-} tio --baudrate 115200 --log --log-file $run/terminal.log \
-                $port" /dev/null </dev/null >/dev/null 2>"$run/program.log" &
+            python3 -c "$drained_terminal" "$run/tio.pid" ${launcher:-} "${tio[@]}" \
+                </dev/null >/dev/null 2>"$run/program.log" &
+            ;;
+        tio-xterm)
+            DISPLAY=$display ${launcher:-} xterm -geometry 80x24+0+0 -e ${launcher:-} "${tio[@]}" \
+                </dev/null >/dev/null 2>"$run/program.log" &
             ;;
         cutecom)
             mkdir -p "$run/home/.config/CuteCom"
@@ -159,16 +211,20 @@ start_subject() {
             ;;
     esac
     program_pid=$!
-    if [ "$subject" = cutecom ]; then open_cutecom; fi
-    if [ "$subject" = tio ]; then
-        # script's child is the terminal program (or valgrind running it).
-        for _ in $(seq 300); do
-            child=$(pgrep -P "$program_pid" | head -n 1 || true)
-            [ -n "$child" ] && break
-            sleep 0.1
-        done
-        program_pid=$child
-    fi
+    counted=("$program_pid")
+    case $subject in
+        # The helper's child is tio (or valgrind running it); the helper is not counted.
+        tio)
+            for _ in $(seq 300); do
+                [ -s "$run/tio.pid" ] && break
+                sleep 0.1
+            done
+            counted=("$(cat "$run/tio.pid")")
+            ;;
+        # xterm's child is tio (or valgrind running it): both count.
+        tio-xterm) counted+=("$(child_of "$program_pid")") ;;
+        cutecom) open_cutecom ;;
+    esac
 }
 
 # CuteCom opens its device and logs only when told to on its window: its Logging box, then Open.
@@ -191,16 +247,32 @@ open_cutecom() {
     DISPLAY=$display xdotool mousemove 206 $((height - 45)) click 1
     sleep 0.5
     DISPLAY=$display xdotool key --window "$window" alt+o
+    # Under callgrind the window may take the key before it can act on it: asked again while
+    # the device is not open.
+    for _ in 1 2 3; do
+        for _ in $(seq 100); do
+            port_open "$program_pid" && return 0
+            sleep 0.2
+        done
+        DISPLAY=$display xdotool key --window "$window" alt+o
+    done
+}
+
+# Whether the process or a child of it has the station's terminal open.
+port_open() {
+    local task
+    for task in $(pgrep -P "$1") "$1"; do
+        if ls -l "/proc/$task/fd" 2>/dev/null | grep -q -- "-> $port\$"; then return 0; fi
+    done
+    return 1
 }
 
 # Waits until the program has the station's terminal open.
 wait_for_port() {
     local pid=$1
     for _ in $(seq 1200); do
-        for task in $(pgrep -P "$pid") "$pid"; do
-            if ls -l "/proc/$task/fd" 2>/dev/null | grep -q -- "-> $port\$"; then return 0; fi
-        done
-        kill -0 "$pid" 2>/dev/null || { cat "$run/program.log" >&2; exit 1; }
+        port_open "$pid" && return 0
+        kill -0 "$pid" 2>/dev/null || { tail -n 3 "$run/program.log" >&2; exit 1; }
         sleep 0.1
     done
     echo "$subject did not open the terminal" >&2
@@ -208,6 +280,8 @@ wait_for_port() {
 }
 
 end_run() {
+    local name pid
+    for pid in ${counted[@]+"${counted[@]}"}; do kill "$pid" 2>/dev/null || true; done
     for name in program_pid server_pid station_pid; do
         if [ -n "${!name}" ]; then kill "${!name}" 2>/dev/null || true; fi
     done
@@ -215,10 +289,14 @@ end_run() {
     program_pid=""
     server_pid=""
     station_pid=""
+    counted=()
 }
 
-# CPU time a scan of SUBJECT and of its X server, in microseconds: result_program and
-# result_server.
+# Whether SUBJECT draws on an X server of its own.
+on_x() { case $1 in window-xcb | tio-xterm | cutecom) return 0 ;; esac; return 1; }
+
+# CPU time a scan of SUBJECT and of its X server, in microseconds, and its context switches a
+# scan: result_program, result_server and result_switches.
 cpu_round() {
     local subject=$1
     run=$work/$subject-cpu
@@ -226,7 +304,7 @@ cpu_round() {
     mkdir -p "$run"
     launcher=""
     server_pid=""
-    case $subject in window-xcb | cutecom) start_server ;; esac
+    if on_x "$subject"; then start_server; fi
     # The first scan waits until the program is up, so that its start is not counted.
     start_station "$run" --rate "$rate" --count "$scans" --scan random --wait-open \
         --start-delay 3
@@ -234,19 +312,19 @@ cpu_round() {
     wait_for_port "$program_pid"
     sleep 2
     local c0 s0=0 c1 s1=0 w0 w1
-    c0=$(cpu_ticks "$program_pid")
-    w0=$(switches "$program_pid")
+    c0=$(cpu_ticks "${counted[@]}")
+    w0=$(switches "${counted[@]}")
     if [ -n "$server_pid" ]; then s0=$(cpu_ticks "$server_pid"); fi
     local deadline=$(($(date +%s) + scans / rate * 3 + 60))
     while (($(logged "$subject") < scans)); do
         if (($(date +%s) > deadline)); then
-            echo "$subject: only $(logged "$subject") of $scans scans logged" >&2
+            echo "only $(logged "$subject") of $scans scans logged" >&2
             exit 1
         fi
         sleep 0.05
     done
-    c1=$(cpu_ticks "$program_pid")
-    w1=$(switches "$program_pid")
+    c1=$(cpu_ticks "${counted[@]}")
+    w1=$(switches "${counted[@]}")
     if [ -n "$server_pid" ]; then s1=$(cpu_ticks "$server_pid"); fi
     end_run
     result_switches=$(awk -v w=$((w1 - w0)) -v n="$scans" 'BEGIN { printf "%.1f", w / n }')
@@ -255,83 +333,72 @@ cpu_round() {
         'BEGIN { printf "%.0f %.0f\n", 1e6 * p / hz / n, 1e6 * s / hz / n }')"
 }
 
-# Thousands of instructions a scan of SUBJECT and of its X server, under callgrind: the same
-# two results.
+# The instructions in the last dump of each process's callgrind files.
+dumped_instructions() {
+    local pid dump sum=0 count
+    for pid in "$@"; do
+        dump=$(ls "$run/out.$pid"* 2>/dev/null | sort -V | tail -n 1)
+        [ -n "$dump" ] || continue
+        count=$(callgrind_annotate "$dump" 2>/dev/null |
+            awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1; exit }')
+        sum=$((sum + ${count:-0}))
+    done
+    echo "$sum"
+}
+
+# Thousands of instructions a scan of SUBJECT and of its X server, under callgrind:
+# result_program and result_server.
 instruction_run() {
     local subject=$1
     run=$work/$subject-instructions
     rm -rf "$run"
     mkdir -p "$run"
     server_pid=""
-    case $subject in
-        window-xcb | cutecom)
-            launcher="valgrind --tool=callgrind --callgrind-out-file=$run/server.out"
-            start_server
-            ;;
-    esac
-    # A program may start others (CuteCom does): each writes a file of its own.
-    launcher="valgrind --tool=callgrind --callgrind-out-file=$run/program.out.%p"
+    # Every process under callgrind writes files of its own, named by its id.
+    launcher="valgrind --tool=callgrind --callgrind-out-file=$run/out.%p"
+    if on_x "$subject"; then start_server; fi
     start_station "$run" --rate 5 --scan random --wait-open
     start_subject "$subject"
     wait_for_port "$program_pid"
     until (($(logged "$subject") >= 40)); do
-        kill -0 "$program_pid" 2>/dev/null || { cat "$run/program.log" >&2; exit 1; }
+        kill -0 "$program_pid" 2>/dev/null || { tail -n 3 "$run/program.log" >&2; exit 1; }
         sleep 0.2
     done
-    local counted=("$program_pid")
-    counted_program=$program_pid
-    if [ -n "$server_pid" ]; then counted+=("$server_pid"); fi
-    for pid in "${counted[@]}"; do callgrind_control --zero "$pid" >/dev/null 2>&1; done
-    local first
+    local all=("${counted[@]}") program=("${counted[@]}") pid first
+    if [ -n "$server_pid" ]; then all+=("$server_pid"); fi
+    for pid in "${all[@]}"; do callgrind_control --zero "$pid" >/dev/null 2>&1; done
     first=$(logged "$subject")
     sleep "$seconds"
-    for pid in "${counted[@]}"; do callgrind_control --dump "$pid" >/dev/null 2>&1; done
-    local done_scans=$(($(logged "$subject") - first))
+    for pid in "${all[@]}"; do callgrind_control --dump "$pid" >/dev/null 2>&1; done
+    local done_scans=$(($(logged "$subject") - first)) server_id=$server_pid
     end_run
-    total() {
-        local dump
-        dump=$(ls "$run/$1".out* 2>/dev/null | sort -V | tail -n 1)
-        if [ "$1" = program ]; then
-            dump=$(ls "$run/program.out.$counted_program"* 2>/dev/null | sort -V | tail -n 1)
-        fi
-        [ -n "$dump" ] || { echo 0; return; }
-        callgrind_annotate "$dump" 2>/dev/null |
-            awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1; exit }'
-    }
+    ((done_scans > 0)) || { echo "no scan logged under callgrind in $seconds s" >&2; exit 1; }
     local own server=0
-    own=$(total program)
-    if [[ $subject == window-xcb || $subject == cutecom ]]; then server=$(total server); fi
+    own=$(dumped_instructions "${program[@]}")
+    if [ -n "$server_id" ]; then server=$(dumped_instructions "$server_id"); fi
     read -r result_program result_server <<<"$(awk -v p="$own" -v s="$server" \
         -v n="$done_scans" 'BEGIN { printf "%.0f %.0f\n", p / n / 1000, s / n / 1000 }')"
 }
 
-echo "Brisolant beside terminal loggers at the line's pace: $rate scans/s, random parcels"
-echo "machine: $(nproc) cores, $(grep -m 1 'model name' /proc/cpuinfo | sed 's/.*: //')"
-if [ -n "${BRISOLANT_PROGRAM:-}" ]; then
-    echo "build:   $BRISOLANT_PROGRAM (BRISOLANT_PROGRAM)"
-else
-    echo "build:   build/release ($(git rev-parse --short HEAD 2>/dev/null || echo '?'))"
-fi
-echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
-
-declare -A cpu_program cpu_server cpu_switches
-for ((round = 1; round <= rounds; round++)); do
-    for subject in "${subjects[@]}"; do
-        cpu_round "$subject"
-        cpu_program[$subject]+="$result_program "
-        cpu_server[$subject]+="$result_server "
-        cpu_switches[$subject]+="$result_switches "
-    done
-done
-declare -A ins_program ins_server
-if [ -n "$instructions" ]; then
-    for subject in "${subjects[@]}"; do
-        instruction_run "$subject"
-        ins_program[$subject]=$result_program
-        ins_server[$subject]=$result_server
-    done
-fi
-echo "load average at the end:   $(cut -d ' ' -f 1-3 /proc/loadavg)"
+# Runs MEASURE (cpu_round or instruction_run) for SUBJECT in a shell of its own, which ends the
+# processes it started however it ends; on success sets the results, on failure says why in
+# failure and returns 1.
+measure() {
+    local kind=$1 subject=$2
+    rm -f "$work/result" "$work/failure"
+    if (
+        trap end_run EXIT
+        trap 'exit 130' INT TERM
+        "$kind" "$subject"
+        echo "$result_program $result_server ${result_switches:-0}" >"$work/result"
+    ) 2>"$work/failure"; then
+        read -r result_program result_server result_switches <"$work/result"
+        return 0
+    fi
+    failure=$(tail -n 1 "$work/failure")
+    failure=${failure:-ended unexpectedly}
+    return 1
+}
 
 # min-max of a list of numbers, and its median.
 range() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END {
@@ -341,53 +408,78 @@ median() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END
 sum_lists() { paste -d ' ' <(tr ' ' '\n' <<<"$1" | sed '/^$/d') <(tr ' ' '\n' <<<"$2" |
     sed '/^$/d') | awk '{ printf "%d ", $1 + $2 }'; }
 
+echo "Brisolant beside terminal loggers at the line's pace: $rate scans/s, random parcels"
+echo "machine: $(nproc) cores, $(grep -m 1 'model name' /proc/cpuinfo | sed 's/.*: //')"
+if [ -n "${BRISOLANT_PROGRAM:-}" ]; then
+    echo "build:   $BRISOLANT_PROGRAM (BRISOLANT_PROGRAM)"
+else
+    echo "build:   build/release ($(git rev-parse --short HEAD 2>/dev/null || echo '?'))"
+fi
+echo "date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
+header=$(printf '%-18s %-34s %-30s %-16s %s' "program" "CPU us a scan (range of $rounds)" \
+    "instructions a scan (thousands)" "switches a scan" "load average")
 echo
-printf '%-18s %-34s %-34s %s\n' "program" "CPU us a scan (range of $rounds)" \
-    "instructions a scan (thousands)" "context switches a scan"
-declare -A total_cpu total_ins
+echo "$header"
+
+declare -A total_cpu total_ins rows
 for subject in "${subjects[@]}"; do
-    cpu_text="-"
-    if ((rounds > 0)); then
-        whole=$(sum_lists "${cpu_program[$subject]}" "${cpu_server[$subject]}")
+    cpu_program="" cpu_server="" cpu_switches="" cpu_text="-" switch_text="-" notes=""
+    for ((round = 1; round <= rounds; round++)); do
+        if measure cpu_round "$subject"; then
+            cpu_program+="$result_program "
+            cpu_server+="$result_server "
+            cpu_switches+="$result_switches "
+        else
+            notes+=" [CPU round $round failed: $failure]"
+        fi
+    done
+    if [ -n "$cpu_program" ]; then
+        whole=$(sum_lists "$cpu_program" "$cpu_server")
         total_cpu[$subject]=$(median "$whole")
         cpu_text=$(range "$whole")
-        case $subject in window-xcb | cutecom)
-            cpu_text+=" ($(range "${cpu_program[$subject]}") + X $(range "${cpu_server[$subject]}"))"
-            ;;
-        esac
+        if on_x "$subject"; then
+            cpu_text+=" ($(range "$cpu_program") + X $(range "$cpu_server"))"
+        fi
+        switch_text=${cpu_switches% }
     fi
     ins_text="-"
     if [ -n "$instructions" ]; then
-        total_ins[$subject]=$((ins_program[$subject] + ins_server[$subject]))
-        ins_text=${total_ins[$subject]}
-        case $subject in window-xcb | cutecom)
-            ins_text+=" (${ins_program[$subject]} + X ${ins_server[$subject]})" ;;
-        esac
+        if measure instruction_run "$subject"; then
+            total_ins[$subject]=$((result_program + result_server))
+            ins_text=${total_ins[$subject]}
+            if on_x "$subject"; then ins_text+=" ($result_program + X $result_server)"; fi
+        else
+            notes+=" [instructions: under callgrind: $failure]"
+        fi
     fi
-    switch_text="-"
-    if ((rounds > 0)); then switch_text=${cpu_switches[$subject]% }; fi
-    printf '%-18s %-34s %-34s %s\n' "$subject" "$cpu_text" "$ins_text" "$switch_text"
+    rows[$subject]=$(printf '%-18s %-34s %-30s %-16s %s%s' "$subject" "$cpu_text" "$ins_text" \
+        "$switch_text" "$(cut -d ' ' -f 1-3 /proc/loadavg)" "$notes")
+    echo "${rows[$subject]}"
 done
 
 echo
+echo "all rows, $(date -u '+%Y-%m-%d %H:%M UTC'):"
+echo "$header"
+for subject in "${subjects[@]}"; do echo "${rows[$subject]}"; done
+
+echo
 echo "ratios of medians (CPU) and of instructions:"
-for subject in "${subjects[@]}"; do
-    case $subject in tio | cutecom) continue ;; esac
-    for yardstick in tio cutecom; do
-        [[ " ${subjects[*]} " == *" $yardstick "* ]] || continue
-        cpu_ratio="-"
-        if ((rounds > 0)); then
-            cpu_ratio=$(awk -v a="${total_cpu[$subject]}" -v b="${total_cpu[$yardstick]}" \
-                'BEGIN { printf "%.2f", a / b }')
-        fi
-        ins_ratio="-"
-        if [ -n "$instructions" ]; then
-            ins_ratio=$(awk -v a="${total_ins[$subject]}" -v b="${total_ins[$yardstick]}" \
-                'BEGIN { printf "%.2f", b ? a / b : 0 }')
-        fi
-        printf '  %-18s / %-8s CPU %s  instructions %s\n' "$subject" "$yardstick" \
-            "$cpu_ratio" "$ins_ratio"
-    done
+ratio() {
+    local a=$1 b=$2
+    if [ -n "$a" ] && [ -n "$b" ] && [ "$b" != 0 ]; then
+        awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", a / b }'
+    else
+        echo "-"
+    fi
+}
+for pair in window-xcb/cutecom window-xcb/tio-xterm window-xcb/tio window-offscreen/cutecom \
+    headless/reader headless/tio; do
+    subject=${pair%/*} yardstick=${pair#*/}
+    [[ " ${subjects[*]} " == *" $subject "* && " ${subjects[*]} " == *" $yardstick "* ]] ||
+        continue
+    printf '  %-18s / %-10s CPU %s  instructions %s\n' "$subject" "$yardstick" \
+        "$(ratio "${total_cpu[$subject]:-}" "${total_cpu[$yardstick]:-}")" \
+        "$(ratio "${total_ins[$subject]:-}" "${total_ins[$yardstick]:-}")"
 done
 exit
 }

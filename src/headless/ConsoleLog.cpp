@@ -31,14 +31,15 @@ ConsoleLog::ConsoleLog(std::ostream& out, const Clock& clock, ServiceManager& ma
                        LogStyle style)
     : out_(out), style_(style), clock_(clock), manager_(manager) {}
 
-// The journal stamps each line with its own time.
+// The journal stamps each line with its own time. The line is put together first and handed
+// to the stream whole: standard error is unbuffered, so each piece would be a write of its own,
+// and another thread's message could land between them.
 void ConsoleLog::Write(LogPriority priority, const std::string& text) {
-    if (style_.journal) {
-        out_ << style_.Prefix(priority);
-    } else {
-        out_ << TimeText(clock_.Now()) << ' ';
-    }
-    out_ << Utf8FromLatin1(EscapedControls(text)) << '\n' << std::flush;
+    std::string line = style_.journal ? style_.Prefix(priority) : TimeText(clock_.Now()) + ' ';
+    line += Utf8FromLatin1(EscapedControls(text));
+    line += '\n';
+    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
+    out_.flush();
 }
 
 void ConsoleLog::WriteWhenNew(std::string& shown, const std::string& text) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -149,6 +151,43 @@ SummaryLines ReadSummary(const std::string& log, const std::string& fault) {
         summary.told += std::stoull(digits);
     }
     return summary;
+}
+
+// A stream without a buffer, as standard error is: each piece handed to it is a write.
+class WriteCountingBuffer : public std::streambuf {
+  public:
+    std::vector<std::string> writes;
+
+  protected:
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        writes.emplace_back(text, static_cast<std::size_t>(count));
+        return count;
+    }
+    int_type overflow(int_type c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            writes.emplace_back(1, traits_type::to_char_type(c));
+        }
+        return traits_type::not_eof(c);
+    }
+};
+
+// A line is one write, so that another thread's message on the same stream never splits it, in
+// both layouts.
+TEST_F(ConsoleLogTest, EachLineIsOneWriteToAnUnbufferedStream) {
+    for (const bool journal : {false, true}) {
+        WriteCountingBuffer buffer;
+        std::ostream stream(&buffer);
+        ConsoleLog log(stream, clock_, manager_, LogStyle{journal});
+        log.SetStatus(Fault(FailureCode::ScanCutOff));
+        log.AppendListRecord({"/data/LOG-345.txt", "2026/12/11,PCL1\r\n", 0});
+
+        const std::string stamp = journal ? "<6>" : "2026-12-11 06:05:04 ";
+        EXPECT_EQ(buffer.writes,
+                  (std::vector<std::string>{
+                      (journal ? "<3>" : stamp) + "Status: 103 A scan was cut off and dropped\n",
+                      stamp + "Recorded: 2026/12/11,PCL1\n"}))
+            << (journal ? "journal" : "terminal");
+    }
 }
 
 // A noisy line drops blocks every 2 ms for a minute: 45,000 times "Status: 103". The journal

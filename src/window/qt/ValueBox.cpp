@@ -116,8 +116,10 @@ void ValueBox::SetText(const QString& text) {
         return;
     }
     text_ = text;
+    const QRect old = inkArea_;
     LayOut();
-    update();
+    // Only where the old text and the new one are drawn changes; the frame stays as it is.
+    update(old | inkArea_);
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent changed(this, text_);
         QAccessible::updateAccessibility(&changed);
@@ -137,6 +139,7 @@ QSize ValueBox::sizeHint() const {
 // Laid out as a QLineEdit lays out its line, so that it is drawn the same. A text of printable
 // ASCII on a left-to-right line is placed from the glyphs met before, without shaping it again.
 void ValueBox::LayOut() {
+    inkArea_ = QRect();
     if (text_.isEmpty()) {
         // Nothing is drawn: nothing to measure.
         placed_ = false;
@@ -144,6 +147,8 @@ void ValueBox::LayOut() {
         layout_.clearLayout();
         return;
     }
+    const QStyleOptionFrame panel = PanelOption(*this);
+    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
     const QString shown = Printable(text_);
     const QFontMetrics metrics = fontMetrics();
     if (layoutDirection() == Qt::LeftToRight) {
@@ -156,6 +161,12 @@ void ValueBox::LayOut() {
             ascent_ = qRound(line->ascent);
             lineHeight_ = std::max(line->inkHeight, metrics.height());
             layout_.clearLayout();
+            // A pixel around the ink, which antialiasing may touch.
+            inkArea_ = glyphs_.boundingRect()
+                           .translated(TextTopLeft(room))
+                           .toAlignedRect()
+                           .adjusted(-1, -1, 1, 1) &
+                       room;
             return;
         }
     }
@@ -173,22 +184,36 @@ void ValueBox::LayOut() {
     layout_.endLayout();
     ascent_ = qRound(line.ascent());
     lineHeight_ = std::max(InkHeight(layout_), metrics.height());
+    inkArea_ = room;
 }
 
-void ValueBox::paintEvent(QPaintEvent*) {
+QPoint ValueBox::TextTopLeft(const QRect& room) const {
+    const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
+    return {room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent())};
+}
+
+void ValueBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QStyleOptionFrame panel = PanelOption(*this);
+    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
+    const QPoint topLeft = TextTopLeft(room);
+    painter.setPen(palette().text().color());
+    // A new text repaints where the old and the new one are drawn: where the panel's rows are
+    // plain there, they are drawn with the text, and the frame is left as it is.
+    if (placed_ && event->region().rectCount() == 1 && room.contains(event->rect())) {
+        painter.setClipRect(room);
+        if (DrawFromPictures(painter, topLeft, room, event->rect())) {
+            return;
+        }
+        painter.setClipping(false);
+    }
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
     if (text_.isEmpty()) {
         return;
     }
-    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
     painter.setClipRect(room);
-    const int top = room.y() + (room.height() - lineHeight_ + 1) / 2;
-    const QPoint topLeft(room.x() + kHorizontalMargin, top - (ascent_ - fontMetrics().ascent()));
-    painter.setPen(palette().text().color());
     if (placed_) {
-        if (!DrawFromPictures(painter, topLeft, room)) {
+        if (!DrawFromPictures(painter, topLeft, room, {})) {
             painter.drawGlyphRun(topLeft, glyphs_);
         }
     } else {
@@ -196,18 +221,36 @@ void ValueBox::paintEvent(QPaintEvent*) {
     }
 }
 
+namespace {
+
+// Whether the painter may have its target's pixels at `area` (device pixels) written directly:
+// a target no other image shares, the area inside it and inside the region being painted.
+bool MayWriteDirectly(const QPaintEngine& engine, const QImage& target, const QRect& area) {
+    if (!target.isDetached() || !target.rect().contains(area)) {
+        return false;
+    }
+    const QRegion painted = engine.systemClip();
+    // Not compared with the intersection, which may come in more rectangles than one.
+    return painted.isEmpty() || QRegion(area).subtracted(painted).isEmpty();
+}
+
+}  // namespace
+
 // Where the text stands on one plain colour, its glyphs' pictures on that colour (AsciiGlyphs)
-// are copied into one picture of the text, drawn at once: the same pixels as drawing the glyph
-// run, without blending each glyph again. Returns false, having drawn nothing, where that could
-// differ: a painter that draws elsewhere than into an image, a background that is not one
-// opaque colour, glyphs whose ink overlaps.
-bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room) {
+// are copied into the target at once: the same pixels as drawing the glyph run, without
+// blending each glyph again. The panel's rows in `blank` are drawn with them, as the plain
+// colours they are, when the panel has not been drawn there. Returns false, having drawn
+// nothing, where that could differ: a painter that draws elsewhere than into an image, a
+// background that is not one opaque colour (a focus frame may colour a row's ends: only the
+// stretch under the text counts), glyphs whose ink overlaps.
+bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room,
+                                const QRect& blank) {
     QPaintEngine* engine = painter.paintEngine();
     if (engine == nullptr || engine->type() != QPaintEngine::Raster ||
         engine->paintDevice() == nullptr || engine->paintDevice()->devType() != QInternal::Image) {
         return false;
     }
-    const QImage& target = *static_cast<QImage*>(engine->paintDevice());
+    QImage& target = *static_cast<QImage*>(engine->paintDevice());
     const QTransform toTarget = painter.deviceTransform();
     if ((target.format() != QImage::Format_RGB32 &&
          target.format() != QImage::Format_ARGB32_Premultiplied) ||
@@ -219,12 +262,12 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
     const QList<quint32> indexes = glyphs_.glyphIndexes();
     const QList<QPointF> positions = glyphs_.positions();
     const QRgb pen = painter.pen().color().rgba();
-    const std::vector<QRgb>& plain = PlainRows(room, target.format());
+    const std::vector<PlainRun>& plain = PlainRows(room, target.format());
     const int baseline = qFloor(topLeft.y() + (positions.isEmpty() ? 0 : positions[0].y()));
     if (baseline < 0 || baseline >= static_cast<int>(plain.size()) || qAlpha(pen) != 255) {
         return false;
     }
-    const QRgb background = plain[static_cast<std::size_t>(baseline)];
+    const QRgb background = plain[static_cast<std::size_t>(baseline)].colour;
     if (qAlpha(background) != 255) {
         return false;
     }
@@ -254,43 +297,64 @@ bool ValueBox::DrawFromPictures(QPainter& painter, const QPoint& topLeft, const 
         whole |= area;
     }
     whole &= shown;
-    if (whole.isEmpty()) {
+    const QRect drawn = whole | (blank & shown);
+    if (drawn.isEmpty()) {
         return true;
     }
-    // The panel beneath the text's picture is the background, row by row.
-    for (int y = whole.top(); y <= whole.bottom(); ++y) {
-        if (plain[static_cast<std::size_t>(y)] != background) {
+    // The panel is one colour across each row drawn, the background beneath the text's picture.
+    for (int y = drawn.top(); y <= drawn.bottom(); ++y) {
+        const PlainRun& run = plain[static_cast<std::size_t>(y)];
+        if (qAlpha(run.colour) != 255 || run.left > drawn.left() || run.right < drawn.right() ||
+            (y >= whole.top() && y <= whole.bottom() && run.colour != background)) {
             return false;
         }
     }
-    QImage text(whole.size(), target.format());
-    text.fill(background);
-    uchar* const textBits = text.bits();
-    const qsizetype textLine = text.bytesPerLine();
+    // The text goes straight into the target where the painter may draw all of it there, else
+    // into a picture of its own that the painter draws.
+    const QPoint offset(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
+    const QRect inTarget = drawn.translated(offset);
+    const bool direct = MayWriteDirectly(*engine, target, inTarget);
+    QImage text;
+    if (!direct) {
+        text = QImage(drawn.size(), target.format());
+    }
+    QImage& canvas = direct ? target : text;
+    const QPoint origin = direct ? inTarget.topLeft() : QPoint();
+    uchar* const bits = canvas.bits();
+    const qsizetype line = canvas.bytesPerLine();
+    const auto at = [&](int x, int y) {
+        return bits + (origin.y() + y) * line + (origin.x() + x) * qsizetype(sizeof(QRgb));
+    };
+    for (int y = 0; y < drawn.height(); ++y) {
+        std::fill_n(reinterpret_cast<QRgb*>(at(0, y)), drawn.width(),
+                    plain[static_cast<std::size_t>(drawn.top() + y)].colour);
+    }
     for (const Placed& glyph : placed) {
         const QRect part = glyph.at & whole;
         if (part.isEmpty()) {
             continue;
         }
         const QPoint from = part.topLeft() - glyph.at.topLeft();
-        const QPoint to = part.topLeft() - whole.topLeft();
+        const QPoint to = part.topLeft() - drawn.topLeft();
         const uchar* const fromBits = glyph.pixels.constBits();
         const qsizetype fromLine = glyph.pixels.bytesPerLine();
         const auto bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
         for (int y = 0; y < part.height(); ++y) {
-            std::memcpy(textBits + (to.y() + y) * textLine + to.x() * qsizetype(sizeof(QRgb)),
+            std::memcpy(at(to.x(), to.y() + y),
                         fromBits + (from.y() + y) * fromLine + from.x() * qsizetype(sizeof(QRgb)),
                         bytes);
         }
     }
-    painter.drawImage(whole.topLeft(), text);
+    if (!direct) {
+        painter.drawImage(drawn.topLeft(), text);
+    }
     return true;
 }
 
-// The colour of each row of the box's room as its panel draws it, where the row is one opaque
-// colour across the room (0 where not), found once for each look of the panel: its size, state,
-// palette and the format it is drawn in.
-const std::vector<QRgb>& ValueBox::PlainRows(const QRect& room, QImage::Format format) {
+// Each row of the box's room as its panel draws it: its longest stretch of one opaque colour,
+// found once for each look of the panel (its size, state, palette and the format it is drawn in).
+const std::vector<ValueBox::PlainRun>& ValueBox::PlainRows(const QRect& room,
+                                                           QImage::Format format) {
     const QStyleOptionFrame panel = PanelOption(*this);
     const PanelLook look{size(), room, panel.state, panel.palette.cacheKey(), format};
     if (look == plainLook_) {
@@ -304,16 +368,21 @@ const std::vector<QRgb>& ValueBox::PlainRows(const QRect& room, QImage::Format f
         QPainter painter(&drawn);
         style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
     }
-    plainRows_.assign(static_cast<std::size_t>(height()), 0);
+    plainRows_.assign(static_cast<std::size_t>(height()), PlainRun{});
     const QRect inside = room & drawn.rect();
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
-        const QRgb first = row[inside.left()];
-        bool plain = qAlpha(first) == 255;
-        for (int x = inside.left() + 1; plain && x <= inside.right(); ++x) {
-            plain = row[x] == first;
+        PlainRun& longest = plainRows_[static_cast<std::size_t>(y)];
+        for (int left = inside.left(); left <= inside.right();) {
+            int right = left;
+            while (right < inside.right() && row[right + 1] == row[left]) {
+                ++right;
+            }
+            if (qAlpha(row[left]) == 255 && right - left > longest.right - longest.left) {
+                longest = {row[left], left, right};
+            }
+            left = right + 1;
         }
-        plainRows_[static_cast<std::size_t>(y)] = plain ? first : 0;
     }
     return plainRows_;
 }
@@ -335,10 +404,18 @@ void ValueBox::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
+// The room inside the frame, and where the text stands in it, follow the size.
+void ValueBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
 void ValueBox::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::LayoutDirectionChange) {
         glyphsOfFont_.reset();
+        LayOut();
+    } else if (event->type() == QEvent::StyleChange) {
         LayOut();
     }
 }

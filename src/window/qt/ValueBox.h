@@ -36,11 +36,22 @@ class ValueBox : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void LayOut();
-    bool DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room);
-    const std::vector<QRgb>& PlainRows(const QRect& room, QImage::Format format);
+    // Where the text's line begins in a room inside the frame.
+    QPoint TextTopLeft(const QRect& room) const;
+    bool DrawFromPictures(QPainter& painter, const QPoint& topLeft, const QRect& room,
+                          const QRect& blank);
+
+    // The longest stretch of a row of the box's room that is one opaque colour (0 for none).
+    struct PlainRun {
+        QRgb colour = 0;
+        int left = 0;
+        int right = -1;
+    };
+    const std::vector<PlainRun>& PlainRows(const QRect& room, QImage::Format format);
 
     struct PanelLook {
         QSize size;
@@ -59,8 +70,10 @@ class ValueBox : public QWidget {
     int ascent_ = 0;
     // The height the text's line takes, its ink included, as a QLineEdit measures it.
     int lineHeight_ = 0;
+    // Where the text may be drawn: a new text repaints only there and where the old one was.
+    QRect inkArea_;
     PanelLook plainLook_;
-    std::vector<QRgb> plainRows_;
+    std::vector<PlainRun> plainRows_;
 };
 
 }  // namespace brisolant

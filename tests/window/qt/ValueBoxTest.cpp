@@ -10,7 +10,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
+#include <memory>
+#include <vector>
 
 #include "support/QtTestApp.h"
 #include "support/QtWaiting.h"
@@ -132,6 +135,91 @@ TEST(ValueBoxTest, ValuesOfEveryKindLookAsAReadOnlyLineEditInEachFont) {
                     << font.toString().toStdString() << ": " << text.toStdString() << " in "
                     << format;
             }
+        }
+    }
+}
+
+// The focus frame colours the ends of the rows the text stands on: the text between them must
+// still look as a focused line edit draws it, the barcode's wide box as a short one.
+TEST(ValueBoxTest, AFocusedBoxLooksAsAFocusedReadOnlyLineEdit) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    QWidget window;
+    auto* box = new ValueBox(&window);
+    auto* edit = new QLineEdit(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    const auto focused = [&](QWidget& widget, QImage::Format format) {
+        // Not by Tab, which has a line edit select its text.
+        widget.setFocus(Qt::OtherFocusReason);
+        EXPECT_TRUE(PumpUntil([&] { return widget.hasFocus(); }));
+        return Rendered(widget, format);
+    };
+    for (const int width : {131, 307}) {
+        MakeAlike(*box, *edit, style, BoxFont(), width);
+        for (const QString& text :
+             {QStringLiteral("PCL000000123                       "), QStringLiteral("12.50 kg")}) {
+            SetBoth(*box, *edit, text);
+            for (const QImage::Format format :
+                 {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+                EXPECT_EQ(focused(*box, format), focused(*edit, format))
+                    << width << ": " << text.toStdString() << " in " << format;
+            }
+        }
+    }
+}
+
+// Counts a widget's paint events.
+class PaintCount : public QObject {
+  public:
+    explicit PaintCount(QWidget& widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+// A new text repaints only the room inside the frame, into the window's backing store: what it
+// holds then must be what a whole repaint of the box draws (which looks as a line edit, above),
+// through a scan's changes, in a box without the focus and in one holding it (whose focus frame
+// lies in the room), as the barcode's does.
+TEST(ValueBoxTest, ANewTextRepaintsTheRoomAloneAsTheWholeBoxWouldBeDrawn) {
+    EnsureQtApplication();
+    ValueBoxStyle style(nullptr);
+    QWidget window;
+    window.resize(330, 80);
+    QLineEdit edit;
+    std::vector<std::unique_ptr<PaintCount>> painted;
+    std::vector<ValueBox*> boxes;
+    for (const int top : {6, 40}) {
+        auto* box = boxes.emplace_back(new ValueBox(&window));
+        MakeAlike(*box, edit, style, BoxFont(), 307);
+        box->move(10, top);
+        painted.push_back(std::make_unique<PaintCount>(*box));
+    }
+    boxes[1]->setFocus();
+    window.show();
+    ASSERT_TRUE(PumpUntil([&] { return painted[0]->count > 0 && painted[1]->count > 0; }));
+    for (const QString& text :
+         {QStringLiteral("PCL000000123                       "), QStringLiteral("PCL7"),
+          QStringLiteral("11/12/2026"), QStringLiteral("gjpqy Qg_,;"),
+          QStringLiteral("\u00c5\u01fa\u1ec6 \u222b"), QStringLiteral("12.50 kg"), QString(),
+          QStringLiteral("26.31 lb")}) {
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            ValueBox& box = *boxes[i];
+            const int before = painted[i]->count;
+            box.SetText(text);
+            ASSERT_TRUE(PumpUntil([&] { return painted[i]->count > before; }));
+            // Offscreen, the screen's picture of a window is its backing store.
+            const QImage shown =
+                window.screen()
+                    ->grabWindow(window.winId(), box.x(), box.y(), box.width(), box.height())
+                    .toImage();
+            EXPECT_EQ(shown, Rendered(box, shown.format()))
+                << (box.hasFocus() ? "focused: " : "") << text.toStdString();
         }
     }
 }
