@@ -196,8 +196,8 @@ void RecordStore::SetDestination(Destination destination) {
     destination_ = std::move(destination);
 }
 
-bool RecordStore::Add(std::string fileName, std::string line,
-                      std::optional<CentralRecord> central) {
+bool RecordStore::Add(std::string fileName, std::string line, std::optional<CentralRecord> central,
+                      bool more) {
     if (queue_.size() >= kLimit) {
         return false;
     }
@@ -212,11 +212,17 @@ bool RecordStore::Add(std::string fileName, std::string line,
         // Each new scan is a chance that the folder is back.
         retry_due_ = true;
     }
+    if (!more) {
+        KeepArrivals();
+    }
+    return true;
+}
+
+void RecordStore::KeepArrivals() {
     if (retry_pending_ || journal_arrivals_) {
         JournalQueue();
     }
     Report();
-    return true;
 }
 
 std::optional<AppendTask> RecordStore::NextTask() {

@@ -66,9 +66,13 @@ class RecordStore {
     LogForDatabase OpenJournal(const std::string& path);
     void SetDestination(Destination destination);
     // A new scan, behind the others, with its record for the database when one is named.
-    // False when kLimit scans wait: it is not taken.
+    // False when kLimit scans wait: it is not taken. While writes are in trouble it goes into the
+    // journal at once, unless `more` says that others follow at once: KeepArrivals then keeps
+    // them all in one append and one sync.
     bool Add(std::string fileName, std::string line,
-             std::optional<CentralRecord> central = std::nullopt);
+             std::optional<CentralRecord> central = std::nullopt, bool more = false);
+    // Keeps the scans added with `more` in the journal, when writes are in trouble.
+    void KeepArrivals();
     // While a database is named, every scan goes into the journal, the station's log, before
     // its line is written, with its record for the database: the log is then the one place
     // both the data file and the database are written from.

@@ -160,14 +160,19 @@ class WriterLoop {
         for (const DeliveryReport& report : turn.deliveries) {
             TakeDelivery(report);
         }
+        // A turn's scans go into the journal, when they must, in one append and one sync.
         for (SubmittedScan& scan : turn.scans) {
             std::optional<CentralRecord> central;
             if (sink_.Named()) {
                 central = std::move(scan.central);
             }
-            if (!store_.Add(std::move(scan.fileName), std::move(scan.line), std::move(central))) {
+            if (!store_.Add(std::move(scan.fileName), std::move(scan.line), std::move(central),
+                            true)) {
                 refused_ = true;
             }
+        }
+        if (!turn.scans.empty()) {
+            store_.KeepArrivals();
         }
         if (turn.opened) {
             const bool go = store_.BeginWrite(turn.opened->first, turn.opened->second);

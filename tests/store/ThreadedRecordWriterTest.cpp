@@ -283,6 +283,51 @@ class GroupCommitTest : public JournalBehindALongWriteTest {
     GroupCommitTest() : JournalBehindALongWriteTest(hours(1)) {}
 };
 
+// Scans that pile up while the journal's own sync runs, behind a write that runs long, go into
+// the journal together at the next turn: one sync for all of them, not one a scan, so that a slow
+// disk never turns a flood into a sync a scan.
+TEST_F(JournalBehindALongWriteTest, ScansThatPileUpBehindAJournalSyncShareTheNextSync) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool holdJournal = false;
+    bool journalHeld = false;
+    bool open = false;
+    files.inject = [&](const std::string& step) {
+        std::unique_lock lock(mutex);
+        if (step == "write LOG-241.txt" || (step == "sync Orvane.journal" && holdJournal)) {
+            journalHeld = journalHeld || step == "sync Orvane.journal";
+            changed.notify_all();
+            changed.wait(lock,
+                         [&] { return open || (step == "sync Orvane.journal" && !holdJournal); });
+        }
+        return 0;
+    };
+    const auto set = [&](bool& flag, bool value) {
+        std::lock_guard lock(mutex);
+        flag = value;
+        changed.notify_all();
+    };
+    writer.Start(Journal());
+    writer.Submit("LOG-241.txt", "in flight");
+    ASSERT_TRUE(JournalHolds("in flight")) << "the mark has passed";
+    set(holdJournal, true);
+    writer.Submit("LOG-241.txt", "scan 2");
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return journalHeld; }));
+    }
+    for (int n = 3; n <= 100; ++n) {
+        writer.Submit("LOG-241.txt", "scan " + std::to_string(n));
+    }
+    const long before = Count(files.Steps(), "sync Orvane.journal");
+    set(holdJournal, false);
+    ASSERT_TRUE(JournalHolds("scan 100"));
+    EXPECT_EQ(Count(files.Steps(), "sync Orvane.journal") - before, 1)
+        << "scans 3 to 100 share one sync";
+    set(open, true);
+    ASSERT_TRUE(NewsUntil([&] { return WrittenCount() == 100; }));
+}
+
 // Once the write has run past the mark (seen by the scan in flight going into the journal), a
 // new scan is in the journal before the write ends, with no "not answering" report; when the
 // write completes each is written once, and a crash meanwhile would have lost neither.
