@@ -171,7 +171,7 @@ awk -v rows="$rows" -v both_end="$both_end" \
     if (rows != "") {
         printf "%-34s %d distinct lines\n", "rows in the table", rows
         printf "%-34s %.0f (first append to the table holding all, polled)\n",
-            "both places, scans per second", both_end > t0 ? rows / (both_end - t0) : 0
+            "both places, scans per second", (both_end > t0 ? rows / (both_end - t0) : 0)
     }
     printf "%-34s %.3f s\n", "CPU time under load", cpu
     printf "%-34s %.1f us\n", "CPU time per scan", lines ? 1e6 * cpu / lines : 0
