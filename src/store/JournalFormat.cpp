@@ -288,7 +288,6 @@ JournalParser::Outcome JournalParser::ParseOne(std::size_t& length) {
             return Outcome::NeedMore;
         }
         if (text[1] != '\n' || in_damage_ || index_.waiting.empty()) {
-            rejected_whole_ = rejected_whole_ || text[1] == '\n';
             return Outcome::Damaged;
         }
         index_.earlierFormat = true;
