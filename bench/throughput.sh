@@ -84,10 +84,8 @@ mkdir -p "$run/data"
 cp build/release/brisolant "$run/brisolant"
 database_lines=()
 if [ -n "$database" ]; then
-    chmod 755 "$run"  # the postgres account reaches its folder through it
-    start_pg "$run/pg"
-    trap 'stop_pg; _release_clean_up' EXIT
-    database_lines=("[DATABASE]" "Connection=$pg_connection" "Station=north")
+    start_run_pg "$run"
+    database_lines=("${pg_settings[@]}")
 fi
 table_rows() { psql "$pg_connection" -Atc "SELECT count(DISTINCT line) FROM scan_records" 2>/dev/null || echo 0; }
 release_settings "$run/Orvane.ini" "$port" "$run/data/" "$baud" "${database_lines[@]}"

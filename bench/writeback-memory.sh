@@ -45,11 +45,9 @@ remove_on_exit "$run"
 away=()
 back=()
 if [ -n "$database" ]; then
-    chmod 755 "$run"  # the postgres account reaches its folder through it
-    start_pg "$run/pg"
-    trap 'stop_pg; _release_clean_up' EXIT
+    start_run_pg "$run"
     away=("[DATABASE]" "Connection=host=$run/nowhere dbname=depot" "Station=north")
-    back=("[DATABASE]" "Connection=$pg_connection" "Station=north")
+    back=("${pg_settings[@]}")
 fi
 table_rows() {
     if [ -n "$database" ]; then

@@ -6,6 +6,9 @@
 #   start_pg FOLDER   makes and starts the cluster in FOLDER (made when missing); sets
 #                     pg_connection, and pg_bin to the server's programs
 #   stop_pg           stops it at once
+#   start_run_pg RUN  a cluster in RUN/pg for a run of a benchmark, stopped when the script ends
+#                     (with release.sh's clean-up); sets pg_settings, the settings file's lines
+#                     that name it for station "north"
 
 start_pg() {
     pg_folder=$1
@@ -28,4 +31,12 @@ stop_pg() {
         "${pg_as_owner[@]}" "$pg_bin/pg_ctl" -D "$pg_folder/data" -m immediate stop \
             >/dev/null 2>&1 || true
     fi
+}
+
+start_run_pg() {
+    local run=$1
+    chmod 755 "$run"  # the postgres account reaches its folder through it
+    start_pg "$run/pg"
+    trap 'stop_pg; _release_clean_up' EXIT
+    pg_settings=("[DATABASE]" "Connection=$pg_connection" "Station=north")
 }
