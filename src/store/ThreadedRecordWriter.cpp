@@ -457,7 +457,8 @@ void AppendLoop(const std::shared_ptr<WriterMailbox>& box, FileLayer& files) {
 void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
                   std::unique_ptr<DatabaseSession> session) {
     DatabaseDelivery delivery(std::move(session));
-    std::optional<SteadyClock::time_point> nextTry;
+    // No sooner than this is the next try made: the epoch (long past) once nothing failed.
+    SteadyClock::time_point nextTry{};
     for (;;) {
         bool givenBack = false;
         {
@@ -465,8 +466,8 @@ void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
             const auto news = [&] { return box->quit || box->deliveryTarget || box->toDeliver; };
             if (!delivery.HasWork()) {
                 box->deliveryWake.wait(lock, news);
-            } else if (nextTry) {
-                box->deliveryWake.wait_until(lock, *nextTry, news);
+            } else if (SteadyClock::now() < nextTry) {
+                box->deliveryWake.wait_until(lock, nextTry, news);
             }
             if (box->quit) {
                 return;
@@ -474,7 +475,7 @@ void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
             if (box->deliveryTarget) {
                 givenBack = delivery.SetTarget(
                     std::move(*std::exchange(box->deliveryTarget, std::nullopt)));
-                nextTry.reset();
+                nextTry = {};
             }
             if (box->toDeliver) {
                 delivery.Take(std::move(*std::exchange(box->toDeliver, std::nullopt)));
@@ -485,13 +486,13 @@ void DeliveryLoop(const std::shared_ptr<WriterMailbox>& box,
                 box->forWriter.deliveries.push_back(std::move(report));
                 box->writerWake.notify_one();
             }
-            if (!delivery.HasWork() || (nextTry && SteadyClock::now() < *nextTry)) {
+            if (!delivery.HasWork() || SteadyClock::now() < nextTry) {
                 continue;
             }
             box->delivering = true;
         }
         DeliveryReport report = delivery.Attempt();
-        nextTry.reset();
+        nextTry = {};
         if (report.trouble) {
             nextTry = SteadyClock::now() + delivery.Pause();
         }
