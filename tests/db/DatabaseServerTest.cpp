@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "db/PgSuiteTest.h"
 #include "db/PgTestServer.h"
 #include "store/DatabaseDelivery.h"
 #include "store/DatabaseSink.h"
@@ -51,20 +52,13 @@ CentralRecord RecordFor(int n) {
     return record;
 }
 
-// One server for the suite: starting one takes a second or two.
-class DatabaseServerTest : public ::testing::Test {
+class DatabaseServerTest : public test::PgSuiteTest {
   protected:
-    static void SetUpTestSuite() { server = new PgTestServer(); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        if (!server->unavailable().empty()) {
-            GTEST_SKIP() << server->unavailable();
+        PgSuiteTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        server->Start();
-        server->Query("DROP TABLE IF EXISTS scan_records");
         fs::create_directory(dir.folder() + "data");
     }
 
@@ -105,15 +99,12 @@ class DatabaseServerTest : public ::testing::Test {
         return lines;
     }
 
-    static PgTestServer* server;
     TempDir dir;
     PosixFileLayer files;
     FakeClock clock;
     QuietWakeup wakeup;
     WriterNews news;
 };
-
-PgTestServer* DatabaseServerTest::server = nullptr;
 
 TEST_F(DatabaseServerTest, RecordsArriveOnceInOrderWithTheirValues) {
     auto writer = StartWriter();

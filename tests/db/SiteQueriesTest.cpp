@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "db/PgSuiteTest.h"
 #include "db/PgTestServer.h"
 #include "store/DatabaseDelivery.h"
 #include "store/pg/PgDatabaseSession.h"
@@ -31,21 +32,8 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
-class SiteQueriesTest : public ::testing::Test {
+class SiteQueriesTest : public test::PgSuiteTest {
   protected:
-    static void SetUpTestSuite() { server = new PgTestServer(); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-    void SetUp() override {
-        if (!server->unavailable().empty()) {
-            GTEST_SKIP() << server->unavailable();
-        }
-        server->Start();
-        server->Query("DROP TABLE IF EXISTS scan_records");
-    }
-
     // psql's rows (fields separated by '|') for the file, with the variables given
     // ("-v station=north"); a failure's text fails the test.
     static std::vector<std::string> Psql(const std::string& file, const std::string& variables) {
@@ -89,11 +77,7 @@ class SiteQueriesTest : public ::testing::Test {
         }
         return plan;
     }
-
-    static PgTestServer* server;
 };
-
-PgTestServer* SiteQueriesTest::server = nullptr;
 
 // A pull after a station's mark takes that station's newer records in their order, and the
 // primary key serves it.
